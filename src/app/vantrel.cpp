@@ -1,0 +1,103 @@
+#include "vantrel.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QThread>
+
+Vantrel::Vantrel(QWidget *parent)
+    : QMainWindow(parent)
+{
+    ui.setupUi(this);
+    ModelIndex = 0;
+    vvtKeystone = 0;
+    vvtBrightness = 0;
+    vvtRequeryPending = false;
+    setWindowTitle(tr("Vantrel V 2.0"));
+    connect(ui.actionAbout, SIGNAL(triggered()), this, SLOT(OnAbout()));
+    contactCounter = 50;
+    projectorOn = false;
+    pendingHeight = 0;
+    WatchForLostDevice();
+    Configure(false);
+    connect(&pollTimer, SIGNAL(timeout()), this, SLOT(OnTimer()));
+    pollTimer.setInterval(100);
+    pollTimer.start();
+    pendingHeight = 200;
+    ui.infoFrame->setVisible(false);
+}
+
+Vantrel::~Vantrel()
+{
+    serialPort.close();
+}
+
+void Vantrel::OnAbout()
+{
+    QMessageBox::information(this, tr("About"),
+                             tr("Vantrel\n\n"
+                                "Serial RS-232 Remote Control\n\n"
+                                "Written by the Vantrel developers\n\n"
+                                "This program is available for Windows And Linux\n\n"
+                                "https://vantrel.example.org"),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void Vantrel::on_info_clicked()
+{
+    if (!ui.infoFrame->isVisible()) {
+        ui.infoFrame->setVisible(true);
+        return;
+    }
+    // The layout would keep the window tall; shrink it on the next tick, once
+    // the hidden pane has left the layout.
+    pendingHeight = height() - ui.infoFrame->height() - 10;
+    ui.infoFrame->setVisible(false);
+}
+
+void Vantrel::on_actionFileExit_triggered()
+{
+    close();
+}
+
+void Vantrel::keyPressEvent(QKeyEvent *event)
+{
+    QAbstractButton *button = nullptr;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        button = ui.ok;
+        break;
+    case Qt::Key_Left:
+        button = ui.left;
+        break;
+    case Qt::Key_Up:
+        button = ui.up;
+        break;
+    case Qt::Key_Right:
+        button = ui.right;
+        break;
+    case Qt::Key_Down:
+        button = ui.down;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    button->animateClick(100);
+}
+
+void Vantrel::closeEvent(QCloseEvent *event)
+{
+    if (projectorOn) {
+        const auto answer = QMessageBox::question(
+            this, tr("Projector is on!"), tr("The projectorn is On.\nDo you want to turn it off?"),
+            QMessageBox::Yes, QMessageBox::No);
+        if (answer == QMessageBox::Yes) {
+            SendPowerOff();
+            // Give the projector the command before the port goes away.
+            QThread::sleep(1);
+        }
+    }
+    event->accept();
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "acer.h"
+#include "pollclock.h"
+#include "ui_vantrel.h"
+#include "vivitek.h"
+
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+
+class QCloseEvent;
+class QKeyEvent;
+
+// The remote control window. Every user action and the 100 ms tick arrive as
+// one of its slots; the protocol itself lives in the pure helpers beside it.
+class Vantrel : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit Vantrel(QWidget *parent = nullptr);
+    ~Vantrel() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // The order is the meta-object's slot order; keep it.
+    void on_info_clicked();
+    void on_connectionStatus_clicked();
+    void on_clearLog_clicked();
+    void on_freeze_clicked();
+    void on_company_clicked();
+    void on_compositeVideo_clicked();
+    void on_searchVideo_clicked();
+    void on_zoom_clicked();
+    void on_colorTemperature_clicked();
+    void on_hdmi_clicked();
+    void on_dvi_clicked();
+    void on_sVideo_clicked();
+    void on_analogRGB_clicked();
+    void on_eKey_clicked();
+    void on_color_clicked();
+    void on_contrast_clicked();
+    void on_brightness_clicked();
+    void on_aspect16_9_clicked();
+    void on_aspect4_3_clicked();
+    void on_resolution_clicked();
+    void on_keystoneDown_clicked();
+    void on_keystoneUpp_clicked();
+    void on_hide_clicked();
+    void on_keystone_clicked();
+    void on_powerOff_clicked();
+    void on_ok_clicked();
+    void on_left_clicked();
+    void on_down_clicked();
+    void on_right_clicked();
+    void on_up_clicked();
+    void on_menu_clicked();
+    void on_queryModel_clicked();
+    void on_queryLampTime_clicked();
+    void on_powerOn_clicked();
+    void OnTimer();
+    void OnAbout();
+    void on_actionSettings_triggered();
+    void on_actionFileExit_triggered();
+    void on_vvtPowerOn_clicked();
+    void on_vvtPowerOff_clicked();
+    void on_vvtLampTime_clicked();
+    void on_vvtFirmware_clicked();
+    void on_vvtKeyStoneUp_clicked();
+    void on_vvtKeyStoneDown_clicked();
+    void on_vvtPModeFront_clicked();
+    void on_vvtPModeRear_clicked();
+    void on_vvtPModeCeiling_clicked();
+    void on_vvtPModeRearCeiling_clicked();
+    void on_vvtVideoSourceCbx_activated(int index);
+    void on_vvtDisplayModeCbx_activated(int index);
+    void on_vvtUnBlank_clicked();
+    void on_vvtBlank_clicked();
+    void on_vvtLogoSelectCbx_activated(int index);
+    void on_vvtAspect4_3_clicked();
+    void on_vvtAspect16_9_clicked();
+    void on_vvtLampModeCbx_activated(int index);
+    void on_vvtColorTempCbx_activated(int index);
+    // No widget carries these names, so connectSlotsByName leaves them unconnected.
+    void on_vvtBrightnessUp_clicked();
+    void on_vvtBrightnessDown_clicked();
+
+private:
+    // Application shell
+    void Configure(bool showDialog);
+
+    // Projector link
+    bool OpenSerialPort(const QString &portName);
+    void SendCommand(const char *command, int length);
+    void SendCommand(const char *command);
+    void SendCommand(const QByteArray &command);
+    int ReadSerial(char *buffer, int maxSize);
+    void DispatchReply(const QString &reply);
+    void Log(const QString &text);
+    void WatchForLostDevice();
+    void CloseLostPort();
+    void ShowNoContact();
+
+    // Command sets
+    void PowerOn();
+    void ConfirmPowerOff();
+    void SendPowerOff();
+    void ShowTransition();
+    void ShowLampOff();
+    void ShowLampOn();
+    void ShowLamp(const QColor &colour, const QString &toolTip);
+    void SendAcerButton(Acer::Button button);
+    void HandleAcerReply(const QString &reply);
+    void SendVvtValue(const char *prefix, int value);
+    void SendVvtListChoice(Vivitek::List list, int index);
+    void QueryVvtSettings();
+    void HandleVvtReply(const QString &reply);
+
+    QTimer pollTimer;
+    QSerialPort serialPort;
+    QString replyBuffer;
+    int contactCounter = 50;
+    Ui::VantrelClass ui;
+    bool projectorOn = false;
+    bool vvtRequeryPending = false;
+    int pendingHeight = 0;
+    int ModelIndex = 0;
+    QString lastCommand;
+    std::int8_t vvtKeystone = 0;
+    std::uint8_t vvtBrightness = 0;
+    QStringList pendingQueries;
+
+    // Per window rather than function statics, so a second window (or a test)
+    // starts its own schedule.
+    PollClock pollClock;
+    bool portLossPending = false;
+    bool writeErrorShown = false;
+
+    friend class VantrelProbe;
+};

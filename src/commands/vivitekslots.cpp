@@ -1,0 +1,184 @@
+#include "vantrel.h"
+
+void Vantrel::SendVvtValue(const char *prefix, int value)
+{
+    const QString text = QString::fromLatin1(prefix) + QString::number(value, 10);
+    const QByteArray bytes = text.toLatin1();
+    SendCommand(bytes.constData(), text.length());
+}
+
+void Vantrel::SendVvtListChoice(Vivitek::List list, int index)
+{
+    if (const char *command = Vivitek::listCommand(list, index))
+        SendCommand(command);
+}
+
+void Vantrel::QueryVvtSettings()
+{
+    if (ui.debugCheckBox->isChecked())
+        Log(QStringLiteral("QueryVvtSettings()\n"));
+    // Nothing is sent here: the next success reply releases the first query.
+    pendingQueries = Vivitek::stateQueries();
+}
+
+void Vantrel::HandleVvtReply(const QString &reply)
+{
+    const Vivitek::Reply parsed = Vivitek::parseReply(reply);
+    if (parsed.empty)
+        return;
+    if (!parsed.success) {
+        vvtRequeryPending = true;
+        if (ui.debugCheckBox->isChecked())
+            Log(lastCommand + QLatin1String("-> Failed\n"));
+        return;
+    }
+
+    const int v = parsed.value;
+    switch (Vivitek::meaningOf(lastCommand)) {
+    case Vivitek::Meaning::LampState:
+        if (reply == QLatin1String("P0"))
+            ShowLampOff();
+        else
+            ShowLampOn();
+        break;
+    case Vivitek::Meaning::LampHours:
+        Log(QLatin1String("Lamp Time = ") + QString::number(v) + QLatin1String(" h\n"));
+        break;
+    case Vivitek::Meaning::Firmware:
+        Log(reply.mid(1) + QLatin1Char('\n'));
+        break;
+    case Vivitek::Meaning::LampModeList:
+        ui.vvtLampModeCbx->setCurrentIndex(v + 1);
+        break;
+    case Vivitek::Meaning::LogoList:
+        ui.vvtLogoSelectCbx->setCurrentIndex(v + 1);
+        break;
+    case Vivitek::Meaning::VideoSourceList:
+        ui.vvtVideoSourceCbx->setCurrentIndex(v + 1);
+        break;
+    case Vivitek::Meaning::DisplayModeList:
+        ui.vvtDisplayModeCbx->setCurrentIndex(v + 1);
+        break;
+    case Vivitek::Meaning::ColorTempList:
+        ui.vvtColorTempCbx->setCurrentIndex(v + 1);
+        break;
+    case Vivitek::Meaning::Brightness:
+        vvtBrightness = std::uint8_t(v & 0xff);
+        break;
+    case Vivitek::Meaning::Keystone:
+        vvtKeystone = std::int8_t(std::uint8_t(v & 0xff));
+        break;
+    case Vivitek::Meaning::Unused:
+        break;
+    }
+
+    if (!pendingQueries.isEmpty()) {
+        const QString next = pendingQueries.takeFirst();
+        const QByteArray bytes = next.toLatin1();
+        SendCommand(bytes.constData(), next.length());
+        if (ui.debugCheckBox->isChecked())
+            Log(QString::number(pendingQueries.count()) + QLatin1String(" pending commands.\n"));
+    }
+}
+
+void Vantrel::on_vvtLampTime_clicked()
+{
+    SendCommand(Vivitek::LampHours);
+}
+
+void Vantrel::on_vvtFirmware_clicked()
+{
+    SendCommand(Vivitek::Firmware);
+}
+
+void Vantrel::on_vvtKeyStoneUp_clicked()
+{
+    vvtKeystone = Vivitek::keystoneUp(vvtKeystone);
+    SendVvtValue(Vivitek::KeystonePrefix, vvtKeystone);
+}
+
+void Vantrel::on_vvtKeyStoneDown_clicked()
+{
+    vvtKeystone = Vivitek::keystoneDown(vvtKeystone);
+    SendVvtValue(Vivitek::KeystonePrefix, vvtKeystone);
+}
+
+void Vantrel::on_vvtBrightnessUp_clicked()
+{
+    vvtBrightness = Vivitek::brightnessUp(vvtBrightness);
+    SendVvtValue(Vivitek::BrightnessPrefix, vvtBrightness);
+}
+
+void Vantrel::on_vvtBrightnessDown_clicked()
+{
+    vvtBrightness = Vivitek::brightnessDown(vvtBrightness);
+    SendVvtValue(Vivitek::BrightnessPrefix, vvtBrightness);
+}
+
+void Vantrel::on_vvtPModeFront_clicked()
+{
+    SendCommand(Vivitek::ProjectionFront);
+}
+
+void Vantrel::on_vvtPModeRear_clicked()
+{
+    SendCommand(Vivitek::ProjectionRear);
+}
+
+void Vantrel::on_vvtPModeCeiling_clicked()
+{
+    SendCommand(Vivitek::ProjectionCeiling);
+}
+
+void Vantrel::on_vvtPModeRearCeiling_clicked()
+{
+    SendCommand(Vivitek::ProjectionRearCeiling);
+}
+
+void Vantrel::on_vvtUnBlank_clicked()
+{
+    SendCommand(Vivitek::Unblank);
+}
+
+void Vantrel::on_vvtBlank_clicked()
+{
+    SendCommand(Vivitek::Blank);
+}
+
+void Vantrel::on_vvtAspect4_3_clicked()
+{
+    SendCommand(Vivitek::Aspect4_3);
+}
+
+void Vantrel::on_vvtAspect16_9_clicked()
+{
+    SendCommand(Vivitek::Aspect16_9);
+}
+
+void Vantrel::on_vvtVideoSourceCbx_activated(int index)
+{
+    SendVvtListChoice(Vivitek::List::VideoSource, index);
+}
+
+void Vantrel::on_vvtDisplayModeCbx_activated(int index)
+{
+    SendVvtListChoice(Vivitek::List::DisplayMode, index);
+}
+
+void Vantrel::on_vvtLogoSelectCbx_activated(int index)
+{
+    SendVvtListChoice(Vivitek::List::Logo, index);
+}
+
+void Vantrel::on_vvtLampModeCbx_activated(int index)
+{
+    // Lamp modes are only taken while the lamp burns.
+    if (!projectorOn)
+        return;
+    SendVvtListChoice(Vivitek::List::LampMode, index);
+}
+
+void Vantrel::on_vvtColorTempCbx_activated(int index)
+{
+    SendVvtListChoice(Vivitek::List::ColorTemp, index);
+}

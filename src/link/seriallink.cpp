@@ -1,0 +1,90 @@
+#include "vantrel.h"
+
+#include "portloss.h"
+#include "power.h"
+#include "trafficlog.h"
+
+#include <QMessageBox>
+
+bool Vantrel::OpenSerialPort(const QString &portName)
+{
+    serialPort.setPortName(portName);
+    Log(tr("Opening port ") + portName + QLatin1Char('\n'));
+    portLossPending = false;
+    if (!serialPort.open(QIODevice::ReadWrite)) {
+        serialPort.close();
+        Log(tr("Failed to initialize serial port!\n"));
+        Log(tr("Communication with projector not possible.\n"));
+        return false;
+    }
+    serialPort.setDataBits(QSerialPort::Data8);
+    serialPort.setParity(QSerialPort::NoParity);
+    serialPort.setStopBits(QSerialPort::OneStop);
+    serialPort.setFlowControl(QSerialPort::NoFlowControl);
+    if (serialPort.setBaudRate(Power::baudRate(ModelIndex), QSerialPort::AllDirections))
+        Log(tr("Serial port successfully opened!\n"));
+    else if (serialPort.error() != QSerialPort::NoError)
+        Log(tr("Failed to set serial port speed!\n"));
+    return true;
+}
+
+void Vantrel::SendCommand(const char *command, int length)
+{
+    if (!serialPort.isOpen())
+        return;
+    if (serialPort.write(command, length) == -1 && !writeErrorShown) {
+        // The box runs its own event loop, in which the next poll may fail
+        // too: one box at a time is enough.
+        writeErrorShown = true;
+        QMessageBox::warning(this, tr("Error!"),
+                             QStringLiteral("Failed to send data to serial port"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
+        writeErrorShown = false;
+    }
+    serialPort.write("\r", 1);
+    lastCommand = QString::fromUtf8(command);
+    if (ui.debugCheckBox->isChecked())
+        Log(TrafficLog::sentLine(QByteArray(command, length), ui.asciiCheckBox->isChecked()));
+}
+
+void Vantrel::SendCommand(const char *command)
+{
+    SendCommand(command, int(qstrlen(command)));
+}
+
+void Vantrel::SendCommand(const QByteArray &command)
+{
+    SendCommand(command.constData(), command.size());
+}
+
+int Vantrel::ReadSerial(char *buffer, int maxSize)
+{
+    if (!serialPort.isOpen())
+        return 0;
+    const qint64 count = serialPort.read(buffer, maxSize);
+    return count < 0 ? 0 : int(count);
+}
+
+void Vantrel::WatchForLostDevice()
+{
+    // A functor connection: the window's slot table stays as it is.
+    connect(&serialPort, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) {
+                if (portLossPending || !serialPort.isOpen() || !PortLoss::meansDeviceGone(error))
+                    return;
+                portLossPending = true;
+                // Closing inside the error signal would pull the notifier out
+                // from under QSerialPort; do it once the signal has returned.
+                QMetaObject::invokeMethod(
+                    this, [this] { CloseLostPort(); }, Qt::QueuedConnection);
+            });
+}
+
+void Vantrel::CloseLostPort()
+{
+    if (!portLossPending)
+        return; // the port was reopened meanwhile
+    portLossPending = false;
+    serialPort.close();
+    Log(tr("Lost serial port %1: the device has gone away.\n").arg(serialPort.portName()));
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// How traffic is shown in the log pane: every byte either as its Latin-1
+// character or as two lower-case hex digits and a blank.
+namespace TrafficLog {
+
+QString byteText(unsigned char byte, bool ascii);
+QString bytesText(const QByteArray &bytes, bool ascii);
+
+// "< " + command + "0d": the carriage return is always shown as "0d".
+QString sentLine(const QByteArray &command, bool ascii);
+// "> " + the bytes read in one tick.
+QString receivedLine(const QByteArray &bytes, bool ascii);
+// "-> " + the reply as handed to the reply handler.
+QString replyLine(const QString &reply);
+
+} // namespace TrafficLog

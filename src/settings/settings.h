@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui_settings.h"
+
+#include <QDialog>
+
+// Picks the projector family and serial port, and is the only place that
+// reads or writes them in the settings store.
+class Settings : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Settings(QWidget *parent = nullptr);
+    ~Settings() override;
+
+    QString SelectedPort() const;
+    int SelectedModel() const;
+    bool IsApplied() const;
+
+private slots:
+    void on_cancelSettings_clicked();
+    void on_applySettings_clicked();
+
+private:
+    Ui::SettingsClass ui;
+    bool applied = false;
+};

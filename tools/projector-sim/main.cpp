@@ -1,0 +1,268 @@
+// A stand-in projector on a pseudo-terminal, for demos and end-to-end tests.
+
+#include "projectormodel.h"
+#include "simulatorhost.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+void onSignal(int signal)
+{
+    const int saved = errno;
+    const char byte = char(signal);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+bool installSignalHandlers()
+{
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof(action));
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : { SIGTERM, SIGINT, SIGHUP }) {
+        if (sigaction(signal, &action, nullptr) != 0)
+            return false;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+const char helpText[] = R"help(Simulates an Acer, Vivitek or InFocus projector on the serial line.
+
+Opens a pseudo-terminal, prints "PTY <slave path>" as its first line and then
+one line per command received (RX) and reply sent (TX); control bytes are shown
+as \r, \n, \t or \xHH. Commands end with a carriage return. Acer and Vivitek
+replies end with a carriage return, InFocus replies with ")".
+
+Power goes off -> warming up -> on -> cooling down -> off. The lamp counts as
+lit while warming up and on, so the lamp queries answer "on" from the moment
+power-on is accepted and "off" from the moment power-off is accepted. Power-on
+is refused while cooling down, power-off while warming up; asking for the state
+the projector is already in (or heading for) is accepted. Lamp hours grow by
+one for every hour the lamp is lit.
+
+Acer:
+  "* 0 Lamp ?"   -> "Lamp 1" while lit, else "Lamp 0"
+  "* 0 Lamp"     -> lamp hours in decimal
+  "OKOKOKOKOK"   -> power on: "*000", or "*001" if refused
+  "* 0 IR 002"   -> power off: "*000", or "*001" if refused
+  "* 0 IR 036"   -> "Res " + 5 bytes (1024 x 768 @ 60 Hz) while on
+  "* 0 IR nnn"   -> "*000" for a known key while on; "*001" while not on,
+                    for unknown keys and for anything else
+Vivitek ("F" answers anything that fails):
+  V99S0001 / V99S0002  power on / off -> "P"
+  V99G0007   -> "P1" while lit, else "P0"
+  V99G0004   -> "P" + lamp hours      V99G0008 -> "P" + firmware version
+  V99Gnnnn   -> "P" + the remembered value of 0101 0102 0105 0106 0108 0220
+                0301 0302 0308 0309 0319 0321 (0102, 0105, 0220 read only)
+  V99Snnnnv  -> "P" + the value kept, if v is in range; only while on
+                (0101 0..100, 0106 0..2, 0108 0..7, 0301 1..2, 0302 0..1,
+                0308 0..3, 0309 -40..40, 0319 0..2, 0321 0..2)
+  V99S0201..V99S0210 -> "P" while on; V99G0220 then reports nn - 1
+InFocus (replies are "(range,value)"; anything else gets "(ERR)"):
+  (PWR1) / (PWR0) / (PWR?) -> "(0-1,p)", p = 1 while lit after the command
+  (CST)  -> "(0-3,s)", s = 0 off, 1 on, 2 warming up, 3 cooling down
+  (LMP?) -> "(0-65535,h)", h = lamp hours
+
+Faults: --silent still acts on commands but never answers; dropped replies are
+chosen by a generator seeded with --seed; noise bytes are random bytes at an
+even pace; --hangup-after-ms closes the line that long after start and exits.
+Lines of at most 256 bytes are taken; a longer one is discarded.)help";
+
+struct Parsed
+{
+    ProjectorModel::Options options;
+    QString link;
+};
+
+bool parseNumber(const QCommandLineParser &parser, const QString &name, qint64 minimum,
+                 qint64 maximum, qint64 *value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const qint64 number = parser.value(name).toLongLong(&ok);
+    if (!ok || number < minimum || number > maximum) {
+        std::fprintf(stderr, "projector-sim: --%s wants a whole number from %lld to %lld\n",
+                     qPrintable(name), static_cast<long long>(minimum),
+                     static_cast<long long>(maximum));
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+bool parseArguments(const QCoreApplication &app, Parsed *parsed)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(helpText));
+    parser.addHelpOption();
+    parser.addOptions({
+        { "family", "Projector family: acer, vivitek or infocus (default acer).", "family",
+          "acer" },
+        { "lamp", "Initial lamp state: on or off (default off).", "state", "off" },
+        { "lamp-hours", "Lamp hours at start (default 1250).", "hours" },
+        { "warmup-ms", "Warm-up time (default 3000).", "ms" },
+        { "cooldown-ms", "Cool-down time (default 3000).", "ms" },
+        { "link", "Also reach the slave through a symbolic link at this path.", "path" },
+        { "silent", "Never send a reply." },
+        { "delay-ms", "Send each reply this long after its command.", "ms" },
+        { "drop-percent", "Leave out this share of the replies.", "percent" },
+        { "seed", "Seed for dropped replies and noise (default 1).", "number" },
+        { "noise-per-second", "Send this many random bytes a second.", "rate" },
+        { "hangup-after-ms", "Close the line and exit this long after start.", "ms" },
+    });
+    parser.process(app);
+
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "projector-sim: unexpected argument %s\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return false;
+    }
+
+    ProjectorModel::Options &options = parsed->options;
+    const QString family = parser.value("family");
+    if (family == QLatin1String("acer")) {
+        options.family = ProjectorModel::Family::Acer;
+    } else if (family == QLatin1String("vivitek")) {
+        options.family = ProjectorModel::Family::Vivitek;
+    } else if (family == QLatin1String("infocus")) {
+        options.family = ProjectorModel::Family::InFocus;
+    } else {
+        std::fprintf(stderr, "projector-sim: --family wants acer, vivitek or infocus\n");
+        return false;
+    }
+    const QString lamp = parser.value("lamp");
+    if (lamp != QLatin1String("on") && lamp != QLatin1String("off")) {
+        std::fprintf(stderr, "projector-sim: --lamp wants on or off\n");
+        return false;
+    }
+    options.lampOn = lamp == QLatin1String("on");
+    options.silent = parser.isSet("silent");
+    parsed->link = parser.value("link");
+
+    const qint64 day = 24 * 3600 * 1000;
+    qint64 lampHours = options.lampHours;
+    qint64 dropPercent = options.dropPercent;
+    qint64 seed = options.seed;
+    if (!parseNumber(parser, "lamp-hours", 0, 60000, &lampHours)
+        || !parseNumber(parser, "warmup-ms", 0, day, &options.warmupMs)
+        || !parseNumber(parser, "cooldown-ms", 0, day, &options.cooldownMs)
+        || !parseNumber(parser, "delay-ms", 0, day, &options.delayMs)
+        || !parseNumber(parser, "drop-percent", 0, 100, &dropPercent)
+        || !parseNumber(parser, "seed", 0, 0xffffffffLL, &seed)
+        || !parseNumber(parser, "hangup-after-ms", 0, day, &options.hangupAfterMs))
+        return false;
+    options.lampHours = int(lampHours);
+    options.dropPercent = int(dropPercent);
+    options.seed = quint32(seed);
+
+    if (parser.isSet("noise-per-second")) {
+        bool ok = false;
+        const double rate = parser.value("noise-per-second").toDouble(&ok);
+        const bool inRange = rate == 0 || (rate >= 0.01 && rate <= 1000);
+        if (!ok || !inRange) {
+            std::fprintf(stderr, "projector-sim: --noise-per-second wants 0 or 0.01 to 1000\n");
+            return false;
+        }
+        options.noisePerSecond = rate;
+    }
+    return true;
+}
+
+// A link is replaced only if it is a link: never a file somebody keeps there.
+bool makeLink(const QString &link, const QString &target)
+{
+    const QByteArray path = QFile::encodeName(link);
+    struct stat info;
+    if (lstat(path.constData(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode)) {
+            std::fprintf(stderr, "projector-sim: %s exists and is not a symbolic link\n",
+                         path.constData());
+            return false;
+        }
+        ::unlink(path.constData());
+    }
+    if (symlink(QFile::encodeName(target).constData(), path.constData()) != 0) {
+        std::fprintf(stderr, "projector-sim: cannot link %s: %s\n", path.constData(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void removeLink(const QString &link, const QString &target)
+{
+    // Another simulator may have taken the name over meanwhile.
+    if (QFile::symLinkTarget(link) == target)
+        ::unlink(QFile::encodeName(link).constData());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("projector-sim"));
+
+    Parsed parsed;
+    if (!parseArguments(app, &parsed))
+        return 2;
+
+    if (!installSignalHandlers()) {
+        std::perror("projector-sim: signal handlers");
+        return 1;
+    }
+    // Never outlive the test or demo that started us.
+    const pid_t parent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        return 0;
+
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&]() {
+        char drained[16];
+        while (::read(signalPipe[0], drained, sizeof(drained)) > 0) { }
+        app.quit();
+    });
+
+    SimulatorHost host(parsed.options);
+    QString error;
+    if (!host.open(&error)) {
+        std::fprintf(stderr, "projector-sim: cannot open a pseudo-terminal: %s\n",
+                     qPrintable(error));
+        return 1;
+    }
+    if (!parsed.link.isEmpty() && !makeLink(parsed.link, host.slavePath()))
+        return 1;
+
+    std::printf("PTY %s\n", QFile::encodeName(host.slavePath()).constData());
+    std::fflush(stdout);
+
+    QObject::connect(&host, &SimulatorHost::hungUp, &app, &QCoreApplication::quit);
+    host.start();
+    const int status = app.exec();
+
+    if (!parsed.link.isEmpty())
+        removeLink(parsed.link, host.slavePath());
+    return status;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "vantrel.h"
+
+#include <QByteArray>
+#include <QMetaObject>
+
+// The tests' view into the window's private state (it is a friend of
+// Vantrel). Read what the window did; set only what a test must arrange.
+class VantrelProbe
+{
+public:
+    static bool projectorOn(const Vantrel &w) { return w.projectorOn; }
+    static int modelIndex(const Vantrel &w) { return w.ModelIndex; }
+    static QString lastCommand(const Vantrel &w) { return w.lastCommand; }
+    static int contactCounter(const Vantrel &w) { return w.contactCounter; }
+    static QString replyBuffer(const Vantrel &w) { return w.replyBuffer; }
+    static int vvtKeystone(const Vantrel &w) { return w.vvtKeystone; }
+    static int vvtBrightness(const Vantrel &w) { return w.vvtBrightness; }
+    static QStringList pendingQueries(const Vantrel &w) { return w.pendingQueries; }
+    static bool vvtRequeryPending(const Vantrel &w) { return w.vvtRequeryPending; }
+    static int pendingHeight(const Vantrel &w) { return w.pendingHeight; }
+
+    static QSerialPort &serialPort(Vantrel &w) { return w.serialPort; }
+    static QTimer &pollTimer(Vantrel &w) { return w.pollTimer; }
+    static Ui::VantrelClass &ui(Vantrel &w) { return w.ui; }
+
+    static void setModelIndex(Vantrel &w, int index) { w.ModelIndex = index; }
+    static void setProjectorOn(Vantrel &w, bool on) { w.projectorOn = on; }
+    static void setVvtKeystone(Vantrel &w, std::int8_t value) { w.vvtKeystone = value; }
+    static void setVvtBrightness(Vantrel &w, std::uint8_t value) { w.vvtBrightness = value; }
+
+    static void sendCommand(Vantrel &w, const QByteArray &command)
+    {
+        w.SendCommand(command.constData(), command.size());
+    }
+    static void configure(Vantrel &w, bool showDialog) { w.Configure(showDialog); }
+
+    // Runs a slot by name, also one that no signal reaches.
+    static bool invoke(Vantrel &w, const char *slot)
+    {
+        return QMetaObject::invokeMethod(&w, slot, Qt::DirectConnection);
+    }
+};

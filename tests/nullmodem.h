@@ -61,7 +61,10 @@ public:
     // the piece, so each piece reaches the program's QSerialPort on its own.
     bool writeSplit(const QByteArray &data, const QList<int> &chunkSizes,
                     const std::function<void()> &between = {});
-    // True once nothing written from this side is waiting on the slave.
+    // True once nothing written from this side is waiting on the slave. The
+    // kernel hands a large write (over about 4 KiB) to the slave in pieces, so
+    // the queue can look empty between them: after such a write, wait for the
+    // program's port to hold what it should instead.
     bool waitConsumed(int timeoutMs = 2000);
 
     // Closes the master: the program's port sees the line hang up.

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Runs Vantrel against a simulated projector on a pseudo-terminal.
+#
+#   tools/run-demo.sh [--family acer|vivitek|infocus] [--seconds N] [--screenshot FILE]
+#
+# With a usable display the window opens and the demo ends when it is closed.
+# Without one the session runs under Xvfb for N seconds (12 by default), a
+# screenshot of the window is saved (FILE, or build/demo-<family>.png) and the
+# simulator's traffic is printed. Vantrel keeps its settings in a store of the
+# demo's own, so the user's settings are never touched.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+usage()
+{
+    sed -n 's/^#   //p' "$0" >&2
+    exit "${1:-2}"
+}
+
+family=acer
+seconds=12
+screenshot=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --family) [ $# -ge 2 ] || usage; family=$2; shift 2 ;;
+    --seconds) [ $# -ge 2 ] || usage; seconds=$2; shift 2 ;;
+    --screenshot) [ $# -ge 2 ] || usage; screenshot=$2; shift 2 ;;
+    -h | --help) usage 0 ;;
+    *) echo "run-demo: unknown option $1" >&2; usage ;;
+    esac
+done
+case "$family" in
+acer) model=0 ;;
+vivitek) model=1 ;;
+infocus) model=2 ;;
+*) echo "run-demo: --family wants acer, vivitek or infocus" >&2; exit 2 ;;
+esac
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ] || [ "$seconds" -gt 3600 ]; then
+    echo "run-demo: --seconds wants a whole number from 1 to 3600" >&2
+    exit 2
+fi
+
+tools/install-deps.sh
+build=build
+cmake -S . -B "$build" >/dev/null
+cmake --build "$build" -j"$(nproc)" --target vantrel projector-sim
+vantrel=$PWD/$build/vantrel
+simulator=$PWD/$build/tools/projector-sim/projector-sim
+[ -n "$screenshot" ] || screenshot=$PWD/$build/demo-$family.png
+case "$screenshot" in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-demo.XXXXXX")
+children=()
+
+cleanup()
+{
+    local i pid
+    # Newest first: the window before the projector, the projector before the display.
+    for ((i = ${#children[@]} - 1; i >= 0; i--)); do
+        pid=${children[i]}
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+alive()
+{
+    kill -0 "$1" 2>/dev/null
+}
+
+# Waits up to about ten seconds for a test command while process pid lives.
+await()
+{
+    local pid=$1
+    shift
+    for _ in $(seq 100); do
+        "$@" && return 0
+        alive "$pid" || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+display=""
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    display=$DISPLAY
+fi
+
+# The simulator speaks through a link in the demo's private directory, so the
+# stored port name stays the same however the pseudo-terminal is numbered.
+link=$work/ttyProjector
+traffic=$work/traffic.log
+if [ -n "$display" ]; then
+    # Live traffic in the terminal while the user clicks.
+    "$simulator" --family "$family" --lamp on --link "$link" &
+else
+    "$simulator" --family "$family" --lamp on --link "$link" >"$traffic" &
+fi
+simulator_pid=$!
+children+=("$simulator_pid")
+if ! await "$simulator_pid" test -L "$link"; then
+    echo "run-demo: the projector simulator did not start" >&2
+    exit 1
+fi
+
+mkdir -p "$work/config/Toskeld" "$work/runtime"
+chmod 700 "$work/runtime"
+printf '[General]\nComPort="%s"\nModel=%d\n' "$link" "$model" >"$work/config/Toskeld/Vantrel.conf"
+export XDG_CONFIG_HOME=$work/config
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
+
+if [ -n "$display" ]; then
+    echo "Vantrel is talking to a simulated $family projector on $link; close the window to end."
+    status=0
+    QT_QPA_PLATFORM=xcb "$vantrel" || status=$?
+    exit "$status"
+fi
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+children+=("$!")
+if ! await "$!" test -s "$work/display"; then
+    echo "run-demo: Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+fi
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+
+QT_QPA_PLATFORM=xcb "$vantrel" 2>"$work/vantrel.log" &
+vantrel_pid=$!
+children+=("$vantrel_pid")
+echo "No display: running the session under Xvfb ($DISPLAY) for $seconds s."
+for ((tick = 0; tick < seconds * 10; tick++)); do
+    if ! alive "$vantrel_pid"; then
+        echo "run-demo: Vantrel ended early:" >&2
+        cat "$work/vantrel.log" >&2
+        cat "$traffic"
+        exit 1
+    fi
+    sleep 0.1
+done
+
+window=$(xwininfo -name "Vantrel V 2.0" 2>/dev/null | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+mkdir -p "$(dirname "$screenshot")"
+if [ -n "$window" ]; then
+    import -window "$window" "$screenshot"
+else
+    import -window root -trim "$screenshot"
+fi
+
+echo "Simulator traffic:"
+cat "$traffic"
+echo "Screenshot: $screenshot"

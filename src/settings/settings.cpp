@@ -2,7 +2,9 @@
 
 #include "portenumeration.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 
 namespace {
@@ -66,8 +68,16 @@ bool Settings::IsApplied() const
 void Settings::on_applySettings_clicked()
 {
     QSettings store(Organisation, Application);
-    store.setValue(PortKey, ui.port_comboBox->currentText());
-    store.setValue(ModelKey, ui.model_comboBox->currentIndex());
+    // QSettings waits for its lock file without end when it saves; a lock
+    // nobody can take (left as a directory, on a read-only mount) would
+    // freeze the window. The choice still applies for this run.
+    QDir().mkpath(QFileInfo(store.fileName()).absolutePath());
+    QLockFile lock(store.fileName() + QLatin1String(".lock"));
+    if (lock.tryLock(2000)) {
+        lock.unlock();
+        store.setValue(PortKey, ui.port_comboBox->currentText());
+        store.setValue(ModelKey, ui.model_comboBox->currentIndex());
+    }
     applied = true;
     close();
 }

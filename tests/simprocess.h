@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QProcess>
+
+#include <sys/types.h>
+
+// A child process that cannot outlive the test (ended by the destructor when a
+// check returns early, killed by the kernel when the test itself dies), and
+// the lines it prints, each stamped with when it reached the test. Run with
+// projector-sim, the lines are the simulator's traffic log.
+class SimProcess : public QProcess
+{
+public:
+    SimProcess();
+    ~SimProcess() override;
+
+    // Starts the simulator and waits for the line that names its pty.
+    bool startSimulator(const QString &program, const QStringList &arguments);
+    void stop();
+
+    QList<QByteArray> lines() const { return printed; }
+    bool has(const QByteArray &line) const { return printed.contains(line); }
+    // The commands the simulator received, in order.
+    QList<QByteArray> received() const;
+    // Milliseconds after start at which each copy of command arrived.
+    QList<qint64> arrivalsOf(const QByteArray &command) const;
+    // What the simulator answered to the first copy of command; empty if nothing yet.
+    QByteArray replyTo(const QByteArray &command) const;
+
+protected:
+    void setupChildProcess() override;
+
+private:
+    void collect();
+
+    const pid_t parentPid;
+    QElapsedTimer clock;
+    QList<QByteArray> printed;
+    QList<qint64> stamps;
+};

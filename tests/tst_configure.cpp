@@ -1,486 +1,239 @@
-#include "colorgroupbox.h"
-#include "nullmodem.h"
 #include "portenumeration.h"
-#include "power.h"
+#include "rig.h"
 #include "testmain.h"
 #include "teststore.h"
-#include "vantrelprobe.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 
-#include <memory>
-
-// Applying the stored or chosen family and port to the window: at start-up
-// without a dialog, and through the settings dialog with Ok or without it.
+// Applying the stored or chosen family and port: at start-up, and through the dialog.
 class TestConfigure : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanupTestCase();
-
-    void startUpAppliesStoredFamily_data();
-    void startUpAppliesStoredFamily();
-    void leavingTheDialogChangesNothing_data();
-    void leavingTheDialogChangesNothing();
-    void okReopensAtFamilySpeed_data();
-    void okReopensAtFamilySpeed();
-    void okWithoutChangeRestartsVivitekQuery();
-    void badStoredValues_data();
-    void badStoredValues();
-    void unlistedDevicePath_data();
-    void unlistedDevicePath();
+    void fromStore_data();
+    void fromStore();
+    void throughDialog_data();
+    void throughDialog();
 };
 
 namespace {
 
-const QString OpenedLines = QStringLiteral("Serial port successfully opened!\n");
-const QString FailedLines = QStringLiteral("Failed to initialize serial port!\n"
-                                           "Communication with projector not possible.\n");
+const QString Opened = QStringLiteral("Serial port successfully opened!\n");
+const QString Failed = QStringLiteral("Failed to initialize serial port!\n"
+                                      "Communication with projector not possible.\n");
 
 QByteArray storeBytes()
 {
     QFile file(TestStore::fileName());
-    if (!file.exists())
-        return QByteArrayLiteral("<no store file>");
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<unreadable>");
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no store file>");
 }
 
-void listPorts(const QStringList &ports)
+const QStringList Labels = { "Acer", "Vivitek", "InFocus" };
+
+// Acer's poll for any family the program does not know.
+QByteArray pollOf(int model)
 {
-    PortEnumeration::setLister([ports] { return ports; });
+    return model == 1 ? "V99G0007\r" : model == 2 ? "(CST)\r" : "* 0 Lamp ?\r";
 }
 
-QString logText(Vantrel &w)
-{
-    return VantrelProbe::ui(w).textEdit->toPlainText();
-}
-
-QByteArray pollOf(int modelIndex)
-{
-    return Power::pollCommand(modelIndex) + '\r';
-}
-
-// Any PollEvery consecutive ticks hold exactly one status poll.
-void runPollPeriod(Vantrel &w)
-{
-    for (int i = 0; i < PollClock::PollEvery; ++i)
-        VantrelProbe::invoke(w, "OnTimer");
-}
-
-// A window on the stored settings whose ticks the test runs itself.
-std::unique_ptr<Vantrel> startWindow()
-{
-    auto w = std::make_unique<Vantrel>();
-    VantrelProbe::pollTimer(*w).stop();
-    return w;
-}
-
-void openSettings(Vantrel &w, const QString &opener)
-{
-    if (opener == QLatin1String("status button"))
-        QTest::mouseClick(VantrelProbe::ui(w).connectionStatus, Qt::LeftButton);
-    else
-        VantrelProbe::ui(w).actionSettings->trigger();
-}
-
-// Opens the settings dialog as the user does, picks a port and a family and
-// leaves it with the named button.
-void chooseInDialog(Vantrel &w, const QString &opener, const QString &port, int model,
+// Opens the dialog as a user does, picks a port and family unless empty/-1, leaves by button.
+void chooseInDialog(Rig &rig, const QString &opener, const QString &port, int model,
                     const char *button)
 {
-    DialogDriver driver([port, model, button](QDialog *dialog) {
-        auto *ports = dialog->findChild<QComboBox *>(QStringLiteral("port_comboBox"));
-        auto *models = dialog->findChild<QComboBox *>(QStringLiteral("model_comboBox"));
-        QVERIFY(ports->findText(port) >= 0);
-        ports->setCurrentIndex(ports->findText(port));
-        models->setCurrentIndex(model);
+    DialogDriver driver([=](QDialog *dialog) {
+        auto *ports = dialog->findChild<QComboBox *>("port_comboBox");
+        if (!port.isEmpty())
+            ports->setCurrentIndex(ports->findText(port));
+        if (model >= 0)
+            dialog->findChild<QComboBox *>("model_comboBox")->setCurrentIndex(model);
         QTest::mouseClick(dialog->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
     });
-    openSettings(w, opener);
+    if (opener == QLatin1String("button"))
+        QTest::mouseClick(rig.ui().connectionStatus, Qt::LeftButton);
+    else
+        rig.ui().actionSettings->trigger();
     QVERIFY(driver.waitDone());
 }
 
-// Lets the Vivitek state query take its first step, so that a restart of it
-// shows as a full list again.
-void releaseFirstQuery(Vantrel &w, NullModem &modem)
+// Lets the Vivitek state query take its first step, so a restart shows as a full list.
+void releaseFirstQuery(Rig &rig)
 {
-    runPollPeriod(w);
-    QCOMPARE(modem.readBytes(9), pollOf(Vivitek::ModelIndex));
-    QVERIFY(modem.write("P1\r"));
-    QVERIFY(modem.waitConsumed());
-    VantrelProbe::invoke(w, "OnTimer");
-    QCOMPARE(modem.readBytes(9), Vivitek::stateQueries().first().toLatin1() + '\r');
-    QCOMPARE(VantrelProbe::pendingQueries(w), Vivitek::stateQueries().mid(1));
+    rig.tick();
+    QVERIFY(rig.receive("P1\r"));
+    QCOMPARE(rig.sent(),
+             pollOf(Vivitek::ModelIndex) + Vivitek::stateQueries()[0].toLatin1() + '\r');
+    QCOMPARE(VantrelProbe::pendingQueries(rig.window()), Vivitek::stateQueries().mid(1));
 }
 
 } // namespace
 
-void TestConfigure::init()
+void TestConfigure::fromStore_data()
 {
-    TestStore::clear();
-    listPorts({});
-}
-
-void TestConfigure::cleanupTestCase()
-{
-    PortEnumeration::setLister({});
-}
-
-void TestConfigure::startUpAppliesStoredFamily_data()
-{
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<int>("page");
-    QTest::addColumn<int>("modelIndex");
-    QTest::addColumn<int>("baud");
-
-    QTest::newRow("Acer") << 0 << "Acer" << 0 << 0 << 9600;
-    QTest::newRow("Vivitek") << 1 << "Vivitek" << 1 << 1 << 9600;
-    QTest::newRow("InFocus") << 2 << "InFocus" << 0 << 2 << 19200;
-    QTest::newRow("7") << 7 << "???" << 0 << -1 << 9600;
-    QTest::newRow("-1") << -1 << "???" << 0 << -1 << 9600;
-}
-
-void TestConfigure::startUpAppliesStoredFamily()
-{
-    QFETCH(int, stored);
-    QFETCH(QString, label);
-    QFETCH(int, page);
-    QFETCH(int, modelIndex);
-    QFETCH(int, baud);
-
-    NullModem modem;
-    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
-    TestStore::seed({ { "ComPort", modem.portName() }, { "Model", stored } });
-    const QByteArray before = storeBytes();
-
-    BoxAnswerer noDialog;
-    const auto w = startWindow();
-    QVERIFY(noDialog.waitDone());
-
-    Ui::VantrelClass &ui = VantrelProbe::ui(*w);
-    QCOMPARE(ui.model_label->text(), label);
-    QCOMPARE(ui.model_stackedWidget->currentIndex(), page);
-    QCOMPARE(VantrelProbe::modelIndex(*w), modelIndex);
-    QCOMPARE(VantrelProbe::pendingQueries(*w),
-             modelIndex == Vivitek::ModelIndex ? Vivitek::stateQueries() : QStringList());
-
-    QVERIFY(VantrelProbe::serialPort(*w).isOpen());
-    QCOMPARE(logText(*w), "Opening port " + modem.portName() + '\n' + OpenedLines);
-    const NullModem::LineSettings line = modem.lineSettings();
-    QCOMPARE(line.inputBaud, baud);
-    QCOMPARE(line.outputBaud, baud);
-    QCOMPARE(line.stopBits, QSerialPort::OneStop);
-    QCOMPARE(line.flowControl, QSerialPort::NoFlowControl);
-    QCOMPARE(VantrelProbe::serialPort(*w).dataBits(), QSerialPort::Data8);
-    QCOMPARE(VantrelProbe::serialPort(*w).parity(), QSerialPort::NoParity);
-
-    VantrelProbe::invoke(*w, "OnTimer");
-    QCOMPARE(modem.readBytes(pollOf(modelIndex).size()), pollOf(modelIndex));
-    QCOMPARE(storeBytes(), before);
-}
-
-void TestConfigure::leavingTheDialogChangesNothing_data()
-{
-    QTest::addColumn<QString>("opener");
-    QTest::addColumn<int>("model");
-
-    for (const char *opener : { "menu", "status button" }) {
-        QTest::addRow("%s, Acer", opener) << QString::fromLatin1(opener) << 0;
-        QTest::addRow("%s, Vivitek", opener) << QString::fromLatin1(opener) << 1;
-    }
-}
-
-void TestConfigure::leavingTheDialogChangesNothing()
-{
-    QFETCH(QString, opener);
-    QFETCH(int, model);
-
-    NullModem first;
-    NullModem second;
-    QVERIFY(first.isOpen() && second.isOpen());
-    listPorts({ second.portName() });
-    TestStore::seed({ { "ComPort", first.portName() }, { "Model", model } });
-
-    const auto w = startWindow();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    if (model == Vivitek::ModelIndex)
-        releaseFirstQuery(*w, first);
-    if (QTest::currentTestFailed())
-        return;
-
-    Ui::VantrelClass &ui = VantrelProbe::ui(*w);
-    const QString log = logText(*w);
-    const QString label = ui.model_label->text();
-    const int page = ui.model_stackedWidget->currentIndex();
-    const QStringList pending = VantrelProbe::pendingQueries(*w);
-    const QByteArray stored = storeBytes();
-    QSignalSpy closed(&VantrelProbe::serialPort(*w), &QIODevice::aboutToClose);
-
-    // Another port and InFocus picked, then abandoned.
-    chooseInDialog(*w, opener, second.portName(), 2, "cancelSettings");
-
-    QCOMPARE(closed.count(), 0);
-    QVERIFY(VantrelProbe::serialPort(*w).isOpen());
-    QCOMPARE(logText(*w), log);
-    QCOMPARE(ui.model_label->text(), label);
-    QCOMPARE(ui.model_stackedWidget->currentIndex(), page);
-    QCOMPARE(VantrelProbe::modelIndex(*w), model);
-    QCOMPARE(VantrelProbe::pendingQueries(*w), pending);
-    QCOMPARE(storeBytes(), stored);
-    QCOMPARE(first.lineSettings().outputBaud, 9600);
-
-    runPollPeriod(*w);
-    QCOMPARE(first.readBytes(pollOf(model).size()), pollOf(model));
-    QCOMPARE(second.expectSilence(), QByteArray());
-}
-
-void TestConfigure::okReopensAtFamilySpeed_data()
-{
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-    QTest::addColumn<bool>("otherPort");
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<int>("page");
-
-    QTest::newRow("Acer to InFocus, other port") << 0 << 2 << true << 19200 << "InFocus" << 0;
-    QTest::newRow("Vivitek to InFocus, other port") << 1 << 2 << true << 19200 << "InFocus" << 0;
-    QTest::newRow("InFocus to Vivitek, other port") << 2 << 1 << true << 9600 << "Vivitek" << 1;
-    QTest::newRow("InFocus to Acer, same port") << 2 << 0 << false << 9600 << "Acer" << 0;
-    QTest::newRow("Acer to InFocus, same port") << 0 << 2 << false << 19200 << "InFocus" << 0;
-}
-
-void TestConfigure::okReopensAtFamilySpeed()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
-    QFETCH(bool, otherPort);
-    QFETCH(int, baud);
-    QFETCH(QString, label);
-    QFETCH(int, page);
-
-    NullModem first;
-    NullModem second;
-    QVERIFY(first.isOpen() && second.isOpen());
-    listPorts({ second.portName() });
-    TestStore::seed({ { "ComPort", first.portName() }, { "Model", from } });
-
-    const auto w = startWindow();
-    NullModem &target = otherPort ? second : first;
-    const QString log = logText(*w);
-    QSignalSpy closed(&VantrelProbe::serialPort(*w), &QIODevice::aboutToClose);
-
-    chooseInDialog(*w, "menu", target.portName(), to, "applySettings");
-
-    QCOMPARE(closed.count(), 1);
-    QVERIFY(VantrelProbe::serialPort(*w).isOpen());
-    QCOMPARE(logText(*w), log + "Opening port " + target.portName() + '\n' + OpenedLines);
-    QCOMPARE(VantrelProbe::modelIndex(*w), to);
-    QCOMPARE(VantrelProbe::ui(*w).model_label->text(), label);
-    QCOMPARE(VantrelProbe::ui(*w).model_stackedWidget->currentIndex(), page);
-    QCOMPARE(target.lineSettings().inputBaud, baud);
-    QCOMPARE(target.lineSettings().outputBaud, baud);
-    QCOMPARE(TestStore::value("ComPort").toString(), target.portName());
-    QCOMPARE(TestStore::value("Model").toInt(), to);
-
-    runPollPeriod(*w);
-    QCOMPARE(target.readBytes(pollOf(to).size()), pollOf(to));
-    if (otherPort)
-        QCOMPARE(first.expectSilence(), QByteArray());
-}
-
-void TestConfigure::okWithoutChangeRestartsVivitekQuery()
-{
-    NullModem modem;
-    QVERIFY(modem.isOpen());
-    TestStore::seed({ { "ComPort", modem.portName() }, { "Model", 1 } });
-    const auto w = startWindow();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    releaseFirstQuery(*w, modem);
-    if (QTest::currentTestFailed())
-        return;
-
-    QSignalSpy closed(&VantrelProbe::serialPort(*w), &QIODevice::aboutToClose);
-    DialogDriver driver([](QDialog *dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("applySettings")),
-                          Qt::LeftButton);
-    });
-    openSettings(*w, "status button");
-    QVERIFY(driver.waitDone());
-
-    QCOMPARE(closed.count(), 1);
-    QVERIFY(VantrelProbe::serialPort(*w).isOpen());
-    QCOMPARE(logText(*w).count("Opening port " + modem.portName() + '\n' + OpenedLines), 2);
-    QCOMPARE(VantrelProbe::pendingQueries(*w), Vivitek::stateQueries());
-    QCOMPARE(VantrelProbe::ui(*w).model_label->text(), QStringLiteral("Vivitek"));
-
-    runPollPeriod(*w);
-    QCOMPARE(modem.readBytes(9), pollOf(Vivitek::ModelIndex));
-}
-
-void TestConfigure::badStoredValues_data()
-{
-    // Port names: "modem" is the null-modem's device, "MODEM" the same in
-    // upper case, "file" an existing plain file; anything else as it stands.
+    // "modem" is the null-modem's device, "MODEM" that in upper case, "file" a plain file.
     QTest::addColumn<QString>("storedPort");
     QTest::addColumn<QVariant>("storedModel");
-    QTest::addColumn<bool>("modemEnumerated");
-    QTest::addColumn<QString>("openedPort");
+    QTest::addColumn<bool>("modemListed");
     QTest::addColumn<bool>("opens");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<int>("modelIndex");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("baud");
 
     const QString missing = QStringLiteral("/dev/ttyVantrelMissing0");
-
-    QTest::newRow("Model abc") << "modem" << QVariant("abc") << false << "modem" << true << "Acer"
-                               << 0;
-    QTest::newRow("Model empty") << "modem" << QVariant("") << false << "modem" << true << "Acer"
-                                 << 0;
-    QTest::newRow("Model 7") << "modem" << QVariant(7) << false << "modem" << true << "???" << -1;
-    QTest::newRow("Model -1") << "modem" << QVariant(-1) << false << "modem" << true << "???" << -1;
-    QTest::newRow("ComPort empty, port listed")
-        << "" << QVariant(2) << true << "modem" << true << "InFocus" << 2;
-    QTest::newRow("ComPort empty, no port")
-        << "" << QVariant(0) << false << "" << false << "Acer" << 0;
-    QTest::newRow("ComPort in other case, port listed")
-        << "MODEM" << QVariant(0) << true << "modem" << true << "Acer" << 0;
-    QTest::newRow("ComPort in other case, no port")
-        << "MODEM" << QVariant(0) << false << "" << false << "Acer" << 0;
-    QTest::newRow("ComPort missing, port listed")
-        << missing << QVariant(1) << true << "modem" << true << "Vivitek" << 1;
-    QTest::newRow("ComPort missing, no port")
-        << missing << QVariant(0) << false << "" << false << "Acer" << 0;
-    // Listed because it exists, but it is no terminal: the open fails, and
-    // the Vivitek query is started all the same.
-    QTest::newRow("ComPort a plain file")
-        << "file" << QVariant(1) << true << "file" << false << "Vivitek" << 1;
+    QTest::newRow("Acer") << "modem" << QVariant(0) << false << true << 0 << 9600;
+    QTest::newRow("Vivitek") << "modem" << QVariant(1) << false << true << 1 << 9600;
+    QTest::newRow("InFocus") << "modem" << QVariant(2) << false << true << 2 << 19200;
+    QTest::newRow("Model 7") << "modem" << QVariant(7) << false << true << -1 << 9600;
+    QTest::newRow("Model -1") << "modem" << QVariant(-1) << false << true << -1 << 9600;
+    QTest::newRow("Model abc") << "modem" << QVariant("abc") << false << true << 0 << 9600;
+    QTest::newRow("Model empty") << "modem" << QVariant("") << false << true << 0 << 9600;
+    QTest::newRow("ComPort empty, listed") << "" << QVariant(2) << true << true << 2 << 19200;
+    QTest::newRow("ComPort empty, none") << "" << QVariant(0) << false << false << 0 << 9600;
+    QTest::newRow("ComPort in caps, listed") << "MODEM" << QVariant(0) << true << true << 0 << 9600;
+    QTest::newRow("ComPort in caps, none") << "MODEM" << QVariant(0) << false << false << 0 << 9600;
+    QTest::newRow("ComPort missing, listed") << missing << QVariant(1) << true << true << 1 << 9600;
+    QTest::newRow("ComPort missing, none") << missing << QVariant(0) << false << false << 0 << 9600;
+    // Listed since it exists, but no terminal: the open fails, the Vivitek query starts anyway.
+    QTest::newRow("ComPort a plain file") << "file" << QVariant(1) << true << false << 1 << 9600;
 }
 
-void TestConfigure::badStoredValues()
+void TestConfigure::fromStore()
 {
     QFETCH(QString, storedPort);
     QFETCH(QVariant, storedModel);
-    QFETCH(bool, modemEnumerated);
-    QFETCH(QString, openedPort);
+    QFETCH(bool, modemListed);
     QFETCH(bool, opens);
-    QFETCH(QString, label);
-    QFETCH(int, modelIndex);
+    QFETCH(int, model);
+    QFETCH(int, baud);
 
-    NullModem modem;
-    QVERIFY(modem.isOpen());
-    const QString file = TestStore::runDirectory() + QStringLiteral("/plain-file");
-    {
-        QFile plain(file);
-        QVERIFY(plain.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        plain.write("untouched");
+    BoxAnswerer noDialog;
+    Rig rig(storedModel.toInt());
+    QFile plain(TestStore::runDirectory() + QStringLiteral("/plain-file"));
+    QVERIFY(plain.open(QIODevice::WriteOnly) && plain.write("untouched") == 9);
+    plain.close();
+    // The rig's own start-up is the case where it stored the same; otherwise start over.
+    QByteArray before = storeBytes();
+    if (storedPort != QLatin1String("modem") || storedModel.type() != QVariant::Int) {
+        const QStringList listed = modemListed ? QStringList(rig.modem.portName()) : QStringList();
+        PortEnumeration::setLister([listed] { return listed; });
+        const QString port = storedPort == QLatin1String("modem") ? rig.modem.portName()
+            : storedPort == QLatin1String("MODEM")                ? rig.modem.portName().toUpper()
+            : storedPort == QLatin1String("file")                 ? plain.fileName()
+                                                                  : storedPort;
+        TestStore::seed({ { "ComPort", port }, { "Model", storedModel } });
+        before = storeBytes();
+        VantrelProbe::configure(rig.window(), false); // what start-up runs
+        const QString tried = storedPort == QLatin1String("file") ? plain.fileName()
+            : opens                                               ? rig.modem.portName()
+                                                                  : QString();
+        QCOMPARE(rig.log(), "Opening port " + tried + '\n' + (opens ? Opened : Failed));
     }
-    const auto resolve = [&](const QString &name) {
-        if (name == QLatin1String("modem"))
-            return modem.portName();
-        if (name == QLatin1String("MODEM"))
-            return modem.portName().toUpper();
-        if (name == QLatin1String("file"))
-            return file;
-        return name;
-    };
+    QVERIFY(noDialog.waitDone());
 
-    listPorts(modemEnumerated ? QStringList(modem.portName()) : QStringList());
-    TestStore::seed({ { "ComPort", resolve(storedPort) }, { "Model", storedModel } });
-    const QByteArray before = storeBytes();
-
-    const auto w = startWindow();
-    QCOMPARE(VantrelProbe::ui(*w).model_label->text(), label);
-    QCOMPARE(VantrelProbe::ui(*w).model_stackedWidget->currentIndex(),
-             modelIndex == Vivitek::ModelIndex ? 1 : 0);
-    QCOMPARE(VantrelProbe::modelIndex(*w), modelIndex);
-    QCOMPARE(VantrelProbe::pendingQueries(*w),
-             modelIndex == Vivitek::ModelIndex ? Vivitek::stateQueries() : QStringList());
-    QCOMPARE(VantrelProbe::serialPort(*w).isOpen(), opens);
-    QCOMPARE(logText(*w),
-             "Opening port " + resolve(openedPort) + '\n' + (opens ? OpenedLines : FailedLines));
-
-    // The window keeps ticking, over the port or without one.
-    runPollPeriod(*w);
+    QCOMPARE(rig.ui().model_label->text(), Labels.value(model, QStringLiteral("???")));
+    QCOMPARE(rig.ui().model_stackedWidget->currentIndex(), model == Vivitek::ModelIndex ? 1 : 0);
+    QCOMPARE(VantrelProbe::modelIndex(rig.window()), model);
+    QCOMPARE(VantrelProbe::pendingQueries(rig.window()),
+             model == Vivitek::ModelIndex ? Vivitek::stateQueries() : QStringList());
+    QCOMPARE(VantrelProbe::serialPort(rig.window()).isOpen(), opens);
     if (opens)
-        QCOMPARE(modem.readBytes(pollOf(modelIndex).size()), pollOf(modelIndex));
-    else
-        QCOMPARE(modem.expectSilence(), QByteArray());
-    QFile plain(file);
+        QCOMPARE(rig.modem.lineSettings().outputBaud, baud);
+
+    rig.tick(PollClock::PollEvery);
+    QCOMPARE(opens ? rig.sent() : rig.modem.expectSilence(), opens ? pollOf(model) : QByteArray());
     QVERIFY(plain.open(QIODevice::ReadOnly));
     QCOMPARE(plain.readAll(), QByteArray("untouched"));
 
     // Looking at the dialog and cancelling does not repair the store either.
-    DialogDriver driver([](QDialog *dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cancelSettings")),
-                          Qt::LeftButton);
-    });
-    openSettings(*w, "menu");
-    QVERIFY(driver.waitDone());
+    chooseInDialog(rig, "menu", QString(), -1, "cancelSettings");
     QCOMPARE(storeBytes(), before);
 }
 
-void TestConfigure::unlistedDevicePath_data()
+void TestConfigure::throughDialog_data()
 {
-    QTest::addColumn<bool>("viaLink");
+    // chosen: "other" (another, enumerated port), "same" (the rig's port, picked again),
+    // "kept" (nothing picked), "link" (the store names a symlink to the rig's port).
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("baud"); // afterwards
+    QTest::addColumn<QString>("opener"); // the menu or the status button
 
-    QTest::newRow("pseudo-terminal") << false;
-    QTest::newRow("stable link to it") << true;
+    QTest::newRow("Acer, cancelled") << 0 << 2 << "other" << false << 9600 << "menu";
+    QTest::newRow("Vivitek, cancelled") << 1 << 2 << "other" << false << 9600 << "button";
+    QTest::newRow("Acer to InFocus") << 0 << 2 << "other" << true << 19200 << "menu";
+    QTest::newRow("Vivitek to InFocus") << 1 << 2 << "other" << true << 19200 << "button";
+    QTest::newRow("InFocus to Vivitek") << 2 << 1 << "other" << true << 9600 << "menu";
+    QTest::newRow("InFocus to Acer, same port") << 2 << 0 << "same" << true << 9600 << "menu";
+    QTest::newRow("Acer to InFocus, same port") << 0 << 2 << "same" << true << 19200 << "button";
+    // Unchanged settings still reopen the port and restart the query.
+    QTest::newRow("Vivitek unchanged") << 1 << 1 << "kept" << true << 9600 << "button";
+    QTest::newRow("Acer on a stable link") << 0 << 0 << "link" << true << 9600 << "menu";
 }
 
-void TestConfigure::unlistedDevicePath()
+void TestConfigure::throughDialog()
 {
-    QFETCH(bool, viaLink);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, chosen);
+    QFETCH(bool, ok);
+    QFETCH(int, baud);
+    QFETCH(QString, opener);
 
-    const auto modem = viaLink
-        ? std::make_unique<NullModem>(TestStore::runDirectory() + QStringLiteral("/by-id-port0"))
-        : std::make_unique<NullModem>();
-    QVERIFY2(modem->isOpen() && modem->errorString().isEmpty(), qPrintable(modem->errorString()));
-    const QString path = modem->portName();
-    listPorts({ QStringLiteral("ttyVantrelFake0") });
-    TestStore::seed({ { "ComPort", path }, { "Model", 0 } });
+    Rig rig(from);
+    NullModem second;
+    PortEnumeration::setLister([&second] { return QStringList(second.portName()); });
+    QVERIFY(rig.show());
+    QString name = rig.modem.portName(); // the pty's own path: absolute, never enumerated
+    if (chosen == QLatin1String("link")) {
+        name = TestStore::runDirectory() + QStringLiteral("/by-id-port0");
+        QVERIFY(QFile::link(rig.modem.slavePath(), name));
+        TestStore::set("ComPort", name);
+        VantrelProbe::configure(rig.window(), false); // what start-up runs
+    }
+    if (from == Vivitek::ModelIndex)
+        releaseFirstQuery(rig);
+    const bool other = chosen == QLatin1String("other");
+    const bool pick = other || chosen == QLatin1String("same");
+    NullModem &now = ok && other ? second : rig.modem;
+    const QString nowName = ok && other ? second.portName() : name;
+    const int model = ok ? to : from;
+    const QString log = rig.log();
+    const QStringList queries = VantrelProbe::pendingQueries(rig.window());
+    const QByteArray stored = storeBytes();
+    QSignalSpy closed(&VantrelProbe::serialPort(rig.window()), &QIODevice::aboutToClose);
 
-    const auto w = startWindow();
-    QVERIFY(VantrelProbe::serialPort(*w).isOpen());
-    QCOMPARE(logText(*w), "Opening port " + path + '\n' + OpenedLines);
+    chooseInDialog(rig, opener, pick ? (other ? second.portName() : name) : QString(),
+                   pick ? to : -1, ok ? "applySettings" : "cancelSettings");
 
-    QStringList listed;
-    QString preselected;
-    DialogDriver driver([&](QDialog *dialog) {
-        auto *ports = dialog->findChild<QComboBox *>(QStringLiteral("port_comboBox"));
-        for (int i = 0; i < ports->count(); ++i)
-            listed.append(ports->itemText(i));
-        preselected = ports->currentText();
-        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("applySettings")),
-                          Qt::LeftButton);
-    });
-    openSettings(*w, "menu");
-    QVERIFY(driver.waitDone());
-    QCOMPARE(listed, QStringList({ "ttyVantrelFake0", path }));
-    QCOMPARE(preselected, path);
+    QCOMPARE(closed.count(), ok ? 1 : 0);
+    QVERIFY(VantrelProbe::serialPort(rig.window()).isOpen());
+    QCOMPARE(rig.log(), ok ? log + "Opening port " + nowName + '\n' + Opened : log);
+    QCOMPARE(VantrelProbe::modelIndex(rig.window()), model);
+    QCOMPARE(rig.ui().model_label->text(), Labels.value(model));
+    QCOMPARE(rig.ui().model_stackedWidget->currentIndex(), model == Vivitek::ModelIndex ? 1 : 0);
+    QCOMPARE(now.lineSettings().inputBaud, baud);
+    QCOMPARE(now.lineSettings().outputBaud, baud);
+    if (!ok || to == Vivitek::ModelIndex)
+        QCOMPARE(VantrelProbe::pendingQueries(rig.window()),
+                 ok ? Vivitek::stateQueries() : queries);
+    QCOMPARE(TestStore::value("ComPort").toString(), nowName);
+    QCOMPARE(TestStore::value("Model").toInt(), model);
+    if (!ok)
+        QCOMPARE(storeBytes(), stored);
 
-    QVERIFY(VantrelProbe::serialPort(*w).isOpen());
-    QCOMPARE(logText(*w).count("Opening port " + path + '\n' + OpenedLines), 2);
-    QCOMPARE(TestStore::value("ComPort").toString(), path);
-
-    // A full exchange over it: the poll goes out and the answer is understood.
-    runPollPeriod(*w);
-    QCOMPARE(modem->readBytes(pollOf(0).size()), pollOf(0));
-    QVERIFY(modem->write("LAMP 0\r"));
-    QVERIFY(modem->waitConsumed());
-    VantrelProbe::invoke(*w, "OnTimer");
-    QCOMPARE(VantrelProbe::ui(*w).connectionStatus->toolTip(), QStringLiteral("Contact"));
-    QCOMPARE(VantrelProbe::ui(*w).on_off_groupBox->fillColor, Power::lampOffColour());
+    // The poll goes out on that port alone, and an answer comes back over it.
+    rig.tick(PollClock::PollEvery);
+    QCOMPARE(now.readBytes(pollOf(model).size()), pollOf(model));
+    QCOMPARE((&now == &second ? rig.modem : second).expectSilence(), QByteArray());
+    if (model == Acer::ModelIndex) {
+        QVERIFY(now.write("LAMP 0\r") && now.waitConsumed());
+        QVERIFY(rig.tickUntil([&rig] { return rig.showsContact(); }));
+        QCOMPARE(rig.boxColour(), Rig::LampOffColour);
+    }
 }
 
 VANTREL_TEST_MAIN(TestConfigure)

@@ -8,290 +8,152 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
 #include <QWindow>
 
-// The settings dialog against the real store: what it preselects, what Ok
-// writes, and that every other way out writes nothing.
+// The settings dialog on the real store: what it preselects, what Ok writes, what else writes.
 class TestSettings : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void init();
-    void cleanupTestCase();
-
-    void preselectionAndOk_data();
-    void preselectionAndOk();
-    void okRewritesBothKeys();
-    void leavingWithoutOkWritesNothing_data();
-    void leavingWithoutOkWritesNothing();
-    void valuesRoundTrip_data();
-    void valuesRoundTrip();
+    void preselectThenLeave_data();
+    void preselectThenLeave();
 };
 
 namespace {
 
-QComboBox *portCombo(QWidget *dialog)
+QComboBox *combo(QWidget *dialog, const char *name)
 {
-    return dialog->findChild<QComboBox *>(QStringLiteral("port_comboBox"));
+    return dialog->findChild<QComboBox *>(QLatin1String(name));
 }
 
-QComboBox *modelCombo(QWidget *dialog)
-{
-    return dialog->findChild<QComboBox *>(QStringLiteral("model_comboBox"));
-}
-
-void clickButton(QWidget *dialog, const char *name)
-{
-    auto *button = dialog->findChild<QPushButton *>(QLatin1String(name));
-    QVERIFY2(button, name);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-QStringList items(const QComboBox *combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts.append(combo->itemText(i));
-    return texts;
-}
-
-// The store's file as it lies on disk, so "nothing written" means not even
-// a rewrite of the same values.
+// The file as it lies on disk, so "nothing written" excludes a rewrite of the same values.
 QByteArray storeBytes()
 {
     QFile file(TestStore::fileName());
-    if (!file.exists())
-        return QByteArrayLiteral("<no store file>");
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<unreadable>");
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no store file>");
 }
 
-void listPorts(const QStringList &ports)
-{
-    PortEnumeration::setLister([ports] { return ports; });
-}
+const QStringList Two = { "ttyS0", "ttyUSB0" };
 
 } // namespace
 
 void TestSettings::initTestCase()
 {
-    // An existing absolute path that is no port, for the rows that store one.
+    // A file that is no port, and one the working directory makes a relative name resolve to.
     QFile file(TestStore::runDirectory() + QStringLiteral("/not-a-port"));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    // A relative name resolves against the working directory; give it
-    // something to find there so only the "absolute" rule keeps it out.
     QFile relative(TestStore::runDirectory() + QStringLiteral("/relative-port"));
     QVERIFY(relative.open(QIODevice::WriteOnly));
     QVERIFY(QDir::setCurrent(TestStore::runDirectory()));
 }
 
-void TestSettings::init()
-{
-    TestStore::clear();
-    listPorts({ QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0") });
-}
-
-void TestSettings::cleanupTestCase()
-{
-    PortEnumeration::setLister({});
-}
-
-void TestSettings::preselectionAndOk_data()
+void TestSettings::preselectThenLeave_data()
 {
     QTest::addColumn<QStringList>("ports");
     QTest::addColumn<QVariantMap>("stored");
-    QTest::addColumn<QStringList>("expectedItems");
-    QTest::addColumn<int>("expectedPortIndex");
-    QTest::addColumn<int>("expectedModel");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<int>("portIndex");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QString>("way"); // how the dialog is left
 
-    const QStringList two = { QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0") };
-    const QString missing = QStringLiteral("/dev/ttyVantrelMissing0");
-    const QString file = TestStore::runDirectory() + QStringLiteral("/not-a-port");
-
-    QTest::newRow("empty store") << two << QVariantMap() << two << 0 << 0;
-    QTest::newRow("second port, InFocus")
-        << two << QVariantMap { { "ComPort", "ttyUSB0" }, { "Model", 2 } } << two << 1 << 2;
-    QTest::newRow("name differs in case")
-        << two << QVariantMap { { "ComPort", "TTYUSB0" }, { "Model", 1 } } << two << 0 << 1;
-    const QStringList twins = { "ttyS0", "ttyUSB0", "ttyUSB0" };
-    QTest::newRow("two ports of that name")
-        << twins << QVariantMap { { "ComPort", "ttyUSB0" } } << twins << 1 << 0;
-    QTest::newRow("stored port gone")
-        << two << QVariantMap { { "ComPort", "ttyACM3" }, { "Model", 2 } } << two << 0 << 2;
-    QTest::newRow("model 7") << two << QVariantMap { { "Model", 7 } } << two << 0 << -1;
-    QTest::newRow("model 3") << two << QVariantMap { { "Model", 3 } } << two << 0 << -1;
-    QTest::newRow("model -1") << two << QVariantMap { { "Model", -1 } } << two << 0 << -1;
-    QTest::newRow("model abc") << two << QVariantMap { { "Model", "abc" } } << two << 0 << 0;
-    QTest::newRow("model empty") << two << QVariantMap { { "Model", "" } } << two << 0 << 0;
-    QTest::newRow("no ports at all")
-        << QStringList() << QVariantMap { { "ComPort", "ttyS0" }, { "Model", 1 } } << QStringList()
-        << -1 << 1;
+    const auto row = [](const char *name, const QStringList &ports, const QVariantMap &stored,
+                        int portIndex, int model, bool appended = false, const char *way = "Ok") {
+        const QStringList items = ports + QStringList(stored.value("ComPort").toString());
+        QTest::newRow(name) << ports << stored << (appended ? items : ports) << portIndex << model
+                            << way;
+    };
+    row("empty store", Two, {}, 0, 0);
+    row("second port, InFocus", Two, { { "ComPort", "ttyUSB0" }, { "Model", 2 } }, 1, 2);
+    row("name differs in case", Two, { { "ComPort", "TTYUSB0" }, { "Model", 1 } }, 0, 1);
+    row("same name twice", { "ttyS0", "ttyUSB0", "ttyUSB0" }, { { "ComPort", "ttyUSB0" } }, 1, 0);
+    row("no ports at all", {}, { { "ComPort", "ttyS0" }, { "Model", 1 } }, -1, 1);
+    row("model 7", Two, { { "Model", 7 } }, 0, -1);
+    row("model -1", Two, { { "Model", -1 } }, 0, -1);
+    row("model abc", Two, { { "Model", "abc" } }, 0, 0);
+    row("model empty", Two, { { "Model", "" } }, 0, 0);
 
     // Ports the system does not enumerate, named by an absolute path.
-    QTest::newRow("existing absolute path")
-        << two << QVariantMap { { "ComPort", file }, { "Model", 1 } } << (two + QStringList(file))
-        << 2 << 1;
-    QTest::newRow("existing absolute path, nothing enumerated")
-        << QStringList() << QVariantMap { { "ComPort", file } } << QStringList(file) << 0 << 0;
-    QTest::newRow("missing absolute path")
-        << two << QVariantMap { { "ComPort", missing } } << two << 0 << 0;
-    QTest::newRow("existing relative name")
-        << two << QVariantMap { { "ComPort", "relative-port" } } << two << 0 << 0;
-    QTest::newRow("absolute path that is enumerated")
-        << (two + QStringList(file)) << QVariantMap { { "ComPort", file } }
-        << (two + QStringList(file)) << 2 << 0;
+    const QString file = TestStore::runDirectory() + QStringLiteral("/not-a-port");
+    row("existing absolute path", Two, { { "ComPort", file }, { "Model", 1 } }, 2, 1, true);
+    row("existing absolute path, nothing enumerated", {}, { { "ComPort", file } }, 0, 0, true);
+    row("absolute path that is enumerated", Two + QStringList(file), { { "ComPort", file } }, 2, 0);
+    row("missing absolute path", Two, { { "ComPort", "/dev/ttyVantrelMissing0" } }, 0, 0);
+    row("existing relative name", Two, { { "ComPort", "relative-port" } }, 0, 0);
+
+    // Names that must come back from the store exactly as they went in.
+    const auto trip = [&](const char *name, const QString &port) {
+        row(name, { "ttyS0", port }, { { "ComPort", port }, { "Model", 2 } }, 1, 2);
+    };
+    trip("Windows device namespace", QStringLiteral("\\\\.\\COM10"));
+    trip("spaces inside and around", QStringLiteral("  with  spaces "));
+    trip("INI syntax", QStringLiteral("[General] a=b; #c, \"d\""));
+    trip("line break, tab, unicode", QStringLiteral("one\ntwo\tPrüf-端口-🔌"));
+    trip("very long", QStringLiteral("ttyLong").repeated(600));
+
+    for (const char *way : { "Cancel", "Escape", "close()", "title bar" })
+        row(way, Two, { { "ComPort", "ttyUSB0" }, { "Model", 2 } }, 1, 2, false, way);
 }
 
-void TestSettings::preselectionAndOk()
+void TestSettings::preselectThenLeave()
 {
     QFETCH(QStringList, ports);
     QFETCH(QVariantMap, stored);
-    QFETCH(QStringList, expectedItems);
-    QFETCH(int, expectedPortIndex);
-    QFETCH(int, expectedModel);
+    QFETCH(QStringList, items);
+    QFETCH(int, portIndex);
+    QFETCH(int, model);
+    QFETCH(QString, way);
 
-    listPorts(ports);
+    PortEnumeration::setLister([ports] { return ports; });
     TestStore::seed(stored);
     const QByteArray before = storeBytes();
+    const QString port = items.value(portIndex);
 
     Settings dialog;
-    QCOMPARE(items(portCombo(&dialog)), expectedItems);
-    QCOMPARE(portCombo(&dialog)->currentIndex(), expectedPortIndex);
-    const QString expectedPort = expectedItems.value(expectedPortIndex);
-    QCOMPARE(dialog.SelectedPort(), expectedPort);
-    QCOMPARE(dialog.SelectedModel(), expectedModel);
-    QCOMPARE(modelCombo(&dialog)->currentText(),
-             QStringList({ "Acer", "Vivitek", "InFocus" }).value(expectedModel));
+    QComboBox *portCombo = combo(&dialog, "port_comboBox");
+    QStringList shown;
+    for (int i = 0; i < portCombo->count(); ++i)
+        shown.append(portCombo->itemText(i));
+    QCOMPARE(shown, items);
+    QCOMPARE(portCombo->currentIndex(), portIndex);
+    QCOMPARE(dialog.SelectedPort(), port);
+    QCOMPARE(dialog.SelectedModel(), model);
+    QCOMPARE(combo(&dialog, "model_comboBox")->currentText(),
+             QStringList({ "Acer", "Vivitek", "InFocus" }).value(model));
     QVERIFY(!dialog.IsApplied());
-    // Reading the store must not touch it.
     QCOMPARE(storeBytes(), before);
 
-    // Ok stores exactly what is shown, an empty port and -1 included.
-    dialog.show();
-    clickButton(&dialog, "applySettings");
-    QVERIFY(!dialog.isVisible());
-    QVERIFY(dialog.IsApplied());
-    QSettings store(TestStore::Organisation, TestStore::Application);
-    QCOMPARE(store.value("ComPort"), QVariant(expectedPort));
-    QCOMPARE(store.value("Model").toInt(), expectedModel);
-    // The closed dialog still answers with what it showed.
-    QCOMPARE(dialog.SelectedPort(), expectedPort);
-    QCOMPARE(dialog.SelectedModel(), expectedModel);
-}
-
-void TestSettings::okRewritesBothKeys()
-{
-    TestStore::seed({ { "ComPort", "ttyUSB0" }, { "Model", 2 } });
-    Settings dialog;
-    DialogDriver driver([](QDialog *shown) {
-        // Whatever happened to the store meanwhile, Ok writes both keys
-        // from the dialog, changed or not.
-        TestStore::clear();
-        clickButton(shown, "applySettings");
-    });
-    dialog.exec();
-    QVERIFY(driver.waitDone());
-
-    QVERIFY(dialog.IsApplied());
-    QCOMPARE(TestStore::value("ComPort"), QVariant("ttyUSB0"));
-    QCOMPARE(TestStore::value("Model").toInt(), 2);
-    QStringList keys = TestStore::keys();
-    keys.sort();
-    QCOMPARE(keys, QStringList({ "ComPort", "Model" }));
-}
-
-void TestSettings::leavingWithoutOkWritesNothing_data()
-{
-    QTest::addColumn<QString>("way");
-    QTest::addColumn<bool>("seeded");
-
-    for (const char *way : { "Cancel", "Escape", "close()", "title bar" }) {
-        QTest::addRow("%s, stored values", way) << QString::fromLatin1(way) << true;
-        QTest::addRow("%s, empty store", way) << QString::fromLatin1(way) << false;
-    }
-}
-
-void TestSettings::leavingWithoutOkWritesNothing()
-{
-    QFETCH(QString, way);
-    QFETCH(bool, seeded);
-
-    if (seeded)
-        TestStore::seed({ { "ComPort", "ttyUSB0" }, { "Model", 2 } });
-    const QByteArray before = storeBytes();
-
-    Settings dialog;
-    DialogDriver driver([way](QDialog *shown) {
+    const bool ok = way == QLatin1String("Ok");
+    if (ok)
+        TestStore::clear(); // Ok writes both keys, whatever the store holds by then
+    QCloseEvent closeEvent; // what the title bar's close button delivers
+    DialogDriver driver([way, ok, &closeEvent](QDialog *shown) {
+        if (ok)
+            return shown->findChild<QPushButton *>(QStringLiteral("applySettings"))->click();
         // A choice made and then abandoned must not reach the store.
-        portCombo(shown)->setCurrentIndex(0);
-        modelCombo(shown)->setCurrentIndex(1);
-        if (way == QLatin1String("Cancel")) {
-            clickButton(shown, "cancelSettings");
-        } else if (way == QLatin1String("Escape")) {
-            QTest::keyClick(portCombo(shown), Qt::Key_Escape);
-        } else if (way == QLatin1String("close()")) {
+        combo(shown, "port_comboBox")->setCurrentIndex(0);
+        combo(shown, "model_comboBox")->setCurrentIndex(1);
+        if (way == QLatin1String("Cancel"))
+            shown->findChild<QPushButton *>(QStringLiteral("cancelSettings"))->click();
+        else if (way == QLatin1String("Escape"))
+            QTest::keyClick(combo(shown, "port_comboBox"), Qt::Key_Escape);
+        else if (way == QLatin1String("close()"))
             shown->close();
-        } else {
-            // What the window system delivers for the title bar's close button.
-            QCloseEvent event;
-            QCoreApplication::sendEvent(shown->windowHandle(), &event);
-        }
+        else
+            QCoreApplication::sendEvent(shown->windowHandle(), &closeEvent);
     });
     dialog.exec();
     QVERIFY(driver.waitDone());
-
-    QVERIFY(!dialog.isVisible());
-    QVERIFY(!dialog.IsApplied());
-    QCOMPARE(storeBytes(), before);
-}
-
-void TestSettings::valuesRoundTrip_data()
-{
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<int>("model");
-
-    QTest::newRow("COM port") << QStringLiteral("COM3") << 0;
-    QTest::newRow("device path") << QStringLiteral("/dev/ttyUSB0") << 1;
-    QTest::newRow("Windows device namespace") << QStringLiteral("\\\\.\\COM10") << 2;
-    QTest::newRow("spaces inside and around") << QStringLiteral("  port  with spaces ") << 1;
-    QTest::newRow("INI syntax") << QStringLiteral("[General] a=b; #c, \"d\"") << 2;
-    QTest::newRow("line break and tab") << QStringLiteral("one\ntwo\tthree") << 0;
-    QTest::newRow("unicode") << QStringLiteral("Prüfstand-端口-порт-🔌") << 2;
-    QTest::newRow("very long") << QStringLiteral("ttyLong").repeated(600) << 1;
-}
-
-void TestSettings::valuesRoundTrip()
-{
-    QFETCH(QString, port);
-    QFETCH(int, model);
-
-    listPorts({ QStringLiteral("ttyS0"), port });
-    {
-        Settings dialog;
-        DialogDriver driver([model](QDialog *shown) {
-            portCombo(shown)->setCurrentIndex(1);
-            modelCombo(shown)->setCurrentIndex(model);
-            clickButton(shown, "applySettings");
-        });
-        dialog.exec();
-        QVERIFY(driver.waitDone());
-        QVERIFY(dialog.IsApplied());
+    QCOMPARE(dialog.IsApplied(), ok);
+    if (ok) {
+        QCOMPARE(TestStore::keys().size(), 2);
+        QCOMPARE(TestStore::value("ComPort").toString(), port);
+        QCOMPARE(TestStore::value("Model").toInt(), model);
+    } else {
+        QCOMPARE(storeBytes(), before);
     }
-
-    QSettings store(TestStore::Organisation, TestStore::Application);
-    QCOMPARE(store.value("ComPort").toString(), port);
-    QCOMPARE(store.value("Model").toInt(), model);
-
-    // And back into a new dialog, as at the next start.
-    Settings again;
-    QCOMPARE(again.SelectedPort(), port);
-    QCOMPARE(portCombo(&again)->currentIndex(), 1);
-    QCOMPARE(again.SelectedModel(), model);
 }
 
 VANTREL_TEST_MAIN(TestSettings)

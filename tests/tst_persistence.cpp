@@ -1,20 +1,14 @@
-// The settings across a restart of the real program, and a settings store
-// that is damaged or cannot be written.
+// The settings across restarts of the real program, also with a damaged or unwritable store.
 // ctest-properties: LABELS persistence TIMEOUT 300
 
-#include "boxanswerer.h"
 #include "nullmodem.h"
 #include "portenumeration.h"
 #include "simprocess.h"
 #include "testmain.h"
-#include "teststore.h"
 #include "vantrelprobe.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
+#include <QDirIterator>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -22,112 +16,53 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
 
-// Set for the child run of okInDamagedStore: the store's folder and the port.
-constexpr char ChildConfigVariable[] = "VANTREL_TEST_DAMAGED_CONFIG";
-constexpr char ChildPortVariable[] = "VANTREL_TEST_DAMAGED_PORT";
-
-// The vantrel executable as a user starts it, on the store under configDir.
-// The store must name a port of the test's: with none, the program opens the
-// first port the system lists, which may be the machine's console.
-bool startProgram(SimProcess &app, const QString &configDir)
-{
-#ifdef VANTREL_EXE_PATH
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    app.setProcessEnvironment(environment);
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(QStringLiteral(VANTREL_EXE_PATH), QStringList());
-    return app.waitForStarted();
-#else
-    Q_UNUSED(app);
-    Q_UNUSED(configDir);
-    return false;
-#endif
-}
-
-QString configHome()
-{
-    return qEnvironmentVariable("XDG_CONFIG_HOME");
-}
-
-QString storeFolder(const QString &configDir)
-{
-    return configDir + QStringLiteral("/Toskeld");
-}
-
-QString storeFile(const QString &configDir)
-{
-    return storeFolder(configDir) + QStringLiteral("/Vantrel.conf");
-}
-
-// What lies at path, byte for byte, so a test can tell that nothing changed.
-QByteArray snapshot(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        QByteArray listing = "directory:";
-        for (const QString &entry : QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot
-                                                         | QDir::Hidden | QDir::System))
-            listing += ' ' + entry.toUtf8() + '{' + snapshot(path + QLatin1Char('/') + entry) + '}';
-        return listing;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return info.exists() ? "unreadable" : "missing";
-    return "file:" + file.readAll();
-}
-
-// Read-only also for root, who ignores permission bits: there the immutable
-// attribute, where the file system has one.
-bool setReadOnly(const QString &path, bool readOnly)
-{
-    if (::geteuid() != 0) {
-        const bool folder = QFileInfo(path).isDir();
-        QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::ReadGroup;
-        if (folder)
-            permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup;
-        if (!readOnly)
-            permissions |= QFileDevice::WriteOwner;
-        return QFile::setPermissions(path, permissions);
-    }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-        flags = readOnly ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return done;
-}
-
-// The settings dialog's action: pick the port and, unless model is -1, the
-// family, then press Ok.
-DialogDriver::Action chooseAndApply(const QString &port, int model)
-{
-    return [port, model](QDialog *dialog) {
-        auto *ports = dialog->findChild<QComboBox *>(QStringLiteral("port_comboBox"));
-        ports->setCurrentIndex(ports->findText(port));
-        if (model >= 0)
-            dialog->findChild<QComboBox *>(QStringLiteral("model_comboBox"))
-                ->setCurrentIndex(model);
-        dialog->findChild<QPushButton *>(QStringLiteral("applySettings"))->click();
-    };
-}
-
 QByteArray pollOf(int model)
 {
     return model == 1 ? "V99G0007\r" : model == 2 ? "(CST)\r" : "* 0 Lamp ?\r";
+}
+
+// Starts the vantrel executable on the store under configDir: does its poll come in the
+// stored family's words and at its speed? The store must name the modem, or the program
+// opens the first port the system lists, which may be the machine's console.
+bool programPolls(const QString &configDir, NullModem &modem, int model)
+{
+    SimProcess app;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+    app.setProcessEnvironment(environment);
+    app.start(QStringLiteral(VANTREL_EXE_PATH), QStringList());
+    const QByteArray poll = pollOf(model);
+    return app.waitForStarted() && modem.readBytes(poll.size(), 15000) == poll
+        && modem.lineSettings().inputBaud == (model == 2 ? 19200 : 9600)
+        && app.state() == QProcess::Running;
+}
+
+// Every entry under dir with its files' contents, to tell that nothing changed.
+QByteArray snapshot(const QString &dir)
+{
+    QByteArray all;
+    QDirIterator entries(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        QFile entry(entries.next());
+        all += entry.fileName().toUtf8() + '{'
+            + (entry.open(QIODevice::ReadOnly) ? entry.readAll() : "-") + '}';
+    }
+    return all;
+}
+
+// Root ignores permission bits; for root the immutable attribute does it.
+bool setReadOnly(const QString &path, bool readOnly)
+{
+    if (::geteuid() == 0)
+        return QProcess::execute("chattr", { "-f", readOnly ? "+i" : "-i", path }) == 0;
+    const QFileDevice::Permissions readable = QFile::ReadOwner | QFile::ExeOwner;
+    return QFile::setPermissions(path, readOnly ? readable : readable | QFile::WriteOwner);
 }
 
 } // namespace
@@ -137,209 +72,118 @@ class TestPersistence : public QObject
     Q_OBJECT
 
 private slots:
-    void okValuesSurviveRestart_data();
-    void okValuesSurviveRestart();
-    void damagedStore_data();
-    void damagedStore();
-    void okInDamagedStore();
+    void okThenRestart_data();
+    void okThenRestart();
 };
 
-void TestPersistence::okValuesSurviveRestart_data()
+void TestPersistence::okThenRestart_data()
 {
     QTest::addColumn<QString>("portName");
-    QTest::addColumn<int>("storedBefore"); // -1: empty store
+    QTest::addColumn<int>("before"); // the family of a valid store naming the port; -1: none
+    QTest::addColumn<QString>("damage");
     QTest::addColumn<int>("chosen"); // -1: no family picked
-    QTest::addColumn<int>("stored");
+    QTest::addColumn<bool>("writable"); // Ok reaches the store
 
-    QTest::newRow("Acer") << "ttyUSB0" << -1 << 0 << 0;
-    QTest::newRow("Vivitek, blanks and non-ASCII") << "tty Projektör 1" << -1 << 1 << 1;
-    QTest::newRow("InFocus, characters the store quotes") << "tty;#=,\"q\"\\[x] %" << 0 << 2 << 2;
-    QTest::newRow("unknown family left as it is") << "ttyS 7" << 7 << -1 << -1;
+    QTest::newRow("Acer, empty store") << "ttyUSB0" << -1 << "" << 0 << true;
+    QTest::newRow("Vivitek, blanks and non-ASCII") << "tty Projektör 1" << -1 << "" << 1 << true;
+    QTest::newRow("InFocus, characters the store quotes")
+        << "tty;#=,\"q\"\\[x] %" << 0 << "" << 2 << true;
+    QTest::newRow("unknown family left as it is") << "ttyS 7" << 7 << "" << -1 << true;
+    QTest::newRow("random bytes") << "ttyRandom" << -1 << "random" << 1 << true;
+    QTest::newRow("directory in place of the file") << "ttyDir" << -1 << "directory" << 1 << false;
+    QTest::newRow("file in place of the folder") << "ttyFolder" << -1 << "folder" << 1 << false;
+    QTest::newRow("read-only store") << "ttyReadOnly" << 2 << "read-only" << 1 << false;
+    QTest::newRow("lock that can never be taken") << "ttyLock" << 2 << "lock" << 1 << false;
 }
 
-void TestPersistence::okValuesSurviveRestart()
+// Ok stores what the next start of the program reads back; a damaged store
+// starts the program with what can be read, and Ok neither hangs nor fails:
+// it applies the choice whether or not the store takes it.
+void TestPersistence::okThenRestart()
 {
     QFETCH(QString, portName);
-    QFETCH(int, storedBefore);
+    QFETCH(int, before);
+    QFETCH(QString, damage);
     QFETCH(int, chosen);
-    QFETCH(int, stored);
-    const QString port = QDir(TestStore::runDirectory()).filePath(portName);
-    NullModem modem(port);
-    QVERIFY2(modem.errorString().isEmpty(), qPrintable(modem.errorString()));
-    if (storedBefore < 0)
-        TestStore::clear();
-    else
-        TestStore::seed({ { QStringLiteral("Model"), storedBefore } });
-    PortEnumeration::setLister([port] { return QStringList { QStringLiteral("ttyNone"), port }; });
+    QFETCH(bool, writable);
+    QTemporaryDir config(TestStore::runDirectory() + "/config-XXXXXX");
+    QVERIFY(config.isValid());
+    const QString port = TestStore::runDirectory() + '/' + portName;
+    auto modem = std::make_unique<NullModem>(port);
+    QVERIFY2(modem->isOpen(), qPrintable(modem->errorString()));
+
+    const QString folder = config.filePath("Toskeld");
+    const QString file = folder + "/Vantrel.conf";
+    if (before >= 0) {
+        QSettings store(file, QSettings::IniFormat);
+        store.setValue("ComPort", port);
+        store.setValue("Model", before);
+    }
+    auto undo = qScopeGuard([&] { setReadOnly(file, false), setReadOnly(folder, false); });
+    if (damage == "random") {
+        QVector<quint32> noise(1024);
+        QRandomGenerator(4711).fillRange(noise.data(), noise.size());
+        QFile garbage(file);
+        QVERIFY(QDir().mkpath(folder) && garbage.open(QIODevice::WriteOnly));
+        QCOMPARE(garbage.write(reinterpret_cast<const char *>(noise.constData()), 4096), 4096);
+    } else if (damage == "directory") {
+        QVERIFY(QDir().mkpath(file));
+    } else if (damage == "folder") {
+        QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+    } else if (damage == "read-only") {
+        if (!setReadOnly(file, true) || !setReadOnly(folder, true))
+            QSKIP("this file system cannot make the store read-only");
+        if (QFile(folder + "/probe").open(QIODevice::WriteOnly))
+            QSKIP("the read-only store is writable here");
+    } else if (damage == "lock") {
+        QVERIFY(QDir().mkpath(file + ".lock"));
+    }
+    const QByteArray untouched = snapshot(config.path());
+    // Nothing has to be written to start: the program reads the store.
+    if (before >= 0)
+        QVERIFY(programPolls(config.path(), *modem, before));
+    // Ended by a signal, the program left the line in exclusive use.
+    modem = std::make_unique<NullModem>(port);
 
     {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        auto restore = qScopeGuard([] {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                               qEnvironmentVariable("XDG_CONFIG_HOME"));
+        });
+        // The store's port is not the first one listed, so the dialog has to take it.
+        PortEnumeration::setLister([port] { return QStringList { "ttyNone", port }; });
         BoxAnswerer noBox;
         Vantrel w;
         VantrelProbe::pollTimer(w).stop();
-        DialogDriver settings(chooseAndApply(port, chosen));
+        DialogDriver settings([&](QDialog *dialog) {
+            auto *ports = dialog->findChild<QComboBox *>("port_comboBox");
+            ports->setCurrentIndex(ports->findText(port));
+            if (chosen >= 0)
+                dialog->findChild<QComboBox *>("model_comboBox")->setCurrentIndex(chosen);
+            dialog->findChild<QPushButton *>("applySettings")->click();
+        });
         VantrelProbe::ui(w).actionSettings->trigger();
         QVERIFY(settings.waitDone());
-        QVERIFY(VantrelProbe::serialPort(w).isOpen());
+        QCOMPARE(VantrelProbe::modelIndex(w), chosen);
+        QVERIFY(VantrelProbe::ui(w).textEdit->toPlainText().endsWith(
+            "Opening port " + port + "\nSerial port successfully opened!\n"));
+        VantrelProbe::invoke(w, "OnTimer"); // polls
+        QCOMPARE(modem->readBytes(pollOf(chosen).size()), pollOf(chosen));
         QVERIFY(noBox.waitDone());
     } // the window closes the port, which the program can then take
-    QCOMPARE(TestStore::value(QStringLiteral("ComPort")), QVariant(port));
-    QCOMPARE(TestStore::value(QStringLiteral("Model")).toInt(), stored);
-    const QByteArray store = snapshot(TestStore::fileName());
-    QCOMPARE(modem.drain(100), QByteArray());
-
-    // The program reads both values back: its poll arrives on this port,
-    // in the stored family's words and at its speed.
-    SimProcess app;
-    QVERIFY(startProgram(app, configHome()));
-    const QByteArray poll = pollOf(stored);
-    QCOMPARE(modem.readBytes(poll.size(), 15000), poll);
-    QVERIFY2(app.state() == QProcess::Running, app.lines().join('\n').constData());
-    QCOMPARE(modem.lineSettings().inputBaud, stored == 2 ? 19200 : 9600);
-    app.stop();
-    // Starting does not write the store.
-    QCOMPARE(snapshot(TestStore::fileName()), store);
-}
-
-void TestPersistence::damagedStore_data()
-{
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<bool>("readable"); // a valid store lies behind the damage
-    QTest::addColumn<bool>("writable"); // Ok reaches the store
-
-    QTest::newRow("random bytes") << "random" << false << true;
-    QTest::newRow("directory in place of the file") << "directory" << false << false;
-    QTest::newRow("file in place of the folder") << "folder" << false << false;
-    QTest::newRow("read-only store") << "read-only" << true << false;
-    QTest::newRow("lock that can never be taken") << "lock" << true << false;
-}
-
-// A damaged store starts the program with what can be read, and Ok neither
-// hangs nor fails: it applies the choice whether or not the store takes it.
-void TestPersistence::damagedStore()
-{
-    QFETCH(QString, damage);
-    QFETCH(bool, readable);
-    QFETCH(bool, writable);
-    QTemporaryDir config(TestStore::runDirectory() + QStringLiteral("/damaged-XXXXXX"));
-    QVERIFY(config.isValid());
-    const QString port = config.filePath(QStringLiteral("ttyDamaged"));
-    NullModem modem(port);
-    QVERIFY2(modem.errorString().isEmpty(), qPrintable(modem.errorString()));
-
-    const QString folder = storeFolder(config.path());
-    const QString file = storeFile(config.path());
-    if (readable) {
-        QSettings store(file, QSettings::IniFormat);
-        store.setValue(QStringLiteral("ComPort"), port);
-        store.setValue(QStringLiteral("Model"), 2);
-        store.sync();
-        QCOMPARE(store.status(), QSettings::NoError);
-    }
-    auto undo = qScopeGuard([&] {
-        setReadOnly(file, false);
-        setReadOnly(folder, false);
-    });
-    if (damage == QLatin1String("random")) {
-        QVERIFY(QDir().mkpath(folder));
-        QFile garbage(file);
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        QRandomGenerator random(4711);
-        QByteArray bytes(4096, Qt::Uninitialized);
-        for (char &byte : bytes)
-            byte = char(random.bounded(256));
-        QCOMPARE(garbage.write(bytes), qint64(bytes.size()));
-    } else if (damage == QLatin1String("directory")) {
-        QVERIFY(QDir().mkpath(file));
-    } else if (damage == QLatin1String("folder")) {
-        QFile notAFolder(folder);
-        QVERIFY(notAFolder.open(QIODevice::WriteOnly));
-        notAFolder.write("not a folder\n");
-    } else if (damage == QLatin1String("read-only")) {
-        if (!setReadOnly(file, true) || !setReadOnly(folder, true))
-            QSKIP("this file system cannot make the store read-only");
-        if (QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
-            QSKIP("the read-only store is writable here");
-    } else if (damage == QLatin1String("lock")) {
-        QVERIFY(QDir().mkpath(file + QStringLiteral(".lock")));
-    }
-    const QByteArray before = snapshot(config.path() + QStringLiteral("/Toskeld"));
-
-    if (readable) {
-        // Nothing has to be written to start: the program reads the store.
-        SimProcess app;
-        QVERIFY(startProgram(app, config.path()));
-        QCOMPARE(modem.readBytes(6, 15000), QByteArray("(CST)\r"));
-        QVERIFY2(app.state() == QProcess::Running, app.lines().join('\n').constData());
-        QCOMPARE(modem.lineSettings().inputBaud, 19200);
-    }
-    // Without a readable store the program falls back to the first port the
-    // system lists; the child below starts the window on a listed port of
-    // the test's instead.
-
-    modem.drain(100);
-
-    // In a process of its own, so that a hang fails the case instead of
-    // stopping the whole run.
-    SimProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(ChildConfigVariable), config.path());
-    environment.insert(QString::fromLatin1(ChildPortVariable), port);
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("okInDamagedStore") });
-    QVERIFY(child.waitForStarted());
-    const bool finished = child.waitForFinished(20000);
-    QVERIFY2(finished, "Ok in the settings dialog hung");
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             child.lines().join('\n').constData());
-    QCOMPARE(modem.readBytes(9, 5000), pollOf(1));
 
     if (!writable) {
-        QCOMPARE(snapshot(config.path() + QStringLiteral("/Toskeld")), before);
+        QCOMPARE(snapshot(config.path()), untouched);
         return;
     }
-    // Ok replaced the damaged store with a good one, which the next start reads.
-    {
-        QSettings store(file, QSettings::IniFormat);
-        QCOMPARE(store.value(QStringLiteral("ComPort")), QVariant(port));
-        QCOMPARE(store.value(QStringLiteral("Model")).toInt(), 1);
-    }
-    SimProcess app;
-    QVERIFY(startProgram(app, config.path()));
-    QCOMPARE(modem.readBytes(9, 15000), pollOf(1));
-    QVERIFY2(app.state() == QProcess::Running, app.lines().join('\n').constData());
-}
-
-// The part of damagedStore that runs in its own process.
-void TestPersistence::okInDamagedStore()
-{
-    const QString config = qEnvironmentVariable(ChildConfigVariable);
-    const QString port = qEnvironmentVariable(ChildPortVariable);
-    if (config.isEmpty() || port.isEmpty())
-        QSKIP("runs only as the child process of damagedStore");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
-    PortEnumeration::setLister([port] { return QStringList(port); });
-
-    BoxAnswerer noBox;
-    Vantrel w;
-    VantrelProbe::pollTimer(w).stop();
-    QSerialPort &serial = VantrelProbe::serialPort(w);
-    const QString opened = QStringLiteral("Opening port ") + port
-        + QStringLiteral("\nSerial port successfully opened!\n");
-    QCOMPARE(VantrelProbe::ui(w).textEdit->toPlainText(), opened);
-    QVERIFY(serial.isOpen());
-
-    DialogDriver settings(chooseAndApply(port, 1));
-    VantrelProbe::ui(w).actionSettings->trigger();
-    QVERIFY(settings.waitDone());
-    QCOMPARE(VantrelProbe::modelIndex(w), 1);
-    QVERIFY(serial.isOpen());
-    QCOMPARE(VantrelProbe::ui(w).textEdit->toPlainText(), opened + opened);
-
-    VantrelProbe::invoke(w, "OnTimer"); // polls
-    QTRY_COMPARE(serial.bytesToWrite(), qint64(0));
-    QVERIFY(noBox.waitDone());
+    QSettings store(file, QSettings::IniFormat);
+    QCOMPARE(store.value("ComPort"), QVariant(port));
+    QCOMPARE(store.value("Model"), QVariant(chosen));
+    const QByteArray written = snapshot(config.path());
+    QVERIFY(programPolls(config.path(), *modem, chosen));
+    // Starting does not write the store.
+    QCOMPARE(snapshot(config.path()), written);
 }
 
 VANTREL_TEST_MAIN(TestPersistence)

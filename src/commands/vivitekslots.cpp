@@ -1,5 +1,18 @@
 #include "vantrel.h"
 
+#include <limits>
+
+namespace {
+
+// Item 0 of every list is the empty one. A reply of "P2147483647" must not
+// overflow: that item is out of range like any other too large number.
+int listItemOf(int value)
+{
+    return value < std::numeric_limits<int>::max() ? value + 1 : value;
+}
+
+} // namespace
+
 void Vantrel::SendVvtValue(const char *prefix, int value)
 {
     const QString text = QString::fromLatin1(prefix) + QString::number(value, 10);
@@ -48,19 +61,19 @@ void Vantrel::HandleVvtReply(const QString &reply)
         Log(reply.mid(1) + QLatin1Char('\n'));
         break;
     case Vivitek::Meaning::LampModeList:
-        ui.vvtLampModeCbx->setCurrentIndex(v + 1);
+        ui.vvtLampModeCbx->setCurrentIndex(listItemOf(v));
         break;
     case Vivitek::Meaning::LogoList:
-        ui.vvtLogoSelectCbx->setCurrentIndex(v + 1);
+        ui.vvtLogoSelectCbx->setCurrentIndex(listItemOf(v));
         break;
     case Vivitek::Meaning::VideoSourceList:
-        ui.vvtVideoSourceCbx->setCurrentIndex(v + 1);
+        ui.vvtVideoSourceCbx->setCurrentIndex(listItemOf(v));
         break;
     case Vivitek::Meaning::DisplayModeList:
-        ui.vvtDisplayModeCbx->setCurrentIndex(v + 1);
+        ui.vvtDisplayModeCbx->setCurrentIndex(listItemOf(v));
         break;
     case Vivitek::Meaning::ColorTempList:
-        ui.vvtColorTempCbx->setCurrentIndex(v + 1);
+        ui.vvtColorTempCbx->setCurrentIndex(listItemOf(v));
         break;
     case Vivitek::Meaning::Brightness:
         vvtBrightness = std::uint8_t(v & 0xff);

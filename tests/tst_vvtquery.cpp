@@ -92,6 +92,7 @@ void TestVvtQuery::replies_data()
     row("lamp mode -1 is empty", "V99G0319", "P-1", "vvtLampModeCbx", 1, "0");
     row("source HDMI 2", "V99G0220", "P6", "vvtVideoSourceCbx", 0, "7");
     row("source beyond list", "V99G0220", "P10", "vvtVideoSourceCbx", 1, "-1");
+    row("source largest int", "V99G0220", "P2147483647", "vvtVideoSourceCbx", 1, "-1");
     row("source not a number", "V99G0220", "Pxyz", "vvtVideoSourceCbx", 3, "1");
     row("display with junk", "V99G0108", "P2\x01\xff", "vvtDisplayModeCbx", 0, "1");
     row("projection mode unused", "V99G0308", "P3", "vvtLampModeCbx", 2, "2");

@@ -141,8 +141,9 @@ private:
     // Per window rather than function statics, so a second window (or a test)
     // starts its own schedule.
     PollClock pollClock;
-    bool portLossPending = false;
+    bool portLossPending = false; // a close of a vanished device is queued
     bool writeErrorShown = false;
 
+    // The tests' (and the fuzzer's) window into the state above.
     friend class VantrelProbe;
 };

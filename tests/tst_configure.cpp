@@ -226,7 +226,9 @@ void TestConfigure::throughDialog()
         QCOMPARE(storeBytes(), stored);
 
     // The poll goes out on that port alone, and an answer comes back over it.
-    rig.tick(PollClock::PollEvery);
+    // A Vivitek projector that still owes the first query's answer is polled
+    // again once that answer is given up.
+    rig.tick(model == Vivitek::ModelIndex && !ok ? 2 * PollClock::PollEvery : PollClock::PollEvery);
     QCOMPARE(now.readBytes(pollOf(model).size()), pollOf(model));
     QCOMPARE((&now == &second ? rig.modem : second).expectSilence(), QByteArray());
     if (model == Acer::ModelIndex) {

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -36,7 +37,9 @@ class TestPollCycle : public QObject
 private slots:
     void framing_data();
     void framing();
-    void noiseKeepsTheBufferBounded();
+    void floodIsBoundedAndReported();
+    void chatterDelaysNoReply_data();
+    void chatterDelaysNoReply();
     void pollSchedule_data();
     void pollSchedule();
     void contactSupervision_data();
@@ -45,7 +48,8 @@ private slots:
     void trafficLog();
 };
 
-// "|" separates the ticks' pieces and the replies they dispatch (empty: none).
+// "|" separates the ticks' pieces and the replies they dispatch, ";" the
+// replies of one tick (empty: none).
 static void framingRow(const char *tag, int model, const QByteArray &pieces, const QString &replies,
                        const QString &leftover = QString())
 {
@@ -61,13 +65,17 @@ void TestPollCycle::framing_data()
 
     framingRow("Acer split over ticks", 0, "LA|MP |0\r", "||LAMP 0");
     framingRow("Acer ) is ordinary", 0, "a)b\r", "a)b");
-    framingRow("Acer LF after CR opens next reply", 0, "*000\r\n|*001\r", "*000|\n*001");
-    framingRow("Acer two in one burst", 0, "LAMP 0\rLAMP 1\r||", "LAMP 0|LAMP 1|");
-    framingRow("Acer LF left waiting", 0, "*000\r\n|", "*000|", "\n");
+    // A LF right after the CR belongs to the line end, also in the next tick.
+    framingRow("Acer CR LF", 0, "*000\r\n|*001\r\n", "*000|*001");
+    framingRow("Acer CR and LF in two ticks", 0, "*000\r|\n*001\r", "*000|*001");
+    framingRow("Acer LF elsewhere is a character", 0, "a\nb\r\n\n*001\r", "a\nb;\n*001");
+    framingRow("Acer two in one burst", 0, "LAMP 0\rLAMP 1\r|", "LAMP 0;LAMP 1|");
+    framingRow("Acer empty lines", 0, "\r\r\n\r", ";;");
     framingRow("Vivitek at CR, split", 1, "P|1\r", "|P1");
-    framingRow("Vivitek two in one burst", 1, "P1\rF\r|", "P1|F");
+    framingRow("Vivitek CR LF, two in one burst", 1, "P1\r\nF\r\n", "P1;F");
     framingRow("InFocus keeps ), CR is ordinary", 2, "(A\rB)", "(A\rB)");
     framingRow("InFocus CR after ) opens next reply", 2, "(PWR1)\r|(CST0)", "(PWR1)|\r(CST0)");
+    framingRow("InFocus LF after ) opens next reply", 2, "(A)\n(B)", "(A);\n(B)");
     framingRow("InFocus split over ticks", 2, "(CS|T1)", "|(CST1)");
     framingRow("other family never completes", 7, "LAMP 1\r|(CST)", "|", "LAMP 1\r(CST)");
 }
@@ -85,54 +93,134 @@ void TestPollCycle::framing()
         rig.clearLog();
         QVERIFY(feed(rig, pieces.at(i)));
         rig.tick();
-        if (replies.at(i).isEmpty()) {
-            QVERIFY2(!rig.log().contains(QLatin1String("-> ")), qPrintable(rig.log()));
-        } else {
-            // The pane shows a CR as a line break; the reply line is the tick's last.
-            const QString shown = QString(replies.at(i)).replace(QLatin1Char('\r'), '\n');
-            QVERIFY2(rig.log().endsWith("-> " + shown + '\n'), qPrintable(rig.log()));
-            QCOMPARE(VantrelProbe::contactCounter(rig.window()), 1);
+        // The tick's reply lines, in order. The pane shows a CR as a line
+        // break, so a reply runs on until the next reply's "> " line.
+        QStringList shown;
+        bool inReply = false;
+        for (const QString &line : rig.log().chopped(rig.log().endsWith('\n')).split('\n')) {
+            if (line.startsWith(QLatin1String("-> "))) {
+                shown.append(line.mid(3));
+                inReply = true;
+            } else if (line.startsWith(QLatin1String("> "))) {
+                inReply = false;
+            } else if (inReply) {
+                shown.last() += '\n' + line;
+            }
         }
+        QStringList expected = replies.at(i).split(';');
+        if (replies.at(i).isEmpty())
+            expected.clear();
+        for (QString &reply : expected)
+            reply.replace('\r', '\n');
+        QCOMPARE(shown, expected);
+        if (!expected.isEmpty())
+            QCOMPARE(VantrelProbe::contactCounter(rig.window()), 1);
     }
     QCOMPARE(VantrelProbe::replyBuffer(rig.window()), leftover);
 }
 
-void TestPollCycle::noiseKeepsTheBufferBounded()
+// A flood far beyond what a serial line carries: the oldest input is dropped
+// and said so once, nothing grows, and the next reply is shown at once.
+void TestPollCycle::floodIsBoundedAndReported()
 {
     Rig rig;
     rig.tick();
+    QSerialPort &port = VantrelProbe::serialPort(rig.window());
     QByteArray noise;
     for (int i = 0; noise.size() < (1 << 20); ++i)
         noise.append(char(i * 7 + 3) == '\r' ? 'x' : char(i * 7 + 3));
-    QVERIFY(feed(rig, noise));
-    rig.tick();
-    QVERIFY(VantrelProbe::replyBuffer(rig.window()).size() <= Framing::MaxPartialReply);
-    QCOMPARE(VantrelProbe::serialPort(rig.window()).bytesAvailable(), qint64(0));
+    QList<int> pieces; // each far more than a tick takes
+    while (pieces.size() < 32)
+        pieces.append(32768);
+    int ticks = 0;
+    // The port stops taking more once its buffer is full: ticks make room.
+    QVERIFY(rig.modem.writeSplit(noise, pieces, [&] {
+        rig.tick();
+        ++ticks;
+        QVERIFY(port.bytesAvailable() <= Framing::PortReadBuffer);
+        QVERIFY(VantrelProbe::replyBuffer(rig.window()).size() <= Framing::MaxPartialReply);
+        QVERIFY(!rig.log().contains("Dropped"));
+    }));
+    // Said once the flood is over.
+    while (!rig.log().contains("Dropped") && ticks < 200) {
+        // What the kernel still holds reaches the port.
+        QVERIFY(QTest::qWaitFor([&] { return port.bytesAvailable() > 0; }, 20)
+                || port.bytesAvailable() == 0);
+        rig.tick();
+        ++ticks;
+    }
+    const QRegularExpressionMatch dropped
+        = QRegularExpression("Dropped (\\d+) bytes of input that came faster than a projector "
+                             "sends.\n")
+              .match(rig.log());
+    QVERIFY2(dropped.hasMatch(), qPrintable(rig.log()));
+    // At most a tick's worth of the megabyte was read in each tick; the rest was dropped.
+    QVERIFY(dropped.captured(1).toInt() >= (1 << 20) - ticks * Framing::MaxUnreadInput);
+    QVERIFY(dropped.captured(1).toInt() < (1 << 20));
 
-    // The next CR ends the garbage; the reply after it is clean.
-    rig.ui().debugCheckBox->setChecked(true);
-    QVERIFY(feed(rig, "\rLAMP 1\r"));
-    rig.tick();
+    QVERIFY(rig.receive("\rLAMP 1\r"));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
     rig.clearLog();
+    rig.tick(100);
+    QCOMPARE(rig.log(), QString()); // reported once, not once a tick
+}
+
+// Replies at the full rate of a 9600 baud line, unasked for: each tick shows
+// all that came, so a lamp report after ten seconds of it shows at once.
+void TestPollCycle::chatterDelaysNoReply_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArray>("chatter");
+    QTest::addColumn<QByteArray>("report");
+
+    QTest::newRow("Acer") << 0 << QByteArray("*000\r") << QByteArray("Lamp 1\r");
+    QTest::newRow("Acer CR LF") << 0 << QByteArray("*000\r\n") << QByteArray("Lamp 1\r\n");
+    QTest::newRow("InFocus") << 2 << QByteArray("(0-3,1)") << QByteArray("(0-3,0)");
+}
+
+void TestPollCycle::chatterDelaysNoReply()
+{
+    QFETCH(int, model);
+    QFETCH(QByteArray, chatter);
+    QFETCH(QByteArray, report);
+    Rig rig(model, true);
+    // Ten seconds of a 9600 baud line, whole replies, fed at the line's pace.
+    const QByteArray stream = chatter.repeated((9600 + chatter.size() - 1) / chatter.size());
+    for (int offset = 0; offset < stream.size(); offset += 96) {
+        QVERIFY(feed(rig, stream.mid(offset, 96)));
+        rig.tick();
+    }
+    rig.clearLog();
+    QVERIFY(feed(rig, report));
     rig.tick();
-    QVERIFY2(rig.log().endsWith("-> LAMP 1\n"), qPrintable(rig.log()));
+    QCOMPARE(VantrelProbe::serialPort(rig.window()).bytesAvailable(), qint64(0));
+    const QString shown = QString(report).remove('\r').remove('\n');
+    QVERIFY2(rig.log().contains("\n-> " + shown + '\n'), qPrintable(rig.log()));
+    if (model == 0)
+        QVERIFY(VantrelProbe::projectorOn(rig.window()));
+    QVERIFY(!rig.log().contains("Dropped"));
 }
 
 void TestPollCycle::pollSchedule_data()
 {
     QTest::addColumn<int>("model");
     QTest::addColumn<QByteArray>("poll");
+    QTest::addColumn<QList<int>>("pollTicks");
 
-    QTest::newRow("Acer") << 0 << QByteArray("* 0 Lamp ?");
-    QTest::newRow("Vivitek") << 1 << QByteArray("V99G0007");
-    QTest::newRow("InFocus") << 2 << QByteArray("(CST)");
-    QTest::newRow("other family") << 7 << QByteArray("* 0 Lamp ?");
+    const QList<int> everyThirtyFirst = { 1, 32, 63, 94 };
+    QTest::newRow("Acer") << 0 << QByteArray("* 0 Lamp ?") << everyThirtyFirst;
+    // A Vivitek projector that still owes the last poll's answer is not asked
+    // again until that answer is given up, five seconds on.
+    QTest::newRow("Vivitek") << 1 << QByteArray("V99G0007") << QList<int> { 1, 63 };
+    QTest::newRow("InFocus") << 2 << QByteArray("(CST)") << everyThirtyFirst;
+    QTest::newRow("other family") << 7 << QByteArray("* 0 Lamp ?") << everyThirtyFirst;
 }
 
 void TestPollCycle::pollSchedule()
 {
     QFETCH(int, model);
     QFETCH(QByteArray, poll);
+    QFETCH(QList<int>, pollTicks);
     Rig rig(model, true);
 
     QList<int> sendingTicks;
@@ -142,8 +230,8 @@ void TestPollCycle::pollSchedule()
             sendingTicks.append(tick);
         rig.clearLog();
     }
-    QCOMPARE(sendingTicks, (QList<int> { 1, 32, 63, 94 }));
-    QCOMPARE(rig.sent(), (poll + '\r').repeated(4));
+    QCOMPARE(sendingTicks, pollTicks);
+    QCOMPARE(rig.sent(), (poll + '\r').repeated(pollTicks.size()));
 }
 
 void TestPollCycle::contactSupervision_data()

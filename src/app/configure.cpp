@@ -1,6 +1,6 @@
 #include "vantrel.h"
 
-#include "infocus.h"
+#include "family.h"
 #include "settings.h"
 
 void Vantrel::Configure(bool showDialog)
@@ -12,23 +12,11 @@ void Vantrel::Configure(bool showDialog)
             return;
     }
     serialPort.close();
+    ForgetPendingReplies();
     ModelIndex = dialog.SelectedModel();
     OpenSerialPort(dialog.SelectedPort());
 
-    switch (ModelIndex) {
-    case Acer::ModelIndex:
-        ui.model_label->setText(QStringLiteral("Acer"));
-        break;
-    case Vivitek::ModelIndex:
-        ui.model_label->setText(QStringLiteral("Vivitek"));
-        break;
-    case InFocus::ModelIndex:
-        ui.model_label->setText(QStringLiteral("InFocus"));
-        break;
-    default:
-        ui.model_label->setText(QStringLiteral("???"));
-        break;
-    }
+    ui.model_label->setText(Family::displayName(ModelIndex));
     ui.model_stackedWidget->setCurrentIndex(ModelIndex == Vivitek::ModelIndex ? 1 : 0);
     if (ModelIndex == Vivitek::ModelIndex)
         QueryVvtSettings();

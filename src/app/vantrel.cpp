@@ -1,5 +1,7 @@
 #include "vantrel.h"
 
+#include "framing.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -18,6 +20,7 @@ Vantrel::Vantrel(QWidget *parent)
     contactCounter = 50;
     projectorOn = false;
     pendingHeight = 0;
+    serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();
     Configure(false);
     connect(&pollTimer, SIGNAL(timeout()), this, SLOT(OnTimer()));

@@ -4,6 +4,7 @@
 #include "pollclock.h"
 #include "ui_vantrel.h"
 #include "vivitek.h"
+#include "vivitekmatcher.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
@@ -103,6 +104,7 @@ private:
     void SendCommand(const char *command);
     void SendCommand(const QByteArray &command);
     int ReadSerial(char *buffer, int maxSize);
+    void DrainReplies();
     void DispatchReply(const QString &reply);
     void Log(const QString &text);
     void WatchForLostDevice();
@@ -123,6 +125,7 @@ private:
     void SendVvtListChoice(Vivitek::List list, int index);
     void QueryVvtSettings();
     void HandleVvtReply(const QString &reply);
+    void ForgetPendingReplies();
 
     QTimer pollTimer;
     QSerialPort serialPort;
@@ -141,6 +144,15 @@ private:
     // Per window rather than function statics, so a second window (or a test)
     // starts its own schedule.
     PollClock pollClock;
+    qint64 tickCount = 0; // the clock of reply matching
+    bool replyLineEnded = false; // the last byte ended a reply with CR: a LF may follow
+    bool draining = false; // a box opened by a reply handler runs ticks of its own
+    qint64 droppedInput = 0; // bytes of a flood dropped and not reported yet
+    qint64 lastDropTick = 0;
+    // Vivitek replies belong to the oldest command still waiting for one; a
+    // command unanswered for as long as contact lasts is given up.
+    VivitekMatcher vvtMatcher { 50 };
+    int vvtLampModeIndex = 0; // the lamp-mode entry the projector was last told or reported
     bool portLossPending = false; // a close of a vanished device is queued
     bool writeErrorShown = false;
 

@@ -46,29 +46,4 @@ QByteArray pollCommand(int modelIndex)
     }
 }
 
-int baudRate(int modelIndex)
-{
-    return modelIndex == InFocus::ModelIndex ? InFocus::BaudRate : 9600;
-}
-
-QColor transitionColour()
-{
-    return QColor(200, 200, 0);
-}
-
-QColor lampOffColour()
-{
-    return QColor(50, 100, 255);
-}
-
-QColor lampOnColour()
-{
-    return QColor(255, 220, 0);
-}
-
-QColor noContactColour()
-{
-    return QColor(100, 100, 40);
-}
-
 } // namespace Power

@@ -1,5 +1,6 @@
 #include "vantrel.h"
 
+#include "lampcolours.h"
 #include "power.h"
 
 #include <QMessageBox>
@@ -7,7 +8,7 @@
 void Vantrel::ShowTransition()
 {
     for (ColorGroupBox *box : { ui.on_off_groupBox, ui.vvt_on_off_groupBox }) {
-        box->fillColor = Power::transitionColour();
+        box->fillColor = LampColours::transition();
         box->update();
     }
 }
@@ -48,13 +49,13 @@ void Vantrel::ShowLamp(const QColor &colour, const QString &toolTip)
 
 void Vantrel::ShowLampOff()
 {
-    ShowLamp(Power::lampOffColour(), QStringLiteral("Lamp is Off"));
+    ShowLamp(LampColours::lampOff(), QStringLiteral("Lamp is Off"));
     projectorOn = false;
 }
 
 void Vantrel::ShowLampOn()
 {
-    ShowLamp(Power::lampOnColour(), QStringLiteral("Lamp is On"));
+    ShowLamp(LampColours::lampOn(), QStringLiteral("Lamp is On"));
     projectorOn = true;
 }
 

@@ -101,7 +101,7 @@ Reply parseReply(const QString &reply)
     parsed.empty = false;
     parsed.success = reply.at(0) == QLatin1Char('P');
     if (parsed.success && reply.size() >= 2)
-        parsed.value = reply.midRef(1).toInt(nullptr, 10);
+        parsed.value = reply.mid(1).toInt(nullptr, 10);
     return parsed;
 }
 

@@ -34,11 +34,24 @@ void Vantrel::QueryVvtSettings()
     pendingQueries = Vivitek::stateQueries();
 }
 
+// After a change of family or port, nothing that was on its way belongs to
+// what comes next.
+void Vantrel::ForgetPendingReplies()
+{
+    vvtMatcher.clear();
+    replyBuffer.clear();
+    replyLineEnded = false;
+    pendingQueries.clear();
+}
+
 void Vantrel::HandleVvtReply(const QString &reply)
 {
     const Vivitek::Reply parsed = Vivitek::parseReply(reply);
     if (parsed.empty)
         return;
+    // Judged by the command it answers, not by whatever went out last: the
+    // poll or a click may have followed before the answer came.
+    const QString answered = vvtMatcher.answer(tickCount);
     if (!parsed.success) {
         vvtRequeryPending = true;
         if (ui.debugCheckBox->isChecked())
@@ -47,7 +60,7 @@ void Vantrel::HandleVvtReply(const QString &reply)
     }
 
     const int v = parsed.value;
-    switch (Vivitek::meaningOf(lastCommand)) {
+    switch (Vivitek::meaningOf(answered)) {
     case Vivitek::Meaning::LampState:
         if (reply == QLatin1String("P0"))
             ShowLampOff();
@@ -62,6 +75,7 @@ void Vantrel::HandleVvtReply(const QString &reply)
         break;
     case Vivitek::Meaning::LampModeList:
         ui.vvtLampModeCbx->setCurrentIndex(listItemOf(v));
+        vvtLampModeIndex = ui.vvtLampModeCbx->currentIndex();
         break;
     case Vivitek::Meaning::LogoList:
         ui.vvtLogoSelectCbx->setCurrentIndex(listItemOf(v));
@@ -185,9 +199,14 @@ void Vantrel::on_vvtLogoSelectCbx_activated(int index)
 
 void Vantrel::on_vvtLampModeCbx_activated(int index)
 {
-    // Lamp modes are only taken while the lamp burns.
-    if (!projectorOn)
+    // Lamp modes are only taken while the lamp burns; a refused choice must
+    // not look as if it had been sent.
+    if (!projectorOn) {
+        ui.vvtLampModeCbx->setCurrentIndex(vvtLampModeIndex);
         return;
+    }
+    if (Vivitek::listCommand(Vivitek::List::LampMode, index))
+        vvtLampModeIndex = index;
     SendVvtListChoice(Vivitek::List::LampMode, index);
 }
 

@@ -1,15 +1,23 @@
 #include "framing.h"
 
+#include <utility>
+
 namespace Framing {
 
-bool feedByte(QString &buffer, char byte, int modelIndex)
+bool feedByte(QString &text, bool &lineEnded, char byte, int modelIndex)
 {
     const auto value = static_cast<unsigned char>(byte);
-    if (value == '\r' && (modelIndex == 0 || modelIndex == 1))
+    const bool endsWithCarriageReturn = modelIndex == 0 || modelIndex == 1;
+    const bool afterLineEnd = std::exchange(lineEnded, false);
+    if (endsWithCarriageReturn && value == '\n' && afterLineEnd)
+        return false;
+    if (endsWithCarriageReturn && value == '\r') {
+        lineEnded = true;
         return true;
-    if (buffer.size() >= MaxPartialReply)
-        buffer.clear();
-    buffer.append(QChar::fromLatin1(static_cast<char>(value)));
+    }
+    if (text.size() >= MaxPartialReply)
+        text.clear();
+    text.append(QChar::fromLatin1(static_cast<char>(value)));
     return value == ')' && modelIndex == 2;
 }
 

@@ -11,8 +11,20 @@ namespace Framing {
 // dropped so the buffer cannot grow without bound.
 constexpr int MaxPartialReply = 1024;
 
-// Adds one received byte to the reply being assembled and tells whether it
-// completed the reply. A completed reply is left in buffer for the caller.
-bool feedByte(QString &buffer, char byte, int modelIndex);
+// Input waiting unread beyond this is dropped, oldest first. A projector
+// sends a few bytes a second and even a 115200 baud line only about 1150
+// bytes in a tick of 100 ms; more than this is a flood, and showing it late
+// would only hide what arrives now.
+constexpr int MaxUnreadInput = 4096;
+// What QSerialPort itself may hold between two ticks: past it, it stops
+// reading from the device, so a flood cannot pile up in memory either.
+constexpr int PortReadBuffer = 16 * MaxUnreadInput;
+
+// Adds one received byte to the reply being assembled in text and tells
+// whether it completed the reply, which is then left in text for the caller.
+// lineEnded is set by the carriage return that ends an Acer or Vivitek reply:
+// many projectors and adapters send CR LF, and a LF right after that CR
+// belongs to the line end, not to the next reply.
+bool feedByte(QString &text, bool &lineEnded, char byte, int modelIndex);
 
 } // namespace Framing

@@ -1,6 +1,7 @@
 #include "vantrel.h"
 
 #include "framing.h"
+#include "lampcolours.h"
 #include "power.h"
 #include "trafficlog.h"
 
@@ -48,36 +49,18 @@ void setToolTipIfChanged(QWidget *widget, const QString &text)
 
 void Vantrel::OnTimer()
 {
-    const bool debug = ui.debugCheckBox->isChecked();
-    QByteArray received;
-    bool complete = false;
-    char byte = 0;
-    while (ReadSerial(&byte, 1) > 0) {
-        if (debug)
-            received.append(byte);
-        if (Framing::feedByte(replyBuffer, byte, ModelIndex)) {
-            complete = true;
-            break;
-        }
-    }
-    if (!received.isEmpty() && debug)
-        Log(TrafficLog::receivedLine(received, ui.asciiCheckBox->isChecked()));
-
-    if (complete) {
-        if (contactCounter > 49) {
-            if (!showsIcon(ui.connectionStatus, connectIcon()))
-                ui.connectionStatus->setIcon(connectIcon());
-            setToolTipIfChanged(ui.connectionStatus, tr("Contact"));
-        }
-        contactCounter = 0;
-        // Taken out before dispatch: a handler may open a box whose event
-        // loop runs further ticks.
-        DispatchReply(std::exchange(replyBuffer, QString()));
-    }
+    ++tickCount;
+    // A box opened from inside the drain (a failed write) runs ticks of its
+    // own; they leave the input to the drain that is under way, in order.
+    if (!draining)
+        DrainReplies();
 
     const PollClock::Tick tick = pollClock.advance();
     if (tick.poll) {
-        SendCommand(Power::pollCommand(ModelIndex));
+        // A Vivitek projector answers in order; asking again while it still
+        // owes an answer would let one lost reply shift every later match.
+        if (ModelIndex != Vivitek::ModelIndex || vvtMatcher.waiting(tickCount) == 0)
+            SendCommand(Power::pollCommand(ModelIndex));
     } else if (tick.requeryCheck) {
         if (vvtRequeryPending && ModelIndex == Vivitek::ModelIndex)
             QueryVvtSettings();
@@ -97,10 +80,59 @@ void Vantrel::OnTimer()
     }
 }
 
+// Every complete reply that has arrived is dispatched, in order, so a
+// chatty line never builds a backlog; what waits beyond a flood's worth is
+// dropped, oldest first.
+void Vantrel::DrainReplies()
+{
+    const qint64 waiting = serialPort.isOpen() ? serialPort.bytesAvailable() : 0;
+    if (waiting > Framing::MaxUnreadInput) {
+        const qint64 excess = waiting - Framing::MaxUnreadInput;
+        serialPort.skip(excess);
+        droppedInput += excess;
+        lastDropTick = tickCount;
+        // What was half received lost its continuation.
+        replyBuffer.clear();
+        replyLineEnded = false;
+    } else if (droppedInput > 0 && tickCount - lastDropTick >= 10) {
+        // One line for a whole flood, once it has been over for a second.
+        Log(tr("Dropped %1 bytes of input that came faster than a projector sends.\n")
+                .arg(std::exchange(droppedInput, 0)));
+    }
+
+    // One byte more than is waiting: reading past its buffer is what makes
+    // QSerialPort read from the device again once that buffer had filled.
+    const int size = int(qMin<qint64>(waiting, Framing::MaxUnreadInput)) + 1;
+    QByteArray input(size, Qt::Uninitialized);
+    input.resize(ReadSerial(input.data(), size));
+
+    draining = true;
+    const bool ascii = ui.asciiCheckBox->isChecked();
+    int echoed = 0; // bytes of input already shown in a "> " line
+    for (int i = 0; i < input.size(); ++i) {
+        if (!Framing::feedByte(replyBuffer, replyLineEnded, input.at(i), ModelIndex))
+            continue;
+        // Each reply's bytes stand in the log right above what it caused.
+        if (ui.debugCheckBox->isChecked())
+            Log(TrafficLog::receivedLine(input.mid(echoed, i + 1 - echoed), ascii));
+        echoed = i + 1;
+        if (contactCounter > 49) {
+            if (!showsIcon(ui.connectionStatus, connectIcon()))
+                ui.connectionStatus->setIcon(connectIcon());
+            setToolTipIfChanged(ui.connectionStatus, tr("Contact"));
+        }
+        contactCounter = 0;
+        DispatchReply(std::exchange(replyBuffer, QString()));
+    }
+    if (echoed < input.size() && ui.debugCheckBox->isChecked())
+        Log(TrafficLog::receivedLine(input.mid(echoed), ascii));
+    draining = false;
+}
+
 void Vantrel::ShowNoContact()
 {
-    paintBox(ui.on_off_groupBox, Power::noContactColour());
-    paintBox(ui.vvt_on_off_groupBox, Power::noContactColour());
+    paintBox(ui.on_off_groupBox, LampColours::noContact());
+    paintBox(ui.vvt_on_off_groupBox, LampColours::noContact());
     if (!showsIcon(ui.connectionStatus, disconnectIcon()))
         ui.connectionStatus->setIcon(disconnectIcon());
     setToolTipIfChanged(ui.on_off_groupBox, QString());

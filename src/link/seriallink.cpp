@@ -1,30 +1,30 @@
 #include "vantrel.h"
 
 #include "portloss.h"
-#include "power.h"
+#include "serialline.h"
 #include "trafficlog.h"
 
 #include <QMessageBox>
 
 bool Vantrel::OpenSerialPort(const QString &portName)
 {
-    serialPort.setPortName(portName);
     Log(tr("Opening port ") + portName + QLatin1Char('\n'));
     portLossPending = false;
-    if (!serialPort.open(QIODevice::ReadWrite)) {
-        serialPort.close();
+    const SerialLine::Opened opened = SerialLine::open(serialPort, portName, ModelIndex);
+    switch (opened.outcome) {
+    case SerialLine::Opened::No:
         Log(tr("Failed to initialize serial port!\n"));
         Log(tr("Communication with projector not possible.\n"));
         return false;
-    }
-    serialPort.setDataBits(QSerialPort::Data8);
-    serialPort.setParity(QSerialPort::NoParity);
-    serialPort.setStopBits(QSerialPort::OneStop);
-    serialPort.setFlowControl(QSerialPort::NoFlowControl);
-    if (serialPort.setBaudRate(Power::baudRate(ModelIndex), QSerialPort::AllDirections))
+    case SerialLine::Opened::Yes:
         Log(tr("Serial port successfully opened!\n"));
-    else if (serialPort.error() != QSerialPort::NoError)
+        break;
+    case SerialLine::Opened::SpeedRefused:
         Log(tr("Failed to set serial port speed!\n"));
+        break;
+    case SerialLine::Opened::SpeedRefusedSilently:
+        break;
+    }
     return true;
 }
 
@@ -43,6 +43,8 @@ void Vantrel::SendCommand(const char *command, int length)
     }
     serialPort.write("\r", 1);
     lastCommand = QString::fromUtf8(command);
+    if (ModelIndex == Vivitek::ModelIndex)
+        vvtMatcher.sent(lastCommand, tickCount);
     if (ui.debugCheckBox->isChecked())
         Log(TrafficLog::sentLine(QByteArray(command, length), ui.asciiCheckBox->isChecked()));
 }

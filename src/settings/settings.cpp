@@ -2,17 +2,11 @@
 
 #include "portenumeration.h"
 
-#include <QDir>
+#include "storedsettings.h"
+
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSettings>
 
 namespace {
-
-const QString Organisation = QStringLiteral("Toskeld");
-const QString Application = QStringLiteral("Vantrel");
-const QString PortKey = QStringLiteral("ComPort");
-const QString ModelKey = QStringLiteral("Model");
 
 // A stored absolute path that the system does not enumerate (a pseudo-
 // terminal of a network serial bridge, a /dev/serial/by-id link) is still a
@@ -35,9 +29,9 @@ Settings::Settings(QWidget *parent)
     for (const QString &port : ports)
         ui.port_comboBox->addItem(port);
 
-    QSettings store(Organisation, Application);
-    const QString storedPort = store.value(PortKey, QString()).toString();
-    const int storedModel = store.value(ModelKey, 0).toInt();
+    const StoredSettings::Choice stored = StoredSettings::read();
+    const QString &storedPort = stored.port;
+    const int storedModel = stored.model;
 
     if (isUnlistedDevicePath(storedPort, ports))
         ui.port_comboBox->addItem(storedPort);
@@ -67,17 +61,8 @@ bool Settings::IsApplied() const
 
 void Settings::on_applySettings_clicked()
 {
-    QSettings store(Organisation, Application);
-    // QSettings waits for its lock file without end when it saves; a lock
-    // nobody can take (left as a directory, on a read-only mount) would
-    // freeze the window. The choice still applies for this run.
-    QDir().mkpath(QFileInfo(store.fileName()).absolutePath());
-    QLockFile lock(store.fileName() + QLatin1String(".lock"));
-    if (lock.tryLock(2000)) {
-        lock.unlock();
-        store.setValue(PortKey, ui.port_comboBox->currentText());
-        store.setValue(ModelKey, ui.model_comboBox->currentIndex());
-    }
+    // When the store cannot be written the choice still applies for this run.
+    StoredSettings::write({ ui.port_comboBox->currentText(), ui.model_comboBox->currentIndex() });
     applied = true;
     close();
 }

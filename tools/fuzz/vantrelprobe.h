@@ -18,8 +18,7 @@ public:
         w.ui.debugCheckBox->setChecked(debug);
         w.ui.asciiCheckBox->setChecked(ascii);
         w.ModelIndex = modelIndex;
-        w.replyBuffer.clear();
-        w.pendingQueries.clear();
+        w.ForgetPendingReplies();
         w.lastCommand.clear();
         w.vvtRequeryPending = false;
         w.contactCounter = 50;
@@ -37,7 +36,7 @@ public:
     // reply, which has then been dispatched.
     static bool feed(Vantrel &w, char byte, QString *dispatched)
     {
-        if (!Framing::feedByte(w.replyBuffer, byte, w.ModelIndex))
+        if (!Framing::feedByte(w.replyBuffer, w.replyLineEnded, byte, w.ModelIndex))
             return false;
         *dispatched = std::exchange(w.replyBuffer, QString());
         w.DispatchReply(*dispatched);

@@ -1,0 +1,48 @@
+#include "family.h"
+
+#include "acer.h"
+#include "infocus.h"
+#include "vivitek.h"
+
+namespace Family {
+
+namespace {
+
+const char *const displayNames[Count] = { "Acer", "Vivitek", "InFocus" };
+
+} // namespace
+
+bool isKnown(int modelIndex)
+{
+    return modelIndex >= 0 && modelIndex < Count;
+}
+
+QString displayName(int modelIndex)
+{
+    return QLatin1String(isKnown(modelIndex) ? displayNames[modelIndex] : "???");
+}
+
+QString key(int modelIndex)
+{
+    return isKnown(modelIndex) ? displayName(modelIndex).toLower() : QString();
+}
+
+QStringList keys()
+{
+    QStringList all;
+    for (int model = 0; model < Count; ++model)
+        all.append(key(model));
+    return all;
+}
+
+int fromKey(const QString &key)
+{
+    return keys().indexOf(key);
+}
+
+int baudRate(int modelIndex)
+{
+    return modelIndex == InFocus::ModelIndex ? InFocus::BaudRate : 9600;
+}
+
+} // namespace Family

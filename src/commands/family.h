@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The projector families by their model number, the value stored under
+// "Model": 0 Acer, 1 Vivitek, 2 InFocus. Any other number is a bad stored
+// value, which every caller has to survive.
+namespace Family {
+
+constexpr int Count = 3;
+
+bool isKnown(int modelIndex);
+// "Acer", "Vivitek", "InFocus", or "???" for an unknown number.
+QString displayName(int modelIndex);
+// "acer", "vivitek", "infocus", or empty for an unknown number.
+QString key(int modelIndex);
+QStringList keys();
+// The model number of a key, or -1.
+int fromKey(const QString &key);
+// Line speed in baud: InFocus runs at 19200, everything else at 9600.
+int baudRate(int modelIndex);
+
+} // namespace Family

@@ -1,0 +1,79 @@
+#include "portstatus.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace PortStatus {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("PortStatus", text);
+}
+
+} // namespace
+
+Problem problemOf(QSerialPort::SerialPortError error, const QString &portName)
+{
+    if (portName.isEmpty())
+        return Problem::NoPortChosen;
+    switch (error) {
+    case QSerialPort::NoError:
+        return Problem::None;
+    case QSerialPort::DeviceNotFoundError:
+        return Problem::NotPresent;
+    case QSerialPort::PermissionError: {
+#ifdef Q_OS_WIN
+        // Windows refuses a port that another program holds as access denied.
+        return Problem::InUse;
+#else
+        // QSerialPort says "permission" both when the device is closed to us
+        // and when another program holds its lock; only the first is ours to fix.
+        const QFileInfo device(systemLocation(portName));
+        return device.exists() && device.isReadable() && device.isWritable()
+            ? Problem::InUse
+            : Problem::PermissionDenied;
+#endif
+    }
+    default:
+        return Problem::Other;
+    }
+}
+
+QString reason(Problem problem, const QString &detail)
+{
+    switch (problem) {
+    case Problem::None:
+        return QString();
+    case Problem::NoPortChosen:
+        return tr("no serial port chosen");
+    case Problem::NotPresent:
+        return tr("not present");
+    case Problem::InUse:
+        return tr("in use by another program");
+    case Problem::PermissionDenied:
+#ifdef Q_OS_LINUX
+        return tr("permission denied. Your user must be in the 'dialout' group");
+#else
+        return tr("permission denied");
+#endif
+    case Problem::Lost:
+        return tr("device lost");
+    case Problem::Other:
+        break;
+    }
+    return detail.isEmpty() ? tr("cannot be opened") : tr("cannot be opened (%1)").arg(detail);
+}
+
+QString systemLocation(const QString &portName)
+{
+#ifdef Q_OS_WIN
+    return portName;
+#else
+    return QDir::isAbsolutePath(portName) ? portName : QStringLiteral("/dev/") + portName;
+#endif
+}
+
+} // namespace PortStatus

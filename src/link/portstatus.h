@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+// Why a serial port is not usable, in the plain words the window's status
+// line and the command-line program give the user.
+namespace PortStatus {
+
+enum class Problem {
+    None,
+    NoPortChosen,
+    NotPresent,
+    InUse,
+    PermissionDenied,
+    Lost,
+    Other,
+};
+
+// What a failed QSerialPort::open() means for the port of that name.
+Problem problemOf(QSerialPort::SerialPortError error, const QString &portName);
+
+// "not present", "in use by another program", "permission denied. Your user
+// must be in the 'dialout' group" (the hint on Linux only), "device lost";
+// Other gives detail, QSerialPort's own error text.
+QString reason(Problem problem, const QString &detail = QString());
+
+// Where the device of a port name lives: names such as "ttyUSB0" are in
+// /dev, absolute paths are taken as they are.
+QString systemLocation(const QString &portName);
+
+} // namespace PortStatus

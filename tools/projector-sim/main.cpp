@@ -95,7 +95,7 @@ without the carriage return, is exactly COMMAND (e.g. --delay "* 0 Lamp ?=250");
 it may be given many times, the last "=" splits COMMAND from MS, and the last
 one given for a COMMAND counts. Like a real projector the simulator answers one
 command at a time: a reply never leaves before the reply to the command before
-it, so a slow reply holds back the replies behind it (a dropped reply too).
+it, so a slow reply holds back the replies behind it.
 
 Line ends: --line-end crlf ends Acer and Vivitek replies with CR LF. InFocus
 replies have no line end but their ")", so crlf is refused for InFocus.

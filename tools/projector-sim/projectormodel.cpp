@@ -116,7 +116,6 @@ ProjectorModel::ProjectorModel(const Options &options, qint64 nowMs)
     , m_dropState(scramble(options.seed))
     , m_noiseState(scramble(options.seed ^ 0x5bd1e995U))
 {
-    m_lastDueMs = nowMs;
     m_chatterLoggedMs = nowMs;
     if (options.family != Family::InFocus)
         m_lineEnd = options.lineEnd == LineEnd::CrLf ? "\r\n" : "\r";
@@ -231,7 +230,9 @@ int ProjectorModel::lampHours(qint64 nowMs)
 // With chatter on, the line is never idle: each line (chatter or reply) starts
 // where the one before ended and is handed over whole once its last byte is through.
 // A reply due by then takes the next turn, so it never splits a chatter line.
-// Without chatter, a reply leaves when it is due.
+// Without chatter, a reply leaves when it is due. Only the first reply counts:
+// a projector answers one command at a time, so a due reply waits for the
+// ones before it.
 qint64 ProjectorModel::nextLineMs(bool *chatter) const
 {
     if (m_chatterLine.isEmpty()) {
@@ -416,11 +417,7 @@ void ProjectorModel::handleCommand(const QByteArray &line, qint64 nowMs)
 
 void ProjectorModel::reply(const QByteArray &command, const QByteArray &text, qint64 nowMs)
 {
-    // One command at a time: a reply never leaves before the one to the
-    // command before it, even if that one gets lost on the way.
     const qint64 delayMs = m_options.commandDelayMs.value(command, m_options.delayMs);
-    const qint64 dueMs = qMax(m_lastDueMs, nowMs + qMax<qint64>(0, delayMs));
-    m_lastDueMs = dueMs;
     if (m_options.silent) {
         log(QStringLiteral("DROP \"%1\" (silent)").arg(printable(text)));
         return;
@@ -429,7 +426,7 @@ void ProjectorModel::reply(const QByteArray &command, const QByteArray &text, qi
         log(QStringLiteral("DROP \"%1\" (random)").arg(printable(text)));
         return;
     }
-    m_pending.append({ dueMs, text, text + m_lineEnd });
+    m_pending.append({ nowMs + qMax<qint64>(0, delayMs), text, text + m_lineEnd });
 }
 
 QByteArray ProjectorModel::acerReply(const QByteArray &command, qint64 nowMs)

@@ -102,7 +102,6 @@ private:
     QByteArray m_line;
     bool m_discarding = false;
     QList<Pending> m_pending;
-    qint64 m_lastDueMs = 0;
     QByteArray m_lineEnd;
     QByteArray m_chatterLine;
     qint64 m_wireBytes = 0;

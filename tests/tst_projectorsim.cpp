@@ -10,7 +10,11 @@
 
 using Family = ProjectorModel::Family;
 using Power = ProjectorModel::Power;
+using Options = ProjectorModel::Options;
+using Commands = QMap<qint64, QByteArray>; // sent at these milliseconds
 Q_DECLARE_METATYPE(ProjectorModel::Family)
+Q_DECLARE_METATYPE(ProjectorModel::Options)
+Q_DECLARE_METATYPE(Commands)
 
 namespace {
 
@@ -177,6 +181,81 @@ private slots:
         const QByteArray noise = noisy.takeOutput(2000);
         QCOMPARE(noise.size(), 4);
         QCOMPARE(ProjectorModel(options, 1000).takeOutput(2000), noise);
+
+        // Chatter for 10 s, read at once: 3 bytes at 960 a second are 320 lines a second.
+        options = makeOptions(Family::Vivitek);
+        options.chatter = "P1";
+        ProjectorModel chatty(options, 1000);
+        QCOMPARE(chatty.takeOutput(11000), QByteArray("P1\r").repeated(3200));
+        QCOMPARE(chatty.takeLog().count(QStringLiteral("CHATTER 320 x \"P1\"")), 10);
+    }
+
+    void timing_data()
+    {
+        QTest::addColumn<Options>("options");
+        QTest::addColumn<Commands>("commands");
+        QTest::addColumn<qint64>("untilMs");
+        QTest::addColumn<QByteArray>("timeline"); // "ms:bytes " for each time something leaves
+        Options acer = makeOptions(Family::Acer, true);
+        acer.delayMs = 100;
+        acer.commandDelayMs = { { "* 0 Lamp ?", 500 } };
+        // Also when a CR LF terminal puts its LF before the command.
+        QTest::newRow("slow reply holds back the next")
+            << acer
+            << Commands { { 0, "* 0 Lamp ?\r* 0 IR 013\r" }, { 600, "* 0 IR 013\r\n* 0 Lamp ?\r" } }
+            << qint64(1200) << QByteArray("500:Lamp 1\r*000\r 700:*000\r 1100:Lamp 1\r ");
+
+        // A chatter line every 4 ms; a reply waits only for the line under way.
+        Options vvt = makeOptions(Family::Vivitek);
+        vvt.lineEnd = ProjectorModel::LineEnd::CrLf;
+        vvt.chatter = "P1";
+        vvt.chatterBytesPerSecond = 1000;
+        QTest::newRow("vvt crlf, chatter yields at a line boundary")
+            << vvt << Commands { { 10, "V99G0007\r" } } << qint64(20)
+            << QByteArray("4:P1\r\n 8:P1\r\n 12:P1\r\n 16:P0\r\n 20:P1\r\n ");
+        // Replies back to back each take their time on the busy line.
+        acer.delayMs = 5;
+        acer.commandDelayMs.clear();
+        acer.lineEnd = ProjectorModel::LineEnd::CrLf;
+        acer.chatter = "X";
+        acer.chatterBytesPerSecond = 1000;
+        QTest::newRow("acer crlf, chatter around replies")
+            << acer << Commands { { 0, "* 0 Lamp ?\r* 0 IR 013\r" } } << qint64(23)
+            << QByteArray("3:X\r\n 6:X\r\n 14:Lamp 1\r\n 20:*000\r\n 23:X\r\n ");
+        Options infocus = makeOptions(Family::InFocus);
+        infocus.lineEnd = ProjectorModel::LineEnd::CrLf;
+        infocus.chatter = "(0-1,1)";
+        infocus.chatterBytesPerSecond = 700;
+        QTest::newRow("infocus, no line end")
+            << infocus << Commands { { 15, "(PWR?)\r" } } << qint64(40)
+            << QByteArray("10:(0-1,1) 20:(0-1,1) 30:(0-1,0) 40:(0-1,1) ");
+    }
+
+    // Output leaves only when announced, and the next moment is never in the past (which
+    // would make the host spin); read only once, the same bytes come out.
+    void timing()
+    {
+        QFETCH(Options, options);
+        QFETCH(Commands, commands);
+        QFETCH(qint64, untilMs);
+        QFETCH(QByteArray, timeline);
+        ProjectorModel ticked(options, 0);
+        ProjectorModel once(options, 0);
+        QByteArray all;
+        QByteArray actual;
+        for (qint64 ms = 0; ms <= untilMs; ++ms) {
+            ticked.receive(commands.value(ms), ms);
+            once.receive(commands.value(ms), ms);
+            const qint64 due = ticked.nextDueMs();
+            const QByteArray out = ticked.takeOutput(ms);
+            QVERIFY(out.isEmpty() || due == ms);
+            QVERIFY(ticked.nextDueMs() < 0 || ticked.nextDueMs() > ms);
+            all += out;
+            if (!out.isEmpty())
+                actual += QByteArray::number(ms) + ':' + out + ' ';
+        }
+        QCOMPARE(actual, timeline);
+        QCOMPARE(once.takeOutput(untilMs), all);
     }
 
     void executableOverPty()
@@ -210,6 +289,26 @@ private slots:
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 0);
         QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    void executableChatters()
+    {
+        QProcess sim;
+        sim.start(PROJECTOR_SIM_PATH,
+                  { "--family", "vivitek", "--line-end", "crlf", "--chatter", "P1", "--delay",
+                    "V99G0007=20" });
+        QTRY_VERIFY(sim.canReadLine());
+        QSerialPort port(QString::fromLocal8Bit(sim.readLine().trimmed().mid(4)));
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        QByteArray received;
+        QTRY_VERIFY((received += port.readAll()).contains("P1\r\n"));
+        port.write("V99G0007\r");
+        // Whole lines only, the reply in between.
+        QTRY_VERIFY((received += port.readAll()).contains("P0\r\nP1\r\n"));
+        QTRY_VERIFY((received += port.readAll()).endsWith("\r\n"));
+        QCOMPARE(received.replace("P1\r\n", ""), QByteArray("P0\r\n"));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished());
     }
 };
 

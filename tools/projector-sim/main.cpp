@@ -51,7 +51,8 @@ const char helpText[] = R"help(Simulates an Acer, Vivitek or InFocus projector o
 Opens a pseudo-terminal, prints "PTY <slave path>" as its first line and then
 one line per command received (RX) and reply sent (TX); control bytes are shown
 as \r, \n, \t or \xHH. Commands end with a carriage return. Acer and Vivitek
-replies end with a carriage return, InFocus replies with ")".
+replies end with a carriage return (CR LF with --line-end crlf), InFocus
+replies with ")".
 
 Power goes off -> warming up -> on -> cooling down -> off. The lamp counts as
 lit while warming up and on, so the lamp queries answer "on" from the moment
@@ -86,7 +87,28 @@ InFocus (replies are "(range,value)"; anything else gets "(ERR)"):
 Faults: --silent still acts on commands but never answers; dropped replies are
 chosen by a generator seeded with --seed; noise bytes are random bytes at an
 even pace; --hangup-after-ms closes the line that long after start and exits.
-Lines of at most 256 bytes are taken; a longer one is discarded.)help";
+Lines of at most 256 bytes are taken; a longer one is discarded.
+
+Reply delays: --delay-ms holds every reply back that long after its command
+arrived. --delay COMMAND=MS does so instead for the commands whose text,
+without the carriage return, is exactly COMMAND (e.g. --delay "* 0 Lamp ?=250");
+it may be given many times, the last "=" splits COMMAND from MS, and the last
+one given for a COMMAND counts. Like a real projector the simulator answers one
+command at a time: a reply never leaves before the reply to the command before
+it, so a slow reply holds back the replies behind it.
+
+Line ends: --line-end crlf ends Acer and Vivitek replies with CR LF. InFocus
+replies have no line end but their ")", so crlf is refused for InFocus.
+
+Chatter: --chatter TEXT sends TEXT and the reply line end (CR, or CR LF) over
+and over, unasked, keeping the line busy at --chatter-bytes-per-second (960 by
+default: all a 9600 baud line carries, at 10 bits a byte). InFocus chatter is
+TEXT alone, so end it with ")". Each line leaves whole when its last byte would
+have crossed the line; while chatter runs, replies take their turn the same
+way: a reply due waits for the chatter line under way to end (never longer),
+goes before the next one and takes its own time at that rate. The log counts
+chatter in lines like CHATTER 320 x "TEXT": one a second, and one before any
+other entry.)help";
 
 struct Parsed
 {
@@ -130,6 +152,10 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
         { "seed", "Seed for dropped replies and noise (default 1).", "number" },
         { "noise-per-second", "Send this many random bytes a second.", "rate" },
         { "hangup-after-ms", "Close the line and exit this long after start.", "ms" },
+        { "delay", "Send the reply to COMMAND MS after it; repeatable.", "command=ms" },
+        { "line-end", "Acer and Vivitek reply line end: cr or crlf (default cr).", "end", "cr" },
+        { "chatter", "Send this text, line after line, unasked.", "text" },
+        { "chatter-bytes-per-second", "Pace of the chatter (default 960).", "rate" },
     });
     parser.process(app);
 
@@ -185,6 +211,46 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
             return false;
         }
         options.noisePerSecond = rate;
+    }
+
+    const QString lineEnd = parser.value("line-end");
+    if (lineEnd == QLatin1String("crlf")) {
+        if (options.family == ProjectorModel::Family::InFocus) {
+            std::fprintf(stderr,
+                         "projector-sim: --line-end crlf is for acer and vivitek only: "
+                         "InFocus replies end with \")\"\n");
+            return false;
+        }
+        options.lineEnd = ProjectorModel::LineEnd::CrLf;
+    } else if (lineEnd != QLatin1String("cr")) {
+        std::fprintf(stderr, "projector-sim: --line-end wants cr or crlf\n");
+        return false;
+    }
+
+    for (const QString &delay : parser.values("delay")) {
+        const int split = delay.lastIndexOf(QLatin1Char('='));
+        bool ok = split > 0;
+        const qint64 ms = ok ? delay.mid(split + 1).toLongLong(&ok) : 0;
+        if (!ok || ms < 0 || ms > day) {
+            std::fprintf(stderr,
+                         "projector-sim: --delay wants COMMAND=MS, with MS a whole number "
+                         "from 0 to %lld\n",
+                         static_cast<long long>(day));
+            return false;
+        }
+        options.commandDelayMs.insert(delay.left(split).toLocal8Bit(), ms);
+    }
+
+    qint64 chatterRate = options.chatterBytesPerSecond;
+    if (!parseNumber(parser, "chatter-bytes-per-second", 1, 1000000, &chatterRate))
+        return false;
+    options.chatterBytesPerSecond = int(chatterRate);
+    if (parser.isSet("chatter")) {
+        options.chatter = parser.value("chatter").toLocal8Bit();
+        if (options.chatter.isEmpty()) {
+            std::fprintf(stderr, "projector-sim: --chatter wants a text that is not empty\n");
+            return false;
+        }
     }
     return true;
 }

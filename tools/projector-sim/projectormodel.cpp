@@ -92,6 +92,9 @@ bool parseVivitekValue(const QByteArray &text, int *value)
     return true;
 }
 
+// Chatter is counted in the log, one line for each second of it at most.
+const qint64 chatterLogIntervalMs = 1000;
+
 quint32 scramble(quint32 x)
 {
     x ^= x >> 16;
@@ -113,6 +116,11 @@ ProjectorModel::ProjectorModel(const Options &options, qint64 nowMs)
     , m_dropState(scramble(options.seed))
     , m_noiseState(scramble(options.seed ^ 0x5bd1e995U))
 {
+    m_chatterLoggedMs = nowMs;
+    if (options.family != Family::InFocus)
+        m_lineEnd = options.lineEnd == LineEnd::CrLf ? "\r\n" : "\r";
+    if (!options.chatter.isEmpty() && options.chatterBytesPerSecond > 0)
+        m_chatterLine = options.chatter + m_lineEnd;
     for (const VivitekFunction &function : vivitekFunctions)
         m_vivitek.insert(function.number, function.initial);
     if (m_options.noisePerSecond > 0)
@@ -132,8 +140,7 @@ void ProjectorModel::receive(const QByteArray &bytes, qint64 nowMs)
         } else if (!m_discarding) {
             m_line.append(c);
             if (m_line.size() > maxCommandLength) {
-                m_log.append(
-                    QStringLiteral("-- line longer than %1 bytes discarded").arg(maxCommandLength));
+                log(QStringLiteral("-- line longer than %1 bytes discarded").arg(maxCommandLength));
                 m_line.clear();
                 m_discarding = true;
             }
@@ -148,22 +155,30 @@ QByteArray ProjectorModel::takeOutput(qint64 nowMs)
     QByteArray noise;
     const auto flushNoise = [&]() {
         if (!noise.isEmpty()) {
-            m_log.append(QStringLiteral("NOISE \"%1\"").arg(printable(noise)));
+            log(QStringLiteral("NOISE \"%1\"").arg(printable(noise)));
             out.append(noise);
             noise.clear();
         }
     };
     forever {
-        const bool replyDue = !m_pending.isEmpty() && m_pending.first().dueMs <= m_nowMs;
+        bool chatter = false;
+        const qint64 lineMs = nextLineMs(&chatter);
+        const bool lineDue = lineMs >= 0 && lineMs <= m_nowMs;
         const bool noiseDue = m_nextNoiseMs >= 0 && m_nextNoiseMs <= m_nowMs;
-        if (replyDue && (!noiseDue || m_pending.first().dueMs <= m_nextNoiseMs)) {
+        if (lineDue && (!noiseDue || lineMs <= m_nextNoiseMs)) {
             flushNoise();
-            const Pending reply = m_pending.takeFirst();
-            QByteArray text = reply.bytes;
-            if (m_options.family != Family::InFocus)
-                text.chop(1);
-            m_log.append(QStringLiteral("TX \"%1\"").arg(printable(text)));
-            out.append(reply.bytes);
+            QByteArray bytes;
+            if (chatter) {
+                bytes = m_chatterLine;
+                countChatter(lineMs);
+            } else {
+                const Pending reply = m_pending.takeFirst();
+                log(QStringLiteral("TX \"%1\"").arg(printable(reply.text)));
+                bytes = reply.bytes;
+            }
+            if (!m_chatterLine.isEmpty())
+                m_wireBytes += bytes.size();
+            out.append(bytes);
         } else if (noiseDue) {
             noise.append(char(nextRandom(m_noiseState) & 0xff));
             ++m_noiseCount;
@@ -184,8 +199,8 @@ qint64 ProjectorModel::nextDueMs() const
         if (at >= 0 && (due < 0 || at < due))
             due = at;
     };
-    if (!m_pending.isEmpty())
-        consider(m_pending.first().dueMs);
+    bool chatter = false;
+    consider(nextLineMs(&chatter));
     consider(m_nextNoiseMs);
     if (m_power == Power::WarmingUp || m_power == Power::CoolingDown)
         consider(m_transitionEndMs);
@@ -210,6 +225,56 @@ int ProjectorModel::lampHours(qint64 nowMs)
     advance(nowMs);
     const qint64 litMs = m_litTotalMs + (lampLit() ? m_nowMs - m_litSinceMs : 0);
     return m_options.lampHours + int(litMs / (3600 * 1000));
+}
+
+// With chatter on, the line is never idle: each line (chatter or reply) starts
+// where the one before ended and is handed over whole once its last byte is through.
+// A reply due by then takes the next turn, so it never splits a chatter line.
+// Without chatter, a reply leaves when it is due. Only the first reply counts:
+// a projector answers one command at a time, so a due reply waits for the
+// ones before it.
+qint64 ProjectorModel::nextLineMs(bool *chatter) const
+{
+    if (m_chatterLine.isEmpty()) {
+        *chatter = false;
+        return m_pending.isEmpty() ? -1 : m_pending.first().dueMs;
+    }
+    const bool reply = !m_pending.isEmpty() && m_pending.first().dueMs <= wireMs(m_wireBytes);
+    *chatter = !reply;
+    return wireMs(m_wireBytes + (reply ? m_pending.first().bytes : m_chatterLine).size());
+}
+
+// When the line has carried this many bytes since the start, counted from the
+// start rather than line by line so that rounding never adds up.
+qint64 ProjectorModel::wireMs(qint64 bytes) const
+{
+    const qint64 rate = m_options.chatterBytesPerSecond;
+    return m_startMs + (bytes * 1000 + rate / 2) / rate;
+}
+
+void ProjectorModel::log(const QString &line)
+{
+    logChatter();
+    m_log.append(line);
+}
+
+void ProjectorModel::countChatter(qint64 atMs)
+{
+    ++m_chatterCount;
+    m_lastChatterMs = atMs;
+    if (atMs - m_chatterLoggedMs >= chatterLogIntervalMs)
+        logChatter();
+}
+
+void ProjectorModel::logChatter()
+{
+    if (m_chatterCount == 0)
+        return;
+    m_log.append(QStringLiteral("CHATTER %1 x \"%2\"")
+                     .arg(m_chatterCount)
+                     .arg(printable(m_options.chatter)));
+    m_chatterCount = 0;
+    m_chatterLoggedMs = m_lastChatterMs;
 }
 
 QStringList ProjectorModel::takeLog()
@@ -283,7 +348,7 @@ void ProjectorModel::setPower(Power power, qint64 atMs)
         m_litTotalMs += atMs - m_litSinceMs;
     else if (!wasLit && lampLit())
         m_litSinceMs = atMs;
-    m_log.append(QStringLiteral("-- power: %1").arg(powerName(power)));
+    log(QStringLiteral("-- power: %1").arg(powerName(power)));
 }
 
 bool ProjectorModel::requestPowerOn(qint64 nowMs)
@@ -328,7 +393,7 @@ bool ProjectorModel::requestPowerOff(qint64 nowMs)
 
 void ProjectorModel::handleCommand(const QByteArray &line, qint64 nowMs)
 {
-    m_log.append(QStringLiteral("RX \"%1\"").arg(printable(line)));
+    log(QStringLiteral("RX \"%1\"").arg(printable(line)));
     // Tolerate a terminal that ends lines with CR LF: the LF then leads the next line.
     int start = 0;
     while (start < line.size() && line.at(start) == '\n')
@@ -339,31 +404,29 @@ void ProjectorModel::handleCommand(const QByteArray &line, qint64 nowMs)
 
     switch (m_options.family) {
     case Family::Acer:
-        reply(acerReply(command, nowMs), nowMs);
+        reply(command, acerReply(command, nowMs), nowMs);
         break;
     case Family::Vivitek:
-        reply(vivitekReply(command, nowMs), nowMs);
+        reply(command, vivitekReply(command, nowMs), nowMs);
         break;
     case Family::InFocus:
-        reply(infocusReply(command, nowMs), nowMs);
+        reply(command, infocusReply(command, nowMs), nowMs);
         break;
     }
 }
 
-void ProjectorModel::reply(const QByteArray &text, qint64 nowMs)
+void ProjectorModel::reply(const QByteArray &command, const QByteArray &text, qint64 nowMs)
 {
+    const qint64 delayMs = m_options.commandDelayMs.value(command, m_options.delayMs);
     if (m_options.silent) {
-        m_log.append(QStringLiteral("DROP \"%1\" (silent)").arg(printable(text)));
+        log(QStringLiteral("DROP \"%1\" (silent)").arg(printable(text)));
         return;
     }
     if (m_options.dropPercent > 0 && int(nextRandom(m_dropState) % 100) < m_options.dropPercent) {
-        m_log.append(QStringLiteral("DROP \"%1\" (random)").arg(printable(text)));
+        log(QStringLiteral("DROP \"%1\" (random)").arg(printable(text)));
         return;
     }
-    QByteArray bytes = text;
-    if (m_options.family != Family::InFocus)
-        bytes.append('\r');
-    m_pending.append({ nowMs + qMax<qint64>(0, m_options.delayMs), bytes });
+    m_pending.append({ nowMs + qMax<qint64>(0, delayMs), text, text + m_lineEnd });
 }
 
 QByteArray ProjectorModel::acerReply(const QByteArray &command, qint64 nowMs)

@@ -16,6 +16,8 @@ class ProjectorModel
 public:
     enum class Family { Acer, Vivitek, InFocus };
     enum class Power { Off, WarmingUp, On, CoolingDown };
+    // How Acer and Vivitek replies end; InFocus replies end with ")" either way.
+    enum class LineEnd { Cr, CrLf };
 
     struct Options
     {
@@ -24,6 +26,7 @@ public:
         qint64 warmupMs = 3000;
         qint64 cooldownMs = 3000;
         int lampHours = 1250;
+        LineEnd lineEnd = LineEnd::Cr;
         // Faults. A negative hangupAfterMs means never.
         bool silent = false;
         qint64 delayMs = 0;
@@ -31,6 +34,11 @@ public:
         quint32 seed = 1;
         double noisePerSecond = 0;
         qint64 hangupAfterMs = -1;
+        // Reply delay by command text (no carriage return), used instead of delayMs.
+        QMap<QByteArray, qint64> commandDelayMs;
+        // Sent over and over, unasked, with the reply line end; empty for none.
+        QByteArray chatter;
+        int chatterBytesPerSecond = 960;
     };
 
     // Longest command kept; a line without a carriage return beyond this is cut.
@@ -61,12 +69,18 @@ private:
     struct Pending
     {
         qint64 dueMs;
+        QByteArray text;
         QByteArray bytes;
     };
 
     void advance(qint64 nowMs);
     void handleCommand(const QByteArray &command, qint64 nowMs);
-    void reply(const QByteArray &text, qint64 nowMs);
+    void reply(const QByteArray &command, const QByteArray &text, qint64 nowMs);
+    qint64 nextLineMs(bool *chatter) const;
+    qint64 wireMs(qint64 bytes) const;
+    void log(const QString &line);
+    void countChatter(qint64 atMs);
+    void logChatter();
     void setPower(Power power, qint64 atMs);
     bool lampLit() const { return m_power == Power::WarmingUp || m_power == Power::On; }
     bool requestPowerOn(qint64 nowMs);
@@ -88,6 +102,12 @@ private:
     QByteArray m_line;
     bool m_discarding = false;
     QList<Pending> m_pending;
+    QByteArray m_lineEnd;
+    QByteArray m_chatterLine;
+    qint64 m_wireBytes = 0;
+    qint64 m_chatterCount = 0;
+    qint64 m_lastChatterMs = 0;
+    qint64 m_chatterLoggedMs = 0;
     QMap<int, int> m_vivitek;
     quint32 m_dropState;
     quint32 m_noiseState;

@@ -151,6 +151,7 @@ void SimulatorHost::lineClosed()
     m_readNotifier->setEnabled(false);
     m_writeNotifier->setEnabled(false);
     m_outgoing.clear();
+    m_overflowReported = false;
     // Whatever is still queued in the terminal would greet the next client as stale replies.
     tcflush(m_fd, TCIOFLUSH);
     note("-- line closed");
@@ -191,7 +192,10 @@ void SimulatorHost::queue(const QByteArray &bytes)
         return;
     }
     if (m_outgoing.size() + bytes.size() > maxOutgoing) {
-        note("-- output not read by the other side, discarded");
+        // Said once until the other side reads again, or chatter would say it all the time.
+        if (!m_overflowReported)
+            note("-- output not read by the other side, discarded");
+        m_overflowReported = true;
         return;
     }
     m_outgoing.append(bytes);
@@ -215,6 +219,7 @@ void SimulatorHost::writeMaster()
         lineClosed();
         return;
     }
+    m_overflowReported = false;
     m_writeNotifier->setEnabled(false);
 }
 

@@ -53,6 +53,7 @@ private:
     QByteArray m_outgoing;
     bool m_lineOpen = false;
     bool m_discardReported = false;
+    bool m_overflowReported = false;
 };
 
 #endif // SIMULATORHOST_H

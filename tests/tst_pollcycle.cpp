@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -46,6 +47,7 @@ private slots:
     void contactSupervision();
     void trafficLog_data();
     void trafficLog();
+    void logFollowsNewLines();
 };
 
 // "|" separates the ticks' pieces and the replies they dispatch, ";" the
@@ -315,6 +317,25 @@ void TestPollCycle::trafficLog()
     // What the log shows changes nothing else.
     QVERIFY(rig.showsContact());
     QCOMPARE(VantrelProbe::contactCounter(rig.window()), 1);
+}
+
+void TestPollCycle::logFollowsNewLines()
+{
+    Rig rig(0, true);
+    QVERIFY(rig.show());
+    rig.ui().info->click();
+    rig.tick(); // the poll's line, which no reply follows yet
+    const QScrollBar *bar = rig.ui().textEdit->verticalScrollBar();
+    for (int i = 0; i < 4; ++i) {
+        // A reply at a time, each more than a screenful of log.
+        QVERIFY(feed(rig, QByteArray("LAMP 1\r").repeated(30)));
+        rig.tick();
+        // At the bottom, but for the document's margin below the last line.
+        const QTextEdit *log = rig.ui().textEdit;
+        QTRY_VERIFY(bar->maximum() > 0);
+        QVERIFY(bar->value() >= bar->maximum() - log->document()->documentMargin());
+        QVERIFY(log->viewport()->rect().contains(log->cursorRect()));
+    }
 }
 
 VANTREL_TEST_MAIN(TestPollCycle)

@@ -126,6 +126,17 @@ void TestVivitek::userChoicesOnly()
     ui.vvtVideoSourceCbx->setFocus();
     QTest::keyClick(ui.vvtVideoSourceCbx, Qt::Key_Down);
     QCOMPARE(rig.sent(), QByteArray("V99S0207\r"));
+
+    // A lamp mode is taken only while the lamp is on; a refused choice goes
+    // back to what the list showed, an accepted one stays.
+    choose(ui.vvtLampModeCbx, 3);
+    QCOMPARE(rig.sent(), QByteArray("V99S03192\r"));
+    VantrelProbe::setProjectorOn(rig.window(), false);
+    for (int refused : { 1, 3, 0 }) {
+        choose(ui.vvtLampModeCbx, refused);
+        QCOMPARE(ui.vvtLampModeCbx->currentText(), QString("Dynamic Eco"));
+    }
+    QCOMPARE(rig.sent(), QByteArray());
 }
 
 void TestVivitek::steppedValuesAtLimits_data()

@@ -1,5 +1,6 @@
 // Vivitek replies: the state query they pace, what each sets, what bad ones must not do.
 
+#include "projectormodel.h"
 #include "rig.h"
 #include "testmain.h"
 
@@ -23,6 +24,52 @@ int countLines(const QString &text, const QString &part)
     return text.split('\n').filter(part).size();
 }
 
+// The simulator's Vivitek projector on the far side of the null-modem, run on
+// the test's clock: each tick of the window is 100 ms for it too.
+class FarProjector
+{
+public:
+    FarProjector(Rig &rig, const ProjectorModel::Options &options)
+        : rig(rig)
+        , model(options, 0)
+    { }
+
+    // The projector takes in what the window sent and answers what is due;
+    // then the window ticks. lost: a command whose reply never comes.
+    bool tick(const QByteArray &lost = QByteArray())
+    {
+        QByteArray heard = rig.modem.readAll();
+        if (!lost.isEmpty() && heard.contains(lost + '\r') && !lostOnce) {
+            heard.replace(lost + '\r', QByteArray());
+            lostOnce = true;
+        }
+        model.receive(heard, now);
+        const QByteArray said = model.takeOutput(now);
+        if (!said.isEmpty() && !(rig.modem.write(said) && rig.modem.waitConsumed()))
+            return false;
+        rig.tick();
+        now += 100;
+        return true;
+    }
+
+    // Settings that no answer to the poll could be mistaken for, then the
+    // lamp off: a reply taken for the wrong command shows in the lists.
+    void preset()
+    {
+        model.receive("V99S01085\rV99S0209\rV99S03212\rV99S03192\rV99S01062\rV99S030905\r"
+                      "V99S010170\rV99S0002\r",
+                      now);
+        model.takeOutput(now + 1000000);
+        now += 1000000;
+    }
+
+private:
+    Rig &rig;
+    ProjectorModel model;
+    qint64 now = 0;
+    bool lostOnce = false;
+};
+
 } // namespace
 
 class TestVvtQuery : public QObject
@@ -35,6 +82,8 @@ private slots:
     void replies();
     void failureStallsUntilRequery_data();
     void failureStallsUntilRequery();
+    void lateAnswers_data();
+    void lateAnswers();
 };
 
 void TestVvtQuery::wholeQuery()
@@ -232,6 +281,88 @@ void TestVvtQuery::failureStallsUntilRequery()
         QVERIFY(rig.receive("P1\r"));
         QCOMPARE(rig.modem.readBytes(FirstQuery.size()), FirstQuery);
     }
+}
+
+// Real projectors answer late, after the next poll or click has gone out,
+// and end lines with CR LF; a reply may get lost or the user may switch
+// family while the state query runs.
+void TestVvtQuery::lateAnswers_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<QByteArray>("lost");
+    QTest::addColumn<int>("switchAt"); // the tick of a switch to InFocus and back; 0: none
+    QTest::addColumn<QList<int>>("clicks"); // ticks at which "Lamp Time" is clicked
+
+    const QList<int> none;
+    QTest::newRow("after 0.25 s") << 250 << false << QByteArray() << 0 << none;
+    QTest::newRow("after 0.5 s") << 500 << false << QByteArray() << 0 << none;
+    QTest::newRow("after 4 s, warming up") << 4000 << false << QByteArray() << 0 << none;
+    QTest::newRow("CR LF") << 250 << true << QByteArray() << 0 << none;
+    QTest::newRow("display mode reply lost") << 250 << false << QByteArray("V99G0108") << 0 << none;
+    QTest::newRow("poll reply lost") << 250 << false << QByteArray("V99G0007") << 0 << none;
+    QTest::newRow("switched to InFocus and back") << 500 << false << QByteArray() << 14 << none;
+    // Clicks while a query command still waits for its answer.
+    QTest::newRow("clicks during the query")
+        << 500 << false << QByteArray() << 0 << QList<int> { 5, 9, 12, 40 };
+    // Around a lost reply a click's answer can be taken for another; the next
+    // state query, and every later click, are right again.
+    QTest::newRow("clicks, a reply lost")
+        << 500 << false << QByteArray("V99G0220") << 400 << QList<int> { 5, 9, 12, 40, 700 };
+}
+
+void TestVvtQuery::lateAnswers()
+{
+    QFETCH(int, delayMs);
+    QFETCH(bool, crlf);
+    QFETCH(QByteArray, lost);
+    QFETCH(int, switchAt);
+    QFETCH(QList<int>, clicks);
+
+    Rig rig(1);
+    Vantrel &w = rig.window();
+    ProjectorModel::Options options;
+    options.family = ProjectorModel::Family::Vivitek;
+    options.lampOn = true;
+    options.warmupMs = options.cooldownMs = 0;
+    options.delayMs = delayMs;
+    options.lineEnd = crlf ? ProjectorModel::LineEnd::CrLf : ProjectorModel::LineEnd::Cr;
+    FarProjector projector(rig, options);
+    projector.preset();
+
+    for (int tick = 1; tick <= 800; ++tick) {
+        QVERIFY(projector.tick(lost));
+        // The lamp is off: nothing may ever show it on.
+        QVERIFY2(!VantrelProbe::projectorOn(w), qPrintable(QString::number(tick)));
+        QVERIFY(rig.boxColour() != Rig::LampOnColour);
+        if (clicks.contains(tick))
+            rig.ui().vvtLampTime->click();
+        if (switchAt && (tick == switchAt || tick == switchAt + 5)) {
+            TestStore::set("Model", tick == switchAt ? 2 : 1);
+            VantrelProbe::configure(w, false);
+        }
+    }
+    const auto &ui = rig.ui();
+    const QStringList lists
+        = { ui.vvtLampModeCbx->currentText(), ui.vvtLogoSelectCbx->currentText(),
+            ui.vvtDisplayModeCbx->currentText(), ui.vvtVideoSourceCbx->currentText(),
+            ui.vvtColorTempCbx->currentText() };
+    // A lost reply leaves its list as it was; nothing else moves.
+    const QString display = lost == "V99G0108" ? QString() : QStringLiteral("sRGB");
+    QCOMPARE(lists, QStringList({ "Dynamic Eco", "User", display, "Component", "Cold" }));
+    // One right line a click; after a lost reply, the last click is right again.
+    const QStringList hours = rig.log().split('\n').filter("Lamp Time");
+    QStringList right;
+    for (int i = 0; i < clicks.size(); ++i)
+        right << "Lamp Time = 1250 h";
+    if (lost.isEmpty())
+        QCOMPARE(hours, right);
+    else
+        QCOMPARE(hours.mid(hours.size() - 1), right.mid(right.size() - 1));
+    QCOMPARE(VantrelProbe::vvtKeystone(w), 5);
+    QCOMPARE(VantrelProbe::vvtBrightness(w), 70);
+    QCOMPARE(rig.boxColour(), Rig::LampOffColour);
+    QVERIFY(VantrelProbe::pendingQueries(w).isEmpty());
 }
 
 VANTREL_TEST_MAIN(TestVvtQuery)

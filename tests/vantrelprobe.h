@@ -35,6 +35,8 @@ public:
         w.SendCommand(command.constData(), command.size());
     }
     static void configure(Vantrel &w, bool showDialog) { w.Configure(showDialog); }
+    // Clears what a reply could be matched to, as a change of family does.
+    static void forgetPendingReplies(Vantrel &w) { w.ForgetPendingReplies(); }
 
     // Runs a slot by name, also one that no signal reaches.
     static bool invoke(Vantrel &w, const char *slot)

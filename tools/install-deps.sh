@@ -3,7 +3,7 @@
 # skipping the ones already there.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
           xvfb xauth x11-utils imagemagick "$@")
 
 missing=()

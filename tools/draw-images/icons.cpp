@@ -1,9 +1,12 @@
 #include "icons.h"
 
+#include <QBuffer>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QRegularExpression>
+#include <QSvgGenerator>
 
 namespace {
 
@@ -168,39 +171,95 @@ QImage connectorIcon(bool connected)
     return finished(image);
 }
 
-} // namespace
-
-QImage projectorIcon()
+// Keeps the small and the odd sizes sharp: line widths become whole pixels,
+// at least one, and edges fall on the pixel grid, with outlines placed so
+// that they cover whole pixels. The 32-unit frame is on the grid as drawn,
+// so at 32 px, as in the SVG, everything stays as it is.
+class PixelGrid
 {
-    QImage image = transparentCanvas(32);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
+public:
+    explicit PixelGrid(qreal pixelsPerUnit)
+        : scale(pixelsPerUnit)
+        , hinted(pixelsPerUnit != 1)
+    { }
 
+    qreal width(qreal units) const
+    {
+        return hinted ? qMax(1, qRound(units * scale)) / scale : units;
+    }
+
+    // A fill's edge.
+    qreal edge(qreal units) const { return hinted ? qRound(units * scale) / scale : units; }
+
+    // The centre line of a stroke of the given width.
+    qreal centre(qreal units, qreal lineWidth) const
+    {
+        if (!hinted)
+            return units;
+        const qreal offset = qRound(lineWidth * scale) % 2 ? 0.5 : 0;
+        return (qRound(units * scale - offset) + offset) / scale;
+    }
+
+    QRectF area(const QRectF &rect) const
+    {
+        return QRectF(QPointF(edge(rect.left()), edge(rect.top())),
+                      QPointF(edge(rect.right()), edge(rect.bottom())));
+    }
+
+    QRectF outlined(const QRectF &rect, qreal lineWidth) const
+    {
+        return QRectF(QPointF(centre(rect.left(), lineWidth), centre(rect.top(), lineWidth)),
+                      QPointF(centre(rect.right(), lineWidth), centre(rect.bottom(), lineWidth)));
+    }
+
+    // A step between parallel lines: whole pixels, with a gap between them.
+    qreal step(qreal units, qreal lineWidth) const
+    {
+        if (!hinted)
+            return units;
+        return qMax(qRound(units * scale), qRound(lineWidth * scale) + 1) / scale;
+    }
+
+private:
+    qreal scale;
+    bool hinted;
+};
+
+// The projector in a 32 x 32 frame, for any number of pixels per unit.
+void paintProjector(QPainter &painter, qreal pixelsPerUnit)
+{
+    const PixelGrid grid(pixelsPerUnit);
     const QColor dark(48, 54, 64);
 
     // Feet first, so the body overlaps their tops.
     painter.setPen(Qt::NoPen);
     painter.setBrush(dark);
-    painter.drawRect(QRectF(4, 24, 4, 3));
-    painter.drawRect(QRectF(24, 24, 4, 3));
+    painter.drawRect(grid.area(QRectF(4, 24, 4, 3)));
+    painter.drawRect(grid.area(QRectF(24, 24, 4, 3)));
 
     // Body, lit from above.
     QLinearGradient shell(0, 8, 0, 25);
     shell.setColorAt(0, QColor(246, 248, 251));
     shell.setColorAt(1, QColor(168, 176, 188));
-    painter.setPen(QPen(dark, 1));
+    const qreal outlineWidth = grid.width(1);
+    painter.setPen(QPen(dark, outlineWidth));
     painter.setBrush(shell);
-    painter.drawRoundedRect(QRectF(1.5, 9.5, 29, 15), 3, 3);
+    painter.drawRoundedRect(grid.outlined(QRectF(1.5, 9.5, 29, 15), outlineWidth), 3, 3);
 
     // Raised top panel.
     painter.setBrush(QColor(214, 219, 227));
-    painter.drawRoundedRect(QRectF(14.5, 6.5, 13, 4), 1.5, 1.5);
+    painter.drawRoundedRect(grid.outlined(QRectF(14.5, 6.5, 13, 4), outlineWidth), 1.5, 1.5);
 
-    // Vent slots on the right half.
-    painter.setPen(QPen(QColor(90, 98, 110), 1.2, Qt::SolidLine, Qt::RoundCap));
-    for (int i = 0; i < 3; ++i) {
-        const qreal y = 14.5 + i * 3;
-        painter.drawLine(QPointF(19.5, y), QPointF(25.5, y));
+    // Vent slots on the right half, spaced about the middle one.
+    const qreal ventWidth = grid.width(1.2);
+    const qreal ventStep = grid.step(3, ventWidth);
+    const qreal middleVent = grid.centre(17.5, ventWidth);
+    const qreal ventLeft = grid.edge(19.5);
+    const qreal ventRight = grid.edge(25.5);
+    painter.setPen(QPen(QColor(90, 98, 110), ventWidth, Qt::SolidLine, Qt::RoundCap));
+    for (int i = -1; i <= 1; ++i) {
+        const qreal y = middleVent + i * ventStep;
+        painter.drawLine(QPointF(ventLeft, y), QPointF(ventRight, y));
     }
 
     // Power lamp.
@@ -221,9 +280,48 @@ QImage projectorIcon()
     painter.drawEllipse(lens, 4.5, 4.5);
     painter.setBrush(QColor(255, 255, 255, 200));
     painter.drawEllipse(lens - QPointF(1.8, 1.8), 1.3, 1.3);
+}
 
+constexpr int projectorFrame = 32;
+
+} // namespace
+
+QImage projectorIcon(int side)
+{
+    QImage image = transparentCanvas(side);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal pixelsPerUnit = qreal(side) / projectorFrame;
+    painter.scale(pixelsPerUnit, pixelsPerUnit);
+    paintProjector(painter, pixelsPerUnit);
     painter.end();
     return finished(image);
+}
+
+QByteArray projectorSvg()
+{
+    QBuffer buffer;
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(QSize(projectorFrame, projectorFrame));
+    generator.setViewBox(QRect(0, 0, projectorFrame, projectorFrame));
+    generator.setTitle(QStringLiteral("Vantrel"));
+    generator.setDescription(QStringLiteral("A video projector"));
+    QPainter painter(&generator);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintProjector(painter, 1);
+    painter.end();
+
+    // The generator sizes the picture in millimetres and gives every group
+    // font attributes, one of them invalid; an icon has no text and is sized
+    // in pixels.
+    QString svg = QString::fromUtf8(buffer.data());
+    svg.replace(QRegularExpression(QStringLiteral("width=\"[0-9.]+mm\" height=\"[0-9.]+mm\"")),
+                QStringLiteral("width=\"%1\" height=\"%1\"").arg(projectorFrame));
+    svg.replace(QRegularExpression(QStringLiteral("\\s*font-family=\"\" font-size=\"-1\" "
+                                                  "font-weight=\"400\" font-style=\"normal\" *")),
+                QString());
+    return svg.toUtf8();
 }
 
 QImage connectedIcon()

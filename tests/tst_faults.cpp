@@ -81,8 +81,8 @@ class TestFaults : public QObject
     Q_OBJECT
 
 private slots:
-    void portComesBackOnOk_data();
-    void portComesBackOnOk();
+    void portComesBack_data();
+    void portComesBack();
     void projectorNeverAnswers_data() { familyRows(); }
     void projectorNeverAnswers();
     void lateReplyInSingleBytes_data() { familyRows(); }
@@ -92,19 +92,29 @@ private slots:
     void oddBytesInEveryPosition();
 };
 
-void TestFaults::portComesBackOnOk_data()
+void TestFaults::portComesBack_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::newRow("missing device") << "missing";
-    QTest::newRow("adapter unplugged, Ok while it is gone") << "unplugged";
-    QTest::newRow("far side hung up") << "hung up";
+    QTest::addColumn<QString>("waiting"); // the status bar meanwhile, after the port's name
+    QTest::newRow("missing device") << "missing"
+                                    << ": not present, waiting for it";
+    QTest::newRow("adapter unplugged, Ok while it is gone") << "unplugged"
+                                                            << ": not present, waiting for it";
+    QTest::newRow("far side hung up") << "hung up"
+                                      << ": device lost, waiting for it to return";
+    QTest::newRow("adapter unplugged") << "lost"
+                                       << ": device lost, waiting for it to return";
     // Another process is refused by the same lock file; tst_seriallink runs one.
-    QTest::newRow("held by another port") << "held";
+    QTest::newRow("held by another port") << "held"
+                                          << ": in use by another program";
 }
 
-void TestFaults::portComesBackOnOk()
+// The port goes or never was; the program tries it again at every poll,
+// quietly, and carries on by itself once it is back.
+void TestFaults::portComesBack()
 {
     QFETCH(QString, fault);
+    QFETCH(QString, waiting);
     static int serial = 0;
     const QString link = TestStore::runDirectory() + "/ttyFault" + QString::number(++serial);
     std::unique_ptr<NullModem> modem(fault == "missing" ? nullptr : new NullModem(link));
@@ -113,47 +123,54 @@ void TestFaults::portComesBackOnOk()
     Rig rig;
     BoxAnswerer noBox;
     storeAndApply(rig, link);
-    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    Vantrel &w = rig.window();
+    QSerialPort &port = VantrelProbe::serialPort(w);
     const QString opening = "Opening port " + link + '\n';
-    const bool wasOpen = fault == "unplugged" || fault == "hung up";
-    if (wasOpen) {
+    if (fault == "unplugged" || fault == "lost" || fault == "hung up") {
         QVERIFY(port.isOpen());
-        fault == "unplugged" ? modem->unplug() : modem->hangUp();
+        fault == "hung up" ? modem->hangUp() : modem->unplug();
         QTRY_VERIFY(!port.isOpen());
         QCOMPARE(rig.log().count("Lost serial port " + link), 1);
     }
-    if (fault == "unplugged")
+    if (fault == "unplugged") {
+        // The stored port is kept though it is absent; nothing else is taken.
+        PortEnumeration::setLister([] { return QStringList("ttyS0"); });
         QVERIFY(pressOkInSettings(rig));
-    if (fault != "hung up")
+        QCOMPARE(TestStore::value("ComPort").toString(), link);
+    }
+    if (fault == "missing" || fault == "held" || fault == "unplugged")
         QVERIFY(rig.log().endsWith(opening
                                    + "Failed to initialize serial port!\n"
                                      "Communication with projector not possible.\n"));
     QVERIFY(!port.isOpen());
+    QCOMPARE(VantrelProbe::portStatus(w), link + waiting);
 
-    // Ticks go on past a poll; nothing is retried or reported again.
+    // Ticks go on past polls, each a try: nothing is sent, said or shown anew.
     const QString log = rig.log();
-    const QString lastCommand = VantrelProbe::lastCommand(rig.window());
-    rig.tick(35);
+    const QString lastCommand = VantrelProbe::lastCommand(w);
+    rig.tick(70);
     QCOMPARE(rig.log(), log);
-    QCOMPARE(VantrelProbe::lastCommand(rig.window()), lastCommand);
+    QCOMPARE(VantrelProbe::lastCommand(w), lastCommand);
+    QCOMPARE(VantrelProbe::portStatus(w), link + waiting);
     QVERIFY(!rig.showsContact());
     QVERIFY(stillResponsive(rig));
 
-    // The port becomes available; the program waits for the user's Ok.
+    // The port becomes available: within one poll interval it is open again,
+    // said in one line, and polled.
     if (fault == "held")
         holder.close();
     else
         modem = std::make_unique<NullModem>(link);
-    rig.tick(35);
-    QCOMPARE(modem->expectSilence(300), QByteArray());
-    QVERIFY(pressOkInSettings(rig));
-    QVERIFY(rig.log().endsWith(opening + "Serial port successfully opened!\n"));
-    rig.tick(31); // one poll in any 31 ticks
+    rig.tick(PollClock::PollEvery);
+    const QString connected = "Connected to " + link + " (Acer, 9600 baud)";
+    QCOMPARE(rig.log(), log + connected + '\n');
+    QCOMPARE(VantrelProbe::portStatus(w), connected);
     QCOMPARE(modem->readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QCOMPARE(modem->lineSettings().outputBaud, 9600);
     QVERIFY(modem->write("Lamp 1\r") && modem->waitConsumed());
     rig.tick();
     QVERIFY(rig.showsContact());
-    QVERIFY(VantrelProbe::projectorOn(rig.window()));
+    QVERIFY(VantrelProbe::projectorOn(w));
     QVERIFY(noBox.waitDone());
 }
 

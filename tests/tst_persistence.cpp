@@ -156,15 +156,23 @@ void TestPersistence::okThenRestart()
         BoxAnswerer noBox;
         Vantrel w;
         VantrelProbe::pollTimer(w).stop();
-        DialogDriver settings([&](QDialog *dialog) {
+        BoxAnswerer settings;
+        settings.thenDrive([&](QDialog *dialog) {
             auto *ports = dialog->findChild<QComboBox *>("port_comboBox");
             ports->setCurrentIndex(ports->findText(port));
             if (chosen >= 0)
                 dialog->findChild<QComboBox *>("model_comboBox")->setCurrentIndex(chosen);
             dialog->findChild<QPushButton *>("applySettings")->click();
         });
+        // A store that cannot be written is said so, not passed over in silence.
+        if (!writable)
+            settings.thenPress(QMessageBox::Ok);
         VantrelProbe::ui(w).actionSettings->trigger();
-        QVERIFY(settings.waitDone());
+        QVERIFY2(settings.waitDone(), qPrintable(settings.problems()));
+        if (!writable) {
+            QCOMPARE(settings.box(1).title, QString("Settings not saved"));
+            QVERIFY(settings.box(1).text.contains("applies to this session only"));
+        }
         QCOMPARE(VantrelProbe::modelIndex(w), chosen);
         QVERIFY(VantrelProbe::ui(w).textEdit->toPlainText().endsWith(
             "Opening port " + port + "\nSerial port successfully opened!\n"));

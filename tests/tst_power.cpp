@@ -116,27 +116,31 @@ void TestPower::powerButtons()
 void TestPower::closeConfirmation_data()
 {
     QTest::addColumn<int>("model");
-    QTest::addColumn<bool>("contactLost");
+    QTest::addColumn<QString>("lost"); // "contact", the "port", or nothing
     QTest::addColumn<int>("answer");
     QTest::addColumn<QByteArray>("expected");
 
     // Acer's Yes and No and the lamp-off close are in tst_window.
-    QTest::newRow("Vivitek, Yes") << 1 << false << int(Yes) << QByteArray("V99S0002\r");
-    QTest::newRow("InFocus, Yes") << 2 << false << int(Yes) << QByteArray("(PWR0)\r");
-    QTest::newRow("Acer, box closed") << 0 << false << int(CloseTheBox) << QByteArray();
-    QTest::newRow("Acer, contact lost, No") << 0 << true << int(No) << QByteArray();
+    QTest::newRow("Vivitek, Yes") << 1 << QString() << int(Yes) << QByteArray("V99S0002\r");
+    QTest::newRow("InFocus, Yes") << 2 << QString() << int(Yes) << QByteArray("(PWR0)\r");
+    QTest::newRow("Acer, box closed") << 0 << QString() << int(CloseTheBox) << QByteArray();
+    QTest::newRow("Acer, contact lost, No") << 0 << "contact" << int(No) << QByteArray();
+    // Nothing can go out: the user is told, not left to believe it did.
+    QTest::newRow("Vivitek, port lost, Yes") << 1 << "port" << int(Yes) << QByteArray();
+    QTest::newRow("Acer, port lost, No") << 0 << "port" << int(No) << QByteArray();
 }
 
 void TestPower::closeConfirmation()
 {
     QFETCH(int, model);
-    QFETCH(bool, contactLost);
+    QFETCH(QString, lost);
     QFETCH(int, answer);
     QFETCH(QByteArray, expected);
 
     Rig rig(model);
     QVERIFY(rig.show());
-    if (contactLost) {
+    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    if (lost == "contact") {
         // Losing contact repaints the boxes but must not forget the lamp burns.
         QVERIFY(rig.receive("LAMP 1\r"));
         rig.tick(49);
@@ -146,14 +150,27 @@ void TestPower::closeConfirmation()
         VantrelProbe::setProjectorOn(rig.window(), true);
     }
 
+    if (lost == "port") {
+        rig.modem.unplug();
+        QTRY_VERIFY(!port.isOpen());
+    }
+
     BoxAnswerer answerer;
     expectAnswer(answerer, answer);
+    const bool told = lost == "port" && answer == Yes;
+    if (told)
+        answerer.thenPress(QMessageBox::Ok);
     QVERIFY(rig.window().close());
     // The port closes with the window: the command must already be out.
-    QCOMPARE(VantrelProbe::serialPort(rig.window()).bytesToWrite(), qint64(0));
-    QVERIFY(answerer.waitDone());
+    QCOMPARE(port.bytesToWrite(), qint64(0));
+    QVERIFY2(answerer.waitDone(), qPrintable(answerer.problems()));
     QCOMPARE(answerer.box().title, QString("Projector is on!"));
-    QCOMPARE(rig.sent(), expected);
+    if (told) {
+        QCOMPARE(answerer.box(1).title, QString("Projector not switched off"));
+        QVERIFY2(answerer.box(1).text.contains("device lost"), qPrintable(answerer.box(1).text));
+    }
+    if (lost != "port")
+        QCOMPARE(rig.sent(), expected);
 }
 
 VANTREL_TEST_MAIN(TestPower)

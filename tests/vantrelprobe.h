@@ -3,6 +3,7 @@
 #include "vantrel.h"
 
 #include <QByteArray>
+#include <QLabel>
 #include <QMetaObject>
 
 // The tests' view into the window's private state (it is a friend of
@@ -20,6 +21,8 @@ public:
     static QStringList pendingQueries(const Vantrel &w) { return w.pendingQueries; }
     static bool vvtRequeryPending(const Vantrel &w) { return w.vvtRequeryPending; }
     static int pendingHeight(const Vantrel &w) { return w.pendingHeight; }
+    // What the status bar says of the port.
+    static QString portStatus(const Vantrel &w) { return w.portStatus->text(); }
 
     static QSerialPort &serialPort(Vantrel &w) { return w.serialPort; }
     static QTimer &pollTimer(Vantrel &w) { return w.pollTimer; }

@@ -5,7 +5,7 @@
 
 void Vantrel::Configure(bool showDialog)
 {
-    Settings dialog(this);
+    Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
     if (showDialog) {
         dialog.exec();
         if (!dialog.IsApplied())

@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 
@@ -20,6 +21,8 @@ Vantrel::Vantrel(QWidget *parent)
     contactCounter = 50;
     projectorOn = false;
     pendingHeight = 0;
+    portStatus = new QLabel(ui.statusBar);
+    ui.statusBar->addWidget(portStatus, 1);
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();
     Configure(false);
@@ -96,7 +99,14 @@ void Vantrel::closeEvent(QCloseEvent *event)
         const auto answer = QMessageBox::question(
             this, tr("Projector is on!"), tr("The projectorn is On.\nDo you want to turn it off?"),
             QMessageBox::Yes, QMessageBox::No);
-        if (answer == QMessageBox::Yes) {
+        if (answer == QMessageBox::Yes && !serialPort.isOpen()) {
+            // Nothing can be sent: say so rather than wait as if it had been.
+            QMessageBox::warning(
+                this, tr("Projector not switched off"),
+                tr("Vantrel could not switch the projector off: the serial port is not open "
+                   "(%1).\n\nSwitch it off at the projector or with its remote control.")
+                    .arg(portStatus->text()));
+        } else if (answer == QMessageBox::Yes) {
             SendPowerOff();
             // Give the projector the command before the port goes away.
             QThread::sleep(1);

@@ -2,6 +2,7 @@
 
 #include "acer.h"
 #include "pollclock.h"
+#include "portstatus.h"
 #include "ui_vantrel.h"
 #include "vivitek.h"
 #include "vivitekmatcher.h"
@@ -16,6 +17,7 @@
 
 class QCloseEvent;
 class QKeyEvent;
+class QLabel;
 
 // The remote control window. Every user action and the 100 ms tick arrive as
 // one of its slots; the protocol itself lives in the pure helpers beside it.
@@ -109,6 +111,9 @@ private:
     void Log(const QString &text);
     void WatchForLostDevice();
     void CloseLostPort();
+    void ReopenSerialPort();
+    QString PortStatusText(PortStatus::Problem problem, const QString &detail = QString()) const;
+    bool ShowPortStatus(PortStatus::Problem problem, const QString &text);
     void ShowNoContact();
 
     // Command sets
@@ -154,6 +159,11 @@ private:
     VivitekMatcher vvtMatcher { 50 };
     int vvtLampModeIndex = 0; // the lamp-mode entry the projector was last told or reported
     bool portLossPending = false; // a close of a vanished device is queued
+    // The port Configure chose: while it is not open it is tried again at
+    // every poll, so a projector that comes back needs nobody at the keyboard.
+    QString configuredPort;
+    PortStatus::Problem portProblem = PortStatus::Problem::NoPortChosen;
+    QLabel *portStatus = nullptr; // the state of the port, in the status bar
     bool writeErrorShown = false;
 
     // The tests' (and the fuzzer's) window into the state above.

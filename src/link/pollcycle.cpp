@@ -56,6 +56,8 @@ void Vantrel::OnTimer()
         DrainReplies();
 
     const PollClock::Tick tick = pollClock.advance();
+    if (tick.poll && !serialPort.isOpen() && !configuredPort.isEmpty())
+        ReopenSerialPort();
     if (tick.poll) {
         // A Vivitek projector answers in order; asking again while it still
         // owes an answer would let one lost reply shift every later match.

@@ -1,21 +1,27 @@
 #include "vantrel.h"
 
+#include "family.h"
 #include "portloss.h"
 #include "serialline.h"
 #include "trafficlog.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 bool Vantrel::OpenSerialPort(const QString &portName)
 {
     Log(tr("Opening port ") + portName + QLatin1Char('\n'));
     portLossPending = false;
+    configuredPort = portName;
     const SerialLine::Opened opened = SerialLine::open(serialPort, portName, ModelIndex);
     switch (opened.outcome) {
-    case SerialLine::Opened::No:
+    case SerialLine::Opened::No: {
         Log(tr("Failed to initialize serial port!\n"));
         Log(tr("Communication with projector not possible.\n"));
+        const PortStatus::Problem problem = PortStatus::problemOf(opened.error, portName);
+        ShowPortStatus(problem, PortStatusText(problem, opened.errorText));
         return false;
+    }
     case SerialLine::Opened::Yes:
         Log(tr("Serial port successfully opened!\n"));
         break;
@@ -25,6 +31,60 @@ bool Vantrel::OpenSerialPort(const QString &portName)
     case SerialLine::Opened::SpeedRefusedSilently:
         break;
     }
+    ShowPortStatus(PortStatus::Problem::None, PortStatusText(PortStatus::Problem::None));
+    return true;
+}
+
+// The port Configure chose, tried again while it is not open: quietly, with
+// one log line for each change of what the status bar says.
+void Vantrel::ReopenSerialPort()
+{
+    const SerialLine::Opened opened = SerialLine::open(serialPort, configuredPort, ModelIndex);
+    if (!opened.isOpen()) {
+        const PortStatus::Problem problem = PortStatus::problemOf(opened.error, configuredPort);
+        // A device that went away and is still away is still the lost one.
+        if (problem == PortStatus::Problem::NotPresent && portProblem == PortStatus::Problem::Lost)
+            return;
+        const QString text = PortStatusText(problem, opened.errorText);
+        if (ShowPortStatus(problem, text))
+            Log(text + QLatin1Char('\n'));
+        return;
+    }
+    portLossPending = false;
+    // As after Configure: nothing from before belongs to what comes now.
+    ForgetPendingReplies();
+    const QString text = PortStatusText(PortStatus::Problem::None);
+    ShowPortStatus(PortStatus::Problem::None, text);
+    Log(text + QLatin1Char('\n'));
+    if (ModelIndex == Vivitek::ModelIndex)
+        QueryVvtSettings();
+}
+
+QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &detail) const
+{
+    switch (problem) {
+    case PortStatus::Problem::None:
+        return tr("Connected to %1 (%2, %3 baud)")
+            .arg(configuredPort, Family::displayName(ModelIndex))
+            .arg(Family::baudRate(ModelIndex));
+    case PortStatus::Problem::NoPortChosen:
+        return tr("No serial port chosen: choose one in File > Settings");
+    case PortStatus::Problem::NotPresent:
+        return tr("%1: not present, waiting for it").arg(configuredPort);
+    case PortStatus::Problem::Lost:
+        return tr("%1: device lost, waiting for it to return").arg(configuredPort);
+    default:
+        return configuredPort + QLatin1String(": ") + PortStatus::reason(problem, detail);
+    }
+}
+
+// True when the text shown changed.
+bool Vantrel::ShowPortStatus(PortStatus::Problem problem, const QString &text)
+{
+    portProblem = problem;
+    if (portStatus->text() == text)
+        return false;
+    portStatus->setText(text);
     return true;
 }
 
@@ -89,4 +149,5 @@ void Vantrel::CloseLostPort()
     portLossPending = false;
     serialPort.close();
     Log(tr("Lost serial port %1: the device has gone away.\n").arg(serialPort.portName()));
+    ShowPortStatus(PortStatus::Problem::Lost, PortStatusText(PortStatus::Problem::Lost));
 }

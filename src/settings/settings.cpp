@@ -1,52 +1,50 @@
 #include "settings.h"
 
 #include "portenumeration.h"
-
+#include "portstatus.h"
 #include "storedsettings.h"
 
 #include <QFileInfo>
+#include <QMessageBox>
 
-namespace {
-
-// A stored absolute path that the system does not enumerate (a pseudo-
-// terminal of a network serial bridge, a /dev/serial/by-id link) is still a
-// port the user chose on purpose.
-bool isUnlistedDevicePath(const QString &name, const QStringList &listed)
-{
-    return !name.isEmpty() && QFileInfo(name).isAbsolute() && QFileInfo::exists(name)
-        && !listed.contains(name);
-}
-
-} // namespace
-
-Settings::Settings(QWidget *parent)
+Settings::Settings(QWidget *parent, Ports ports)
     : QDialog(parent)
 {
     ui.setupUi(this);
     applied = false;
 
-    const QStringList ports = PortEnumeration::availablePortNames();
-    for (const QString &port : ports)
+    const StoredSettings::Choice stored = StoredSettings::read();
+    // Listing every port walks the whole device tree; to apply a stored
+    // choice only the stored port matters.
+    const QStringList listed = ports == AllPorts || stored.port.isEmpty()
+        ? PortEnumeration::availablePortNames()
+        : QStringList();
+    for (const QString &port : listed)
         ui.port_comboBox->addItem(port);
 
-    const StoredSettings::Choice stored = StoredSettings::read();
-    const QString &storedPort = stored.port;
-    const int storedModel = stored.model;
-
-    if (isUnlistedDevicePath(storedPort, ports))
-        ui.port_comboBox->addItem(storedPort);
-    const int portIndex
-        = ui.port_comboBox->findText(storedPort, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (portIndex >= 0)
-        ui.port_comboBox->setCurrentIndex(portIndex);
-    ui.model_comboBox->setCurrentIndex(storedModel);
+    // A stored port the system does not list is still the user's choice: a
+    // /dev/serial/by-id link, a network bridge's pseudo-terminal, or an
+    // adapter not plugged in yet. It stays chosen, marked when it is absent.
+    if (!stored.port.isEmpty() && !listed.contains(stored.port)) {
+        if (QFileInfo::exists(PortStatus::systemLocation(stored.port)))
+            ui.port_comboBox->addItem(stored.port);
+        else
+            ui.port_comboBox->addItem(tr("%1 (not present)").arg(stored.port), stored.port);
+    }
+    for (int i = 0; i < ui.port_comboBox->count(); ++i) {
+        if (portAt(i) == stored.port) {
+            ui.port_comboBox->setCurrentIndex(i);
+            break;
+        }
+    }
+    ui.model_comboBox->setCurrentIndex(stored.model);
 }
 
 Settings::~Settings() = default;
 
 QString Settings::SelectedPort() const
 {
-    return ui.port_comboBox->currentText();
+    return portAt(ui.port_comboBox->currentIndex());
 }
 
 int Settings::SelectedModel() const
@@ -61,8 +59,12 @@ bool Settings::IsApplied() const
 
 void Settings::on_applySettings_clicked()
 {
-    // When the store cannot be written the choice still applies for this run.
-    StoredSettings::write({ ui.port_comboBox->currentText(), ui.model_comboBox->currentIndex() });
+    if (!StoredSettings::write({ SelectedPort(), SelectedModel() })) {
+        QMessageBox::warning(this, tr("Settings not saved"),
+                             tr("The settings could not be saved in %1.\n"
+                                "The choice applies to this session only.")
+                                 .arg(StoredSettings::location()));
+    }
     applied = true;
     close();
 }
@@ -71,4 +73,11 @@ void Settings::on_cancelSettings_clicked()
 {
     applied = false;
     close();
+}
+
+// The plain port name of an item, whatever the list shows for it.
+QString Settings::portAt(int index) const
+{
+    const QVariant name = ui.port_comboBox->itemData(index);
+    return name.isValid() ? name.toString() : ui.port_comboBox->itemText(index);
 }

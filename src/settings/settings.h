@@ -11,7 +11,11 @@ class Settings : public QDialog
     Q_OBJECT
 
 public:
-    explicit Settings(QWidget *parent = nullptr);
+    // Which ports to list: all the system has, or only the stored one, which
+    // is all that applying the stored choice needs.
+    enum Ports { AllPorts, StoredPort };
+
+    explicit Settings(QWidget *parent = nullptr, Ports ports = AllPorts);
     ~Settings() override;
 
     QString SelectedPort() const;
@@ -23,6 +27,8 @@ private slots:
     void on_applySettings_clicked();
 
 private:
+    QString portAt(int index) const;
+
     Ui::SettingsClass ui;
     bool applied = false;
 };

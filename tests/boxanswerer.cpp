@@ -65,13 +65,13 @@ BoxAnswerer::~BoxAnswerer()
 
 BoxAnswerer &BoxAnswerer::thenPress(QMessageBox::StandardButton answer)
 {
-    steps.append({ answer, {} });
+    steps.append(Step { answer, {} });
     return *this;
 }
 
 BoxAnswerer &BoxAnswerer::thenDrive(Action action)
 {
-    steps.append({ QMessageBox::NoButton, std::move(action) });
+    steps.append(Step { QMessageBox::NoButton, std::move(action) });
     return *this;
 }
 

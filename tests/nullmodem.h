@@ -21,10 +21,11 @@ public:
         bool valid = false;
         qint32 inputBaud = 0; // 0 when the rate is not a standard one
         qint32 outputBaud = 0;
-        QSerialPort::DataBits dataBits = QSerialPort::UnknownDataBits;
-        QSerialPort::Parity parity = QSerialPort::UnknownParity;
-        QSerialPort::StopBits stopBits = QSerialPort::UnknownStopBits;
-        QSerialPort::FlowControl flowControl = QSerialPort::UnknownFlowControl;
+        // -1 until read: Qt 6 has no "unknown" values of its own.
+        QSerialPort::DataBits dataBits = QSerialPort::DataBits(-1);
+        QSerialPort::Parity parity = QSerialPort::Parity(-1);
+        QSerialPort::StopBits stopBits = QSerialPort::StopBits(-1);
+        QSerialPort::FlowControl flowControl = QSerialPort::FlowControl(-1);
         bool rtsCts = false;
         bool xonXoff = false;
     };

@@ -11,6 +11,9 @@ SimProcess::SimProcess()
     : parentPid(::getpid())
 {
     connect(this, &QProcess::readyReadStandardOutput, this, [this] { collect(); });
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    setChildProcessModifier([parent = parentPid] { dieWithParent(parent); });
+#endif
     clock.start();
 }
 
@@ -75,10 +78,18 @@ QByteArray SimProcess::replyTo(const QByteArray &command) const
     return QByteArray();
 }
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 void SimProcess::setupChildProcess()
 {
+    dieWithParent(parentPid);
+}
+#endif
+
+// In the child, between fork and exec.
+void SimProcess::dieWithParent(pid_t parent)
+{
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parentPid)
+    if (::getppid() != parent)
         ::_exit(127); // the test died before the line above took effect
 }
 

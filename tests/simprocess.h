@@ -30,10 +30,13 @@ public:
     // What the simulator answered to the first copy of command; empty if nothing yet.
     QByteArray replyTo(const QByteArray &command) const;
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 protected:
     void setupChildProcess() override;
+#endif
 
 private:
+    static void dieWithParent(pid_t parent);
     void collect();
 
     const pid_t parentPid;

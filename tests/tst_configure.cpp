@@ -119,7 +119,7 @@ void TestConfigure::fromStore()
     plain.close();
     // The rig's own start-up is the case where it stored the same; otherwise start over.
     QByteArray before = storeBytes();
-    if (storedPort != QLatin1String("modem") || storedModel.type() != QVariant::Int) {
+    if (storedPort != QLatin1String("modem") || storedModel.userType() != QMetaType::Int) {
         const QStringList listed = modemListed ? QStringList(rig.modem.portName()) : QStringList();
         PortEnumeration::setLister([listed] { return listed; });
         const QString port = storedPort == QLatin1String("modem") ? rig.modem.portName()

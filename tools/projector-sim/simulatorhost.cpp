@@ -230,7 +230,7 @@ void SimulatorHost::schedule()
         m_serviceTimer.stop();
         return;
     }
-    m_serviceTimer.start(int(qBound<qint64>(0, due - now(), 24 * 3600 * 1000)));
+    m_serviceTimer.start(int(qBound(qint64(0), due - now(), qint64(24 * 3600 * 1000))));
 }
 
 void SimulatorHost::printLog()

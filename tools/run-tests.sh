@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Builds Vantrel and runs the whole test suite.
-#   tools/run-tests.sh              the normal build, in build/
+#   tools/run-tests.sh              the normal build (Qt 5), in build/
 #   tools/run-tests.sh --sanitize   with AddressSanitizer and UBSan, in build-sanitize/
+#   tools/run-tests.sh --qt6        against Qt 6, in build-qt6/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=build
 options=()
-if [ "${1:-}" = "--sanitize" ]; then
+packages=()
+case "${1:-}" in
+--sanitize)
     build=build-sanitize
-    options+=(-DVANTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
-fi
+    options+=(-DVANTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+--qt6)
+    build=build-qt6
+    options+=(-DVANTREL_QT6=ON)
+    packages+=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev) ;;
+"") ;;
+*) echo "run-tests: unknown option $1" >&2; exit 2 ;;
+esac
 
-tools/install-deps.sh
+tools/install-deps.sh "${packages[@]}"
 cmake -S . -B "$build" "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen

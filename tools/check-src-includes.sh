@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The program itself builds wherever Qt builds: src/ may include Qt's headers,
+# the C++ standard library's and its own, nothing else (no POSIX, no Windows
+# API). Prints every other include and fails if there is one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+standard=" algorithm any array atomic bitset cassert cctype cerrno cfloat charconv chrono cinttypes
+climits clocale cmath complex condition_variable csignal cstdarg cstddef cstdint cstdio cstdlib
+cstring ctime cwchar cwctype deque exception execution filesystem forward_list fstream functional
+future initializer_list iomanip ios iosfwd iostream istream iterator limits list locale map memory
+memory_resource mutex new numeric optional ostream queue random ratio regex scoped_allocator set
+shared_mutex sstream stack stdexcept streambuf string string_view system_error thread tuple
+type_traits typeindex typeinfo unordered_map unordered_set utility valarray variant vector "
+standard=" $(echo $standard) "
+
+status=0
+while IFS=: read -r file line text; do
+    header=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^>"]+)[>"].*/\1/' <<<"$text")
+    case "$text" in
+    *'"'*)
+        # Our own headers, and the forms uic generates from our .ui files.
+        name=$(basename "$header")
+        form=${name#ui_}
+        if [ -n "$(find src -name "$name" | head -1)" ] \
+            || [[ "$name" == ui_*.h && -n "$(find src -name "${form%.h}.ui" | head -1)" ]]; then
+            continue
+        fi ;;
+    *)
+        if [[ "$header" =~ ^Q[A-Za-z0-9]+(/Q[A-Za-z0-9]+)?$ ]] || [[ "$standard" == *" $header "* ]]; then
+            continue
+        fi ;;
+    esac
+    echo "$file:$line: $header is neither Qt nor the C++ standard library" >&2
+    status=1
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include' src)
+[ "$status" -eq 0 ] && echo "src/ includes only Qt, the C++ standard library and its own headers"
+exit "$status"

@@ -221,7 +221,7 @@ Meaning meaningOf(const QString &lastCommand)
         { Firmware, Meaning::Firmware },          { "V99G0319", Meaning::LampModeList },
         { "V99G0321", Meaning::LogoList },        { "V99G0220", Meaning::VideoSourceList },
         { "V99G0108", Meaning::DisplayModeList }, { "V99G0106", Meaning::ColorTempList },
-        { "V99G0101", Meaning::Brightness },      { "V99G0309", Meaning::Keystone },
+        { "V99G0101", Meaning::Brightness },      { KeystoneQuery, Meaning::Keystone },
     };
     for (const auto &entry : meanings) {
         if (lastCommand == QLatin1String(entry.command))

@@ -17,6 +17,7 @@ constexpr char PowerOff[] = "V99S0002";
 constexpr char StatusPoll[] = "V99G0007";
 constexpr char LampHours[] = "V99G0004";
 constexpr char Firmware[] = "V99G0008";
+constexpr char KeystoneQuery[] = "V99G0309";
 constexpr char KeystonePrefix[] = "V99S0309";
 constexpr char BrightnessPrefix[] = "V99S0101";
 constexpr char ProjectionFront[] = "V99S03080";

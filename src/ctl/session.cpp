@@ -166,7 +166,7 @@ int Session::set()
     return end >= 0 ? end : report.finish(ExitCode::Done);
 }
 
-int Session::query()
+QList<Session::Query> Session::queriesOf(int modelIndex)
 {
     const auto vivitek = [](int, const QByteArray &command, const QString &reply) {
         return Replies::vivitekValue(Vivitek::meaningOf(QLatin1String(command)), reply);
@@ -183,7 +183,7 @@ int Session::query()
     const auto raw = [](int, const QByteArray &, const QString &reply) { return reply; };
 
     QList<Query> queries;
-    switch (invocation.model) {
+    switch (modelIndex) {
     case Vivitek::ModelIndex: {
         // What the window's state query asks, in the order a reader wants it.
         QStringList commands
@@ -228,7 +228,12 @@ int Session::query()
         queries = { { QStringLiteral("status"), InFocus::StatusPoll, raw, false } };
         break;
     }
+    return queries;
+}
 
+int Session::query()
+{
+    const QList<Query> queries = queriesOf(invocation.model);
     QJsonObject values;
     int unanswered = 0;
     for (const Query &query : queries) {

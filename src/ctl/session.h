@@ -5,6 +5,7 @@
 #include "report.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // One run of the program: opens the port, carries out the command the
@@ -25,6 +26,9 @@ private:
         QString (*value)(int modelIndex, const QByteArray &command, const QString &reply);
         bool optional; // the projector may not have it: no answer is no failure
     };
+
+    // What query asks the family's projector, in the order it is printed.
+    static QList<Query> queriesOf(int modelIndex);
 
     int list();
     int power(bool on);

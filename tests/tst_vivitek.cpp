@@ -2,6 +2,7 @@
 
 #include "rig.h"
 #include "testmain.h"
+#include "vivitek.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -37,6 +38,8 @@ void addRows(const char *combo, const char *entries, bool lampOn = false, bool s
 
 } // namespace
 
+Q_DECLARE_METATYPE(Vivitek::List)
+
 class TestVivitek : public QObject
 {
     Q_OBJECT
@@ -45,6 +48,8 @@ private slots:
     void commands_data();
     void commands();
     void userChoicesOnly();
+    void formListsAreTheTables_data();
+    void formListsAreTheTables();
     void steppedValuesAtLimits_data();
     void steppedValuesAtLimits();
 };
@@ -137,6 +142,36 @@ void TestVivitek::userChoicesOnly()
         QCOMPARE(ui.vvtLampModeCbx->currentText(), QString("Dynamic Eco"));
     }
     QCOMPARE(rig.sent(), QByteArray());
+}
+
+void TestVivitek::formListsAreTheTables_data()
+{
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<Vivitek::List>("list");
+
+    QTest::newRow("source") << "vvtVideoSourceCbx" << Vivitek::List::VideoSource;
+    QTest::newRow("display mode") << "vvtDisplayModeCbx" << Vivitek::List::DisplayMode;
+    QTest::newRow("logo") << "vvtLogoSelectCbx" << Vivitek::List::Logo;
+    QTest::newRow("lamp mode") << "vvtLampModeCbx" << Vivitek::List::LampMode;
+    QTest::newRow("colour temperature") << "vvtColorTempCbx" << Vivitek::List::ColorTemp;
+}
+
+// The command line names the entries by the captions in the library's table;
+// they must be the form's, and each name must lead back to its own entry.
+void TestVivitek::formListsAreTheTables()
+{
+    QFETCH(QString, widget);
+    QFETCH(Vivitek::List, list);
+
+    Rig rig(1);
+    auto *combo = rig.window().findChild<QComboBox *>(widget);
+    QVERIFY(combo);
+    QCOMPARE(combo->count(), Vivitek::listEntryCount(list));
+    for (int entry = 0; entry < combo->count(); ++entry) {
+        QCOMPARE(Vivitek::listCaption(list, entry), combo->itemText(entry));
+        if (entry > 0)
+            QCOMPARE(Vivitek::findListEntry(list, Vivitek::listEntryName(list, entry)), entry);
+    }
 }
 
 void TestVivitek::steppedValuesAtLimits_data()

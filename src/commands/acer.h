@@ -49,6 +49,9 @@ struct ButtonCommand
 {
     Button button;
     const char *widget; // object name of the button on the control page
+    // The button's name on the command line: its caption in lower case,
+    // words joined by "-", made unique where the page repeats a caption.
+    const char *name;
     const char *command;
     bool acerOnly; // other families share the page but not these keys
 };
@@ -56,6 +59,10 @@ struct ButtonCommand
 constexpr int ButtonCount = 29;
 const std::array<ButtonCommand, ButtonCount> &buttonCommands();
 const ButtonCommand &buttonCommand(Button button);
+// The button of that command-line name, or nullptr.
+const ButtonCommand *findButton(const QString &name);
+// Whether the button sends anything for that family (InFocus shares the page).
+bool sendsFor(const ButtonCommand &button, int modelIndex);
 
 // What a complete reply asks the window to do.
 struct Reply
@@ -63,6 +70,7 @@ struct Reply
     enum Action { LampOff, LampOn, Log, Nothing };
     Action action = Nothing;
     QString logText; // for Log, the complete line including "\n"
+    bool refused = false; // the projector would not carry the command out
 };
 
 Reply interpretReply(const QString &reply);

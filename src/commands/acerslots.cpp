@@ -3,7 +3,7 @@
 void Vantrel::SendAcerButton(Acer::Button button)
 {
     const Acer::ButtonCommand &key = Acer::buttonCommand(button);
-    if (key.acerOnly && ModelIndex != Acer::ModelIndex)
+    if (!Acer::sendsFor(key, ModelIndex))
         return;
     SendCommand(key.command);
 }

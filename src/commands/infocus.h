@@ -1,7 +1,7 @@
 #pragma once
 
-// InFocus speaks in bracketed keywords; its replies are framed at ")" and are
-// not interpreted, they only show that the projector is there.
+// InFocus speaks in bracketed keywords; its replies are framed at ")". The
+// window does not interpret them, they only show that the projector is there.
 namespace InFocus {
 
 constexpr int ModelIndex = 2;
@@ -9,5 +9,6 @@ constexpr int BaudRate = 19200;
 constexpr char PowerOn[] = "(PWR1)";
 constexpr char PowerOff[] = "(PWR0)";
 constexpr char StatusPoll[] = "(CST)";
+constexpr char Refused[] = "(ERR)"; // the answer to anything it does not take
 
 } // namespace InFocus

@@ -1,23 +1,17 @@
 #include "vantrel.h"
 
-#include <limits>
-
 namespace {
 
-// Item 0 of every list is the empty one. A reply of "P2147483647" must not
-// overflow: that item is out of range like any other too large number.
-int listItemOf(int value)
+const char *commandOf(Vivitek::Button button)
 {
-    return value < std::numeric_limits<int>::max() ? value + 1 : value;
+    return Vivitek::buttonCommand(button).command;
 }
 
 } // namespace
 
 void Vantrel::SendVvtValue(const char *prefix, int value)
 {
-    const QString text = QString::fromLatin1(prefix) + QString::number(value, 10);
-    const QByteArray bytes = text.toLatin1();
-    SendCommand(bytes.constData(), text.length());
+    SendCommand(Vivitek::valueCommand(prefix, value));
 }
 
 void Vantrel::SendVvtListChoice(Vivitek::List list, int index)
@@ -62,10 +56,10 @@ void Vantrel::HandleVvtReply(const QString &reply)
     const int v = parsed.value;
     switch (Vivitek::meaningOf(answered)) {
     case Vivitek::Meaning::LampState:
-        if (reply == QLatin1String("P0"))
-            ShowLampOff();
-        else
+        if (Vivitek::lampOn(reply))
             ShowLampOn();
+        else
+            ShowLampOff();
         break;
     case Vivitek::Meaning::LampHours:
         Log(QLatin1String("Lamp Time = ") + QString::number(v) + QLatin1String(" h\n"));
@@ -74,26 +68,26 @@ void Vantrel::HandleVvtReply(const QString &reply)
         Log(reply.mid(1) + QLatin1Char('\n'));
         break;
     case Vivitek::Meaning::LampModeList:
-        ui.vvtLampModeCbx->setCurrentIndex(listItemOf(v));
+        ui.vvtLampModeCbx->setCurrentIndex(Vivitek::listEntryOf(v));
         vvtLampModeIndex = ui.vvtLampModeCbx->currentIndex();
         break;
     case Vivitek::Meaning::LogoList:
-        ui.vvtLogoSelectCbx->setCurrentIndex(listItemOf(v));
+        ui.vvtLogoSelectCbx->setCurrentIndex(Vivitek::listEntryOf(v));
         break;
     case Vivitek::Meaning::VideoSourceList:
-        ui.vvtVideoSourceCbx->setCurrentIndex(listItemOf(v));
+        ui.vvtVideoSourceCbx->setCurrentIndex(Vivitek::listEntryOf(v));
         break;
     case Vivitek::Meaning::DisplayModeList:
-        ui.vvtDisplayModeCbx->setCurrentIndex(listItemOf(v));
+        ui.vvtDisplayModeCbx->setCurrentIndex(Vivitek::listEntryOf(v));
         break;
     case Vivitek::Meaning::ColorTempList:
-        ui.vvtColorTempCbx->setCurrentIndex(listItemOf(v));
+        ui.vvtColorTempCbx->setCurrentIndex(Vivitek::listEntryOf(v));
         break;
     case Vivitek::Meaning::Brightness:
-        vvtBrightness = std::uint8_t(v & 0xff);
+        vvtBrightness = Vivitek::brightnessOf(v);
         break;
     case Vivitek::Meaning::Keystone:
-        vvtKeystone = std::int8_t(std::uint8_t(v & 0xff));
+        vvtKeystone = Vivitek::keystoneOf(v);
         break;
     case Vivitek::Meaning::Unused:
         break;
@@ -110,12 +104,12 @@ void Vantrel::HandleVvtReply(const QString &reply)
 
 void Vantrel::on_vvtLampTime_clicked()
 {
-    SendCommand(Vivitek::LampHours);
+    SendCommand(commandOf(Vivitek::Button::LampTime));
 }
 
 void Vantrel::on_vvtFirmware_clicked()
 {
-    SendCommand(Vivitek::Firmware);
+    SendCommand(commandOf(Vivitek::Button::Firmware));
 }
 
 void Vantrel::on_vvtKeyStoneUp_clicked()
@@ -144,42 +138,42 @@ void Vantrel::on_vvtBrightnessDown_clicked()
 
 void Vantrel::on_vvtPModeFront_clicked()
 {
-    SendCommand(Vivitek::ProjectionFront);
+    SendCommand(commandOf(Vivitek::Button::Front));
 }
 
 void Vantrel::on_vvtPModeRear_clicked()
 {
-    SendCommand(Vivitek::ProjectionRear);
+    SendCommand(commandOf(Vivitek::Button::Rear));
 }
 
 void Vantrel::on_vvtPModeCeiling_clicked()
 {
-    SendCommand(Vivitek::ProjectionCeiling);
+    SendCommand(commandOf(Vivitek::Button::Ceiling));
 }
 
 void Vantrel::on_vvtPModeRearCeiling_clicked()
 {
-    SendCommand(Vivitek::ProjectionRearCeiling);
+    SendCommand(commandOf(Vivitek::Button::RearCeiling));
 }
 
 void Vantrel::on_vvtUnBlank_clicked()
 {
-    SendCommand(Vivitek::Unblank);
+    SendCommand(commandOf(Vivitek::Button::Show));
 }
 
 void Vantrel::on_vvtBlank_clicked()
 {
-    SendCommand(Vivitek::Blank);
+    SendCommand(commandOf(Vivitek::Button::Blank));
 }
 
 void Vantrel::on_vvtAspect4_3_clicked()
 {
-    SendCommand(Vivitek::Aspect4_3);
+    SendCommand(commandOf(Vivitek::Button::Aspect4_3));
 }
 
 void Vantrel::on_vvtAspect16_9_clicked()
 {
-    SendCommand(Vivitek::Aspect16_9);
+    SendCommand(commandOf(Vivitek::Button::Aspect16_9));
 }
 
 void Vantrel::on_vvtVideoSourceCbx_activated(int index)

@@ -1,0 +1,236 @@
+#include "invocation.h"
+
+#include "catalogue.h"
+#include "family.h"
+#include "storedsettings.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace {
+
+const struct
+{
+    const char *name;
+    Invocation::Command command;
+    int arguments;
+} Commands[] = {
+    { "on", Invocation::Command::On, 0 },         { "off", Invocation::Command::Off, 0 },
+    { "status", Invocation::Command::Status, 0 }, { "press", Invocation::Command::Press, 1 },
+    { "set", Invocation::Command::Set, 2 },       { "list", Invocation::Command::List, 0 },
+    { "query", Invocation::Command::Query, 0 },   { "send", Invocation::Command::Send, 1 },
+};
+
+const char Description[] = "Controls an Acer, Vivitek or InFocus projector on an RS-232 line, "
+                           "through the port and family chosen in Vantrel unless --port and "
+                           "--family are given.";
+
+const char Epilogue[] = R"(
+Commands:
+  on, off          Switch the projector on or off.
+  status           Print "lamp on" or "lamp off" (InFocus: the projector's reply).
+  press NAME       Press a button of the family's control page.
+  set LIST ENTRY   Choose an entry of a Vivitek list, e.g. set source hdmi-2.
+  list             Print the names press and set take for the family.
+  query            Print the projector's state as name=value lines.
+  send TEXT        Send TEXT and a carriage return; print every reply.
+
+Exit status:
+  0   done, and the projector answered
+  1   the projector refused the command, or gave no lamp state
+  2   no answer within the timeout
+  64  usage error: unknown command, family, name or entry
+  69  the port is unavailable: not present, in use, permission denied, lost
+)";
+
+QString joined(const QStringList &names)
+{
+    return names.join(QLatin1String(", "));
+}
+
+} // namespace
+
+Invocation::Invocation(const QStringList &arguments)
+{
+    if (parse(arguments))
+        outcome = Outcome::Run;
+}
+
+bool Invocation::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QLatin1String(Description));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Serial port: a name such as ttyUSB0, or an absolute path."),
+        QStringLiteral("name"));
+    const QCommandLineOption familyOption(QStringLiteral("family"),
+                                          QStringLiteral("Projector family: acer, vivitek or "
+                                                         "infocus."),
+                                          QStringLiteral("family"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("Seconds to wait for each answer (default 2; 0.5 and the like too)."),
+        QStringLiteral("seconds"), QStringLiteral("2"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Print one JSON object instead of text."));
+    parser.addOptions({ portOption, familyOption, timeoutOption, jsonOption });
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
+                                                "list, query or send TEXT."),
+                                 QStringLiteral("<command> [arguments]"));
+
+    const bool parsed = parser.parse(arguments);
+    json = parser.isSet(jsonOption);
+    // --help-all would add Qt's own options; there are none worth knowing here.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        outcome = Outcome::Help;
+        message = parser.helpText() + QLatin1String(Epilogue);
+        return false;
+    }
+    if (parser.isSet(version)) {
+        outcome = Outcome::Version;
+        message = QCoreApplication::applicationName() + QLatin1Char(' ')
+            + QCoreApplication::applicationVersion() + QLatin1Char('\n');
+        return false;
+    }
+    if (!parsed)
+        return usage(parser.errorText());
+    return takeTimeout(parser.value(timeoutOption))
+        && takeLine(parser.value(portOption), parser.value(familyOption))
+        && takeCommand(parser.positionalArguments());
+}
+
+bool Invocation::takeTimeout(const QString &seconds)
+{
+    bool ok = false;
+    const double value = seconds.toDouble(&ok);
+    // An hour is far beyond any projector's answer, and keeps the
+    // milliseconds well inside an int.
+    if (!ok || !std::isfinite(value) || value <= 0 || value > 3600)
+        return usage(QStringLiteral("--timeout takes seconds above 0 and up to 3600, not \"%1\"")
+                         .arg(seconds));
+    timeoutMs = qMax(1, int(std::lround(value * 1000)));
+    timeoutText = QString::number(value);
+    return true;
+}
+
+bool Invocation::takeLine(const QString &portOption, const QString &familyOption)
+{
+    const QString families = joined(Family::keys());
+    if (!familyOption.isEmpty()) {
+        model = Family::fromKey(familyOption);
+        if (model < 0)
+            return usage(QStringLiteral("unknown family \"%1\"; the families are %2")
+                             .arg(familyOption, families));
+    }
+    port = portOption;
+    if (port.isEmpty() || model < 0) {
+        const StoredSettings::Choice stored = StoredSettings::read();
+        if (port.isEmpty())
+            port = stored.port;
+        if (model < 0) {
+            if (!Family::isKnown(stored.model))
+                return usage(QStringLiteral("the stored family (Model=%1 in %2) is unknown; "
+                                            "give --family with one of %3")
+                                 .arg(stored.model)
+                                 .arg(StoredSettings::location(), families));
+            model = stored.model;
+        }
+    }
+    return true;
+}
+
+bool Invocation::takeCommand(const QStringList &words)
+{
+    QStringList names;
+    for (const auto &known : Commands)
+        names.append(QLatin1String(known.name));
+    if (words.isEmpty())
+        return usage(QStringLiteral("no command given; the commands are %1").arg(joined(names)));
+    commandName = words.first();
+    const int index = names.indexOf(commandName);
+    if (index < 0)
+        return usage(QStringLiteral("unknown command \"%1\"; the commands are %2")
+                         .arg(commandName, joined(names)));
+    command = Commands[index].command;
+    const QStringList arguments = words.mid(1);
+    if (arguments.size() != Commands[index].arguments) {
+        static const char *const forms[] = { "", "one argument", "two arguments" };
+        return usage(Commands[index].arguments == 0
+                         ? QStringLiteral("%1 takes no arguments").arg(commandName)
+                         : QStringLiteral("%1 takes %2")
+                               .arg(commandName, QLatin1String(forms[Commands[index].arguments])));
+    }
+    if (command != Command::List && port.isEmpty())
+        return usage(QStringLiteral("no serial port chosen; give --port or choose one in "
+                                    "Vantrel's settings"));
+    switch (command) {
+    case Command::Press:
+        return takePress(arguments.at(0));
+    case Command::Set:
+        return takeSet(arguments.at(0), arguments.at(1));
+    case Command::Send:
+        return takeSend(arguments.at(0));
+    default:
+        return true;
+    }
+}
+
+bool Invocation::takePress(const QString &name)
+{
+    const QString family = Family::displayName(model);
+    if (model == Vivitek::ModelIndex)
+        vivitekButton = Vivitek::findButton(name);
+    else
+        acerButton = Acer::findButton(name);
+    if (acerButton && !Acer::sendsFor(*acerButton, model))
+        return usage(QStringLiteral("%1 projectors have no button \"%2\"; the buttons are %3")
+                         .arg(family, name, joined(Catalogue::pressNames(model))));
+    if (!acerButton && !vivitekButton)
+        return usage(QStringLiteral("unknown button \"%1\" for %2; the buttons are %3")
+                         .arg(name, family, joined(Catalogue::pressNames(model))));
+    return true;
+}
+
+bool Invocation::takeSet(const QString &listName, const QString &entryName)
+{
+    const QStringList lists = Catalogue::listNames(model);
+    if (lists.isEmpty())
+        return usage(QStringLiteral("set is for Vivitek projectors; %1 projectors have no lists")
+                         .arg(Family::displayName(model)));
+    const int index = lists.indexOf(listName);
+    if (index < 0)
+        return usage(
+            QStringLiteral("unknown list \"%1\"; the lists are %2").arg(listName, joined(lists)));
+    list = Catalogue::settableLists(model).at(index);
+    entry = Vivitek::findListEntry(list, entryName);
+    if (entry == 0)
+        return usage(QStringLiteral("unknown %1 \"%2\"; the entries are %3")
+                         .arg(listName, entryName, joined(Catalogue::entryNames(list))));
+    return true;
+}
+
+bool Invocation::takeSend(const QString &textArgument)
+{
+    for (const QChar c : textArgument) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return usage(QStringLiteral("send takes printable ASCII text only; the carriage "
+                                        "return is added"));
+    }
+    if (textArgument.isEmpty())
+        return usage(QStringLiteral("send needs a text"));
+    text = textArgument.toLatin1();
+    return true;
+}
+
+bool Invocation::usage(const QString &problem)
+{
+    outcome = Outcome::UsageError;
+    message = problem;
+    return false;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "acer.h"
+#include "vivitek.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for, checked as far as it can be without the
+// projector, so that a usage error is found before the port is opened.
+class Invocation
+{
+public:
+    enum class Outcome { Run, Help, Version, UsageError };
+    enum class Command { On, Off, Status, Press, Set, List, Query, Send };
+
+    explicit Invocation(const QStringList &arguments);
+
+    Outcome outcome = Outcome::UsageError;
+    QString message; // the help or version text, or what is wrong
+    bool json = false;
+
+    Command command = Command::Status;
+    QString commandName;
+    QString port; // empty only for list, which needs none
+    int model = -1;
+    int timeoutMs = 2000;
+    QString timeoutText = QStringLiteral("2"); // in seconds, as given
+
+    // What press, set and send take, once resolved.
+    const Acer::ButtonCommand *acerButton = nullptr;
+    const Vivitek::ButtonCommand *vivitekButton = nullptr;
+    Vivitek::List list = Vivitek::List::VideoSource;
+    int entry = 0;
+    QByteArray text;
+
+private:
+    bool parse(const QStringList &arguments);
+    bool takeTimeout(const QString &seconds);
+    bool takeLine(const QString &portOption, const QString &familyOption);
+    bool takeCommand(const QStringList &words);
+    bool takePress(const QString &name);
+    bool takeSet(const QString &listName, const QString &entryName);
+    bool takeSend(const QString &text);
+    bool usage(const QString &problem);
+};

@@ -1,0 +1,30 @@
+// vantrelctl: the projector from the command line, for scripts and schedules.
+
+#include "invocation.h"
+#include "report.h"
+#include "session.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vantrelctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
+
+    const Invocation invocation(QCoreApplication::arguments());
+    Report report(invocation.json);
+    switch (invocation.outcome) {
+    case Invocation::Outcome::Help:
+    case Invocation::Outcome::Version:
+        std::fputs(qPrintable(invocation.message), stdout);
+        return ExitCode::Done;
+    case Invocation::Outcome::UsageError:
+        return report.finish(ExitCode::Usage, invocation.message);
+    case Invocation::Outcome::Run:
+        break;
+    }
+    return Session(invocation, report).run();
+}

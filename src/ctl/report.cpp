@@ -1,0 +1,60 @@
+#include "report.h"
+
+#include "trafficlog.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+
+namespace {
+
+void write(FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+Report::Report(bool json)
+    : json(json)
+{ }
+
+void Report::set(const QString &key, const QJsonValue &value)
+{
+    object.insert(key, value);
+}
+
+void Report::print(const QString &line)
+{
+    if (!json)
+        write(stdout, (line + QLatin1Char('\n')).toLocal8Bit());
+}
+
+void Report::warn(const QString &message)
+{
+    write(stderr, (QLatin1String("vantrelctl: ") + message + QLatin1Char('\n')).toLocal8Bit());
+}
+
+int Report::finish(int exitCode, const QString &error)
+{
+    if (!error.isEmpty()) {
+        warn(error);
+        object.insert(QStringLiteral("error"), error);
+    }
+    if (json) {
+        object.insert(QStringLiteral("exit"), exitCode);
+        // JSON is UTF-8 whatever the locale.
+        write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+    }
+    return exitCode;
+}
+
+QString Report::shown(const QString &reply)
+{
+    for (const QChar c : reply) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
+            return TrafficLog::bytesText(reply.toLatin1(), false).trimmed();
+    }
+    return reply;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+// The exit codes, in the habit of sysexits.h.
+namespace ExitCode {
+constexpr int Done = 0;
+constexpr int Refused = 1; // the projector refused, or did not say what was asked
+constexpr int NoAnswer = 2;
+constexpr int Usage = 64; // EX_USAGE
+constexpr int Unavailable = 69; // EX_UNAVAILABLE: the port
+} // namespace ExitCode
+
+// What the program tells its caller: text lines on standard output, or with
+// --json one object there and nothing else. Errors go to standard error in
+// both cases, and into the object as "error" too.
+class Report
+{
+public:
+    explicit Report(bool json);
+
+    bool isJson() const { return json; }
+    // A field of the JSON object; nothing in text mode.
+    void set(const QString &key, const QJsonValue &value);
+    // A line of the text output; nothing in JSON mode.
+    void print(const QString &line);
+    // On standard error in both modes; the run goes on.
+    void warn(const QString &message);
+    // Ends the output; returns exitCode for main() to return.
+    int finish(int exitCode, const QString &error = QString());
+
+    // A reply as the user can read it: as it came when it is printable
+    // ASCII, otherwise as the traffic log's hex bytes.
+    static QString shown(const QString &reply);
+
+private:
+    const bool json;
+    QJsonObject object;
+};

@@ -1,0 +1,396 @@
+// vantrelctl started as a script starts it: the bytes it puts on the line,
+// what it makes of the simulator's replies, its exit codes and its JSON.
+// ctest-properties: LABELS e2e TIMEOUT 300
+
+#include "nullmodem.h"
+#include "simprocess.h"
+#include "testmain.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSerialPort>
+#include <QTest>
+
+namespace {
+
+// Far beyond any timeout given below: only a hang runs into it.
+constexpr int HangMargin = 30000;
+
+QVariantMap json(SimProcess &ctl)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(ctl.lines().join('\n'), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        qWarning("not one JSON object: %s", ctl.lines().join('\n').constData());
+    return document.object().toVariantMap();
+}
+
+// Each row's simulator gets a link of its own, so none finds an old one.
+QString nextLink()
+{
+    static int count = 0;
+    return TestStore::runDirectory() + QStringLiteral("/ttyCtl%1").arg(++count);
+}
+
+} // namespace
+
+class TestCtl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wire_data();
+    void wire();
+    void simulator_data();
+    void simulator();
+    void silentProjector_data();
+    void silentProjector();
+    void portUnavailable_data();
+    void portUnavailable();
+    void usageErrorsSendNothing_data();
+    void usageErrorsSendNothing();
+    void storedSettings_data();
+    void storedSettings();
+
+private:
+    // vantrelctl with the test run's settings store, found as a user's is.
+    void start(SimProcess &ctl, const QStringList &arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           TestStore::runDirectory() + QStringLiteral("/config"));
+        ctl.setProcessEnvironment(environment);
+        ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+    }
+};
+
+void TestCtl::wire_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArrayList>("talk"); // what goes out, then what comes back, in turn
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("printed");
+
+    auto row = [](const char *name, const char *arguments, QByteArrayList talk, int exitCode,
+                  const char *printed = "") {
+        QTest::newRow(name) << QString(arguments).split(' ') << talk << exitCode
+                            << QByteArray(printed);
+    };
+    row("acer on", "--family acer on", { "OKOKOKOKOK\r", "*000\r" }, 0);
+    row("acer off refused", "--family acer off", { "* 0 IR 002\r", "*001\r" }, 1);
+    row("acer press keystone-menu", "--family acer press keystone-menu",
+        { "* 0 IR 004\r", "*000\r\n" }, 0);
+    row("acer press lamp-time", "--family acer press lamp-time", { "* 0 Lamp\r", "1502\r" }, 0,
+        "1502");
+    row("acer send", "--family acer --timeout 0.3 send * 0 Lamp ?",
+        { "* 0 Lamp ?\r", "Lamp 1\rchatter\r" }, 0, "Lamp 1\nchatter");
+    row("vivitek on", "--family vivitek on", { "V99S0001\r", "P\r" }, 0);
+    row("vivitek off refused", "--family vivitek off", { "V99S0002\r", "F\r" }, 1);
+    row("vivitek press rear-ceiling", "--family vivitek press rear-ceiling",
+        { "V99S03083\r", "P\r" }, 0);
+    // The keystone is read first; its reply is a signed byte.
+    row("vivitek press keystone-down", "--family vivitek press keystone-down",
+        { "V99G0309\r", "P255\r", "V99S0309-2\r", "P\r" }, 0);
+    row("vivitek set source", "--family vivitek set source hdmi-2", { "V99S0209\r", "P\r" }, 0);
+    row("vivitek set lamp-mode lamp on", "--family vivitek set lamp-mode dynamic-eco",
+        { "V99G0007\r", "P1\r", "V99S03192\r", "P\r" }, 0);
+    row("vivitek set lamp-mode lamp off", "--family vivitek set lamp-mode eco",
+        { "V99G0007\r", "P0\r" }, 1);
+    row("infocus on", "--family infocus on", { "(PWR1)\r", "(0-1,1)" }, 0);
+    row("infocus off refused", "--family infocus off", { "(PWR0)\r", "(ERR)" }, 1);
+    row("infocus press hdmi", "--family infocus press hdmi", { "* 0 IR 050\r", "(0-1,1)" }, 0);
+}
+
+void TestCtl::wire()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArrayList, talk);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, printed);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    // The text to send is one argument, blanks and all.
+    if (arguments.contains("send"))
+        arguments = arguments.mid(0, arguments.indexOf("send") + 1)
+            << arguments.mid(arguments.indexOf("send") + 1).join(' ');
+    SimProcess ctl;
+    start(ctl, QStringList { "--port", modem.portName() } + arguments);
+    for (int i = 0; i + 1 < talk.size(); i += 2) {
+        QCOMPARE(modem.readBytes(talk.at(i).size()), talk.at(i));
+        QVERIFY(modem.write(talk.at(i + 1)));
+    }
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(ctl.lines().join('\n'), printed);
+    QCOMPARE(modem.expectSilence(50), QByteArray());
+}
+
+void TestCtl::simulator_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("lamp");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("text"); // the text output
+    QTest::addColumn<QVariantMap>("fields"); // of the JSON object
+
+    const auto lamp = [](const char *state) {
+        return QVariantMap { { "lamp", state }, { "answered", true }, { "exit", 0 } };
+    };
+    for (const char *state : { "on", "off" }) {
+        QTest::addRow("acer status lamp %s", state)
+            << "acer" << state << "status" << QString("lamp %1").arg(state) << lamp(state);
+        QTest::addRow("vivitek status lamp %s", state)
+            << "vivitek" << state << "status" << QString("lamp %1").arg(state) << lamp(state);
+    }
+    QTest::newRow("infocus status lamp on") << "infocus"
+                                            << "on"
+                                            << "status"
+                                            << "(0-3,1)" << QVariantMap { { "reply", "(0-3,1)" } };
+    QTest::newRow("infocus status lamp off") << "infocus"
+                                             << "off"
+                                             << "status"
+                                             << "(0-3,0)" << QVariantMap { { "reply", "(0-3,0)" } };
+
+    QTest::newRow("acer query") << "acer"
+                                << "on"
+                                << "query"
+                                << "lamp=on\nlamp-hours=1250\nresolution=1024 x 768 @ 60 Hz"
+                                << QVariantMap { { "values",
+                                                   QVariantMap {
+                                                       { "lamp", "on" },
+                                                       { "lamp-hours", "1250" },
+                                                       { "resolution", "1024 x 768 @ 60 Hz" } } } };
+    // Off, an Acer gives no resolution.
+    QTest::newRow("acer query lamp off")
+        << "acer"
+        << "off"
+        << "query"
+        << "lamp=off\nlamp-hours=1250"
+        << QVariantMap { { "values",
+                           QVariantMap { { "lamp", "off" }, { "lamp-hours", "1250" } } } };
+    QTest::newRow("vivitek query")
+        << "vivitek"
+        << "on"
+        << "query"
+        << "lamp=on\nlamp-hours=1250\nfirmware=1.04S\nsource=RGB 1\ndisplay-mode=Presentation\n"
+           "logo=Standard\nlamp-mode=Normal\ncolour-temperature=Normal\nbrightness=50\nkeystone=0"
+        << QVariantMap { { "answered", true } };
+    QTest::newRow("infocus query")
+        << "infocus"
+        << "off"
+        << "query"
+        << "status=(0-3,0)"
+        << QVariantMap { { "values", QVariantMap { { "status", "(0-3,0)" } } } };
+}
+
+// Each row runs the command twice, as text and as JSON.
+void TestCtl::simulator()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, lamp);
+    QFETCH(QString, command);
+    QFETCH(QString, text);
+    QFETCH(QVariantMap, fields);
+
+    const QString link = nextLink();
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                               { "--family", family, "--lamp", lamp, "--link", link }));
+    const QStringList arguments = { "--port", link, "--family", family, command };
+    SimProcess ctl;
+    start(ctl, arguments);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 0);
+    QCOMPARE(ctl.lines().join('\n'), text.toUtf8());
+
+    SimProcess ctlJson;
+    start(ctlJson, arguments + QStringList { "--json" });
+    QVERIFY(ctlJson.waitForFinished(HangMargin));
+    QCOMPARE(ctlJson.exitCode(), 0);
+    const QVariantMap object = json(ctlJson);
+    QCOMPARE(object.value("family").toString(), family);
+    QCOMPARE(object.value("port").toString(), link);
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        QCOMPARE(object.value(it.key()), it.value());
+}
+
+void TestCtl::silentProjector_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("acer") << "acer"
+                          << "status";
+    QTest::newRow("vivitek") << "vivitek"
+                             << "on";
+    QTest::newRow("infocus") << "infocus"
+                             << "off";
+}
+
+// Unanswered, it gives up after the timeout; this checks that it ends, not how fast.
+void TestCtl::silentProjector()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, command);
+
+    const QString link = nextLink();
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                               { "--family", family, "--silent", "--link", link }));
+    SimProcess ctl;
+    start(ctl, { "--port", link, "--family", family, "--timeout", "0.5", "--json", command });
+    QVERIFY(ctl.waitForFinished(500 + HangMargin));
+    QCOMPARE(ctl.exitCode(), 2);
+    const QVariantMap object = json(ctl);
+    QCOMPARE(object.value("answered"), QVariant(false));
+    QCOMPARE(object.value("exit"), QVariant(2));
+    QVERIFY(object.value("error").toString().contains("no answer"));
+    // Asked once, and not again.
+    QTRY_VERIFY(sim.has("-- line closed"));
+    QCOMPARE(sim.received().size(), 1);
+}
+
+void TestCtl::portUnavailable_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("in use") << true << true << "in use by another program";
+    QTest::newRow("absent") << false << false << "not present";
+    // Lost while waiting for the answer: the end, not a loop of read errors.
+    QTest::newRow("lost") << false << true << "device lost";
+}
+
+void TestCtl::portUnavailable()
+{
+    QFETCH(bool, held);
+    QFETCH(bool, present);
+    QFETCH(QString, reason);
+
+    NullModem modem(nextLink());
+    QSerialPort holder;
+    holder.setPortName(modem.portName());
+    if (held)
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    if (!present)
+        modem.unplug();
+    SimProcess ctl;
+    start(
+        ctl,
+        { "--port", modem.portName(), "--family", "acer", "--timeout", "60", "--json", "status" });
+    if (reason == "device lost") {
+        QCOMPARE(modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+        modem.hangUp();
+    }
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 69);
+    const QByteArray message = modem.portName().toUtf8() + ": " + reason.toUtf8();
+    QCOMPARE(ctl.readAllStandardError().trimmed(), "vantrelctl: " + message);
+    QCOMPARE(json(ctl).value("error").toByteArray(), message);
+}
+
+void TestCtl::usageErrorsSendNothing_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("message"); // a part of it: what the valid choices are
+
+    auto row = [](const char *arguments, const char *message) {
+        QTest::newRow(arguments) << QString(arguments) << QString(message);
+    };
+    row("--family acer", "commands are on, off, status, press, set, list, query, send");
+    row("--family acer reboot", "unknown command \"reboot\"; the commands are on, off");
+    row("--family epson on", "the families are acer, vivitek, infocus");
+    row("--family acer press blank", "the buttons are lamp-time, model, menu, up,");
+    row("--family infocus press menu", "InFocus projectors have no button \"menu\"");
+    row("--family vivitek press menu", "the buttons are lamp-time, firmware, keystone-up,");
+    row("--family acer set source hdmi", "set is for Vivitek projectors");
+    row("--family vivitek set colour-temperature warm",
+        "the lists are source, display-mode, logo, lamp-mode");
+    row("--family vivitek set source hdmi",
+        "the entries are rgb-1, rgb-2, dvi, video, s-video, "
+        "hdmi-1, hdmi-2, bnc, component, display-port");
+    row("--family vivitek set source", "set takes two arguments");
+    row("--family acer send \u00e9t\u00e9", "printable ASCII");
+    row("--family acer send \t", "printable ASCII");
+    row("--family acer --timeout 0 on", "--timeout takes seconds");
+    row("--family acer --colour on", "Unknown option 'colour'");
+}
+
+void TestCtl::usageErrorsSendNothing()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QString, message);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    SimProcess ctl;
+    start(ctl, QStringList { "--json", "--port", modem.portName() } + arguments.split(' '));
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 64);
+    // On standard error, and in the JSON object too.
+    const QString error = QString::fromLocal8Bit(ctl.readAllStandardError());
+    QVERIFY2(error.startsWith("vantrelctl: ") && error.contains(message), qPrintable(error));
+    const QVariantMap object = json(ctl);
+    QCOMPARE(object.value("exit"), QVariant(64));
+    QVERIFY(object.value("error").toString().contains(message));
+    QCOMPARE(modem.expectSilence(50), QByteArray());
+}
+
+void TestCtl::storedSettings_data()
+{
+    QTest::addColumn<bool>("portStored");
+    QTest::addColumn<QVariant>("model"); // as stored; invalid: none
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("both stored") << true << QVariant(1) << QStringList { "on" }
+                                 << QByteArray("V99S0001\r") << QString();
+    QTest::newRow("model missing: acer")
+        << true << QVariant() << QStringList { "on" } << QByteArray("OKOKOKOKOK\r") << QString();
+    QTest::newRow("family given") << true << QVariant(1)
+                                  << QStringList { "--family", "infocus", "on" }
+                                  << QByteArray("(PWR1)\r") << QString();
+    QTest::newRow("unknown model stored")
+        << true << QVariant(7) << QStringList { "on" } << QByteArray()
+        << "the stored family (Model=7 in " + TestStore::fileName()
+            + ") is unknown; give --family with one of acer, vivitek, infocus";
+    QTest::newRow("unknown model, family given")
+        << true << QVariant(7) << QStringList { "--family", "acer", "off" }
+        << QByteArray("* 0 IR 002\r") << QString();
+    QTest::newRow("no port stored") << false << QVariant(2) << QStringList { "on" } << QByteArray()
+                                    << "no serial port chosen; give --port or choose one in "
+                                       "Vantrel's settings";
+}
+
+void TestCtl::storedSettings()
+{
+    QFETCH(bool, portStored);
+    QFETCH(QVariant, model);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, error);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    QVariantMap stored;
+    if (portStored)
+        stored.insert("ComPort", modem.portName());
+    if (model.isValid())
+        stored.insert("Model", model);
+    TestStore::seed(stored);
+
+    SimProcess ctl;
+    start(ctl, QStringList { "--timeout", "0.2" } + arguments);
+    QCOMPARE(modem.readBytes(sent.size(), sent.isEmpty() ? 50 : 5000), sent);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), error.isEmpty() ? 2 : 64);
+    if (!error.isEmpty())
+        QCOMPARE(QString::fromLocal8Bit(ctl.readAllStandardError()).trimmed(),
+                 "vantrelctl: " + error);
+    // The store is read, never written.
+    QCOMPARE(TestStore::keys().size(), stored.size());
+}
+
+VANTREL_TEST_MAIN(TestCtl)
+#include "tst_ctl.moc"

@@ -53,7 +53,10 @@ serial line, for the people who run projectors in lecture halls and meeting
 rooms and the AV technicians who set them up. Each button or list choice
 sends the projector its command; in the background Vantrel polls the
 projector and shows its lamp state, whether it answers, the current
-settings of a Vivitek projector and a traffic log of the serial line.")
+settings of a Vivitek projector and a traffic log of the serial line. It
+opens the serial port again by itself when an adapter comes back.
+The companion command vantrelctl does the same from scripts and schedules:
+switch projectors on and off, read their lamp state and settings.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -86,23 +86,8 @@ fail()
     exit 1
 }
 
-alive()
-{
-    kill -0 "$1" 2>/dev/null
-}
-
-# Waits up to about ten seconds for a test command while process pid lives.
-await()
-{
-    local pid=$1
-    shift
-    for _ in $(seq 100); do
-        "$@" && return 0
-        alive "$pid" || return 1
-        sleep 0.1
-    done
-    return 1
-}
+# shellcheck source=tools/processes.sh
+. tools/processes.sh
 
 # --- The files as shipped ------------------------------------------------
 root=$work/root

@@ -67,23 +67,8 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-alive()
-{
-    kill -0 "$1" 2>/dev/null
-}
-
-# Waits up to about ten seconds for a test command while process pid lives.
-await()
-{
-    local pid=$1
-    shift
-    for _ in $(seq 100); do
-        "$@" && return 0
-        alive "$pid" || return 1
-        sleep 0.1
-    done
-    return 1
-}
+# shellcheck source=tools/processes.sh
+. tools/processes.sh
 
 display=""
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

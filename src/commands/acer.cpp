@@ -1,5 +1,7 @@
 #include "acer.h"
 
+#include "names.h"
+
 #include <QCoreApplication>
 
 namespace Acer {
@@ -47,11 +49,7 @@ const ButtonCommand &buttonCommand(Button button)
 
 const ButtonCommand *findButton(const QString &name)
 {
-    for (const ButtonCommand &button : buttonCommands()) {
-        if (name == QLatin1String(button.name))
-            return &button;
-    }
-    return nullptr;
+    return findByName(buttonCommands(), name);
 }
 
 bool sendsFor(const ButtonCommand &button, int modelIndex)

@@ -1,5 +1,7 @@
 #include "vivitek.h"
 
+#include "names.h"
+
 #include <iterator>
 #include <limits>
 
@@ -97,11 +99,7 @@ const ButtonCommand &buttonCommand(Button button)
 
 const ButtonCommand *findButton(const QString &name)
 {
-    for (const ButtonCommand &button : buttonCommands()) {
-        if (name == QLatin1String(button.name))
-            return &button;
-    }
-    return nullptr;
+    return findByName(buttonCommands(), name);
 }
 
 const char *listCommand(List list, int index)

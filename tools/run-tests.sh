@@ -12,10 +12,10 @@ packages=()
 case "${1:-}" in
 --sanitize)
     build=build-sanitize
-    options+=(-DVANTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug) ;;
+    options+=(-DVANTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVANTREL_BUILD_BENCH=OFF) ;;
 --qt6)
     build=build-qt6
-    options+=(-DVANTREL_QT6=ON)
+    options+=(-DVANTREL_QT6=ON -DVANTREL_BUILD_BENCH=OFF)
     packages+=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev) ;;
 "") ;;
 *) echo "run-tests: unknown option $1" >&2; exit 2 ;;

@@ -96,17 +96,17 @@ void TestFaults::portComesBack_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("waiting"); // the status bar meanwhile, after the port's name
-    QTest::newRow("missing device") << "missing"
-                                    << ": not present, waiting for it";
-    QTest::newRow("adapter unplugged, Ok while it is gone") << "unplugged"
-                                                            << ": not present, waiting for it";
-    QTest::newRow("far side hung up") << "hung up"
-                                      << ": device lost, waiting for it to return";
-    QTest::newRow("adapter unplugged") << "lost"
-                                       << ": device lost, waiting for it to return";
+    QTest::addColumn<int>("model");
+    const QString absent = ": not present, waiting for it";
+    const QString lost = ": device lost, waiting for it to return";
+    QTest::newRow("missing device") << "missing" << absent << 0;
+    QTest::newRow("adapter unplugged, Ok while it is gone") << "unplugged" << absent << 0;
+    QTest::newRow("far side hung up") << "hung up" << lost << 0;
+    QTest::newRow("adapter unplugged") << "lost" << lost << 0;
+    QTest::newRow("adapter unplugged, Vivitek") << "lost" << lost << 1;
     // Another process is refused by the same lock file; tst_seriallink runs one.
     QTest::newRow("held by another port") << "held"
-                                          << ": in use by another program";
+                                          << ": in use by another program" << 0;
 }
 
 // The port goes or never was; the program tries it again at every poll,
@@ -115,12 +115,14 @@ void TestFaults::portComesBack()
 {
     QFETCH(QString, fault);
     QFETCH(QString, waiting);
+    QFETCH(int, model);
+    const Family &family = Families[model];
     static int serial = 0;
     const QString link = TestStore::runDirectory() + "/ttyFault" + QString::number(++serial);
     std::unique_ptr<NullModem> modem(fault == "missing" ? nullptr : new NullModem(link));
     QSerialPort holder(link);
     QVERIFY(fault != "held" || holder.open(QIODevice::ReadWrite));
-    Rig rig;
+    Rig rig(model);
     BoxAnswerer noBox;
     storeAndApply(rig, link);
     Vantrel &w = rig.window();
@@ -162,15 +164,20 @@ void TestFaults::portComesBack()
     else
         modem = std::make_unique<NullModem>(link);
     rig.tick(PollClock::PollEvery);
-    const QString connected = "Connected to " + link + " (Acer, 9600 baud)";
+    const QString connected
+        = QString("Connected to %1 (%2, 9600 baud)").arg(link, model == 1 ? "Vivitek" : "Acer");
     QCOMPARE(rig.log(), log + connected + '\n');
     QCOMPARE(VantrelProbe::portStatus(w), connected);
-    QCOMPARE(modem->readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QCOMPARE(modem->readBytes(family.poll.size() + 1), family.poll + '\r');
     QCOMPARE(modem->lineSettings().outputBaud, 9600);
-    QVERIFY(modem->write("Lamp 1\r") && modem->waitConsumed());
+    // As after choosing the port: a Vivitek projector's settings are read anew.
+    QCOMPARE(VantrelProbe::pendingQueries(w), model == 1 ? Vivitek::stateQueries() : QStringList());
+    QVERIFY(modem->write(onWire(model, family.lampOn)) && modem->waitConsumed());
     rig.tick();
     QVERIFY(rig.showsContact());
     QVERIFY(VantrelProbe::projectorOn(w));
+    if (model == 1)
+        QCOMPARE(modem->readBytes(9), QByteArray("V99G0319\r"));
     QVERIFY(noBox.waitDone());
 }
 

@@ -621,12 +621,17 @@ int chatter(int &argc, char **argv, const ChatterOptions &options)
     const int handled = logCount(w, refused) - refusedBefore;
     std::printf("baud=%d chatter_s=%.0f reply=\"%s\\r\" sent=%ld", options.baud, options.seconds,
                 options.reply.constData(), sent);
-    if (options.reply == "*001")
-        std::printf(" handled=%d lost=%ld", handled, sent - handled);
-    if (shownAt.empty()) {
-        std::printf(" lag_ms=>%.0f (the lamp never showed on)\n", options.capSeconds * 1000);
+    if (shownAt.size() < reportAt.size()) {
+        // Given up on: what is not handled yet may still come.
+        if (options.reply == "*001")
+            std::printf(" handled_by_then=%d waiting=%ld", handled, sent - handled);
+        std::printf(" lag_ms=>%.0f (report %zu of %zu not shown within %.0f s)\n",
+                    options.capSeconds * 1000, shownAt.size() + 1, reportAt.size(),
+                    options.capSeconds);
         return 0;
     }
+    if (options.reply == "*001")
+        std::printf(" handled=%d lost=%ld", handled, sent - handled);
     std::vector<double> lags;
     long worstTicks = 0;
     for (std::size_t round = 0; round < shownAt.size(); ++round) {

@@ -22,10 +22,12 @@
 //                                       the lamp shows on (given up after
 //                                       the cap, default 60 s); N-1 more
 //                                       rounds of 1 s, lamp off and on
-//   vantrel-bench flood [SECONDS [CAP_MIB]]
+//   vantrel-bench flood [--no-cr] [SECONDS [CAP_MIB]]
 //                                       random bytes as fast as the pseudo-
 //                                       terminal takes them: memory, timer
-//                                       lateness, ticks, the "Dropped" line
+//                                       lateness, ticks, the "Dropped" line;
+//                                       --no-cr leaves out carriage returns,
+//                                       so no reply ever completes
 //   vantrel-bench ctl-start RUNS VANTRELCTL BARECORE
 //                                       fork() to the poll's last byte on
 //                                       the wire, vantrelctl against a bare
@@ -651,7 +653,7 @@ int chatter(int &argc, char **argv, const ChatterOptions &options)
 }
 
 // A line gone mad: random bytes, as fast as the pseudo-terminal takes them.
-int flood(int &argc, char **argv, double seconds, long capMib)
+int flood(int &argc, char **argv, double seconds, long capMib, bool withoutCr)
 {
     Rig rig;
     if (!rig.setUp(argc, argv)) {
@@ -663,8 +665,11 @@ int flood(int &argc, char **argv, double seconds, long capMib)
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     QByteArray noise(1 << 20, Qt::Uninitialized);
     std::mt19937 random(20261208);
-    for (char &byte : noise)
-        byte = char(random() & 0xff);
+    for (char &byte : noise) {
+        do
+            byte = char(random() & 0xff);
+        while (withoutCr && byte == '\r');
+    }
 
     settle();
     const long hwmBefore = ownStatusKib("VmHWM");
@@ -732,7 +737,7 @@ int flood(int &argc, char **argv, double seconds, long capMib)
         = at < 0 ? 0 : text.mid(at + 8).section(QLatin1Char(' '), 0, 0).toLongLong();
     std::printf("flood_s=%.1f%s written_mib=%.1f dropped_mib=%.1f vmhwm_before_mib=%.1f "
                 "vmhwm_growth_mib=%.1f timer10ms_worst_late_ms=%.1f ticks=%ld/%.0f "
-                "dropped_lines=%d log_lines=%d\n",
+                "dropped_lines=%d log_blocks=%d\n",
                 floodSeconds, capped ? " (stopped at the memory cap)" : "",
                 double(written) / (1 << 20), double(dropped) / (1 << 20), hwmBefore / 1024.0,
                 (hwmFlood - hwmBefore) / 1024.0, worstLateMs, ticks, floodSeconds * 10, dropLines,
@@ -896,7 +901,7 @@ int usage()
                  "       vantrel-bench log-tick [LINES...]\n"
                  "       vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] "
                  "BAUD\n"
-                 "       vantrel-bench flood [SECONDS [CAP_MIB]]\n"
+                 "       vantrel-bench flood [--no-cr] [SECONDS [CAP_MIB]]\n"
                  "       vantrel-bench ctl-start RUNS VANTRELCTL BARECORE\n"
                  "       vantrel-bench lost-device\n");
     return 2;
@@ -937,9 +942,12 @@ int main(int argc, char *argv[])
         options.baud = std::atoi(argv[i]);
         return chatter(qtArgc, argv, options);
     }
-    if (mode == "flood")
-        return flood(qtArgc, argv, argc > 2 ? std::atof(argv[2]) : 60,
-                     argc > 3 ? std::atol(argv[3]) : 2048);
+    if (mode == "flood") {
+        const bool withoutCr = argc > 2 && std::strcmp(argv[2], "--no-cr") == 0;
+        const int first = withoutCr ? 3 : 2;
+        return flood(qtArgc, argv, argc > first ? std::atof(argv[first]) : 60,
+                     argc > first + 1 ? std::atol(argv[first + 1]) : 2048, withoutCr);
+    }
     if (mode == "ctl-start" && argc > 4)
         return ctlStart(std::atoi(argv[2]), argv[3], argv[4]);
     if (mode == "lost-device")

@@ -34,6 +34,12 @@
 //                                       Qt Core program
 //   vantrel-bench lost-device            1 s after the far side hangs up: a
 //                                       raw QSerialPort, then the window
+//   vantrel-bench startup-part bare|images|form|window
+//                                       where the start goes, in-process:
+//                                       QApplication, then an empty main
+//                                       window, the images alone, the form
+//                                       (setupUi) alone or the whole window,
+//                                       then show() until exposed
 
 #include "benchstore.h"
 #include "farside.h"
@@ -42,8 +48,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMainWindow>
+#include <QPixmap>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -60,6 +69,7 @@
 #include <functional>
 #include <linux/perf_event.h>
 #include <malloc.h>
+#include <memory>
 #include <poll.h>
 #include <random>
 #include <sys/inotify.h>
@@ -892,6 +902,44 @@ int lostDevice(int &argc, char **argv)
     return 0;
 }
 
+// Where a start goes, from inside: one part per process, as each start is
+// the first of its process.
+int startupPart(int &argc, char **argv, const QByteArray &part)
+{
+    BenchStore store;
+    FarSide farSide;
+    if (!store.isValid() || !farSide.isOpen())
+        return 2;
+    store.choose(farSide.slavePath(), 0);
+    const Clock::time_point begin = Clock::now();
+    QApplication app(argc, argv);
+    const Clock::time_point appDone = Clock::now();
+    std::unique_ptr<QMainWindow> window;
+    if (part == "window") {
+        window.reset(new Vantrel);
+    } else {
+        window.reset(new QMainWindow);
+        if (part == "images") {
+            QDirIterator images(QStringLiteral(":/Vantrel/Resources"));
+            while (images.hasNext())
+                QPixmap(images.next()).isNull();
+        } else if (part == "form") {
+            Ui::VantrelClass form;
+            form.setupUi(window.get());
+        } else if (part != "bare") {
+            return usage();
+        }
+    }
+    const Clock::time_point built = Clock::now();
+    window->show();
+    const bool exposed = QTest::qWaitForWindowExposed(window.get());
+    const Clock::time_point shown = Clock::now();
+    std::printf("part=%s app_ms=%.1f construct_ms=%.1f show_ms=%.1f%s\n", part.constData(),
+                milliseconds(appDone - begin), milliseconds(built - appDone),
+                milliseconds(shown - built), exposed ? "" : " (never exposed)");
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
@@ -903,7 +951,8 @@ int usage()
                  "BAUD\n"
                  "       vantrel-bench flood [--no-cr] [SECONDS [CAP_MIB]]\n"
                  "       vantrel-bench ctl-start RUNS VANTRELCTL BARECORE\n"
-                 "       vantrel-bench lost-device\n");
+                 "       vantrel-bench lost-device\n"
+                 "       vantrel-bench startup-part bare|images|form|window\n");
     return 2;
 }
 
@@ -950,6 +999,8 @@ int main(int argc, char *argv[])
     }
     if (mode == "ctl-start" && argc > 4)
         return ctlStart(std::atoi(argv[2]), argv[3], argv[4]);
+    if (mode == "startup-part" && argc > 2)
+        return startupPart(qtArgc, argv, argv[2]);
     if (mode == "lost-device")
         return lostDevice(qtArgc, argv);
     if (mode == "log-tick") {

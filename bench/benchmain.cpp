@@ -1,16 +1,45 @@
 // Figures for docs/PERFORMANCE.md. bench/run-bench.sh runs every part.
 //
-//   vantrel-bench with-pty [--model N] COMMAND...
+//   vantrel-bench with-pty [--model N] [--absent | --hangup-after-ms MS] COMMAND...
 //                                       runs COMMAND with a private settings
 //                                       store whose "ComPort" is a fresh
 //                                       pseudo-terminal ("Model" N, default
 //                                       0); the bench is the silent projector
-//                                       on its far side
+//                                       on its far side. --absent stores a
+//                                       path that does not exist instead;
+//                                       --hangup-after-ms closes the far side
+//                                       MS after the start, as a cable pulled
 //   vantrel-bench idle SECONDS COMMAND... CPU time of COMMAND while idle
 //   vantrel-bench latency [COUNT]        click on "Model" to the command's
 //                                       last byte on the far side
 //   vantrel-bench log-tick [LINES...]    one timer tick with "Debug" on, at
 //                                       these log sizes
+//   vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] BAUD
+//                                       R (default "*001") again and again
+//                                       at the line's full rate for S
+//                                       seconds (default 10), then "Lamp 1":
+//                                       replies handled, and the time until
+//                                       the lamp shows on (given up after
+//                                       the cap, default 60 s); N-1 more
+//                                       rounds of 1 s, lamp off and on
+//   vantrel-bench flood [--no-cr] [SECONDS [CAP_MIB]]
+//                                       random bytes as fast as the pseudo-
+//                                       terminal takes them: memory, timer
+//                                       lateness, ticks, the "Dropped" line;
+//                                       --no-cr leaves out carriage returns,
+//                                       so no reply ever completes
+//   vantrel-bench ctl-start RUNS VANTRELCTL BARECORE
+//                                       fork() to the poll's last byte on
+//                                       the wire, vantrelctl against a bare
+//                                       Qt Core program
+//   vantrel-bench lost-device            1 s after the far side hangs up: a
+//                                       raw QSerialPort, then the window
+//   vantrel-bench startup-part bare|images|form|window
+//                                       where the start goes, in-process:
+//                                       QApplication, then an empty main
+//                                       window, the images alone, the form
+//                                       (setupUi) alone or the whole window,
+//                                       then show() until exposed
 
 #include "benchstore.h"
 #include "farside.h"
@@ -19,9 +48,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMainWindow>
+#include <QPixmap>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -30,9 +64,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <linux/perf_event.h>
 #include <malloc.h>
+#include <memory>
+#include <poll.h>
+#include <random>
+#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -42,6 +82,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+int usage();
 
 double microseconds(Clock::duration duration)
 {
@@ -94,10 +136,16 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-pid_t start(char **command)
+// quiet: the program's standard output goes to /dev/null.
+pid_t start(char **command, bool quiet = false)
 {
     const pid_t pid = fork();
     if (pid == 0) {
+        if (quiet) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0)
+                dup2(null, STDOUT_FILENO);
+        }
         execvp(command[0], command);
         std::perror("vantrel-bench: exec");
         _exit(127);
@@ -110,22 +158,112 @@ int exitCode(int status)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int withPty(int model, char **command)
+// Counts the attempts to open a port from outside, for free: QSerialPort
+// takes a UUCP lock file (/var/lock/LCK..NAME) before each open of a device.
+class OpenCounter
 {
+public:
+    explicit OpenCounter(const QString &port)
+        : lockSuffix(QString(port).replace(QLatin1Char('/'), QLatin1Char('_')).toLocal8Bit())
+        , watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (watch >= 0)
+            inotify_add_watch(watch, "/var/lock", IN_CREATE);
+    }
+    ~OpenCounter()
+    {
+        if (watch >= 0)
+            close(watch);
+    }
+    OpenCounter(const OpenCounter &) = delete;
+    OpenCounter &operator=(const OpenCounter &) = delete;
+
+    void wait(int timeoutMs)
+    {
+        pollfd waiting { watch, POLLIN, 0 };
+        ::poll(&waiting, watch >= 0 ? 1 : 0, timeoutMs);
+    }
+    // The opens seen so far.
+    int count()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t length;
+        while (watch >= 0 && (length = ::read(watch, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                const QByteArray name = event->len ? QByteArray(event->name) : QByteArray();
+                // pts/3 locks as LCK..pts_3, /tmp/x/y as LCK.._tmp_x_y.
+                if (name.startsWith("LCK..") && lockSuffix.endsWith(name.mid(5)))
+                    ++opens;
+                at += ssize_t(sizeof(inotify_event)) + event->len;
+            }
+        }
+        return opens;
+    }
+
+private:
+    QByteArray lockSuffix;
+    int watch = -1;
+    int opens = 0;
+};
+
+int withPty(int argc, char **argv)
+{
+    int model = 0;
+    bool absent = false;
+    int hangUpAfterMs = -1;
+    int first = 0;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        const QByteArray option = argv[first];
+        if (option == "--absent")
+            absent = true;
+        else if (option == "--model" && first + 1 < argc)
+            model = std::atoi(argv[++first]);
+        else if (option == "--hangup-after-ms" && first + 1 < argc)
+            hangUpAfterMs = std::atoi(argv[++first]);
+        else
+            return usage();
+    }
+    if (first >= argc)
+        return usage();
+    char **command = argv + first;
+
     BenchStore store;
     FarSide farSide;
     if (!store.isValid() || !farSide.isOpen()) {
         std::fprintf(stderr, "vantrel-bench: no store or no pseudo-terminal\n");
         return 2;
     }
-    store.choose(farSide.slavePath(), model);
+    const QString port
+        = absent ? store.path() + QStringLiteral("/no-such-port") : farSide.slavePath();
+    if (absent)
+        farSide.hangUp();
+    store.choose(port, model);
+    OpenCounter opens(port);
+    const Clock::time_point started = Clock::now();
     const pid_t pid = start(command);
     long received = 0;
+    bool hungUp = false;
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0)
-        received += farSide.read(100).size();
-    std::fprintf(stderr, "far side (%s) read %ld bytes\n", qPrintable(farSide.slavePath()),
-                 received);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (farSide.isOpen())
+            received += farSide.read(100).size();
+        else
+            opens.wait(100);
+        opens.count();
+        if (!absent && !hungUp && hangUpAfterMs >= 0
+            && Clock::now() - started >= std::chrono::milliseconds(hangUpAfterMs)) {
+            farSide.hangUp();
+            hungUp = true;
+        }
+    }
+    const double seconds = microseconds(Clock::now() - started) / 1e6;
+    if (absent)
+        std::fprintf(stderr, "far side: none, the port (%s) does not exist", qPrintable(port));
+    else
+        std::fprintf(stderr, "far side (%s) read %ld bytes%s", qPrintable(port), received,
+                     hungUp ? ", then hung up" : "");
+    std::fprintf(stderr, "; %d opens of the port in %.1f s\n", opens.count(), seconds);
     return exitCode(status);
 }
 
@@ -352,13 +490,469 @@ int logTick(int &argc, char **argv, const std::vector<int> &sizes)
     return 0;
 }
 
+double milliseconds(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// A field of /proc/self/status in KiB (VmHWM, VmRSS), -1 if absent.
+long ownStatusKib(const char *field)
+{
+    FILE *file = std::fopen("/proc/self/status", "r");
+    if (!file)
+        return -1;
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, file)) {
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+            value = std::strtol(line + length + 1, nullptr, 10);
+            break;
+        }
+    }
+    std::fclose(file);
+    return value;
+}
+
+// CPU time of this process, every thread.
+double processCpuSeconds()
+{
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+int logCount(Vantrel &w, const QString &text)
+{
+    return VantrelProbe::log(w)->toPlainText().count(text);
+}
+
+// Runs the event loop until done() holds or the time is up. (processEvents
+// with a time limit never waits: it would spin and be measured too.)
+void runUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QTimer wakeUp;
+    wakeUp.start(20);
+    QElapsedTimer guard;
+    guard.start();
+    while (!done() && guard.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void runFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct ChatterOptions
+{
+    int baud = 9600;
+    double seconds = 10;
+    int rounds = 1;
+    QByteArray reply = "*001";
+    double capSeconds = 60;
+};
+
+// A projector that chatters: the far side sends reply after reply at the
+// rate a serial line of that speed carries (a pseudo-terminal has no speed
+// of its own), then a lamp report; further rounds chatter for a second each
+// and report the other lamp state. The window's own 100 ms timer runs.
+int chatter(int &argc, char **argv, const ChatterOptions &options)
+{
+    Rig rig;
+    if (!rig.setUp(argc, argv)) {
+        std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
+        return 2;
+    }
+    Vantrel &w = *rig.window;
+    const QString refused = QStringLiteral("Command not available at the moment.");
+    const int refusedBefore = logCount(w, refused);
+
+    const double bytesPerSecond = options.baud / 10.0;
+    const QByteArray chatterReply = options.reply + '\r';
+    auto repliesIn
+        = [&](double seconds) { return int(seconds * bytesPerSecond) / int(chatterReply.size()); };
+    QByteArray stream;
+    std::vector<int> reportEnds; // offsets just past each report
+    long sent = 0;
+    for (int round = 0; round < options.rounds; ++round) {
+        const int replies = repliesIn(round == 0 ? options.seconds : 1.0);
+        stream += chatterReply.repeated(replies);
+        sent += replies;
+        stream += round % 2 ? QByteArray("Lamp 0\r") : QByteArray("Lamp 1\r");
+        reportEnds.push_back(int(stream.size()));
+    }
+
+    std::atomic<bool> stop { false };
+    std::vector<std::atomic<Clock::rep>> reportAt(reportEnds.size());
+    for (auto &at : reportAt)
+        at = 0;
+    std::thread writer([&] {
+        const Clock::time_point begin = Clock::now();
+        int written = 0;
+        std::size_t next = 0;
+        for (int step = 1; written < stream.size() && !stop; ++step) {
+            std::this_thread::sleep_until(begin + std::chrono::milliseconds(step));
+            const double due = microseconds(Clock::now() - begin) / 1e6 * bytesPerSecond;
+            const int count = std::min(int(due) - written, int(stream.size()) - written);
+            if (count <= 0 || !rig.farSide.write(stream.mid(written, count)))
+                continue;
+            written += count;
+            const Clock::rep now = Clock::now().time_since_epoch().count();
+            for (; next < reportEnds.size() && reportEnds[next] <= written; ++next)
+                reportAt[next] = now;
+            rig.farSide.read(0); // the window's polls
+        }
+    });
+
+    // Connected after the window's own slot, so it sees what that tick did.
+    std::vector<Clock::time_point> ticks;
+    std::vector<Clock::time_point> shownAt;
+    QObject::connect(&VantrelProbe::pollTimer(w), &QTimer::timeout, &w, [&] {
+        ticks.push_back(Clock::now());
+        const std::size_t round = shownAt.size();
+        if (round < reportAt.size() && reportAt[round] != 0
+            && VantrelProbe::projectorOn(w) == (round % 2 == 0))
+            shownAt.push_back(ticks.back());
+    });
+    runUntil(
+        [&] {
+            // A window that lags far behind is given up on.
+            const std::size_t round = shownAt.size();
+            const bool late = round < reportAt.size() && reportAt[round] != 0
+                && Clock::now() - Clock::time_point(Clock::duration(reportAt[round]))
+                    > std::chrono::duration<double>(options.capSeconds);
+            return shownAt.size() == reportAt.size() || late;
+        },
+        int((options.seconds + options.rounds + options.capSeconds) * 1000) + 5000);
+    stop = true;
+    writer.join();
+
+    const int handled = logCount(w, refused) - refusedBefore;
+    std::printf("baud=%d chatter_s=%.0f reply=\"%s\\r\" sent=%ld", options.baud, options.seconds,
+                options.reply.constData(), sent);
+    if (shownAt.size() < reportAt.size()) {
+        // Given up on: what is not handled yet may still come.
+        if (options.reply == "*001")
+            std::printf(" handled_by_then=%d waiting=%ld", handled, sent - handled);
+        std::printf(" lag_ms=>%.0f (report %zu of %zu not shown within %.0f s)\n",
+                    options.capSeconds * 1000, shownAt.size() + 1, reportAt.size(),
+                    options.capSeconds);
+        return 0;
+    }
+    if (options.reply == "*001")
+        std::printf(" handled=%d lost=%ld", handled, sent - handled);
+    std::vector<double> lags;
+    long worstTicks = 0;
+    for (std::size_t round = 0; round < shownAt.size(); ++round) {
+        const Clock::time_point sentAt(Clock::duration(reportAt[round].load()));
+        lags.push_back(milliseconds(shownAt[round] - sentAt));
+        worstTicks = std::max<long>(
+            worstTicks, std::count_if(ticks.begin(), ticks.end(), [&](Clock::time_point t) {
+                return t > sentAt && t <= shownAt[round];
+            }));
+    }
+    std::printf(" lag_ms=%.1f", lags.front());
+    if (options.rounds > 1)
+        std::printf(" rounds=%zu/%d lag_median_ms=%.1f lag_worst_ms=%.1f", lags.size(),
+                    options.rounds, median(lags), *std::max_element(lags.begin(), lags.end()));
+    std::printf(" ticks_until_shown_worst=%ld\n", worstTicks);
+    return 0;
+}
+
+// A line gone mad: random bytes, as fast as the pseudo-terminal takes them.
+int flood(int &argc, char **argv, double seconds, long capMib, bool withoutCr)
+{
+    Rig rig;
+    if (!rig.setUp(argc, argv)) {
+        std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
+        return 2;
+    }
+    Vantrel &w = *rig.window;
+    const int master = rig.farSide.fd();
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    QByteArray noise(1 << 20, Qt::Uninitialized);
+    std::mt19937 random(20261208);
+    for (char &byte : noise) {
+        do
+            byte = char(random() & 0xff);
+        while (withoutCr && byte == '\r');
+    }
+
+    settle();
+    const long hwmBefore = ownStatusKib("VmHWM");
+    std::atomic<bool> stop { false };
+    std::atomic<bool> capped { false };
+    std::atomic<long long> written { 0 };
+    std::thread writer([&] {
+        int offset = 0;
+        Clock::time_point checked = Clock::now();
+        char discard[4096];
+        while (!stop) {
+            pollfd waiting { master, POLLOUT | POLLIN, 0 };
+            if (::poll(&waiting, 1, 20) <= 0)
+                continue;
+            if (waiting.revents & POLLIN)
+                while (::read(master, discard, sizeof discard) > 0) { }
+            if (waiting.revents & POLLOUT) {
+                const ssize_t count = ::write(master, noise.constData() + offset,
+                                              size_t(std::min(4096, int(noise.size()) - offset)));
+                if (count > 0) {
+                    written += count;
+                    offset = (offset + int(count)) % int(noise.size());
+                }
+            }
+            if (Clock::now() - checked > std::chrono::milliseconds(100)) {
+                checked = Clock::now();
+                if (ownStatusKib("VmRSS") > capMib * 1024) {
+                    capped = true;
+                    stop = true;
+                }
+            }
+        }
+    });
+
+    // What a user's click or repaint would wait for: a 10 ms timer's lateness.
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(10);
+    Clock::time_point last = Clock::now();
+    double worstLateMs = 0;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        worstLateMs = std::max(worstLateMs, milliseconds(now - last) - 10);
+        last = now;
+    });
+    long ticks = 0;
+    const QMetaObject::Connection counting
+        = QObject::connect(&VantrelProbe::pollTimer(w), &QTimer::timeout, [&] { ++ticks; });
+    const Clock::time_point begin = Clock::now();
+    probe.start();
+    runUntil([&] { return capped.load(); }, int(seconds * 1000));
+    stop = true;
+    probe.stop();
+    QObject::disconnect(counting);
+    const double floodSeconds = microseconds(Clock::now() - begin) / 1e6;
+    writer.join();
+    const long hwmFlood = ownStatusKib("VmHWM");
+
+    // The drop is reported once the flood has been over for a second.
+    runFor(2000);
+    const QString text = VantrelProbe::log(w)->toPlainText();
+    const int dropLines = text.count(QStringLiteral("Dropped "));
+    const int at = text.lastIndexOf(QStringLiteral("Dropped "));
+    const long long dropped
+        = at < 0 ? 0 : text.mid(at + 8).section(QLatin1Char(' '), 0, 0).toLongLong();
+    std::printf("flood_s=%.1f%s written_mib=%.1f dropped_mib=%.1f vmhwm_before_mib=%.1f "
+                "vmhwm_growth_mib=%.1f timer10ms_worst_late_ms=%.1f ticks=%ld/%.0f "
+                "dropped_lines=%d log_blocks=%d\n",
+                floodSeconds, capped ? " (stopped at the memory cap)" : "",
+                double(written) / (1 << 20), double(dropped) / (1 << 20), hwmBefore / 1024.0,
+                (hwmFlood - hwmBefore) / 1024.0, worstLateMs, ticks, floodSeconds * 10, dropLines,
+                VantrelProbe::log(w)->document()->blockCount());
+    return 0;
+}
+
+// From fork() to the carriage return that ends what the program writes
+// first; the far side then answers a poll so the program can finish.
+struct StartRun
+{
+    double ms = -1;
+    int exit = -1;
+    QByteArray line;
+};
+
+StartRun startToWire(std::vector<QByteArray> arguments, const QByteArray &answer)
+{
+    StartRun run;
+    FarSide farSide;
+    if (!farSide.isOpen())
+        return run;
+    for (QByteArray &argument : arguments)
+        argument.replace("{port}", farSide.slavePath().toLocal8Bit());
+    std::vector<char *> command;
+    for (QByteArray &argument : arguments)
+        command.push_back(argument.data());
+    command.push_back(nullptr);
+
+    const Clock::time_point forked = Clock::now();
+    const pid_t pid = start(command.data(), true);
+    QElapsedTimer guard;
+    guard.start();
+    while (!run.line.endsWith('\r') && guard.elapsed() < 10000) {
+        const QByteArray bytes = farSide.read(5);
+        for (char byte : bytes) {
+            run.line.append(byte);
+            if (byte == '\r') {
+                run.ms = milliseconds(Clock::now() - forked);
+                break;
+            }
+        }
+    }
+    if (!answer.isEmpty())
+        farSide.write(answer);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exit = exitCode(status);
+    return run;
+}
+
+int ctlStart(int runs, const char *vantrelctl, const char *barecore)
+{
+    BenchStore store;
+    const std::vector<QByteArray> ctl
+        = { vantrelctl, "--port", "{port}", "--family", "acer", "--timeout", "2", "status" };
+    const std::vector<QByteArray> bare = { barecore, "{port}" };
+    // Untimed, to warm the file cache.
+    startToWire(ctl, "Lamp 1\r");
+    startToWire(bare, QByteArray());
+    std::vector<double> ctlMs, bareMs;
+    int failures = 0;
+    for (int i = 0; i < runs; ++i) {
+        const StartRun c = startToWire(ctl, "Lamp 1\r");
+        const StartRun b = startToWire(bare, QByteArray());
+        if (c.ms < 0 || c.exit != 0 || c.line != "* 0 Lamp ?\r" || b.ms < 0 || b.exit != 0) {
+            std::fprintf(stderr,
+                         "vantrel-bench: run %d: vantrelctl wrote \"%s\", exit %d; "
+                         "barecore exit %d\n",
+                         i, c.line.trimmed().constData(), c.exit, b.exit);
+            ++failures;
+            continue;
+        }
+        ctlMs.push_back(c.ms);
+        bareMs.push_back(b.ms);
+    }
+    if (ctlMs.empty())
+        return 1;
+    const double c = median(ctlMs);
+    const double b = median(bareMs);
+    std::printf("vantrelctl status: %.1f ms to its poll's last byte; bare Qt Core program: %.1f ms "
+                "(ratio %.2f)\n",
+                c, b, c / b);
+    std::printf("  medians of %zu runs (minimum %.1f and %.1f ms); every vantrelctl exited 0: %s\n",
+                ctlMs.size(), *std::min_element(ctlMs.begin(), ctlMs.end()),
+                *std::min_element(bareMs.begin(), bareMs.end()), failures ? "no" : "yes");
+    return failures ? 1 : 0;
+}
+
+struct LossFigures
+{
+    long errors = 0;
+    long goneErrors = 0; // ReadError, ResourceError
+    double cpuMs = 0;
+    bool open = false;
+};
+
+// One second of the event loop after the far side of port hung up.
+LossFigures afterHangUp(QSerialPort &port, FarSide &farSide)
+{
+    LossFigures figures;
+    const QMetaObject::Connection counting
+        = QObject::connect(&port, &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError e) {
+              if (e == QSerialPort::NoError)
+                  return;
+              ++figures.errors;
+              if (e == QSerialPort::ReadError || e == QSerialPort::ResourceError)
+                  ++figures.goneErrors;
+          });
+    const double before = processCpuSeconds();
+    farSide.hangUp();
+    runFor(1000);
+    figures.cpuMs = (processCpuSeconds() - before) * 1000;
+    figures.open = port.isOpen();
+    QObject::disconnect(counting);
+    return figures;
+}
+
+int lostDevice(int &argc, char **argv)
+{
+    Rig rig;
+    if (!rig.setUp(argc, argv)) {
+        std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
+        return 2;
+    }
+    Vantrel &w = *rig.window;
+    std::printf("Qt %s\n", qVersion());
+
+    // Nothing of the window runs meanwhile.
+    VantrelProbe::pollTimer(w).stop();
+    {
+        FarSide farSide;
+        QSerialPort raw;
+        raw.setPortName(farSide.slavePath());
+        if (!raw.open(QIODevice::ReadWrite))
+            return 2;
+        const LossFigures f = afterHangUp(raw, farSide);
+        std::printf(
+            "  raw QSerialPort, errors unhandled: errors=%ld (device gone: %ld) cpu_ms=%.0f "
+            "port_open=%s\n",
+            f.errors, f.goneErrors, f.cpuMs, f.open ? "yes" : "no");
+        raw.close();
+    }
+    VantrelProbe::pollTimer(w).start();
+    runFor(200);
+
+    const LossFigures f = afterHangUp(VantrelProbe::serialPort(w), rig.farSide);
+    std::printf("  Vantrel window:                 errors=%ld (device gone: %ld) cpu_ms=%.0f "
+                "port_open=%s lost_lines=%d\n",
+                f.errors, f.goneErrors, f.cpuMs, f.open ? "yes" : "no",
+                logCount(w, QStringLiteral("Lost serial port")));
+    return 0;
+}
+
+// Where a start goes, from inside: one part per process, as each start is
+// the first of its process.
+int startupPart(int &argc, char **argv, const QByteArray &part)
+{
+    BenchStore store;
+    FarSide farSide;
+    if (!store.isValid() || !farSide.isOpen())
+        return 2;
+    store.choose(farSide.slavePath(), 0);
+    const Clock::time_point begin = Clock::now();
+    QApplication app(argc, argv);
+    const Clock::time_point appDone = Clock::now();
+    std::unique_ptr<QMainWindow> window;
+    if (part == "window") {
+        window.reset(new Vantrel);
+    } else {
+        window.reset(new QMainWindow);
+        if (part == "images") {
+            QDirIterator images(QStringLiteral(":/Vantrel/Resources"));
+            while (images.hasNext())
+                QPixmap(images.next()).isNull();
+        } else if (part == "form") {
+            Ui::VantrelClass form;
+            form.setupUi(window.get());
+        } else if (part != "bare") {
+            return usage();
+        }
+    }
+    const Clock::time_point built = Clock::now();
+    window->show();
+    const bool exposed = QTest::qWaitForWindowExposed(window.get());
+    const Clock::time_point shown = Clock::now();
+    std::printf("part=%s app_ms=%.1f construct_ms=%.1f show_ms=%.1f%s\n", part.constData(),
+                milliseconds(appDone - begin), milliseconds(built - appDone),
+                milliseconds(shown - built), exposed ? "" : " (never exposed)");
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
                  "usage: vantrel-bench with-pty [--model N] COMMAND...\n"
                  "       vantrel-bench idle SECONDS COMMAND...\n"
                  "       vantrel-bench latency [COUNT]\n"
-                 "       vantrel-bench log-tick [LINES...]\n");
+                 "       vantrel-bench log-tick [LINES...]\n"
+                 "       vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] "
+                 "BAUD\n"
+                 "       vantrel-bench flood [--no-cr] [SECONDS [CAP_MIB]]\n"
+                 "       vantrel-bench ctl-start RUNS VANTRELCTL BARECORE\n"
+                 "       vantrel-bench lost-device\n"
+                 "       vantrel-bench startup-part bare|images|form|window\n");
     return 2;
 }
 
@@ -369,15 +963,46 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return usage();
     const QByteArray mode = argv[1];
-    if (mode == "with-pty" && argc > 4 && std::strcmp(argv[2], "--model") == 0)
-        return withPty(std::atoi(argv[3]), argv + 4);
-    if (mode == "with-pty" && argc > 2)
-        return withPty(0, argv + 2);
+    if (mode == "with-pty")
+        return withPty(argc - 2, argv + 2);
     if (mode == "idle" && argc > 3)
         return idle(std::atof(argv[2]), argv + 3);
     int qtArgc = 1;
     if (mode == "latency")
         return latency(qtArgc, argv, argc > 2 ? std::atoi(argv[2]) : 200);
+    if (mode == "chatter") {
+        ChatterOptions options;
+        int i = 2;
+        for (; i + 1 < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
+            const QByteArray option = argv[i];
+            if (option == "--seconds")
+                options.seconds = std::atof(argv[i + 1]);
+            else if (option == "--rounds")
+                options.rounds = std::max(1, std::atoi(argv[i + 1]));
+            else if (option == "--reply")
+                options.reply = argv[i + 1];
+            else if (option == "--cap")
+                options.capSeconds = std::atof(argv[i + 1]);
+            else
+                return usage();
+        }
+        if (i + 1 != argc)
+            return usage();
+        options.baud = std::atoi(argv[i]);
+        return chatter(qtArgc, argv, options);
+    }
+    if (mode == "flood") {
+        const bool withoutCr = argc > 2 && std::strcmp(argv[2], "--no-cr") == 0;
+        const int first = withoutCr ? 3 : 2;
+        return flood(qtArgc, argv, argc > first ? std::atof(argv[first]) : 60,
+                     argc > first + 1 ? std::atol(argv[first + 1]) : 2048, withoutCr);
+    }
+    if (mode == "ctl-start" && argc > 4)
+        return ctlStart(std::atoi(argv[2]), argv[3], argv[4]);
+    if (mode == "startup-part" && argc > 2)
+        return startupPart(qtArgc, argv, argv[2]);
+    if (mode == "lost-device")
+        return lostDevice(qtArgc, argv);
     if (mode == "log-tick") {
         std::vector<int> sizes;
         for (int i = 2; i < argc; ++i)

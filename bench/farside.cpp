@@ -31,10 +31,17 @@ FarSide::FarSide()
 
 FarSide::~FarSide()
 {
+    hangUp();
+}
+
+void FarSide::hangUp()
+{
     if (slaveKeeper >= 0)
         ::close(slaveKeeper);
     if (master >= 0)
         ::close(master);
+    slaveKeeper = -1;
+    master = -1;
 }
 
 QByteArray FarSide::read(int timeoutMs)

@@ -21,6 +21,10 @@ public:
     // Whatever arrives within timeoutMs (empty if nothing does).
     QByteArray read(int timeoutMs);
     bool write(const QByteArray &bytes);
+    // Closes both ends held here, as a projector's cable being pulled: the
+    // program's open slave reads an error from then on and the slave's
+    // device node goes away once the program closes it.
+    void hangUp();
 
 private:
     int master = -1;

@@ -2,14 +2,22 @@
 # Builds Vantrel and its benchmarks in build-perf/ and prints the figures of
 # docs/PERFORMANCE.md. Needs a quiet machine: nothing else should run.
 #   bench/run-bench.sh
-#   RUNS=10 IDLE_SECONDS=60 CLICKS=200 bench/run-bench.sh
+#   RUNS=10 IDLE_SECONDS=60 CLICKS=200 CHATTER_SECONDS=10 FLOOD_SECONDS=60 \
+#       CTL_RUNS=20 bench/run-bench.sh
+# The lost-device part runs from a Qt 6 build (build-perf-qt6/) as well;
+# QT6=0 leaves it out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${RUNS:-10}
 idleSeconds=${IDLE_SECONDS:-60}
 clicks=${CLICKS:-200}
+chatterSeconds=${CHATTER_SECONDS:-10}
+floodSeconds=${FLOOD_SECONDS:-60}
+ctlRuns=${CTL_RUNS:-20}
+withQt6=${QT6:-1}
 build=build-perf
+buildQt6=build-perf-qt6
 
 tools/install-deps.sh libx11-dev libxdamage-dev
 cutecom=$(command -v cutecom || true)
@@ -20,11 +28,23 @@ fi
 [ -n "$cutecom" ] || echo "cutecom is not installed and could not be installed: left out"
 
 cmake -S . -B "$build" -DVANTREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target vantrel bare-window vantrel-bench xprobe >/dev/null
+cmake --build "$build" -j2 --target vantrel vantrelctl bare-window barecore vantrel-bench xprobe >/dev/null
 vantrel=$build/vantrel
 bare=$build/bench/bare-window
 bench=$build/bench/vantrel-bench
 xprobe=$build/bench/xprobe
+
+# Qt 6, for how each Qt handles a device that goes away.
+benchQt6=""
+if [ "$withQt6" = 1 ]; then
+    if tools/install-deps.sh qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev >/dev/null 2>&1 \
+        && cmake -S . -B "$buildQt6" -DVANTREL_QT6=ON -DVANTREL_BUILD_TESTS=OFF >/dev/null 2>&1 \
+        && cmake --build "$buildQt6" -j2 --target vantrel-bench >/dev/null 2>&1; then
+        benchQt6=$buildQt6/bench/vantrel-bench
+    else
+        echo "Qt 6 could not be installed or built: its part is left out"
+    fi
+fi
 
 # A display of our own, with nothing else on it.
 display=99
@@ -59,12 +79,20 @@ for run in $(seq "$runs"); do
         echo "${name_path%%:*} $line" >>"$results"
     done
 done
-echo "Start-up to the first painted window (Xvfb, median of $runs) and peak memory:"
+echo "Start-up to the first painted window (Xvfb, median and minimum of $runs) and peak memory:"
 awk -v runs="$runs" '
-    function median(list, n,   i, j, t, a) {
+    function sorted(list, a,   n, i, j, t) {
         n = split(list, a, " ")
         for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j-1] + 0 > a[j] + 0; j--) { t = a[j]; a[j] = a[j-1]; a[j-1] = t }
+        return n
+    }
+    function median(list,   n, a) {
+        n = sorted(list, a)
         return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+    }
+    function minimum(list,   a) {
+        sorted(list, a)
+        return a[1]
     }
     {
         name = $1
@@ -76,28 +104,42 @@ awk -v runs="$runs" '
         }
     }
     END {
-        printf "  %-12s %16s %12s %16s %12s\n", "program", "first paint ms", "vs vantrel", "VmHWM MiB", "vs vantrel"
+        printf "  %-12s %16s %10s %12s %16s %12s\n", "program", "first paint ms", "minimum", "vs vantrel", "VmHWM MiB", "vs vantrel"
         p0 = median(paint["vantrel"]); h0 = median(hwm["vantrel"])
         for (k = 1; k <= count; k++) {
             n = order[k]; p = median(paint[n]); h = median(hwm[n])
-            printf "  %-12s %16.1f %12.2f %16.1f %12.2f\n", n, p, p0 / p, h / 1024, h0 / h
+            printf "  %-12s %16.1f %10.1f %12.2f %16.1f %12.2f\n", n, p, minimum(paint[n]), p0 / p, h / 1024, h0 / h
         }
         print "  (vs vantrel = the figure of vantrel divided by that of the program)"
+        if ("bare-window" in seen) {
+            printf "start-up: vantrel / bare-window = %.2f (goal: at most 1.15)\n", p0 / median(paint["bare-window"])
+            printf "  (minimum / minimum: %.2f)\n", minimum(paint["vantrel"]) / minimum(paint["bare-window"])
+        }
     }' "$results"
 rm -f "$results"
 echo
 
-echo "CPU while idle for ${idleSeconds}s, port open on a silent pseudo-terminal (Xvfb):"
+echo "CPU while idle for ${idleSeconds}s (Xvfb): port open on a silent pseudo-terminal, and waiting for a port"
 idleVantrel=$(mktemp)
 idleBare=$(mktemp)
+idleAbsent=$(mktemp)
+idleLost=$(mktemp)
+# At once: they sleep, and each one's CPU time is its own.
 "$bench" with-pty "$bench" idle "$idleSeconds" "$vantrel" >"$idleVantrel" 2>&1 &
 first=$!
 "$bench" with-pty "$bench" idle "$idleSeconds" "$bare" >"$idleBare" 2>&1 &
 second=$!
-wait "$first" "$second" || true
-echo "  vantrel:     $(grep idle_cpu "$idleVantrel" || cat "$idleVantrel")  ($(grep -o 'read [0-9]* bytes' "$idleVantrel") of polls on the far side)"
-echo "  bare-window: $(grep idle_cpu "$idleBare" || cat "$idleBare")"
-rm -f "$idleVantrel" "$idleBare"
+"$bench" with-pty --absent "$bench" idle "$idleSeconds" "$vantrel" >"$idleAbsent" 2>&1 &
+third=$!
+"$bench" with-pty --hangup-after-ms 2000 "$bench" idle "$idleSeconds" "$vantrel" >"$idleLost" 2>&1 &
+fourth=$!
+wait "$first" "$second" "$third" "$fourth" || true
+echo "  vantrel, port open:          $(grep idle_cpu "$idleVantrel" || cat "$idleVantrel")  ($(grep -o 'read [0-9]* bytes' "$idleVantrel") of polls on the far side)"
+echo "  bare-window:                 $(grep idle_cpu "$idleBare" || cat "$idleBare")"
+echo "  vantrel, stored port absent: $(grep idle_cpu "$idleAbsent" || cat "$idleAbsent")  ($(grep -o '[0-9]* opens of the port in [0-9.]* s' "$idleAbsent"))"
+echo "  vantrel, device lost at 2 s: $(grep idle_cpu "$idleLost" || cat "$idleLost")  ($(grep -o '[0-9]* opens of the port in [0-9.]* s' "$idleLost"))"
+echo "  (goal while waiting for a port: under 1 % of a core; the idle time starts 5 s after the start)"
+rm -f "$idleVantrel" "$idleBare" "$idleAbsent" "$idleLost"
 echo
 
 echo "Click on \"Model\" to the last byte of \"* 0 IR 035\\r\" on the far side ($clicks clicks, offscreen):"
@@ -106,3 +148,27 @@ echo
 
 echo "One timer tick with \"Debug\" on and a reply to log, by log size (medians, Xvfb, log pane shown):"
 "$bench" log-tick 1000 10000 100000 2>/dev/null | sed 's/^/  /'
+echo
+
+echo "A chattering projector: an unsolicited \"*001\" at the line's full rate for ${chatterSeconds}s, then"
+echo "\"Lamp 1\", then 4 rounds of 1 s of chatter and a lamp report (offscreen, the 100 ms timer running):"
+for baud in 9600 38400 115200; do
+    echo "  $(QT_QPA_PLATFORM=offscreen "$bench" chatter --seconds "$chatterSeconds" --rounds 5 "$baud" 2>/dev/null)"
+done
+echo "  (lag: from writing a report's last byte to the tick that shows it; goal: the first tick after it)"
+echo
+
+echo "A flood of random bytes for ${floodSeconds}s, as fast as the pseudo-terminal takes them (offscreen, Debug off):"
+echo "  $(QT_QPA_PLATFORM=offscreen "$bench" flood "$floodSeconds" 2>/dev/null)"
+echo "  (goals: peak memory growth under 10 MiB, one \"Dropped\" line once it is over)"
+echo
+
+echo "fork() to the last byte of the first command on the wire (medians of $ctlRuns):"
+"$bench" ctl-start "$ctlRuns" "$build/vantrelctl" "$build/bench/barecore" 2>&1 | sed 's/^/  /' || true
+echo
+
+echo "A device that goes away: 1 s after the far side of its pseudo-terminal hangs up (offscreen):"
+QT_QPA_PLATFORM=offscreen "$bench" lost-device 2>/dev/null | sed 's/^/  /' || true
+if [ -n "$benchQt6" ]; then
+    QT_QPA_PLATFORM=offscreen "$benchQt6" lost-device 2>/dev/null | sed 's/^/  /' || true
+fi

@@ -4,6 +4,9 @@
 
 int main(int argc, char *argv[])
 {
+    // As vantrel's main() does: no OpenGL integration for a raster window.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("bare-window"));

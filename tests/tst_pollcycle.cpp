@@ -131,9 +131,10 @@ void TestPollCycle::floodIsBoundedAndReported()
     QByteArray noise;
     for (int i = 0; noise.size() < (1 << 20); ++i)
         noise.append(char(i * 7 + 3) == '\r' ? 'x' : char(i * 7 + 3));
-    QList<int> pieces; // each far more than a tick takes
-    while (pieces.size() < 32)
-        pieces.append(32768);
+    // Each piece far more than a tick takes, and no more than the port holds.
+    QList<int> pieces;
+    while (pieces.size() * Framing::PortReadBuffer / 2 < (1 << 20))
+        pieces.append(Framing::PortReadBuffer / 2);
     int ticks = 0;
     // The port stops taking more once its buffer is full: ticks make room.
     QVERIFY(rig.modem.writeSplit(noise, pieces, [&] {

@@ -14,8 +14,9 @@ constexpr int MaxPartialReply = 1024;
 // Input waiting unread beyond this is dropped, oldest first. A projector
 // sends a few bytes a second and even a 115200 baud line only about 1150
 // bytes in a tick of 100 ms; more than this is a flood, and showing it late
-// would only hide what arrives now.
-constexpr int MaxUnreadInput = 4096;
+// would only hide what arrives now. What a flood leaves is still read and
+// shown, so this also bounds how fast it can fill the log.
+constexpr int MaxUnreadInput = 2048;
 // What QSerialPort itself may hold between two ticks: past it, it stops
 // reading from the device, so a flood cannot pile up in memory either.
 constexpr int PortReadBuffer = 16 * MaxUnreadInput;

@@ -202,6 +202,13 @@ await "$launched_pid" polled "$work/traffic-launched.log" \
 kill "$launched_pid"
 for _ in $(seq 50); do alive "$launched_pid" && sleep 0.1; done
 
+echo "== /usr/bin/vantrelctl against the simulator"
+start_simulator "$work/traffic-ctl.log"
+status=$(/usr/bin/vantrelctl --port "$link" --family acer status) \
+    || fail "the installed vantrelctl did not read the lamp (exit $?)"
+[ "$status" = "lamp on" ] || fail "the installed vantrelctl said \"$status\", not \"lamp on\""
+echo "vantrelctl status: $status"
+
 # --- Removal ---------------------------------------------------------------
 if [ -n "$installed_by_us" ]; then
     echo "== apt-get remove vantrel"

@@ -43,6 +43,7 @@
 
 #include "benchstore.h"
 #include "farside.h"
+#include "procstatus.h"
 #include "vantrelprobe.h"
 
 #include <QAbstractButton>
@@ -495,23 +496,9 @@ double milliseconds(Clock::duration duration)
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-// A field of /proc/self/status in KiB (VmHWM, VmRSS), -1 if absent.
 long ownStatusKib(const char *field)
 {
-    FILE *file = std::fopen("/proc/self/status", "r");
-    if (!file)
-        return -1;
-    char line[256];
-    long value = -1;
-    const size_t length = std::strlen(field);
-    while (std::fgets(line, sizeof line, file)) {
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-            value = std::strtol(line + length + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(file);
-    return value;
+    return procStatusKib("self", field);
 }
 
 // CPU time of this process, every thread.

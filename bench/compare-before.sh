@@ -59,29 +59,7 @@ for run in $(seq "$runs"); do
     done
 done
 echo "Start-up to the first painted window (Xvfb, $runs runs each, alternating):"
-awk '
-    function sorted(list, a,   n, i, j, t) {
-        n = split(list, a, " ")
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j-1] + 0 > a[j] + 0; j--) { t = a[j]; a[j] = a[j-1]; a[j-1] = t }
-        return n
-    }
-    function median(list,   n, a) {
-        n = sorted(list, a)
-        return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-    }
-    function minimum(list,   a) {
-        sorted(list, a)
-        return a[1]
-    }
-    {
-        name = $1
-        if (!(name in seen)) { order[++count] = name; seen[name] = 1 }
-        for (i = 2; i <= NF; i++) {
-            split($i, kv, "=")
-            if (kv[1] == "first_paint_ms") paint[name] = paint[name] " " kv[2]
-            if (kv[1] == "vmhwm_kib") hwm[name] = hwm[name] " " kv[2]
-        }
-    }
+awk -f bench/startup.awk -f <(cat <<'EOF'
     END {
         printf "  %-12s %10s %10s %14s %12s\n", "program", "median ms", "minimum", "÷ bare-window", "VmHWM MiB"
         b = median(paint["bare-window"])
@@ -91,7 +69,9 @@ awk '
         }
         printf "start-up: vantrel / bare-window = %.2f before, %.2f after (goal: at most 1.15)\n", median(paint["before"]) / b, median(paint["after"]) / b
         printf "  (minimum / minimum: %.2f before, %.2f after)\n", minimum(paint["before"]) / minimum(paint["bare-window"]), minimum(paint["after"]) / minimum(paint["bare-window"])
-    }' "$results"
+    }
+EOF
+) "$results"
 rm -f "$results"
 echo
 

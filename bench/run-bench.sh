@@ -80,29 +80,7 @@ for run in $(seq "$runs"); do
     done
 done
 echo "Start-up to the first painted window (Xvfb, median and minimum of $runs) and peak memory:"
-awk -v runs="$runs" '
-    function sorted(list, a,   n, i, j, t) {
-        n = split(list, a, " ")
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j-1] + 0 > a[j] + 0; j--) { t = a[j]; a[j] = a[j-1]; a[j-1] = t }
-        return n
-    }
-    function median(list,   n, a) {
-        n = sorted(list, a)
-        return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-    }
-    function minimum(list,   a) {
-        sorted(list, a)
-        return a[1]
-    }
-    {
-        name = $1
-        if (!(name in seen)) { order[++count] = name; seen[name] = 1 }
-        for (i = 2; i <= NF; i++) {
-            split($i, kv, "=")
-            if (kv[1] == "first_paint_ms") paint[name] = paint[name] " " kv[2]
-            if (kv[1] == "vmhwm_kib") hwm[name] = hwm[name] " " kv[2]
-        }
-    }
+awk -f bench/startup.awk -f <(cat <<'EOF'
     END {
         printf "  %-12s %16s %10s %12s %16s %12s\n", "program", "first paint ms", "minimum", "vs vantrel", "VmHWM MiB", "vs vantrel"
         p0 = median(paint["vantrel"]); h0 = median(hwm["vantrel"])
@@ -115,7 +93,9 @@ awk -v runs="$runs" '
             printf "start-up: vantrel / bare-window = %.2f (goal: at most 1.15)\n", p0 / median(paint["bare-window"])
             printf "  (minimum / minimum: %.2f)\n", minimum(paint["vantrel"]) / minimum(paint["bare-window"])
         }
-    }' "$results"
+    }
+EOF
+) "$results"
 rm -f "$results"
 echo
 

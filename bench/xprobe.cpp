@@ -11,6 +11,8 @@
 //   xprobe [--settle MS] [--timeout MS] -- PROGRAM [ARGS...]
 // The display must show nothing else: every new top-level window counts.
 
+#include "procstatus.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
@@ -38,21 +40,7 @@ double nowMs()
 
 long statusKib(pid_t pid, const char *field)
 {
-    const std::string path = "/proc/" + std::to_string(pid) + "/status";
-    FILE *file = std::fopen(path.c_str(), "r");
-    if (!file)
-        return -1;
-    char line[256];
-    long value = -1;
-    const size_t length = std::strlen(field);
-    while (std::fgets(line, sizeof line, file)) {
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-            value = std::strtol(line + length + 1, nullptr, 10);
-            break;
-        }
-    }
-    std::fclose(file);
-    return value;
+    return procStatusKib(std::to_string(pid), field);
 }
 
 // Exit status as the shell shows it; -1 while the program still runs.

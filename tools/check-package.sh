@@ -16,6 +16,8 @@
 # --screenshot FILE saves a picture of the installed program's window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=tools/processes.sh
+. tools/processes.sh
 
 screenshot=""
 while [ $# -gt 0 ]; do
@@ -65,12 +67,7 @@ apt_get()
 
 cleanup()
 {
-    local i pid
-    for ((i = ${#children[@]} - 1; i >= 0; i--)); do
-        pid=${children[i]}
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_children
     if [ -n "$installed_by_us" ] && dpkg-query -W -f='${Status}' vantrel 2>/dev/null | grep -q "install ok installed"; then
         apt_get remove -y -qq vantrel >/dev/null || true
     fi
@@ -86,8 +83,6 @@ fail()
     exit 1
 }
 
-# shellcheck source=tools/processes.sh
-. tools/processes.sh
 
 # --- The files as shipped ------------------------------------------------
 root=$work/root

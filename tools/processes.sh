@@ -17,3 +17,15 @@ await()
     done
     return 1
 }
+
+# Ends the processes listed in the array children, newest first (a window
+# before its projector, the projector before the display), and waits for each.
+stop_children()
+{
+    local i pid
+    for ((i = ${#children[@]} - 1; i >= 0; i--)); do
+        pid=${children[i]}
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+}

@@ -10,6 +10,8 @@
 # demo's own, so the user's settings are never touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=tools/processes.sh
+. tools/processes.sh
 
 usage()
 {
@@ -54,21 +56,13 @@ children=()
 
 cleanup()
 {
-    local i pid
-    # Newest first: the window before the projector, the projector before the display.
-    for ((i = ${#children[@]} - 1; i >= 0; i--)); do
-        pid=${children[i]}
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_children
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-# shellcheck source=tools/processes.sh
-. tools/processes.sh
 
 display=""
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

@@ -29,19 +29,8 @@ cmake --build build-before -j2 --target vantrel vantrel-bench-before >/dev/null
 bench=build-perf/bench/vantrel-bench
 benchBefore=build-before/vantrel-bench-before
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-unset QT_QPA_PLATFORM
+# shellcheck source=bench/xvfb.sh
+. bench/xvfb.sh
 
 echo "before: $(git -C "$releaseSource" log -1 --format='%h %s'); after: $(git log -1 --format='%h %s')"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), Qt $(qmake -query QT_VERSION 2>/dev/null || echo '?'), $(date -u '+%F %H:%M') UTC"

@@ -46,20 +46,8 @@ if [ "$withQt6" = 1 ]; then
     fi
 fi
 
-# A display of our own, with nothing else on it.
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-export DISPLAY=":$display"
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-unset QT_QPA_PLATFORM
+# shellcheck source=bench/xvfb.sh
+. bench/xvfb.sh
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(awk '/MemTotal/ {printf "%.1f GiB", $2/1048576}' /proc/meminfo)"
 echo "Qt $(qmake -query QT_VERSION 2>/dev/null || echo '?'), $(date -u +%F)"

@@ -30,6 +30,13 @@ cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) -f
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 
 build=build-package
+# Time stamps are compiled in (the resources', for one); a build made at
+# another commit time would keep stale ones, so it starts over.
+if [ "$(cat "$build/source-date-epoch" 2>/dev/null)" != "$SOURCE_DATE_EPOCH" ]; then
+    rm -rf "$build"
+    mkdir -p "$build"
+    echo "$SOURCE_DATE_EPOCH" >"$build/source-date-epoch"
+fi
 rm -rf "$build/_CPack_Packages" "$build"/vantrel_*.deb
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release \
     -DVANTREL_BUILD_TESTS=OFF -DVANTREL_BUILD_BENCH=OFF \

@@ -1,11 +1,13 @@
 #include "colorgroupbox.h"
 
+#include "lampcolours.h"
+
 #include <QPainter>
 
 ColorGroupBox::ColorGroupBox(QWidget *parent)
     : QGroupBox(parent)
 {
-    fillColor.setRgb(200, 200, 0, 255);
+    fillColor = LampColours::transition();
 }
 
 ColorGroupBox::~ColorGroupBox() = default;

@@ -1,6 +1,7 @@
 #include "portenumeration.h"
 #include "portloss.h"
 #include "rig.h"
+#include "serialline.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -30,8 +31,10 @@ void holdPortIfAsked()
     char name[] = "portholder";
     char *argv[] = { name, nullptr };
     QCoreApplication app(argc, argv);
-    QSerialPort serial(QString::fromLocal8Bit(port));
-    if (!serial.open(QIODevice::ReadWrite) || ::write(STDOUT_FILENO, "held\n", 5) != 5)
+    // As the window and vantrelctl hold a port.
+    QSerialPort serial;
+    if (!SerialLine::open(serial, QString::fromLocal8Bit(port), 0).isOpen()
+        || ::write(STDOUT_FILENO, "held\n", 5) != 5)
         std::_Exit(1);
     for (char byte; ::read(STDIN_FILENO, &byte, 1) > 0;) { }
     serial.close();
@@ -111,6 +114,11 @@ void TestSerialLink::failedOpenSendsNothing_data()
                                 << "No serial port chosen: choose one in File > Settings";
     QTest::newRow("held by another process") << "held"
                                              << ": in use by another program";
+    QTest::newRow("held by another process through another path") << "held elsewhere"
+                                                                  << ": in use by another program";
+    // pyserial's exclusive mode takes a flock() on the device.
+    QTest::newRow("held with flock() by another program") << "flock"
+                                                          << ": in use by another program";
     QTest::newRow("no terminal") << "file"
                                  << ": cannot be opened (";
 }
@@ -119,20 +127,33 @@ void TestSerialLink::failedOpenSendsNothing()
 {
     QFETCH(QString, fault);
     QFETCH(QString, status);
-    NullModem modem;
-    const QString port = fault == QLatin1String("held") ? modem.portName()
-        : fault == QLatin1String("empty")               ? QString()
-        : fault == QLatin1String("file")                ? QCoreApplication::applicationFilePath()
-                                                        : TestStore::runDirectory() + "/ttyNowhere";
+    NullModem modem(QDir(TestStore::runDirectory()).filePath(QStringLiteral("ttyHeld")));
+    const bool held = fault.startsWith(QLatin1String("held")) || fault == QLatin1String("flock");
+    const QString port = held             ? modem.portName()
+        : fault == QLatin1String("empty") ? QString()
+        : fault == QLatin1String("file")  ? QCoreApplication::applicationFilePath()
+                                          : TestStore::runDirectory() + "/ttyNowhere";
 
     QProcess holder;
     auto stopHolder
         = qScopeGuard([&holder] { holder.closeWriteChannel(), holder.waitForFinished(); });
-    if (fault == QLatin1String("held")) {
-        qputenv(HoldPortVariable, port.toLocal8Bit());
+    if (fault == QLatin1String("flock")) {
+        holder.start(QStringLiteral("/usr/bin/python3"),
+                     { "-c",
+                       "import serial, sys\n"
+                       "s = serial.Serial(sys.argv[1], exclusive=True)\n"
+                       "print('held', flush=True)\n"
+                       "sys.stdin.read()\n",
+                       modem.slavePath() });
+    } else if (held) {
+        qputenv(HoldPortVariable,
+                (fault == QLatin1String("held") ? port : modem.slavePath()).toLocal8Bit());
         holder.start(QCoreApplication::applicationFilePath(), QStringList());
         qunsetenv(HoldPortVariable);
-        QVERIFY(holder.waitForReadyRead());
+    }
+    if (held) {
+        while (!holder.canReadLine())
+            QVERIFY2(holder.waitForReadyRead(), qPrintable(holder.readAllStandardError()));
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
     }
 

@@ -20,7 +20,7 @@ QString Exchange::open(const QString &portName)
 {
     const SerialLine::Opened opened = SerialLine::open(port, portName, model);
     if (!opened.isOpen())
-        return PortStatus::reason(PortStatus::problemOf(opened.error, portName), opened.errorText);
+        return PortStatus::reason(opened.problem(portName), opened.errorText);
     if (opened.outcome != SerialLine::Opened::Yes)
         speedWarning = QStringLiteral("%1: the line refused %2 baud")
                            .arg(portName)

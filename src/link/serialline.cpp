@@ -2,7 +2,32 @@
 
 #include "family.h"
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/file.h>
+#endif
+
 namespace SerialLine {
+
+namespace {
+
+// False when another open file of the same device holds the lock. QSerialPort
+// locks only the name it was given, so a second path to the device (a by-id
+// link, the pty's own name) would share the line without a word.
+bool lockDevice([[maybe_unused]] QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    int result;
+    do
+        result = ::flock(int(port.handle()), LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0 || errno != EWOULDBLOCK;
+#else
+    return true; // Windows opens a port exclusively already
+#endif
+}
+
+} // namespace
 
 Opened open(QSerialPort &port, const QString &portName, int modelIndex)
 {
@@ -12,6 +37,12 @@ Opened open(QSerialPort &port, const QString &portName, int modelIndex)
         result.error = port.error();
         result.errorText = port.errorString();
         port.close();
+        return result;
+    }
+    if (!lockDevice(port)) {
+        port.close();
+        result.error = QSerialPort::PermissionError;
+        result.heldElsewhere = true;
         return result;
     }
     port.setDataBits(QSerialPort::Data8);

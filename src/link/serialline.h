@@ -1,5 +1,7 @@
 #pragma once
 
+#include "portstatus.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -19,11 +21,20 @@ struct Opened
     // Why it did not open: kept here because closing the port resets its error.
     QSerialPort::SerialPortError error = QSerialPort::NoError;
     QString errorText;
+    // Another program holds the device (a flock() on it), by whatever path.
+    bool heldElsewhere = false;
 
     bool isOpen() const { return outcome != No; }
+    // Why it did not open, for the port of that name.
+    PortStatus::Problem problem(const QString &portName) const
+    {
+        return heldElsewhere ? PortStatus::Problem::InUse : PortStatus::problemOf(error, portName);
+    }
 };
 
-// The port must be closed. Its name is set from portName.
+// The port must be closed. Its name is set from portName. While it stays
+// open the device itself is locked (flock() where there is one), so no other
+// program that honours such locks shares it, whatever name it was opened by.
 Opened open(QSerialPort &port, const QString &portName, int modelIndex);
 
 } // namespace SerialLine

@@ -18,7 +18,7 @@ bool Vantrel::OpenSerialPort(const QString &portName)
     case SerialLine::Opened::No: {
         Log(tr("Failed to initialize serial port!\n"));
         Log(tr("Communication with projector not possible.\n"));
-        const PortStatus::Problem problem = PortStatus::problemOf(opened.error, portName);
+        const PortStatus::Problem problem = opened.problem(portName);
         ShowPortStatus(problem, PortStatusText(problem, opened.errorText));
         return false;
     }
@@ -41,7 +41,7 @@ void Vantrel::ReopenSerialPort()
 {
     const SerialLine::Opened opened = SerialLine::open(serialPort, configuredPort, ModelIndex);
     if (!opened.isOpen()) {
-        const PortStatus::Problem problem = PortStatus::problemOf(opened.error, configuredPort);
+        const PortStatus::Problem problem = opened.problem(configuredPort);
         // A device that went away and is still away is still the lost one.
         if (problem == PortStatus::Problem::NotPresent && portProblem == PortStatus::Problem::Lost)
             return;

@@ -167,7 +167,13 @@ void TestSettings::preselectThenLeave()
     QVERIFY(driver.waitDone());
     QCOMPARE(dialog.IsApplied(), ok);
     if (ok) {
-        QCOMPARE(TestStore::keys().size(), 2);
+        // With a port, also the list of one that port names, as the current projector.
+        QCOMPARE(TestStore::keys().size(), port.isEmpty() ? 2 : 7);
+        if (!port.isEmpty()) {
+            QCOMPARE(TestStore::value("Projectors/1/Port").toString(), port);
+            QCOMPARE(TestStore::value("Projectors/1/Model").toInt(), model);
+            QCOMPARE(TestStore::value("Projector"), TestStore::value("Projectors/1/Name"));
+        }
         QCOMPARE(TestStore::value("ComPort").toString(), port);
         QCOMPARE(TestStore::value("Model").toInt(), model);
     } else {

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QSettings;
+
+// The named projectors of the settings store, the window's current one among
+// them. A store written before there was a list holds only "ComPort" and
+// "Model"; it reads as a list of one, named after its port, and becomes a
+// list in the store at the next write. The current projector is written to
+// "ComPort" and "Model" as well, so an older Vantrel starts with it.
+class ProjectorList
+{
+public:
+    struct Projector
+    {
+        QString name;
+        int model = 0; // as stored, unchecked, like "Model"
+        QString port; // a port name, a path or a network address
+        QString password; // only for a family that logs in
+        QString group; // empty: none
+    };
+
+    static ProjectorList read();
+    // False when the store could not be written; the list is then unchanged
+    // there. An empty list also removes "ComPort" and "Model", or the next
+    // read would bring the old entry back as a migrated one.
+    bool write() const;
+
+    // Empty when name may name a projector, otherwise why not. Names are
+    // told apart exactly, letter case included.
+    static QString nameProblem(const QString &name);
+    static QString groupProblem(const QString &group);
+    // A valid name for a projector known only by its port.
+    static QString nameAfter(const QString &port);
+
+    const QList<Projector> &entries() const { return list; }
+    bool isEmpty() const { return list.isEmpty(); }
+    int indexOf(const QString &name) const;
+    const Projector *find(const QString &name) const;
+
+    // -1 when the list is empty.
+    int currentIndex() const;
+    const Projector *current() const;
+    void setCurrent(const QString &name);
+
+    // False (and nothing changes) when the name is taken or not valid.
+    bool add(const Projector &projector);
+    // Replaces the entry called name, which may be renamed on the way;
+    // false when there is none or the new name is taken or not valid.
+    bool replace(const QString &name, const Projector &projector);
+    // Removing the current projector makes the first one left current.
+    bool remove(const QString &name);
+
+private:
+    static void readArray(QSettings &store, QList<Projector> *into);
+
+    QList<Projector> list;
+    QString currentName;
+};

@@ -52,6 +52,8 @@ private slots:
     void usageErrorsSendNothing();
     void storedSettings_data();
     void storedSettings();
+    void projectorList_data();
+    void projectorList();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -395,6 +397,117 @@ void TestCtl::storedSettings()
                  "vantrelctl: " + error);
     // The store is read, never written.
     QCOMPARE(TestStore::keys().size(), stored.size());
+}
+
+void TestCtl::projectorList_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QStringList>("commands"); // each one run, with its exit code after a "="
+    // What projector list prints then; the test kit's lines end at their last non-blank.
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QVariant>("comPort"); // what an older Vantrel reads; invalid: none
+    QTest::addColumn<QVariant>("model");
+
+    const QVariantMap old { { "ComPort", "ttyOld" }, { "Model", 2 } };
+    const QVariantMap two { { "ComPort", "ttyB" },
+                            { "Model", 1 },
+                            { "Projector", "b" },
+                            { "Projectors/size", 2 },
+                            { "Projectors/1/Name", "a" },
+                            { "Projectors/1/Model", 0 },
+                            { "Projectors/1/Port", "ttyA" },
+                            { "Projectors/2/Name", "b" },
+                            { "Projectors/2/Model", 1 },
+                            { "Projectors/2/Port", "ttyB" },
+                            { "Projectors/2/Group", "north" } };
+    QTest::newRow("empty store") << QVariantMap() << QStringList() << "" << QVariant()
+                                 << QVariant();
+    QTest::newRow("old store reads as a list of one")
+        << old << QStringList() << "ttyOld\tinfocus\tttyOld" << QVariant("ttyOld") << QVariant(2);
+    QTest::newRow("old store, a port no name can be")
+        << QVariantMap { { "ComPort", "--odd " }, { "Model", 1 } } << QStringList()
+        << "odd\tvivitek\t--odd" << QVariant("--odd ") << QVariant(1);
+    QTest::newRow("add to an old store: the old one stays current")
+        << old << QStringList { "add room-1 --family acer --port ttyR1 --group north=0" }
+        << "ttyOld\tinfocus\tttyOld\nroom-1\tacer\tttyR1\tnorth" << QVariant("ttyOld")
+        << QVariant(2);
+    QTest::newRow("first one added becomes current")
+        << QVariantMap()
+        << QStringList { "add room 1 --family vivitek --port /dev/serial/by-id/x=0",
+                         "add room-2 --family acer --port ttyR2=0" }
+        << "room 1\tvivitek\t/dev/serial/by-id/x\nroom-2\tacer\tttyR2"
+        << QVariant("/dev/serial/by-id/x") << QVariant(1);
+    QTest::newRow("remove the current one: the first left takes over")
+        << two << QStringList { "remove b=0" } << "a\tacer\tttyA" << QVariant("ttyA")
+        << QVariant(0);
+    QTest::newRow("remove another: the current one stays")
+        << two << QStringList { "remove a=0" } << "b\tvivitek\tttyB\tnorth" << QVariant("ttyB")
+        << QVariant(1);
+    // Else the next read would bring the old entry back.
+    QTest::newRow("remove the last: the old keys go too")
+        << old << QStringList { "remove ttyOld=0" } << "" << QVariant() << QVariant();
+    QTest::newRow("an older Vantrel changed the current one's port") <<
+        [&] {
+            QVariantMap changed = two;
+            changed.insert("ComPort", "ttyNew");
+            return changed;
+        }() << QStringList() << "a\tacer\tttyA\nb\tvivitek\tttyNew\tnorth"
+                                                                     << QVariant("ttyNew")
+                                                                     << QVariant(1);
+    QTest::newRow("refused: nothing changes")
+        << two
+        << QStringList { "add a --family acer --port ttyX=64",
+                         "remove c=64",
+                         "add -c --family acer --port ttyX=64",
+                         "add c --family epson --port ttyX=64",
+                         "add c --family acer=64",
+                         "add c --family acer --port ttyX --password-file /dev/null=64",
+                         "remove a --port ttyX=64",
+                         "rename a=64" }
+        << "a\tacer\tttyA\nb\tvivitek\tttyB\tnorth" << QVariant("ttyB") << QVariant(1);
+}
+
+// The list as a script edits it, in the store the window reads; an older
+// Vantrel's keys always name the current projector.
+void TestCtl::projectorList()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(QStringList, commands);
+    QFETCH(QString, listed);
+    QFETCH(QVariant, comPort);
+    QFETCH(QVariant, model);
+
+    TestStore::seed(stored);
+    for (const QString &command : commands) {
+        const int split = command.lastIndexOf('=');
+        // A name with a blank in it stays one argument.
+        QStringList arguments = command.left(split).split(' ');
+        if (arguments.at(1) == "room")
+            arguments.replace(1, arguments.at(1) + ' ' + arguments.takeAt(2));
+        SimProcess ctl;
+        start(ctl, QStringList { "projector" } + arguments);
+        QVERIFY(ctl.waitForFinished(HangMargin));
+        QCOMPARE(ctl.exitCode(), command.mid(split + 1).toInt());
+    }
+    SimProcess list;
+    start(list, { "projector", "list" });
+    QVERIFY(list.waitForFinished(HangMargin));
+    QCOMPARE(list.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(list.lines().join('\n')), listed);
+    QCOMPARE(TestStore::value("ComPort"), comPort);
+    QCOMPARE(TestStore::value("Model"), model);
+
+    // JSON names the current one and never shows a password.
+    SimProcess asJson;
+    start(asJson, { "--json", "projector", "list" });
+    QVERIFY(asJson.waitForFinished(HangMargin));
+    const QVariantList projectors = json(asJson).value("projectors").toList();
+    QCOMPARE(projectors.size(), listed.isEmpty() ? 0 : listed.count('\n') + 1);
+    for (const QVariant &projector : projectors) {
+        const QVariantMap fields = projector.toMap();
+        QCOMPARE(fields.value("current").toBool(), fields.value("port") == comPort);
+        QCOMPARE(fields.value("password"), QVariant(false));
+    }
 }
 
 VANTREL_TEST_MAIN(TestCtl)

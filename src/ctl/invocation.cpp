@@ -4,8 +4,11 @@
 #include "family.h"
 #include "storedsettings.h"
 
+#include "projectorlist.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cmath>
 
@@ -37,12 +40,18 @@ Commands:
   query            Print the projector's state as name=value lines.
   send TEXT        Send TEXT and a carriage return; print every reply.
 
+Projectors, stored by name (the window's list):
+  projector list
+  projector add NAME --family F --port P [--group G] [--password-file FILE]
+  projector remove NAME
+
 Exit status:
   0   done, and the projector answered
   1   the projector refused the command, or gave no lamp state
   2   no answer within the timeout
   64  usage error: unknown command, family, name or entry
   69  the port is unavailable: not present, in use, permission denied, lost
+  73  the settings could not be saved
 )";
 
 QString joined(const QStringList &names)
@@ -78,7 +87,17 @@ bool Invocation::parse(const QStringList &arguments)
         QStringLiteral("seconds"), QStringLiteral("2"));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Print one JSON object instead of text."));
-    parser.addOptions({ portOption, familyOption, timeoutOption, jsonOption });
+    const QCommandLineOption groupOption(QStringLiteral("group"),
+                                         QStringLiteral("projector add: the projector's group, "
+                                                        "e.g. a building or a floor."),
+                                         QStringLiteral("group"));
+    const QCommandLineOption passwordFileOption(
+        QStringLiteral("password-file"),
+        QStringLiteral("projector add: read the password from the first line of FILE (else from "
+                       "VANTREL_PJLINK_PASSWORD)."),
+        QStringLiteral("file"));
+    parser.addOptions(
+        { portOption, familyOption, timeoutOption, jsonOption, groupOption, passwordFileOption });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
                                                 "list, query or send TEXT."),
@@ -100,6 +119,16 @@ bool Invocation::parse(const QStringList &arguments)
     }
     if (!parsed)
         return usage(parser.errorText());
+    // The list is edited by name and by what is given, never from the store's
+    // current choice, so it works whatever that holds.
+    const QStringList words = parser.positionalArguments();
+    if (words.value(0) == QLatin1String("projector"))
+        return takeTimeout(parser.value(timeoutOption))
+            && takeProjectorEdit(words, parser.value(portOption), parser.value(familyOption),
+                                 parser.value(groupOption), parser.value(passwordFileOption),
+                                 parser.isSet(passwordFileOption));
+    if (parser.isSet(groupOption) || parser.isSet(passwordFileOption))
+        return usage(QStringLiteral("--group and --password-file are for projector add"));
     return takeTimeout(parser.value(timeoutOption))
         && takeLine(parser.value(portOption), parser.value(familyOption))
         && takeCommand(parser.positionalArguments());
@@ -225,6 +254,70 @@ bool Invocation::takeSend(const QString &textArgument)
     if (textArgument.isEmpty())
         return usage(QStringLiteral("send needs a text"));
     text = textArgument.toLatin1();
+    return true;
+}
+
+bool Invocation::takeProjectorEdit(const QStringList &words, const QString &portOption,
+                                   const QString &familyOption, const QString &groupOption,
+                                   const QString &passwordFile, bool passwordFileGiven)
+{
+    command = Command::Projector;
+    const QString action = words.value(1);
+    commandName = QStringLiteral("projector %1").arg(action).trimmed();
+    const QString forms = QStringLiteral("projector list, projector add NAME --family F --port P "
+                                         "[--group G], projector remove NAME");
+    const bool adding = action == QLatin1String("add");
+    if (action == QLatin1String("list") && words.size() == 2)
+        edit = Edit::List;
+    else if (adding && words.size() == 3)
+        edit = Edit::Add;
+    else if (action == QLatin1String("remove") && words.size() == 3)
+        edit = Edit::Remove;
+    else
+        return usage(QStringLiteral("the projector commands are %1").arg(forms));
+    if (!adding
+        && (!portOption.isEmpty() || !familyOption.isEmpty() || !groupOption.isEmpty()
+            || passwordFileGiven))
+        return usage(QStringLiteral("only projector add takes --family, --port, --group and "
+                                    "--password-file"));
+    name = words.value(2);
+    if (!adding)
+        return true;
+
+    if (const QString problem = ProjectorList::nameProblem(name); !problem.isEmpty())
+        return usage(QStringLiteral("\"%1\" cannot name a projector: %2").arg(name, problem));
+    if (const QString problem = ProjectorList::groupProblem(groupOption); !problem.isEmpty())
+        return usage(QStringLiteral("\"%1\" cannot name a group: %2").arg(groupOption, problem));
+    group = groupOption;
+    model = Family::fromKey(familyOption);
+    if (model < 0)
+        return usage(
+            QStringLiteral("projector add needs --family, one of %1").arg(joined(Family::keys())));
+    port = portOption;
+    if (port.isEmpty())
+        return usage(QStringLiteral("projector add needs --port"));
+
+    // Never a plain argument: the command line is there for anyone to read.
+    const bool logsIn = Family::key(model) == QLatin1String("pjlink");
+    const QByteArray fromEnvironment = qgetenv("VANTREL_PJLINK_PASSWORD");
+    if (!logsIn) {
+        if (passwordFileGiven)
+            return usage(
+                QStringLiteral("%1 projectors take no password").arg(Family::displayName(model)));
+        return true;
+    }
+    if (passwordFileGiven) {
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return usage(QStringLiteral("cannot read the password file %1: %2")
+                             .arg(passwordFile, file.errorString()));
+        password = QString::fromUtf8(file.readLine(4096)).remove(QLatin1Char('\n'));
+        password.remove(QLatin1Char('\r'));
+    } else {
+        password = QString::fromUtf8(fromEnvironment);
+    }
+    if (password.size() > 32)
+        return usage(QStringLiteral("a password has at most 32 characters"));
     return true;
 }
 

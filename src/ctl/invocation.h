@@ -13,7 +13,9 @@ class Invocation
 {
 public:
     enum class Outcome { Run, Help, Version, UsageError };
-    enum class Command { On, Off, Status, Press, Set, List, Query, Send };
+    enum class Command { On, Off, Status, Press, Set, List, Query, Send, Projector };
+    // What "projector" does to the stored list.
+    enum class Edit { List, Add, Remove };
 
     explicit Invocation(const QStringList &arguments);
 
@@ -35,6 +37,12 @@ public:
     int entry = 0;
     QByteArray text;
 
+    // What projector add and remove take.
+    Edit edit = Edit::List;
+    QString name;
+    QString group;
+    QString password;
+
 private:
     bool parse(const QStringList &arguments);
     bool takeTimeout(const QString &seconds);
@@ -43,5 +51,8 @@ private:
     bool takePress(const QString &name);
     bool takeSet(const QString &listName, const QString &entryName);
     bool takeSend(const QString &text);
+    bool takeProjectorEdit(const QStringList &words, const QString &portOption,
+                           const QString &familyOption, const QString &groupOption,
+                           const QString &passwordFile, bool passwordFileGiven);
     bool usage(const QString &problem);
 };

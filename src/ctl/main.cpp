@@ -1,6 +1,7 @@
 // vantrelctl: the projector from the command line, for scripts and schedules.
 
 #include "invocation.h"
+#include "projectoredit.h"
 #include "report.h"
 #include "session.h"
 
@@ -26,5 +27,7 @@ int main(int argc, char *argv[])
     case Invocation::Outcome::Run:
         break;
     }
+    if (invocation.command == Invocation::Command::Projector)
+        return ProjectorEdit(invocation, report).run();
     return Session(invocation, report).run();
 }

@@ -10,6 +10,7 @@ constexpr int Refused = 1; // the projector refused, or did not say what was ask
 constexpr int NoAnswer = 2;
 constexpr int Usage = 64; // EX_USAGE
 constexpr int Unavailable = 69; // EX_UNAVAILABLE: the port
+constexpr int CannotSave = 73; // EX_CANTCREAT: the settings store
 } // namespace ExitCode
 
 // What the program tells its caller: text lines on standard output, or with

@@ -49,6 +49,7 @@ int Session::run()
     case Command::Send:
         return send();
     case Command::List:
+    case Command::Projector:
         break;
     }
     return list();

@@ -1,0 +1,103 @@
+#include "projectoredit.h"
+
+#include "family.h"
+#include "projectorlist.h"
+#include "storedsettings.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+// An unknown stored number shows as itself, not as an empty word.
+QString familyOf(int model)
+{
+    return Family::isKnown(model) ? Family::key(model) : QString::number(model);
+}
+
+} // namespace
+
+ProjectorEdit::ProjectorEdit(const Invocation &invocation, Report &report)
+    : invocation(invocation)
+    , report(report)
+{ }
+
+int ProjectorEdit::run()
+{
+    report.set(QStringLiteral("command"), invocation.commandName);
+    switch (invocation.edit) {
+    case Invocation::Edit::Add:
+        return add();
+    case Invocation::Edit::Remove:
+        return remove();
+    case Invocation::Edit::List:
+        break;
+    }
+    return list();
+}
+
+int ProjectorEdit::list()
+{
+    const ProjectorList projectors = ProjectorList::read();
+    QJsonArray array;
+    const ProjectorList::Projector *current = projectors.current();
+    for (const ProjectorList::Projector &projector : projectors.entries()) {
+        // The password stays in the store; whether there is one is all that shows.
+        QJsonObject object { { QStringLiteral("name"), projector.name },
+                             { QStringLiteral("family"), familyOf(projector.model) },
+                             { QStringLiteral("port"), projector.port },
+                             { QStringLiteral("group"), projector.group },
+                             { QStringLiteral("password"), !projector.password.isEmpty() },
+                             { QStringLiteral("current"), &projector == current } };
+        array.append(object);
+        report.print(QStringList { projector.name, familyOf(projector.model), projector.port,
+                                   projector.group }
+                         .join(QLatin1Char('\t')));
+    }
+    report.set(QStringLiteral("projectors"), array);
+    return report.finish(ExitCode::Done);
+}
+
+int ProjectorEdit::add()
+{
+    ProjectorList projectors = ProjectorList::read();
+    report.set(QStringLiteral("name"), invocation.name);
+    if (projectors.find(invocation.name))
+        return report.finish(ExitCode::Usage,
+                             QStringLiteral("there is a projector \"%1\" already; remove it first")
+                                 .arg(invocation.name));
+    ProjectorList::Projector projector;
+    projector.name = invocation.name;
+    projector.model = invocation.model;
+    projector.port = invocation.port;
+    projector.password = invocation.password;
+    projector.group = invocation.group;
+    projectors.add(projector);
+    return save(projectors);
+}
+
+int ProjectorEdit::remove()
+{
+    ProjectorList projectors = ProjectorList::read();
+    report.set(QStringLiteral("name"), invocation.name);
+    if (!projectors.remove(invocation.name)) {
+        QStringList names;
+        for (const ProjectorList::Projector &projector : projectors.entries())
+            names.append(projector.name);
+        return report.finish(
+            ExitCode::Usage,
+            QStringLiteral("there is no projector \"%1\"; the projectors are %2")
+                .arg(invocation.name,
+                     names.isEmpty() ? QStringLiteral("none") : names.join(QLatin1String(", "))));
+    }
+    return save(projectors);
+}
+
+int ProjectorEdit::save(const ProjectorList &projectors)
+{
+    if (!projectors.write())
+        return report.finish(ExitCode::CannotSave,
+                             QStringLiteral("the settings could not be saved in %1")
+                                 .arg(StoredSettings::location()));
+    return report.finish(ExitCode::Done);
+}

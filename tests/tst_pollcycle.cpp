@@ -1,6 +1,8 @@
 #include "framing.h"
+#include "pollclock.h"
 #include "rig.h"
 #include "testmain.h"
+#include "trafficlog.h"
 
 #include <QIcon>
 #include <QPixmap>
@@ -48,6 +50,7 @@ private slots:
     void trafficLog_data();
     void trafficLog();
     void logFollowsNewLines();
+    void logKeepsTheNewestLinesForAWeek();
 };
 
 // "|" separates the ticks' pieces and the replies they dispatch, ";" the
@@ -337,6 +340,41 @@ void TestPollCycle::logFollowsNewLines()
         QVERIFY(bar->value() >= bar->maximum() - log->document()->documentMargin());
         QVERIFY(log->viewport()->rect().contains(log->cursorRect()));
     }
+}
+
+// A week of polls with Debug on, each answered, on the test's ticks: the
+// pane holds the newest lines and no more, and keeps no undo history.
+void TestPollCycle::logKeepsTheNewestLinesForAWeek()
+{
+    Rig rig(0, true);
+    rig.ui().asciiCheckBox->setChecked(true);
+    constexpr qint64 TicksInAWeek = qint64(7) * 24 * 3600 * 10;
+    // A poll goes out on the first tick and every 31st after it; the reply,
+    // numbered, is read on the next tick. Each poll logs four lines.
+    qint64 polls = 0;
+    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    for (qint64 tick = 0; tick < TicksInAWeek; ++tick) {
+        rig.tick();
+        if (tick % PollClock::PollEvery != 0)
+            continue;
+        ++polls;
+        QCOMPARE(rig.modem.readBytes(11, 2000), QByteArray("* 0 Lamp ?\r"));
+        // Waits on the port itself: a wait that sleeps between looks would
+        // make the week last an hour.
+        const QByteArray reply = QByteArray::number(polls) + '\r';
+        QVERIFY(rig.modem.write(reply));
+        while (port.bytesAvailable() < reply.size())
+            QVERIFY(port.waitForReadyRead(2000));
+    }
+    rig.tick();
+
+    QStringList newest;
+    for (qint64 poll = polls - TrafficLog::MaxLines / 4 + 1; poll <= polls; ++poll)
+        newest << "< * 0 Lamp ?0d" << QString("> %1").arg(poll) << QString::number(poll)
+               << QString("-> %1").arg(poll);
+    QCOMPARE(polls, TicksInAWeek / PollClock::PollEvery + 1);
+    QCOMPARE(rig.log(), newest.join('\n') + '\n');
+    QCOMPARE(rig.ui().textEdit->document()->availableUndoSteps(), 0);
 }
 
 VANTREL_TEST_MAIN(TestPollCycle)

@@ -2,6 +2,9 @@
 #include "rig.h"
 #include "testmain.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMetaMethod>
 #include <QProxyStyle>
 #include <QTest>
@@ -27,7 +30,7 @@ const char SlotTableText[]
       "on_vvtUnBlank_clicked() on_vvtBlank_clicked() on_vvtLogoSelectCbx_activated(int) "
       "on_vvtAspect4_3_clicked() on_vvtAspect16_9_clicked() on_vvtLampModeCbx_activated(int) "
       "on_vvtColorTempCbx_activated(int) on_vvtBrightnessUp_clicked() "
-      "on_vvtBrightnessDown_clicked()";
+      "on_vvtBrightnessDown_clicked() on_actionSaveLog_triggered()";
 
 // Fusion without the group box frame, which would cover the fill's edge.
 class FramelessGroupBoxStyle : public QProxyStyle
@@ -63,6 +66,8 @@ private slots:
     void closeConfirmation();
     void pendingHeight();
     void colorGroupBoxFill();
+    void saveLog_data();
+    void saveLog();
 };
 
 void TestWindow::slotTableAndWiring()
@@ -190,6 +195,68 @@ void TestWindow::colorGroupBoxFill()
             }
         }
         QVERIFY(titleInk > 0); // the title is drawn over the fill
+    }
+}
+
+void TestWindow::saveLog_data()
+{
+    QTest::addColumn<QString>("name"); // in the run's directory; empty: the dialog is cancelled
+    QTest::addColumn<QByteArray>("before"); // an older file of that name; empty: none
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("new file") << "log-new.txt" << QByteArray() << true;
+    QTest::newRow("older file, replace it") << "log-old.txt" << QByteArray("older\n") << true;
+    QTest::newRow("cancelled") << "" << QByteArray() << false;
+    QTest::newRow("no such folder") << "not-a-folder/log.txt" << QByteArray() << false;
+}
+
+// What the pane holds goes to the file the user picks, as UTF-8, whole or not at all.
+void TestWindow::saveLog()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, before);
+    QFETCH(bool, saved);
+    const QString path = TestStore::runDirectory() + '/' + name;
+    QFile::remove(path);
+    if (!before.isEmpty()) {
+        QFile older(path);
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write(before) == before.size());
+    }
+    QFile notAFolder(TestStore::runDirectory() + "/not-a-folder");
+    QVERIFY(notAFolder.open(QIODevice::WriteOnly));
+
+    Rig rig(0, true);
+    rig.ui().asciiCheckBox->setChecked(true);
+    rig.tick();
+    QVERIFY(rig.receive("Projekt\xf6r 7\r"));
+    const QString pane = rig.log();
+    QVERIFY(pane.contains(QString::fromUtf8("-> Projektör 7\n")));
+
+    BoxAnswerer answerer;
+    answerer.thenDrive([&](QDialog *dialog) {
+        auto *files = qobject_cast<QFileDialog *>(dialog);
+        QVERIFY(files);
+        if (name.isEmpty())
+            return dialog->reject();
+        // Typed, as a user does: selectFile() leaves a focused name field alone.
+        files->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+        dialog->accept(); // QFileDialog hides it; the dialog checks the name as for a click
+    });
+    if (!before.isEmpty())
+        answerer.thenPress(QMessageBox::Yes); // the file dialog's own question
+    if (!name.isEmpty() && !saved)
+        answerer.thenPress(QMessageBox::Ok);
+    rig.ui().actionSaveLog->trigger();
+    QVERIFY2(answerer.waitDone(), qPrintable(answerer.problems()));
+    if (!name.isEmpty() && !saved)
+        QCOMPARE(answerer.boxes().last().title, QString("Log not saved"));
+
+    QFile file(path);
+    if (saved) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), pane.toUtf8());
+    } else if (!name.isEmpty()) {
+        QCOMPARE(file.exists(), !before.isEmpty());
     }
 }
 

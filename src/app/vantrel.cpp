@@ -1,6 +1,7 @@
 #include "vantrel.h"
 
 #include "framing.h"
+#include "trafficlog.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -21,6 +22,10 @@ Vantrel::Vantrel(QWidget *parent)
     contactCounter = 50;
     projectorOn = false;
     pendingHeight = 0;
+    // Each line ends with a line break, so the block after the last line is
+    // the empty one being written to. The bound also ends the undo history,
+    // which would otherwise keep every line ever logged.
+    ui.textEdit->document()->setMaximumBlockCount(TrafficLog::MaxLines + 1);
     portStatus = new QLabel(ui.statusBar);
     ui.statusBar->addWidget(portStatus, 1);
     serialPort.setReadBufferSize(Framing::PortReadBuffer);

@@ -95,6 +95,7 @@ private slots:
     // No widget carries these names, so connectSlotsByName leaves them unconnected.
     void on_vvtBrightnessUp_clicked();
     void on_vvtBrightnessDown_clicked();
+    void on_actionSaveLog_triggered();
 
 private:
     // Application shell

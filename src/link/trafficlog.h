@@ -7,6 +7,10 @@
 // character or as two lower-case hex digits and a blank.
 namespace TrafficLog {
 
+// The log pane keeps the newest lines only, so a window left open for weeks
+// costs what it cost on its first day.
+constexpr int MaxLines = 10000;
+
 QString byteText(unsigned char byte, bool ascii);
 QString bytesText(const QByteArray &bytes, bool ascii);
 

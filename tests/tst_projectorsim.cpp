@@ -1,11 +1,16 @@
 // The stand-in projector used by the demos and end-to-end tests: its replies
 // must be exactly what the program expects, or those tests prove nothing.
 
+#include "pjlinkmodel.h"
 #include "projectormodel.h"
 
+#include <QCryptographicHash>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QSerialPort>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 
 using Family = ProjectorModel::Family;
@@ -15,6 +20,7 @@ using Commands = QMap<qint64, QByteArray>; // sent at these milliseconds
 Q_DECLARE_METATYPE(ProjectorModel::Family)
 Q_DECLARE_METATYPE(ProjectorModel::Options)
 Q_DECLARE_METATYPE(Commands)
+Q_DECLARE_METATYPE(PjlinkModel::Options)
 
 namespace {
 
@@ -31,6 +37,26 @@ QByteArray exchange(ProjectorModel &model, const QByteArray &bytes, qint64 nowMs
 {
     model.receive(bytes, nowMs);
     return model.takeOutput(nowMs);
+}
+
+PjlinkModel::Options pjlinkOptions(int pjClass, bool lampOn)
+{
+    PjlinkModel::Options options;
+    options.pjClass = pjClass;
+    options.lampOn = lampOn;
+    return options;
+}
+
+QByteArray exchange(PjlinkModel &model, int connection, const QByteArray &bytes, qint64 nowMs)
+{
+    model.receive(connection, bytes, nowMs);
+    return model.takeOutput(connection, nowMs);
+}
+
+// The login of the greeting in out, for the first command.
+QByteArray login(const QByteArray &greeting, const QByteArray &password)
+{
+    return QCryptographicHash::hash(greeting.mid(9, 8) + password, QCryptographicHash::Md5).toHex();
 }
 
 } // namespace
@@ -309,6 +335,204 @@ private slots:
         QCOMPARE(received.replace("P1\r\n", ""), QByteArray("P0\r\n"));
         sim.terminate();
         QVERIFY(sim.waitForFinished());
+    }
+
+    void pjlinkReplies_data()
+    {
+        QTest::addColumn<PjlinkModel::Options>("options");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("expected");
+        const auto row = [](const char *name, const PjlinkModel::Options &options,
+                            const QByteArray &sent, const QByteArray &expected) {
+            QTest::newRow(name) << options << sent << expected;
+        };
+        // State changes are refused while warming up, cooling down and in standby.
+        row("power from standby", pjlinkOptions(1, false),
+            "%1POWR ?\r%1INPT 31\r%1POWR 1\r%1POWR ?\r%1INPT 31\r%1AVMT 31\r%1POWR 0\r%1POWR 7\r",
+            "%1POWR=0\r%1INPT=ERR3\r%1POWR=OK\r%1POWR=3\r%1INPT=ERR3\r%1AVMT=ERR3\r%1POWR=ERR3\r"
+            "%1POWR=ERR2\r");
+        row("power from on", pjlinkOptions(1, true), "%1POWR 0\r%1POWR ?\r%1POWR 1\r%1POWR 0\r",
+            "%1POWR=OK\r%1POWR=2\r%1POWR=ERR3\r%1POWR=OK\r");
+        row("inputs and mutes", pjlinkOptions(1, true),
+            "%1INPT 31\r%1INPT ?\r%1INPT 3A\r%1INPT 41\r%1AVMT 11\r%1AVMT 21\r%1AVMT ?\r"
+            "%1AVMT 20\r%1AVMT ?\r%1AVMT 10\r%1AVMT ?\r%1AVMT 40\r%1INST ?\r",
+            "%1INPT=OK\r%1INPT=31\r%1INPT=ERR2\r%1INPT=ERR2\r%1AVMT=OK\r%1AVMT=OK\r%1AVMT=31\r"
+            "%1AVMT=OK\r%1AVMT=11\r%1AVMT=OK\r%1AVMT=30\r%1AVMT=ERR2\r%1INST=11 12 21 31 32\r");
+        row("class 1 knows no class 2", pjlinkOptions(1, true),
+            "%2SNUM ?\r%1SNUM ?\r%2INST ?\r%1FOOO ?\r%1ERST 1\r%1CLSS ?\r",
+            "%2SNUM=ERR1\r%1SNUM=ERR1\r%2INST=ERR1\r%1FOOO=ERR1\r%1ERST=ERR2\r%1CLSS=1\r");
+        PjlinkModel::Options options = pjlinkOptions(2, true);
+        row("class 2", options,
+            "%2INST ?\r%2INNM ?3A\r%2INNM ?41\r%2INPT 3A\r%2INPT ?\r%1INPT 3A\r%2SNUM ?\r"
+            "%2SVER ?\r%2IRES ?\r%2RRES ?\r%2FILT ?\r%2RLMP ?\r%2RFIL ?\r%2FREZ 1\r%2FREZ ?\r"
+            "%2FREZ 2\r%2SVOL 1\r%2MVOL 0\r%2SVOL ?\r%1CLSS ?\r",
+            "%2INST=11 12 21 31 32 3A\r%2INNM=HDBaseT\r%2INNM=ERR2\r%2INPT=OK\r%2INPT=3A\r"
+            "%1INPT=ERR2\r%2SNUM=SIM0001234\r%2SVER=1.04\r%2IRES=1920x1080\r%2RRES=1920x1080\r"
+            "%2FILT=320\r%2RLMP=LMP-0101\r%2RFIL=FLT-0101\r%2FREZ=OK\r%2FREZ=1\r%2FREZ=ERR2\r"
+            "%2SVOL=OK\r%2MVOL=OK\r%2SVOL=ERR2\r%1CLSS=2\r");
+        options = pjlinkOptions(2, false);
+        row("class 2 in standby", options, "%2IRES ?\r%2FREZ 1\r%2SVOL 1\r",
+            "%2IRES=-\r%2FREZ=ERR3\r%2SVOL=ERR3\r");
+        options = pjlinkOptions(1, true);
+        options.lamps = 3;
+        options.errorStatus = "000210";
+        row("three lamps, health set", options, "%1LAMP ?\r%1ERST ?\r",
+            "%1LAMP=1250 1 1251 1 1252 1\r%1ERST=000210\r");
+        options.lamps = 0;
+        row("no lamp", options, "%1LAMP ?\r", "%1LAMP=ERR1\r");
+        options = pjlinkOptions(2, true);
+        options.lowerCase = true;
+        options.classText = true;
+        row("faults: lower case, class in words", options, "%1POWR ?\r%1CLSS ?\r%1INF1 ?\r",
+            "%1powr=1\r%1clss=class 2\r%1inf1=simulator\r");
+        options.lowerCase = false;
+        row("class in words", options, "%1CLSS ?\r", "%1CLSS=Class 2\r");
+        // Nothing for a line that is not a command; a long one is skipped whole.
+        row("not commands", pjlinkOptions(1, true),
+            "garbage\r%1POWR\r%1POWR?\r%3POWR ?\r" + QByteArray(200, 'x') + "\r%1POWR ?\r",
+            "%1POWR=1\r");
+    }
+
+    // After the greeting, whole and byte by byte.
+    void pjlinkReplies()
+    {
+        QFETCH(PjlinkModel::Options, options);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, expected);
+        PjlinkModel whole(options, 0);
+        const int first = whole.open(0);
+        QCOMPARE(exchange(whole, first, sent, 10), "PJLINK 0\r" + expected);
+        PjlinkModel split(options, 0);
+        const int second = split.open(0);
+        QByteArray bytewise = split.takeOutput(second, 0);
+        for (char byte : sent)
+            bytewise += exchange(split, second, QByteArray(1, byte), 10);
+        QCOMPARE(bytewise, "PJLINK 0\r" + expected);
+        QVERIFY(!whole.closing(first, 100000));
+    }
+
+    // The digest must lead the first command and only that one; each
+    // connection has its own token.
+    void pjlinkLogin()
+    {
+        PjlinkModel::Options options = pjlinkOptions(1, true);
+        options.password = "JBMIAProjectorLink";
+        PjlinkModel model(options, 0);
+        const int good = model.open(0);
+        const QByteArray greeting = model.takeOutput(good, 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^PJLINK 1 [0-9a-f]{8}\r$"))
+                     .match(QString::fromLatin1(greeting))
+                     .hasMatch(),
+                 greeting.constData());
+        const QByteArray digest = login(greeting, options.password);
+        QCOMPARE(exchange(model, good, digest + "%1POWR ?\r%1INPT ?\r", 1),
+                 QByteArray("%1POWR=1\r%1INPT=11\r"));
+        QCOMPARE(exchange(model, good, digest + "%1POWR ?\r", 2), QByteArray()); // not a command
+        QVERIFY(!model.closing(good, 2));
+
+        for (const QByteArray &first : { QByteArray("%1POWR ?\r"), digest + "%1POWR ?\r",
+                                         login(greeting, "JBMIAProjectorlink") + "%1POWR ?\r",
+                                         digest.toUpper() + "%1POWR ?\r" }) {
+            const int bad = model.open(10);
+            const QByteArray token = model.takeOutput(bad, 10);
+            QVERIFY(token != greeting);
+            QCOMPARE(exchange(model, bad, first + "%1POWR ?\r", 11), QByteArray("PJLINK ERRA\r"));
+            QVERIFY(model.closing(bad, 11));
+            model.close(bad);
+        }
+        QVERIFY(model.takeLog().contains(QStringLiteral("-- login rejected")));
+    }
+
+    void pjlinkTiming()
+    {
+        PjlinkModel::Options options = pjlinkOptions(2, false);
+        options.greetingDelayMs = 1500;
+        options.idleCloseMs = 2000;
+        options.warmupMs = 4000;
+        options.cutReplyTo = "LAMP";
+        PjlinkModel model(options, 0);
+        const int connection = model.open(100);
+        QCOMPARE(model.nextDueMs(), 1600);
+        QCOMPARE(model.takeOutput(connection, 1599), QByteArray());
+        QCOMPARE(model.takeOutput(connection, 1600), QByteArray("PJLINK 0\r"));
+        QCOMPARE(exchange(model, connection, "%1POWR 1\r", 2000), QByteArray("%1POWR=OK\r"));
+        QCOMPARE(exchange(model, connection, "%1POWR ?\r", 5999), QByteArray("%1POWR=3\r"));
+        QCOMPARE(exchange(model, connection, "%1POWR ?\r", 6000), QByteArray("%1POWR=1\r"));
+        // Idle since its last answer.
+        QCOMPARE(model.nextDueMs(), 8000);
+        QVERIFY(!model.closing(connection, 7999));
+        QVERIFY(model.closing(connection, 8000));
+        model.close(connection);
+
+        // The first answer to LAMP stops half way and ends the connection; later ones are whole.
+        const int cut = model.open(9000);
+        QCOMPARE(exchange(model, cut, "%1LAMP ?\r", 10500), QByteArray("PJLINK 0\r%1LAMP="));
+        QVERIFY(model.closing(cut, 10500));
+        model.close(cut);
+        const int again = model.open(11000);
+        QCOMPARE(exchange(model, again, "%1LAMP ?\r", 12500),
+                 QByteArray("PJLINK 0\r%1LAMP=1250 1\r"));
+        // Hours lit count, warm-up included.
+        const qint64 hour = 3600 * 1000;
+        QCOMPARE(model.lampHours(2000 + hour), 1251);
+
+        // The search is answered by class 2 alone, and only the search.
+        QCOMPARE(model.datagram("%2SRCH\r", 1), QByteArray("%2ACKN=00:00:5e:00:53:01\r"));
+        QCOMPARE(model.datagram("%2SRCH", 1), QByteArray());
+        QCOMPARE(model.datagram("%1POWR ?\r", 1), QByteArray());
+        QCOMPARE(PjlinkModel(pjlinkOptions(1, true), 0).datagram("%2SRCH\r", 1), QByteArray());
+    }
+
+    // The simulator speaks PJLink over real TCP and UDP on 127.0.0.1.
+    void executablePjlink()
+    {
+        QTemporaryDir dir;
+        QFile secret(dir.filePath(QStringLiteral("password")));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("s3cret\n");
+        secret.close();
+        QProcess sim;
+        sim.start(PROJECTOR_SIM_PATH,
+                  { "--family", "pjlink", "--pjlink-class", "2", "--lamp", "on", "--password-file",
+                    secret.fileName(), "--idle-close-ms", "400" });
+        QTRY_VERIFY(sim.canReadLine());
+        const QList<QByteArray> listen = sim.readLine().trimmed().split(' ');
+        QCOMPARE(listen.value(0), QByteArray("LISTEN"));
+        QCOMPARE(listen.value(1), QByteArray("127.0.0.1"));
+        const quint16 tcpPort = quint16(listen.value(2).toUInt());
+        const quint16 udpPort = quint16(listen.value(3).toUInt());
+        QVERIFY(tcpPort > 0 && udpPort > 0);
+
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, tcpPort);
+        QVERIFY(socket.waitForConnected(5000));
+        QByteArray received;
+        QTRY_VERIFY((received += socket.readAll()).endsWith('\r'));
+        QVERIFY(received.startsWith("PJLINK 1 "));
+        socket.write(login(received, "s3cret") + "%1POWR ?\r");
+        received.clear();
+        QTRY_COMPARE(received += socket.readAll(), QByteArray("%1POWR=1\r"));
+        socket.write("%2INNM ?31\r");
+        received.clear();
+        QTRY_COMPARE(received += socket.readAll(), QByteArray("%2INNM=HDMI 1\r"));
+        // Left idle, the projector closes the connection.
+        QSignalSpy closed(&socket, &QTcpSocket::disconnected);
+        QVERIFY(closed.wait(5000));
+
+        QUdpSocket search;
+        QVERIFY(search.bind(QHostAddress(QHostAddress::LocalHost), quint16(0)));
+        search.writeDatagram("%2SRCH\r", QHostAddress::LocalHost, udpPort);
+        QTRY_VERIFY(search.hasPendingDatagrams());
+        const QNetworkDatagram answer = search.receiveDatagram();
+        QCOMPARE(answer.data(), QByteArray("%2ACKN=00:00:5e:00:53:01\r"));
+        QCOMPARE(answer.senderAddress(), QHostAddress(QHostAddress::LocalHost));
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished());
+        QCOMPARE(sim.exitCode(), 0);
+        const QByteArray log = sim.readAll();
+        QVERIFY(log.contains("-- connection 1 idle, closing it"));
+        QVERIFY(!log.contains("s3cret"));
     }
 };
 

@@ -1,5 +1,6 @@
 // A stand-in projector on a pseudo-terminal, for demos and end-to-end tests.
 
+#include "pjlinkhost.h"
 #include "projectormodel.h"
 #include "simulatorhost.h"
 
@@ -46,7 +47,8 @@ bool installSignalHandlers()
     return true;
 }
 
-const char helpText[] = R"help(Simulates an Acer, Vivitek or InFocus projector on the serial line.
+const char helpText[] = R"help(Simulates an Acer, Vivitek or InFocus projector on the serial line,
+or a PJLink projector on 127.0.0.1.
 
 Opens a pseudo-terminal, prints "PTY <slave path>" as its first line and then
 one line per command received (RX) and reply sent (TX); control bytes are shown
@@ -108,12 +110,32 @@ have crossed the line; while chatter runs, replies take their turn the same
 way: a reply due waits for the chatter line under way to end (never longer),
 goes before the next one and takes its own time at that rate. The log counts
 chatter in lines like CHATTER 320 x "TEXT": one a second, and one before any
-other entry.)help";
+other entry.
+
+PJLink (--family pjlink) listens on 127.0.0.1 only: TCP on --port (a free
+port by default) and UDP on --udp-port (the TCP port's number by default, if
+free), and prints "LISTEN 127.0.0.1 <tcp port> <udp port>" as its first line.
+Each connection is greeted "PJLINK 0", or with --password-file "PJLINK 1"
+and a token; the first command must then carry the MD5 login, or it is
+answered "PJLINK ERRA" and the connection closed. --pjlink-class 2 adds SNUM
+SVER INNM IRES RRES FILT RLMP RFIL FREZ SVOL MVOL, the inputs of %2INST and
+the search: a datagram "%2SRCH" is answered "%2ACKN=<MAC>". POWR, INPT,
+AVMT, FREZ and the volume steps get ERR3 unless the projector is on (so
+during warm-up and cool-down); unknown commands ERR1, bad values ERR2.
+--lamps N (0: LAMP answers ERR1), --erst DIGITS (six of 0, 1, 2), and
+--idle-close-ms closes a connection that long after its last traffic.
+Faults: --lower-case answers, --class-text answers CLSS "Class 1",
+--greeting-delay-ms, --cut-reply NAME drops the connection half way through
+the first answer to that command.)help";
 
 struct Parsed
 {
     ProjectorModel::Options options;
     QString link;
+    bool pjlink = false;
+    PjlinkModel::Options pjlinkOptions;
+    quint16 tcpPort = 0;
+    quint16 udpPort = 0;
 };
 
 bool parseNumber(const QCommandLineParser &parser, const QString &name, qint64 minimum,
@@ -130,6 +152,57 @@ bool parseNumber(const QCommandLineParser &parser, const QString &name, qint64 m
         return false;
     }
     *value = number;
+    return true;
+}
+
+bool parsePjlink(const QCommandLineParser &parser, const ProjectorModel::Options &serial,
+                 Parsed *parsed)
+{
+    PjlinkModel::Options &options = parsed->pjlinkOptions;
+    options.lampOn = serial.lampOn;
+    options.lampHours = serial.lampHours;
+    options.warmupMs = serial.warmupMs;
+    options.cooldownMs = serial.cooldownMs;
+    options.delayMs = serial.delayMs;
+    options.seed = serial.seed;
+    const qint64 day = 24 * 3600 * 1000;
+    qint64 tcpPort = 0, udpPort = 0, pjClass = 1, lamps = 1;
+    if (!parseNumber(parser, "port", 0, 65535, &tcpPort)
+        || !parseNumber(parser, "udp-port", 0, 65535, &udpPort)
+        || !parseNumber(parser, "pjlink-class", 1, 2, &pjClass)
+        || !parseNumber(parser, "lamps", 0, 8, &lamps)
+        || !parseNumber(parser, "idle-close-ms", 0, day, &options.idleCloseMs)
+        || !parseNumber(parser, "greeting-delay-ms", 0, day, &options.greetingDelayMs))
+        return false;
+    parsed->tcpPort = quint16(tcpPort);
+    parsed->udpPort = quint16(udpPort);
+    options.pjClass = int(pjClass);
+    options.lamps = int(lamps);
+    options.lowerCase = parser.isSet("lower-case");
+    options.classText = parser.isSet("class-text");
+    options.cutReplyTo = parser.value("cut-reply").toLatin1();
+    if (parser.isSet("erst")) {
+        options.errorStatus = parser.value("erst").toLatin1();
+        bool valid = options.errorStatus.size() == 6;
+        for (char c : options.errorStatus)
+            valid = valid && c >= '0' && c <= '2';
+        if (!valid) {
+            std::fprintf(stderr, "projector-sim: --erst wants six digits, each 0, 1 or 2\n");
+            return false;
+        }
+    }
+    if (parser.isSet("password-file")) {
+        QFile file(parser.value("password-file"));
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "projector-sim: cannot read the password file\n");
+            return false;
+        }
+        options.password = file.readLine().trimmed();
+        if (options.password.isEmpty() || options.password.size() > 32) {
+            std::fprintf(stderr, "projector-sim: the password wants 1 to 32 characters\n");
+            return false;
+        }
+    }
     return true;
 }
 
@@ -156,6 +229,17 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
         { "line-end", "Acer and Vivitek reply line end: cr or crlf (default cr).", "end", "cr" },
         { "chatter", "Send this text, line after line, unasked.", "text" },
         { "chatter-bytes-per-second", "Pace of the chatter (default 960).", "rate" },
+        { "port", "PJLink: TCP port on 127.0.0.1 (default: a free one).", "port" },
+        { "udp-port", "PJLink: UDP port for the search.", "port" },
+        { "pjlink-class", "PJLink: class 1 or 2 (default 1).", "class" },
+        { "password-file", "PJLink: ask for the password in this file's first line.", "file" },
+        { "lamps", "PJLink: number of lamps, 0 to 8 (default 1).", "count" },
+        { "erst", "PJLink: the error status, six digits 0 to 2.", "digits" },
+        { "idle-close-ms", "PJLink: close a connection idle this long.", "ms" },
+        { "lower-case", "PJLink: answer in lower case." },
+        { "class-text", "PJLink: answer CLSS with \"Class N\"." },
+        { "greeting-delay-ms", "PJLink: greet this late.", "ms" },
+        { "cut-reply", "PJLink: drop the connection in the first answer to NAME.", "name" },
     });
     parser.process(app);
 
@@ -167,14 +251,16 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
 
     ProjectorModel::Options &options = parsed->options;
     const QString family = parser.value("family");
-    if (family == QLatin1String("acer")) {
+    if (family == QLatin1String("pjlink")) {
+        parsed->pjlink = true;
+    } else if (family == QLatin1String("acer")) {
         options.family = ProjectorModel::Family::Acer;
     } else if (family == QLatin1String("vivitek")) {
         options.family = ProjectorModel::Family::Vivitek;
     } else if (family == QLatin1String("infocus")) {
         options.family = ProjectorModel::Family::InFocus;
     } else {
-        std::fprintf(stderr, "projector-sim: --family wants acer, vivitek or infocus\n");
+        std::fprintf(stderr, "projector-sim: --family wants acer, vivitek, infocus or pjlink\n");
         return false;
     }
     const QString lamp = parser.value("lamp");
@@ -245,6 +331,8 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
     if (!parseNumber(parser, "chatter-bytes-per-second", 1, 1000000, &chatterRate))
         return false;
     options.chatterBytesPerSecond = int(chatterRate);
+    if (parsed->pjlink && !parsePjlink(parser, options, parsed))
+        return false;
     if (parser.isSet("chatter")) {
         options.chatter = parser.value("chatter").toLocal8Bit();
         if (options.chatter.isEmpty()) {
@@ -310,6 +398,18 @@ int main(int argc, char *argv[])
         while (::read(signalPipe[0], drained, sizeof(drained)) > 0) { }
         app.quit();
     });
+
+    if (parsed.pjlink) {
+        PjlinkHost host(parsed.pjlinkOptions);
+        QString error;
+        if (!host.listen(parsed.tcpPort, parsed.udpPort, &error)) {
+            std::fprintf(stderr, "projector-sim: cannot listen: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("LISTEN 127.0.0.1 %u %u\n", unsigned(host.tcpPort()), unsigned(host.udpPort()));
+        std::fflush(stdout);
+        return app.exec();
+    }
 
     SimulatorHost host(parsed.options);
     QString error;

@@ -1,0 +1,168 @@
+#include "pjlinksession.h"
+
+PJLinkSession::PJLinkSession(qint64 replyTimeoutMs)
+    : timeoutMs(replyTimeoutMs)
+{ }
+
+void PJLinkSession::connected(qint64 now)
+{
+    current = State::Greeting;
+    since = now;
+    loginToken.clear();
+    protectedGreeting = false;
+    line.clear();
+    discarding = false;
+    inFlight.reset();
+}
+
+QList<PJLinkSession::Event> PJLinkSession::disconnected()
+{
+    QList<Event> events;
+    if (inFlight)
+        events.append(event(Event::Kind::GaveUp));
+    inFlight.reset();
+    current = State::Closed;
+    line.clear();
+    discarding = false;
+    loginToken.clear();
+    return events;
+}
+
+bool PJLinkSession::enqueue(const PJLink::Command &command)
+{
+    if (PJLink::frame(command).isEmpty())
+        return false;
+    queue.append(command);
+    return true;
+}
+
+void PJLinkSession::clearQueue()
+{
+    queue.clear();
+    inFlight.reset();
+}
+
+QList<PJLinkSession::Event> PJLinkSession::receive(const QByteArray &bytes, qint64 now)
+{
+    Q_UNUSED(now)
+    QList<Event> events;
+    for (char c : bytes) {
+        if (c == '\r' || c == '\n') {
+            if (!discarding && !line.isEmpty())
+                handleLine(line, events);
+            discarding = false;
+            line.clear();
+        } else if (!discarding) {
+            line.append(c);
+            // Room is left for the carriage return that ends a packet.
+            if (line.size() > PJLink::MaxPacket - 1) {
+                Event dropped = event(Event::Kind::LineDropped);
+                dropped.line = line;
+                events.append(dropped);
+                line.clear();
+                discarding = true;
+            }
+        }
+    }
+    return events;
+}
+
+void PJLinkSession::handleLine(const QByteArray &text, QList<Event> &events)
+{
+    if (current == State::Greeting) {
+        const PJLink::Greeting greeting = PJLink::parseGreeting(text);
+        switch (greeting.kind) {
+        case PJLink::Greeting::Kind::Open:
+            current = State::Ready;
+            events.append(event(Event::Kind::Greeted));
+            return;
+        case PJLink::Greeting::Kind::Protected:
+            protectedGreeting = true;
+            // Without a password no login is tried: projectors may lock out
+            // after failed ones.
+            if (passwordGiven.isEmpty()) {
+                current = State::Rejected;
+                events.append(event(Event::Kind::Rejected));
+                return;
+            }
+            loginToken = greeting.token;
+            current = State::Ready;
+            events.append(event(Event::Kind::Greeted));
+            return;
+        case PJLink::Greeting::Kind::Rejected:
+            current = State::Rejected;
+            events.append(event(Event::Kind::Rejected));
+            return;
+        case PJLink::Greeting::Kind::Faulty: {
+            current = State::Faulty;
+            Event faulty = event(Event::Kind::FaultyGreeting);
+            faulty.line = text;
+            events.append(faulty);
+            return;
+        }
+        }
+        return;
+    }
+    if (current != State::Ready)
+        return;
+
+    const PJLink::Reply reply = PJLink::parseReply(text);
+    if (reply.login && reply.error == PJLink::Error::Authentication) {
+        Event rejected = event(Event::Kind::Rejected);
+        rejected.reply = reply;
+        events.append(rejected);
+        current = State::Rejected;
+        inFlight.reset();
+        return;
+    }
+    if (reply.valid && inFlight && reply.name == inFlight->name) {
+        Event answered = event(Event::Kind::Answered);
+        answered.reply = reply;
+        answered.line = text;
+        events.append(answered);
+        inFlight.reset();
+        return;
+    }
+    Event unmatched = event(Event::Kind::Unmatched);
+    unmatched.reply = reply;
+    unmatched.line = text;
+    events.append(unmatched);
+}
+
+QByteArray PJLinkSession::takeOutput(qint64 now)
+{
+    if (current != State::Ready || inFlight || queue.isEmpty())
+        return QByteArray();
+    inFlight = queue.takeFirst();
+    since = now;
+    QByteArray bytes = PJLink::frame(*inFlight);
+    if (!loginToken.isEmpty()) {
+        bytes.prepend(PJLink::digest(loginToken, passwordGiven));
+        loginToken.clear();
+    }
+    return bytes;
+}
+
+QList<PJLinkSession::Event> PJLinkSession::advance(qint64 now)
+{
+    QList<Event> events;
+    if (current == State::Greeting && now - since >= timeoutMs) {
+        current = State::Faulty;
+        events.append(event(Event::Kind::GreetingTimeout));
+    } else if (inFlight && now - since >= timeoutMs) {
+        events.append(event(Event::Kind::GaveUp));
+        inFlight.reset();
+    }
+    return events;
+}
+
+qint64 PJLinkSession::nextDueMs() const
+{
+    return current == State::Greeting || inFlight ? since + timeoutMs : -1;
+}
+
+PJLinkSession::Event PJLinkSession::event(Event::Kind kind) const
+{
+    Event made { kind, inFlight.value_or(PJLink::Command()), PJLink::Reply(), QByteArray() };
+    return made;
+}

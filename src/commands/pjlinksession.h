@@ -1,0 +1,81 @@
+#pragma once
+
+#include "pjlink.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// One PJLink connection as the client sees it, free of any I/O: bytes from
+// the socket go in through receive(), bytes for it come out of takeOutput().
+// It waits for the greeting, puts the login digest in front of the first
+// command, sends one command at a time (the others wait in order), matches
+// each answer by its command's name and gives a command up when its answer
+// has not come within the timeout. Time is the caller's clock in
+// milliseconds, passed in as now.
+class PJLinkSession
+{
+public:
+    struct Event
+    {
+        enum class Kind {
+            Greeted, // the projector is ready for commands
+            Answered, // command has its reply
+            GaveUp, // no answer to command in time, or the connection went
+            Rejected, // wrong password (or none given where one is needed)
+            FaultyGreeting, // line: not a greeting
+            GreetingTimeout,
+            LineDropped, // a line longer than a packet may be
+            Unmatched, // line: answers no command that is waiting
+        };
+        Kind kind;
+        PJLink::Command command;
+        PJLink::Reply reply;
+        QByteArray line;
+    };
+
+    enum class State { Closed, Greeting, Ready, Rejected, Faulty };
+
+    explicit PJLinkSession(qint64 replyTimeoutMs = PJLink::ReplyTimeoutMs);
+
+    void setPassword(const QByteArray &password) { passwordGiven = password; }
+    // A new connection: waits for its greeting; the queue stays.
+    void connected(qint64 now);
+    // The connection is gone: a command waiting for its answer is given up.
+    QList<Event> disconnected();
+
+    // False, and nothing queued, for a command that cannot be framed.
+    bool enqueue(const PJLink::Command &command);
+    // Drops everything that waits, and what waits for its answer.
+    void clearQueue();
+    QList<Event> receive(const QByteArray &bytes, qint64 now);
+    // The next command's bytes, when the session may send one now.
+    QByteArray takeOutput(qint64 now);
+    // Gives up on a greeting or answer that is overdue.
+    QList<Event> advance(qint64 now);
+    // When advance() has something to do, or -1.
+    qint64 nextDueMs() const;
+
+    State state() const { return current; }
+    // The projector asked for a login; with no password given none was tried.
+    bool needsPassword() const { return protectedGreeting; }
+    bool passwordMissing() const { return protectedGreeting && passwordGiven.isEmpty(); }
+    bool waiting() const { return inFlight.has_value(); }
+    int queued() const { return queue.size(); }
+
+private:
+    void handleLine(const QByteArray &text, QList<Event> &events);
+    Event event(Event::Kind kind) const;
+
+    qint64 timeoutMs;
+    QByteArray passwordGiven;
+    State current = State::Closed;
+    qint64 since = 0; // when the greeting or the answer began to be awaited
+    QByteArray loginToken; // until the first command has carried the digest
+    bool protectedGreeting = false;
+    QByteArray line;
+    bool discarding = false;
+    QList<PJLink::Command> queue;
+    std::optional<PJLink::Command> inFlight;
+};

@@ -1,0 +1,735 @@
+// The PJLink protocol: login, framing, the reading of answers, one command at
+// a time, and the client's rules, against the simulated projector on a clock
+// the test drives, so that minutes of warm-up take no time.
+
+#include "pjlink.h"
+#include "pjlinkclient.h"
+#include "pjlinkmodel.h"
+#include "pjlinksession.h"
+#include "pjlinkstate.h"
+
+#include <QCryptographicHash>
+#include <QtTest>
+
+using PJLink::Command;
+using Kind = PJLinkClient::Notice::Kind;
+using Actions = QMap<qint64, QByteArray>; // the user's commands, "POWR 1" or "2:FREZ 1", by ms
+Q_DECLARE_METATYPE(PjlinkModel::Options)
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(Actions)
+
+namespace {
+
+// "POWR ?" or "2:INNM ?31" as a command of the user's.
+Command command(const QByteArray &text)
+{
+    const bool second = text.startsWith("2:");
+    const QByteArray body = second ? text.mid(2) : text;
+    return PJLink::setting(second ? 2 : 1, body.left(4).constData(), body.mid(5));
+}
+
+// The known parts of a state, so a row can say what an answer changed.
+QString summary(const PJLinkState &state)
+{
+    QStringList parts;
+    if (state.power)
+        parts << QStringLiteral("power=%1").arg(*state.power);
+    if (!state.input.isEmpty())
+        parts << QStringLiteral("input=") + QString::fromLatin1(state.input);
+    if (state.mutes)
+        parts << QStringLiteral("mutes=%1%2")
+                     .arg(QLatin1Char(state.mutes->picture ? 'P' : '-'))
+                     .arg(QLatin1Char(state.mutes->sound ? 'S' : '-'));
+    if (state.frozen)
+        parts << QStringLiteral("frozen=%1").arg(int(*state.frozen));
+    if (state.health) {
+        QString digits;
+        for (int level : *state.health)
+            digits += QString::number(level);
+        parts << QStringLiteral("health=") + digits;
+    }
+    if (state.lamps) {
+        QStringList lamps;
+        for (const PJLink::Lamp &lamp : *state.lamps)
+            lamps << QStringLiteral("%1:%2").arg(lamp.hours).arg(int(lamp.lit));
+        parts << QStringLiteral("lamps=")
+                + (lamps.isEmpty() ? QStringLiteral("none") : lamps.join(','));
+    }
+    if (state.inputs) {
+        QStringList inputs;
+        for (const QByteArray &input : *state.inputs)
+            inputs << QString::fromLatin1(input);
+        parts << QStringLiteral("inputs=") + inputs.join(',');
+    }
+    for (auto it = state.inputNames.cbegin(); it != state.inputNames.cend(); ++it)
+        parts << QStringLiteral("innm%1=%2").arg(QString::fromLatin1(it.key()), it.value());
+    if (state.pjClass)
+        parts << QStringLiteral("class=%1").arg(*state.pjClass);
+    const QPair<const char *, QString> texts[] = {
+        { "name", state.name },
+        { "maker", state.maker },
+        { "model", state.model },
+        { "info", state.info },
+        { "serial", state.serialNumber },
+        { "software", state.softwareVersion },
+        { "ires", state.inputResolution },
+        { "lamppart", state.lampPart },
+        { "filterpart", state.filterPart },
+    };
+    for (const auto &text : texts) {
+        if (!text.second.isEmpty())
+            parts << QLatin1String(text.first) + QLatin1Char('=') + text.second;
+    }
+    if (state.filterHours)
+        parts << QStringLiteral("filter=")
+                + (*state.filterHours < 0 ? QStringLiteral("none")
+                                          : QString::number(*state.filterHours));
+    return parts.join(' ');
+}
+
+QString describe(const PJLinkSession::Event &event)
+{
+    using E = PJLinkSession::Event::Kind;
+    switch (event.kind) {
+    case E::Greeted:
+        return QStringLiteral("greeted");
+    case E::Answered:
+        return QStringLiteral("answered %1=%2")
+            .arg(QString::fromLatin1(event.command.name), QString::fromLatin1(event.reply.value));
+    case E::GaveUp:
+        return QStringLiteral("gave up ") + QString::fromLatin1(event.command.name);
+    case E::Rejected:
+        return QStringLiteral("rejected");
+    case E::FaultyGreeting:
+        return QStringLiteral("faulty greeting");
+    case E::GreetingTimeout:
+        return QStringLiteral("no greeting");
+    case E::LineDropped:
+        return QStringLiteral("dropped");
+    case E::Unmatched:
+        return QStringLiteral("stray ")
+            + QString::fromLatin1(event.line.constData(), event.line.size());
+    }
+    return QString();
+}
+
+QString describe(const PJLinkClient::Notice &notice)
+{
+    const QString command
+        = QString::fromLatin1(notice.command.name + ' ' + notice.command.parameter);
+    switch (notice.kind) {
+    case Kind::Done:
+        return QStringLiteral("done ") + command;
+    case Kind::Refused:
+        return QStringLiteral("refused %1: %2").arg(command, notice.text);
+    case Kind::Held:
+        return QStringLiteral("held ") + command;
+    case Kind::NotSent:
+        return QStringLiteral("not sent ") + command;
+    case Kind::NoAnswer:
+        return QStringLiteral("no answer ") + command;
+    case Kind::Rejected:
+        return QStringLiteral("rejected: ") + notice.text;
+    case Kind::ConnectionFault:
+        return QStringLiteral("fault: ") + notice.text;
+    case Kind::LineDropped:
+        return QStringLiteral("line dropped");
+    case Kind::Ready:
+    case Kind::StateChanged:
+    case Kind::Stray:
+        break;
+    }
+    return QString();
+}
+
+// A client and the simulated projector joined as the window joins them over
+// a socket, on the test's clock: a poll every 3.1 s, which also connects
+// again when the projector has closed the connection, bytes passed both
+// ways every 10 ms.
+struct Rig
+{
+    Rig(const PjlinkModel::Options &options, const QByteArray &password)
+        : model(options, 0)
+    {
+        client.setPassword(password);
+    }
+
+    void runUntil(qint64 untilMs, const Actions &actions = Actions())
+    {
+        for (; now <= untilMs; now += 10) {
+            if (now % 3100 == 0) {
+                if (connection < 0 && !client.rejected()) {
+                    connection = model.open(now);
+                    ++connections;
+                    client.connected(now);
+                }
+                client.poll(now);
+            }
+            if (actions.contains(now))
+                QVERIFY(client.send(command(actions.value(now))));
+            step();
+        }
+    }
+
+    void step()
+    {
+        if (connection >= 0) {
+            const QByteArray in = model.takeOutput(connection, now);
+            if (!in.isEmpty())
+                take(client.receive(in, now));
+            if (model.closing(connection, now))
+                drop();
+        }
+        take(client.advance(now));
+        if (connection >= 0) {
+            for (QByteArray out = client.takeOutput(now); !out.isEmpty();
+                 out = client.takeOutput(now)) {
+                wire.append(out);
+                model.receive(connection, out, now);
+            }
+        }
+        for (const QString &line : model.takeLog())
+            log.append(line);
+    }
+
+    void drop()
+    {
+        model.close(connection);
+        connection = -1;
+        take(client.disconnected());
+    }
+
+    void take(const QList<PJLinkClient::Notice> &list)
+    {
+        for (const PJLinkClient::Notice &notice : list) {
+            if (notice.kind == Kind::ConnectionFault && connection >= 0)
+                drop();
+            const QString text = describe(notice);
+            if (!text.isEmpty())
+                notices.append(text);
+        }
+    }
+
+    QStringList received() const
+    {
+        QStringList lines;
+        for (const QString &line : log) {
+            if (line.startsWith(QLatin1String("RX \"")))
+                lines.append(line.mid(4, line.size() - 5));
+        }
+        return lines;
+    }
+
+    PjlinkModel model;
+    PJLinkClient client;
+    int connection = -1;
+    int connections = 0;
+    qint64 now = 0;
+    QStringList notices;
+    QStringList log;
+    QByteArray wire;
+};
+
+PjlinkModel::Options options(int pjClass, bool lampOn = false)
+{
+    PjlinkModel::Options options;
+    options.pjClass = pjClass;
+    options.lampOn = lampOn;
+    return options;
+}
+
+} // namespace
+
+class TestPJLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void greeting_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("token");
+        using G = PJLink::Greeting::Kind;
+        const auto row = [](const char *name, const QByteArray &line, G kind,
+                            const QByteArray &token = QByteArray()) {
+            QTest::newRow(name) << line << int(kind) << token;
+        };
+        row("open", "PJLINK 0", G::Open);
+        row("open, lower case", "pjlink 0", G::Open);
+        row("token kept as sent", "PJLINK 1 498e4a67", G::Protected, "498e4a67");
+        row("lower-case word, upper-case token", "PJLink 1 4A6B0C1D", G::Protected, "4A6B0C1D");
+        row("rejected", "PJLINK ERRA", G::Rejected);
+        row("rejected, lower case", "pjlink erra", G::Rejected);
+        row("token short", "PJLINK 1 498e4a6", G::Faulty);
+        row("token long", "PJLINK 1 498e4a670", G::Faulty);
+        row("token not hex", "PJLINK 1 498e4a6g", G::Faulty);
+        row("no token", "PJLINK 1", G::Faulty);
+        row("token where none belongs", "PJLINK 0 498e4a67", G::Faulty);
+        row("login we do not speak", "PJLINK 2 498e4a67", G::Faulty);
+        row("a reply", "%1POWR=1", G::Faulty);
+        row("empty", "", G::Faulty);
+        row("binary", QByteArray("\xff\x00PJLINK 0", 10), G::Faulty);
+    }
+
+    void greeting()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, token);
+        const PJLink::Greeting greeting = PJLink::parseGreeting(line);
+        QCOMPARE(int(greeting.kind), kind);
+        QCOMPARE(greeting.token, token);
+    }
+
+    void digest()
+    {
+        QCOMPARE(PJLink::digest("498e4a67", "JBMIAProjectorLink"),
+                 QByteArray("5d8409bc1c3fa39749434aa3a5c38682"));
+        // The token takes part as sent: upper-casing it would break the login.
+        QVERIFY(PJLink::digest("498E4A67", "JBMIAProjectorLink")
+                != PJLink::digest("498e4a67", "JBMIAProjectorLink"));
+    }
+
+    void frame_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray longest(PJLink::MaxPacket - 8, 'a');
+        QTest::newRow("power query") << PJLink::query(1, "POWR") << QByteArray("%1POWR ?\r");
+        QTest::newRow("power on") << PJLink::power(true) << QByteArray("%1POWR 1\r");
+        QTest::newRow("power off") << PJLink::power(false) << QByteArray("%1POWR 0\r");
+        QTest::newRow("input of class 1") << PJLink::selectInput("31") << QByteArray("%1INPT 31\r");
+        QTest::newRow("input of class 2") << PJLink::selectInput("3A") << QByteArray("%2INPT 3A\r");
+        QTest::newRow("internal input") << PJLink::selectInput("61") << QByteArray("%2INPT 61\r");
+        QTest::newRow("sound mute")
+            << PJLink::mute(PJLink::MuteTarget::Sound, true) << QByteArray("%1AVMT 21\r");
+        QTest::newRow("both unmuted")
+            << PJLink::mute(PJLink::MuteTarget::Both, false) << QByteArray("%1AVMT 30\r");
+        QTest::newRow("input name") << PJLink::query(2, "INNM", "3A") << QByteArray("%2INNM ?3A\r");
+        QTest::newRow("longest packet")
+            << PJLink::setting(1, "NAME", longest) << QByteArray("%1NAME " + longest + '\r');
+        QTest::newRow("one byte too long")
+            << PJLink::setting(1, "NAME", longest + 'a') << QByteArray();
+        QTest::newRow("class 3") << PJLink::setting(3, "POWR", "1") << QByteArray();
+        QTest::newRow("short name") << PJLink::setting(1, "POW", "1") << QByteArray();
+        QTest::newRow("lower-case name") << PJLink::setting(1, "powr", "1") << QByteArray();
+        QTest::newRow("carriage return inside")
+            << PJLink::setting(1, "POWR", "1\r%1POWR 0") << QByteArray();
+        for (const PJLink::ButtonCommand &button : PJLink::buttonCommands()) {
+            QTest::newRow(button.name)
+                << PJLink::buttonCommand(button)
+                << QByteArray("%" + QByteArray::number(button.pjClass) + button.command + ' '
+                              + button.parameter + '\r');
+        }
+    }
+
+    void frame()
+    {
+        QFETCH(Command, command);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(PJLink::frame(command), bytes);
+    }
+
+    void names_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("input");
+        QTest::newRow("rgb-1") << "rgb-1" << QByteArray("11");
+        QTest::newRow("Video-2") << "Video-2" << QByteArray("22");
+        QTest::newRow("digital-a") << "digital-a" << QByteArray("3A");
+        QTest::newRow("network-5") << "network-5" << QByteArray("55");
+        QTest::newRow("code") << "31" << QByteArray("31");
+        QTest::newRow("code, lower case") << "3a" << QByteArray("3A");
+        QTest::newRow("no number") << "digital-" << QByteArray();
+        QTest::newRow("number 0") << "rgb-0" << QByteArray();
+        QTest::newRow("unknown type") << "laser-1" << QByteArray();
+        QTest::newRow("type 7") << "71" << QByteArray();
+        QTest::newRow("pjlink's own name") << "hdmi-1" << QByteArray();
+        QTest::newRow("empty") << "" << QByteArray();
+    }
+
+    void names()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, input);
+        QCOMPARE(PJLink::inputFromName(name), input);
+        if (!input.isEmpty() && name.contains(QLatin1Char('-')))
+            QCOMPARE(PJLink::nameOf(PJLink::inputCaption(input)), name.toLower());
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<Command>("query");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("state");
+        const auto row
+            = [](const char *name, const char *query, const QByteArray &line,
+                 const QString &state) { QTest::newRow(name) << command(query) << line << state; };
+        row("power on", "POWR ?", "%1POWR=1", "power=1");
+        row("warming up, lower case", "POWR ?", "%1powr=3", "power=3");
+        row("power out of range", "POWR ?", "%1POWR=4", "");
+        row("power refused", "POWR ?", "%1POWR=ERR3", "");
+        row("answer to another command", "POWR ?", "%1LAMP=10 1", "");
+        row("no equals sign", "POWR ?", "%1POWR 1", "");
+        row("short name", "POWR ?", "%1POW=1", "");
+        row("empty value", "POWR ?", "%1POWR=", "");
+        row("input, class 2, lower case", "2:INPT ?", "%2inpt=3a", "input=3A");
+        row("input of no type", "INPT ?", "%1INPT=71", "");
+        row("picture and sound muted", "AVMT ?", "%1AVMT=31", "mutes=PS");
+        row("picture muted", "AVMT ?", "%1AVMT=11", "mutes=P-");
+        row("sound muted", "AVMT ?", "%1AVMT=21", "mutes=-S");
+        row("unmuted", "AVMT ?", "%1AVMT=30", "mutes=--");
+        row("mute faulty", "AVMT ?", "%1AVMT=41", "");
+        row("health", "ERST ?", "%1ERST=012000", "health=012000");
+        row("health short", "ERST ?", "%1ERST=01200", "");
+        row("health level 3", "ERST ?", "%1ERST=013000", "");
+        row("one lamp", "LAMP ?", "%1LAMP=1200 1", "lamps=1200:1");
+        row("three lamps", "LAMP ?", "%1LAMP=1200 1 300 0  99999 1", "lamps=1200:1,300:0,99999:1");
+        row("no lamp", "LAMP ?", "%1LAMP=ERR1", "lamps=none");
+        row("lamp without state", "LAMP ?", "%1LAMP=12 1 3", "");
+        row("lamp state 2", "LAMP ?", "%1LAMP=12 2", "");
+        row("nine lamps", "LAMP ?",
+            QByteArray("%1LAMP=") + QByteArray("1 1 ").repeated(9).trimmed(), "");
+        row("inputs", "INST ?", "%1INST=11 31 32", "inputs=11,31,32");
+        row("inputs, one faulty", "INST ?", "%1INST=11 71", "");
+        row("class", "CLSS ?", "%1CLSS=2", "class=2");
+        row("class as words", "CLSS ?", "%1CLSS=Class 1", "class=1");
+        row("class as version", "CLSS ?", "%1CLSS=Version2", "class=2");
+        row("class in lower case", "CLSS ?", "%1clss=class 2", "class=2");
+        row("class without digit", "CLSS ?", "%1CLSS=none", "");
+        row("name keeps its case", "NAME ?", "%1NAME=Room 101", "name=Room 101");
+        row("maker", "INF1 ?", "%1INF1=Maker", "maker=Maker");
+        row("model", "INF2 ?", "%1INF2=PJ 2000", "model=PJ 2000");
+        row("serial number", "2:SNUM ?", "%2SNUM=ab123", "serial=ab123");
+        row("lamp part", "2:RLMP ?", "%2RLMP=LMP-1", "lamppart=LMP-1");
+        row("filter hours", "2:FILT ?", "%2FILT=320", "filter=320");
+        row("no filter", "2:FILT ?", "%2FILT=ERR1", "filter=none");
+        row("no signal", "2:IRES ?", "%2IRES=-", "ires=no signal");
+        row("resolution unknown", "2:IRES ?", "%2IRES=*", "ires=unknown");
+        row("resolution", "2:IRES ?", "%2IRES=1920x1080", "ires=1920x1080");
+        row("input name", "2:INNM ?31", "%2INNM=HDMI 1", "innm31=HDMI 1");
+        row("frozen", "2:FREZ ?", "%2FREZ=1", "frozen=1");
+        row("setting answered like a query", "POWR 1", "%1POWR=1", "");
+    }
+
+    void replies()
+    {
+        QFETCH(Command, query);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, state);
+        PJLinkState read;
+        QCOMPARE(read.apply(query, PJLink::parseReply(line)), !state.isEmpty());
+        QCOMPARE(summary(read), state);
+        QVERIFY(!read.apply(query, PJLink::parseReply(line))); // the same again changes nothing
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("error");
+        QTest::newRow("ERR1") << QByteArray("%1POWR=ERR1") << int(PJLink::Error::Undefined);
+        QTest::newRow("ERR2") << QByteArray("%1INPT=err2") << int(PJLink::Error::OutOfParameter);
+        QTest::newRow("ERR3") << QByteArray("%1AVMT=ERR3") << int(PJLink::Error::Unavailable);
+        QTest::newRow("ERR4") << QByteArray("%1POWR=ERR4") << int(PJLink::Error::Failure);
+        QTest::newRow("ERRA") << QByteArray("PJLINK ERRA") << int(PJLink::Error::Authentication);
+        QTest::newRow("ERR5") << QByteArray("%1POWR=ERR5") << int(PJLink::Error::None);
+    }
+
+    void errors()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, error);
+        QCOMPARE(int(PJLink::parseReply(line).error), error);
+        // Each its own wording.
+        QStringList wordings;
+        for (auto known :
+             { PJLink::Error::Undefined, PJLink::Error::OutOfParameter, PJLink::Error::Unavailable,
+               PJLink::Error::Failure, PJLink::Error::Authentication })
+            wordings << PJLink::errorText(known);
+        wordings.removeDuplicates();
+        QCOMPARE(wordings.size(), 5);
+        QCOMPARE(PJLink::errorText(PJLink::Error(error)).isEmpty(), error == 0);
+    }
+
+    // Bytes as they come from the socket, against the queries waiting.
+    void lines_data()
+    {
+        QTest::addColumn<QByteArrayList>("queries");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("events");
+        const QByteArray longest = "%1NAME=" + QByteArray(PJLink::MaxPacket - 8, 'n');
+        QTest::newRow("one at a time")
+            << QByteArrayList { "POWR ?", "INPT ?" } << QByteArray("%1POWR=1\r")
+            << QStringList { "answered POWR=1" };
+        QTest::newRow("lower case, CR LF")
+            << QByteArrayList { "POWR ?" } << QByteArray("%1powr=0\r\n")
+            << QStringList { "answered POWR=0" };
+        QTest::newRow("matched by name, not order")
+            << QByteArrayList { "POWR ?", "LAMP ?" } << QByteArray("%1LAMP=10 1\r%1POWR=1\r")
+            << QStringList { "stray %1LAMP=10 1", "answered POWR=1" };
+        QTest::newRow("longest line kept")
+            << QByteArrayList { "NAME ?" } << QByteArray(longest + '\r')
+            << QStringList { "answered NAME=" + QString(PJLink::MaxPacket - 8, QLatin1Char('N')) };
+        QTest::newRow("longer line dropped, next taken")
+            << QByteArrayList { "NAME ?" } << QByteArray(longest + "n\r%1NAME=x\r")
+            << QStringList { "dropped", "answered NAME=X" };
+        QTest::newRow("wrong password")
+            << QByteArrayList { "POWR ?", "LAMP ?" } << QByteArray("PJLINK ERRA\r%1LAMP=1 1\r")
+            << QStringList { "rejected" };
+        QTest::newRow("a reply with nothing waiting")
+            << QByteArrayList {} << QByteArray("%1POWR=1\r") << QStringList { "stray %1POWR=1" };
+        QTest::newRow("noise") << QByteArrayList { "POWR ?" }
+                               << QByteArray("\x00\xff garbage\r%1POWR=3\r", 20)
+                               << QStringList { QStringLiteral("stray ")
+                                                    + QString::fromLatin1("\x00\xff garbage", 10),
+                                                "answered POWR=3" };
+    }
+
+    // Whole, and byte by byte as a slow network may deliver it.
+    void lines()
+    {
+        QFETCH(QByteArrayList, queries);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, events);
+        for (bool bytewise : { false, true }) {
+            PJLinkSession session;
+            session.connected(0);
+            QCOMPARE(describe(session.receive("PJLINK 0\r", 0).value(0)),
+                     QStringLiteral("greeted"));
+            for (const QByteArray &query : queries)
+                QVERIFY(session.enqueue(command(query)));
+            QStringList seen;
+            QByteArray sent = session.takeOutput(0);
+            const auto take = [&](const QByteArray &chunk) {
+                for (const PJLinkSession::Event &event : session.receive(chunk, 0)) {
+                    seen << describe(event);
+                    sent += session.takeOutput(0);
+                }
+            };
+            if (bytewise) {
+                for (char byte : bytes)
+                    take(QByteArray(1, byte));
+            } else {
+                take(bytes);
+            }
+            QCOMPARE(seen, events);
+            // One command at a time: the second left only after the first was answered.
+            if (queries.size() == 2 && events.last().startsWith(QLatin1String("answered")))
+                QCOMPARE(sent,
+                         PJLink::frame(command(queries.at(0)))
+                             + PJLink::frame(command(queries.at(1))));
+        }
+    }
+
+    // The answer that comes too late is not taken for the next command's.
+    void giveUpAfterFiveSeconds()
+    {
+        PJLinkSession session;
+        session.connected(0);
+        session.receive("PJLINK 0\r", 0);
+        session.enqueue(command("POWR ?"));
+        session.enqueue(command("LAMP ?"));
+        QCOMPARE(session.takeOutput(100), QByteArray("%1POWR ?\r"));
+        QCOMPARE(session.takeOutput(200), QByteArray()); // one at a time
+        QCOMPARE(session.nextDueMs(), 5100);
+        QVERIFY(session.advance(5099).isEmpty());
+        QCOMPARE(describe(session.advance(5100).value(0)), QStringLiteral("gave up POWR"));
+        QCOMPARE(session.takeOutput(5100), QByteArray("%1LAMP ?\r"));
+        QCOMPARE(describe(session.receive("%1POWR=1\r", 5200).value(0)),
+                 QStringLiteral("stray %1POWR=1"));
+        QCOMPARE(describe(session.receive("%1LAMP=5 1\r", 5300).value(0)),
+                 QStringLiteral("answered LAMP=5 1"));
+
+        // No greeting within the time is a fault of the connection.
+        PJLinkSession silent;
+        silent.connected(1000);
+        silent.enqueue(command("POWR ?"));
+        QCOMPARE(silent.takeOutput(1000), QByteArray());
+        QCOMPARE(describe(silent.advance(6000).value(0)), QStringLiteral("no greeting"));
+    }
+
+    void againstSimulator_data()
+    {
+        QTest::addColumn<PjlinkModel::Options>("options");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<Actions>("actions");
+        QTest::addColumn<qint64>("untilMs");
+        QTest::addColumn<QStringList>("notices");
+        QTest::addColumn<QString>("state"); // a part of the state's summary at the end
+        QTest::addColumn<QStringList>("counts"); // "line=n": the projector received line n times
+
+        PjlinkModel::Options warming = options(1);
+        warming.warmupMs = 20000;
+        const Actions switchOnAndChoose { { 1000, "POWR 1" }, { 1500, "INPT 31" } };
+        const QStringList held { "done POWR 1", "held INPT 31" };
+        QTest::newRow("input refused while warming up, sent when on")
+            << warming << QByteArray() << switchOnAndChoose << qint64(30000)
+            << (held + QStringList { "done INPT 31" }) << "power=1 input=31"
+            << QStringList { "%1INPT 31=2" };
+        warming.warmupMs = 90000;
+        QTest::newRow("not on within a minute")
+            << warming << QByteArray() << switchOnAndChoose << qint64(70000)
+            << (held + QStringList { "not sent INPT 31" }) << "power=3 input=11"
+            << QStringList { "%1INPT 31=1" };
+        QTest::newRow("refused in standby, not held")
+            << options(1) << QByteArray() << Actions { { 1000, "INPT 31" } } << qint64(8000)
+            << QStringList { "refused INPT 31: " + PJLink::errorText(PJLink::Error::Unavailable) }
+            << "power=0" << QStringList { "%1INPT 31=1" };
+        QTest::newRow("the last input counts")
+            << warming << QByteArray()
+            << Actions { { 1000, "POWR 1" }, { 1500, "INPT 31" }, { 2000, "INPT 32" } }
+            << qint64(100000)
+            << QStringList { "done POWR 1", "held INPT 31", "held INPT 32", "not sent INPT 32" }
+            << "power=1" << QStringList { "%1INPT 31=1", "%1INPT 32=1" };
+
+        PjlinkModel::Options faults = options(2, true);
+        faults.lowerCase = true;
+        faults.classText = true;
+        faults.lamps = 2;
+        faults.errorStatus = "000210";
+        QTest::newRow("lower case and Class 2 as words")
+            << faults << QByteArray() << Actions() << qint64(121000) << QStringList()
+            << "power=1 input=11 mutes=-- frozen=0 health=000210 lamps=1250:1,1251:1 "
+               "inputs=11,12,21,31,32,3A innm11=computer 1 innm12=computer 2 innm21=video "
+               "innm31=hdmi 1 innm32=hdmi 2 innm3A=hdbaset class=2 name=room 101 projector "
+               "maker=simulator model=pj-sim 2 ires=1920x1080 filter=320"
+            << QStringList();
+
+        PjlinkModel::Options noLamp = options(1, true);
+        noLamp.lamps = 0;
+        QTest::newRow("no lamp is no failure")
+            << noLamp << QByteArray() << Actions { { 4000, "AVMT 31" } } << qint64(20000)
+            << QStringList { "done AVMT 31" } << "mutes=PS health=000000 lamps=none"
+            << QStringList { "%1LAMP ?=1" };
+        QTest::newRow("class 2 command on class 1")
+            << options(1, true) << QByteArray() << Actions { { 4000, "2:FREZ 1" } } << qint64(8000)
+            << QStringList { "refused FREZ 1: " + PJLink::errorText(PJLink::Error::Undefined) }
+            << "power=1" << QStringList { "%2FREZ 1=1" };
+
+        PjlinkModel::Options locked = options(1, true);
+        locked.password = "JBMIAProjectorLink";
+        QTest::newRow("password") << locked << QByteArray("JBMIAProjectorLink")
+                                  << Actions { { 4000, "POWR 0" } } << qint64(6500)
+                                  << QStringList { "done POWR 0" } << "power=2"
+                                  << QStringList { "%1POWR 0=1" };
+        QTest::newRow("wrong password")
+            << locked << QByteArray("JBMIAProjectorlink") << Actions() << qint64(20000)
+            << QStringList { "rejected: password rejected" } << "" << QStringList();
+        QTest::newRow("no password")
+            << locked << QByteArray() << Actions() << qint64(20000)
+            << QStringList { "rejected: needs a password" } << "" << QStringList();
+
+        PjlinkModel::Options slow = options(1, true);
+        slow.greetingDelayMs = 4000;
+        QTest::newRow("slow greeting") << slow << QByteArray() << Actions() << qint64(8000)
+                                       << QStringList() << "power=1" << QStringList();
+        slow.greetingDelayMs = 6000;
+        QTest::newRow("greeting too slow")
+            << slow << QByteArray() << Actions() << qint64(12000)
+            << QStringList { "fault: no PJLink greeting", "fault: no PJLink greeting" } << ""
+            << QStringList { "%1POWR ?=0" };
+
+        PjlinkModel::Options cut = options(2, true);
+        cut.cutReplyTo = "CLSS";
+        QTest::newRow("connection dropped in a reply, class read again")
+            << cut << QByteArray() << Actions() << qint64(10000)
+            << QStringList { "no answer CLSS ?" } << "class=2" << QStringList { "%1CLSS ?=2" };
+    }
+
+    void againstSimulator()
+    {
+        QFETCH(PjlinkModel::Options, options);
+        QFETCH(QByteArray, password);
+        QFETCH(Actions, actions);
+        QFETCH(qint64, untilMs);
+        QFETCH(QStringList, notices);
+        QFETCH(QString, state);
+        QFETCH(QStringList, counts);
+        Rig rig(options, password);
+        rig.runUntil(untilMs, actions);
+        QCOMPARE(rig.notices, notices);
+        QVERIFY2(summary(rig.client.state()).contains(state),
+                 qPrintable(summary(rig.client.state())));
+        for (const QString &count : counts) {
+            const QString line = count.section(QLatin1Char('='), 0, 0);
+            QCOMPARE(QString::number(rig.received().count(line)),
+                     count.section(QLatin1Char('='), 1));
+        }
+    }
+
+    // The digest leads the first command of each connection and no other;
+    // a failed login is not tried again.
+    void loginBytes()
+    {
+        PjlinkModel::Options locked = options(1, true);
+        locked.password = "secret";
+        locked.idleCloseMs = 2000;
+        Rig rig(locked, "secret");
+        rig.runUntil(20000);
+        const QStringList tokens
+            = rig.log.filter(QRegularExpression(QStringLiteral("^TX \"PJLINK 1 ")));
+        QVERIFY(tokens.size() >= 2); // the projector closed the idle connection
+        QCOMPARE(tokens.size(), rig.connections);
+        QVERIFY(rig.log.filter(QStringLiteral("login rejected")).isEmpty());
+        QByteArray expected;
+        QByteArray wire = rig.wire;
+        int logins = 0;
+        for (const QString &line : tokens) {
+            const QByteArray token = line.mid(13, 8).toLatin1();
+            const QByteArray digest
+                = QCryptographicHash::hash(token + "secret", QCryptographicHash::Md5).toHex();
+            const int at = wire.indexOf(digest);
+            QVERIFY(at >= 0);
+            QVERIFY(wire.mid(at + 32).startsWith("%1POWR ?\r"));
+            logins += wire.count(digest);
+        }
+        QCOMPARE(logins, rig.connections);
+        QCOMPARE(rig.wire.count('%'), rig.received().size());
+        QCOMPARE(rig.notices, QStringList()); // reconnecting after an idle close is silent
+
+        Rig wrong(locked, "Secret");
+        wrong.runUntil(30000);
+        QCOMPARE(wrong.connections, 1);
+        QCOMPARE(wrong.received().size(), 1);
+        QVERIFY(wrong.wire.endsWith("%1POWR ?\r"));
+        Rig none(locked, QByteArray());
+        none.runUntil(30000);
+        QCOMPARE(none.connections, 1);
+        QCOMPARE(none.wire, QByteArray());
+    }
+
+    // Every poll carries the power query and at most one more; the state is
+    // read again every 30 s.
+    void refreshSpread()
+    {
+        Rig rig(options(2, true), QByteArray());
+        QList<QStringList> polls;
+        for (qint64 until = 0; until < 126000; until += 3100) {
+            const int before = rig.received().size();
+            rig.runUntil(until + 3090);
+            polls.append(rig.received().mid(before));
+        }
+        int inputQueries = 0;
+        for (const QStringList &poll : polls) {
+            QVERIFY2(poll.size() >= 1 && poll.size() <= 2, qPrintable(poll.join(',')));
+            QCOMPARE(poll.first(), QStringLiteral("%1POWR ?"));
+            inputQueries += poll.contains(QStringLiteral("%1INPT ?"));
+        }
+        QCOMPARE(inputQueries, 5); // after connecting, at 31, 62, 93 and 124 s
+        QCOMPARE(polls.at(1).value(1), QStringLiteral("%1CLSS ?"));
+        QCOMPARE(polls.at(2).value(1), QStringLiteral("%2INST ?"));
+        QCOMPARE(rig.received().filter(QStringLiteral("INNM")).size(), 6);
+        // An accepted change is read back at the next poll.
+        rig.runUntil(rig.now + 1000, { { rig.now + 500, "2:FREZ 1" } });
+        rig.runUntil((rig.now / 3100 + 1) * 3100 + 3000);
+        QVERIFY2(rig.received()
+                     .mid(rig.received().lastIndexOf(QStringLiteral("%2FREZ 1")))
+                     .contains(QStringLiteral("%2FREZ ?")),
+                 qPrintable(rig.received().join(',')));
+        QCOMPARE(rig.client.state().frozen, std::optional<bool>(true));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPJLink)
+#include "tst_pjlink.moc"

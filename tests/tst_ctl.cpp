@@ -26,6 +26,22 @@ QVariantMap json(SimProcess &ctl)
     return document.object().toVariantMap();
 }
 
+// Also when events already saw it end, which QProcess::waitForFinished() counts as failing.
+bool finished(SimProcess &ctl)
+{
+    return ctl.state() == QProcess::NotRunning || ctl.waitForFinished(HangMargin);
+}
+
+// A Vivitek query's questions and the simulator's answers, in turn, and what it prints.
+const QByteArrayList vivitekQuery = {
+    "V99G0007\r", "P1\r",  "V99G0004\r", "P1250\r", "V99G0008\r", "P1.04S\r", "V99G0220\r", "P0\r",
+    "V99G0108\r", "P0\r",  "V99G0321\r", "P0\r",    "V99G0319\r", "P1\r",     "V99G0106\r", "P1\r",
+    "V99G0101\r", "P50\r", "V99G0309\r", "P0\r",
+};
+const char vivitekState[]
+    = "lamp=on\nlamp-hours=1250\nfirmware=1.04S\nsource=RGB 1\ndisplay-mode=Presentation\n"
+      "logo=Standard\nlamp-mode=Normal\ncolour-temperature=Normal\nbrightness=50\nkeystone=0";
+
 // Each row's simulator gets a link of its own, so none finds an old one.
 QString nextLink()
 {
@@ -54,6 +70,9 @@ private slots:
     void storedSettings();
     void projectorList_data();
     void projectorList();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void sendFlood();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -73,11 +92,13 @@ void TestCtl::wire_data()
     QTest::addColumn<QByteArrayList>("talk"); // what goes out, then what comes back, in turn
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("printed");
+    QTest::addColumn<QByteArray>("before"); // on the line before the program starts
+    QTest::addColumn<QByteArray>("late"); // comes once the program has given up and reported
 
     auto row = [](const char *name, const char *arguments, QByteArrayList talk, int exitCode,
-                  const char *printed = "") {
+                  const char *printed = "", const char *before = "", const char *late = "") {
         QTest::newRow(name) << QString(arguments).split(' ') << talk << exitCode
-                            << QByteArray(printed);
+                            << QByteArray(printed) << QByteArray(before) << QByteArray(late);
     };
     row("acer on", "--family acer on", { "OKOKOKOKOK\r", "*000\r" }, 0);
     row("acer off refused", "--family acer off", { "* 0 IR 002\r", "*001\r" }, 1);
@@ -102,6 +123,51 @@ void TestCtl::wire_data()
     row("infocus on", "--family infocus on", { "(PWR1)\r", "(0-1,1)" }, 0);
     row("infocus off refused", "--family infocus off", { "(PWR0)\r", "(ERR)" }, 1);
     row("infocus press hdmi", "--family infocus press hdmi", { "* 0 IR 050\r", "(0-1,1)" }, 0);
+
+    // Refusals end send with 1 as they end every other command; any printable text goes out.
+    row("acer send refused", "--family acer --timeout 0.3 send * 0 IR 999",
+        { "* 0 IR 999\r", "*001\r" }, 1, "*001");
+    row("vivitek send refused", "--family vivitek --timeout 0.3 send V99S0001",
+        { "V99S0001\r", "F\r" }, 1, "F");
+    row("infocus send refused", "--family infocus --timeout 0.3 send (XYZ)", { "(XYZ)\r", "(ERR)" },
+        1, "(ERR)");
+    row("send printable text",
+        "--family acer --timeout 0.3 send ~ !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}",
+        { "~ !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}\r", "*000\r" }, 0, "*000");
+
+    // The LF of a CR LF that comes after the next question is still the line end.
+    row("acer query, LF in a later read", "--family acer query",
+        { "* 0 Lamp ?\r", "Lamp 1\r", "* 0 Lamp\r", "\n1502\r", "* 0 IR 036\r", "\n*001\r" }, 0,
+        "lamp=on\nlamp-hours=1502");
+    QByteArrayList crlf = vivitekQuery;
+    for (int i = 3; i < crlf.size(); i += 2)
+        crlf[i].prepend('\n');
+    row("vivitek query, LF in a later read", "--family vivitek query", crlf, 0, vivitekState);
+
+    // Answers that come after later questions went out are their own
+    // questions', too late; no other value moves.
+    QByteArrayList late = vivitekQuery;
+    late[1] = late[3] = "";
+    late[5].prepend("P0\rP7\r");
+    row("vivitek query, answers after later questions", "--family vivitek --timeout 0.2 query",
+        late, 2,
+        QByteArray(vivitekState)
+            .replace("lamp=on", "lamp=no answer")
+            .replace("lamp-hours=1250", "lamp-hours=no answer"));
+    // A late answer is still taken before the program ends, so the next run
+    // cannot take it for its own.
+    row("vivitek status, the answer after the end", "--family vivitek --timeout 0.2 status",
+        { "V99G0007\r", "" }, 2, "", "", "P0\r");
+
+    // What was on the line before the question, whole or in part, never answers it.
+    row("vivitek status after a stale reply", "--family vivitek status", { "V99G0007\r", "P1\r" },
+        0, "lamp on", "P0\r");
+    row("vivitek status after half a stale reply", "--family vivitek status",
+        { "V99G0007\r", "0\rP1\r" }, 0, "lamp on", "P");
+    row("acer status after half a stale reply", "--family acer status",
+        { "* 0 Lamp ?\r", "0\rLamp 1\r" }, 0, "lamp on", "Lamp ");
+    row("infocus status after half a stale reply", "--family infocus status",
+        { "(CST)\r", "0)(0-3,1)" }, 0, "(0-3,1)", "(0-3,");
 }
 
 void TestCtl::wire()
@@ -110,9 +176,12 @@ void TestCtl::wire()
     QFETCH(QByteArrayList, talk);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, printed);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, late);
 
     NullModem modem;
     QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    QVERIFY(modem.write(before));
     // The text to send is one argument, blanks and all.
     if (arguments.contains("send"))
         arguments = arguments.mid(0, arguments.indexOf("send") + 1)
@@ -123,9 +192,18 @@ void TestCtl::wire()
         QCOMPARE(modem.readBytes(talk.at(i).size()), talk.at(i));
         QVERIFY(modem.write(talk.at(i + 1)));
     }
-    QVERIFY(ctl.waitForFinished(HangMargin));
+    if (!late.isEmpty()) {
+        QByteArray error;
+        QTRY_VERIFY_WITH_TIMEOUT((error += ctl.readAllStandardError()).contains("no answer"),
+                                 HangMargin);
+        QVERIFY(modem.write(late));
+    }
+    QVERIFY(finished(ctl));
     QCOMPARE(ctl.exitCode(), exitCode);
     QCOMPARE(ctl.lines().join('\n'), printed);
+    // Read by the run it belongs to, not left for the next one.
+    if (!late.isEmpty())
+        QVERIFY(modem.waitConsumed(0));
     QCOMPARE(modem.expectSilence(50), QByteArray());
 }
 
@@ -351,8 +429,9 @@ void TestCtl::storedSettings_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("both stored") << true << QVariant(1) << QStringList { "on" }
-                                 << QByteArray("V99S0001\r") << QString();
+    // Not Vivitek, whose unanswered command would be waited for after the timeout.
+    QTest::newRow("both stored") << true << QVariant(2) << QStringList { "on" }
+                                 << QByteArray("(PWR1)\r") << QString();
     QTest::newRow("model missing: acer")
         << true << QVariant() << QStringList { "on" } << QByteArray("OKOKOKOKOK\r") << QString();
     QTest::newRow("family given") << true << QVariant(1)
@@ -365,6 +444,15 @@ void TestCtl::storedSettings_data()
     QTest::newRow("unknown model, family given")
         << true << QVariant(7) << QStringList { "--family", "acer", "off" }
         << QByteArray("* 0 IR 002\r") << QString();
+    QTest::newRow("Model -1 stored") << true << QVariant(-1) << QStringList { "on" } << QByteArray()
+                                     << "the stored family (Model=-1 in " + TestStore::fileName()
+            + ") is unknown; give --family with one of acer, vivitek, infocus";
+    // An unset shell variable is no choice of the stored one.
+    QTest::newRow("empty --port") << true << QVariant(1) << QStringList { "--port", "", "on" }
+                                  << QByteArray() << "--port is empty; give a serial port";
+    QTest::newRow("empty --family")
+        << true << QVariant(1) << QStringList { "--family", "", "on" } << QByteArray()
+        << "--family is empty; give one of acer, vivitek, infocus";
     QTest::newRow("no port stored") << false << QVariant(2) << QStringList { "on" } << QByteArray()
                                     << "no serial port chosen; give --port or choose one in "
                                        "Vantrel's settings";
@@ -508,6 +596,59 @@ void TestCtl::projectorList()
         QCOMPARE(fields.value("current").toBool(), fields.value("port") == comPort);
         QCOMPARE(fields.value("password"), QVariant(false));
     }
+}
+
+void TestCtl::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QByteArray>("printed"); // a part of it
+    QTest::newRow("--help") << "--help" << QByteArray("Exit status:");
+    QTest::newRow("--version") << "--version" << QByteArray("vantrelctl 2.");
+    QTest::newRow("--help with a command") << "--help on" << QByteArray("Usage:");
+}
+
+void TestCtl::helpAndVersion()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QByteArray, printed);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    SimProcess ctl;
+    start(ctl,
+          QStringList { "--port", modem.portName(), "--family", "acer" } + arguments.split(' '));
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ctl.exitCode(), 0);
+    QVERIFY2(ctl.lines().join('\n').contains(printed), ctl.lines().join('\n').constData());
+    QCOMPARE(ctl.readAllStandardError(), QByteArray());
+    QCOMPARE(modem.expectSilence(50), QByteArray());
+}
+
+// A line that answers without end: send keeps a bounded part of it, says so,
+// and exits as for any answer.
+void TestCtl::sendFlood()
+{
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    SimProcess ctl;
+    start(ctl,
+          { "--port", modem.portName(), "--family", "acer", "--timeout", "3600", "send",
+            "* 0 Lamp ?" });
+    QCOMPARE(modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    const QByteArray flood = QByteArray("Lamp 1\r").repeated(512);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !modem.write(flood) || ctl.state() == QProcess::NotRunning; }, HangMargin));
+    QVERIFY(finished(ctl));
+    QCOMPARE(ctl.exitCode(), 0);
+    const QList<QByteArray> lines = ctl.lines();
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.count("Lamp 1"), lines.size());
+    QVERIFY2(lines.size() <= 64 * 1024 / 7, QByteArray::number(lines.size()).constData());
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.startsWith("vantrelctl: " + modem.portName().toUtf8())
+                 && error.contains("more than"),
+             error.constData());
 }
 
 VANTREL_TEST_MAIN(TestCtl)

@@ -26,6 +26,9 @@ public:
 
     // Commands a silent projector cannot make us hold on to without end.
     static constexpr int MaxWaiting = 64;
+    // How long the window waits for an answer before it gives a command up:
+    // as long as contact lasts without a reply, 50 ticks of 100 ms.
+    static constexpr int GiveUpMs = 5000;
 
 private:
     void expire(qint64 now);

@@ -11,7 +11,10 @@
 Exchange::Exchange(int modelIndex, int timeoutMs)
     : model(modelIndex)
     , timeoutMs(timeoutMs)
-    , matcher(timeoutMs)
+    // A command is given up when the window would give it up, but never
+    // before the user's own timeout.
+    , giveUpMs(qMax(VivitekMatcher::GiveUpMs, timeoutMs))
+    , matcher(giveUpMs)
 {
     clock.start();
 }
@@ -34,39 +37,61 @@ Exchange::Answer Exchange::ask(const QByteArray &command)
     const QDeadlineTimer deadline(timeoutMs);
     Answer answer;
     Step step = write(command, deadline);
-    if (step != Step::Done) {
-        answer.outcome = failure(step);
-        return answer;
-    }
-    const bool vivitek = model == Vivitek::ModelIndex;
-    if (vivitek)
-        matcher.sent(QString::fromLatin1(command), clock.elapsed());
-    QString reply;
-    while ((step = nextReply(deadline, &reply)) == Step::Done) {
-        // An empty line answers nothing; for Vivitek, a late answer to an
-        // earlier command answers that one.
-        if (reply.isEmpty()
-            || (vivitek && matcher.answer(clock.elapsed()) != QLatin1String(command)))
-            continue;
-        answer.outcome = Answer::Replied;
-        answer.reply = reply;
-        return answer;
+    if (step == Step::Done) {
+        lastAskedAt = clock.elapsed();
+        if (model == Vivitek::ModelIndex)
+            matcher.sent(QString::fromLatin1(command), lastAskedAt);
+        asking = true;
+        QString reply;
+        bool stale = false;
+        while ((step = nextReply(deadline, &reply, &stale)) == Step::Done) {
+            if (answersQuestion(reply, stale)) {
+                asking = false;
+                answer.outcome = Answer::Replied;
+                answer.reply = reply;
+                return answer;
+            }
+        }
+        asking = false;
     }
     answer.outcome = failure(step);
     return answer;
 }
 
-QStringList Exchange::listen(const QByteArray &text, bool *lost)
+Exchange::Heard Exchange::listen(const QByteArray &text)
 {
     discardUnasked();
     const QDeadlineTimer deadline(timeoutMs);
-    QStringList replies;
+    Heard heard;
     Step step = write(text, deadline);
     QString reply;
-    while (step == Step::Done && (step = nextReply(deadline, &reply)) == Step::Done)
-        replies.append(reply);
-    *lost = step == Step::Lost;
-    return replies;
+    bool stale = false;
+    int kept = 0;
+    while (step == Step::Done && (step = nextReply(deadline, &reply, &stale)) == Step::Done) {
+        if (stale)
+            continue;
+        kept += reply.size() + 1; // and its line end
+        if (kept > MaxHeard) {
+            heard.cut = true;
+            break;
+        }
+        heard.replies.append(reply);
+    }
+    heard.lost = step == Step::Lost;
+    return heard;
+}
+
+void Exchange::settle()
+{
+    if (!port.isOpen() || matcher.waiting(clock.elapsed()) == 0)
+        return;
+    // The newest command is the last to be given up.
+    const QDeadlineTimer deadline(qMax<qint64>(0, lastAskedAt + giveUpMs - clock.elapsed()));
+    QString reply;
+    bool stale = false;
+    while (matcher.waiting(clock.elapsed()) > 0
+           && nextReply(deadline, &reply, &stale) == Step::Done)
+        answersQuestion(reply, stale);
 }
 
 Exchange::Answer::Outcome Exchange::failure(Step step)
@@ -86,34 +111,61 @@ Exchange::Step Exchange::write(const QByteArray &command, const QDeadlineTimer &
     return Step::Done;
 }
 
-Exchange::Step Exchange::nextReply(const QDeadlineTimer &deadline, QString *reply)
+// Blocks until more input came or the deadline passed; an expired deadline
+// still takes in what the device holds right now.
+Exchange::Step Exchange::waitForInput(const QDeadlineTimer &deadline)
+{
+    port.clearError();
+    if (port.waitForReadyRead(int(deadline.remainingTime())))
+        return Step::Done;
+    // Qt 5 reports a vanished device (ReadError, ResourceError) at once and
+    // again on every try: any failure but the time running out ends the wait.
+    return port.error() == QSerialPort::TimeoutError ? Step::TimeUp : Step::Lost;
+}
+
+Exchange::Step Exchange::nextReply(const QDeadlineTimer &deadline, QString *reply, bool *stale)
 {
     forever {
         char byte;
         while (port.getChar(&byte)) {
             if (Framing::feedByte(partial, lineEnded, byte, model)) {
                 *reply = std::exchange(partial, QString());
+                *stale = std::exchange(partialIsStale, false);
                 return Step::Done;
             }
         }
         if (deadline.hasExpired())
             return Step::TimeUp;
-        port.clearError();
-        // Qt 5 reports a vanished device (ReadError, ResourceError) at once
-        // and again on every try: any failure but the time running out ends
-        // the wait.
-        if (!port.waitForReadyRead(int(deadline.remainingTime()))
-            && port.error() != QSerialPort::TimeoutError)
+        if (waitForInput(deadline) == Step::Lost)
             return Step::Lost;
     }
 }
 
-// Whatever came while nothing was asked belongs to no command that follows.
+// Whether a complete reply answers the command being asked. A Vivitek reply
+// belongs to the oldest command still owed one, as in the window; one that
+// began before the command can only be the answer of an earlier one.
+bool Exchange::answersQuestion(const QString &reply, bool stale)
+{
+    if (reply.isEmpty())
+        return false;
+    if (model != Vivitek::ModelIndex)
+        return asking && !stale;
+    const qint64 now = clock.elapsed();
+    const int givenUp = matcher.waiting(now) - (asking ? 1 : 0);
+    if (stale && givenUp <= 0)
+        return false;
+    matcher.answer(now);
+    return asking && !stale && givenUp == 0;
+}
+
+// Whatever came while nothing was asked answers no command that follows; a
+// reply it completes may still be a late answer owed to one given up.
 void Exchange::discardUnasked()
 {
-    port.clearError();
-    port.waitForReadyRead(0);
-    port.readAll();
-    partial.clear();
-    lineEnded = false;
+    waitForInput(QDeadlineTimer(0)); // a lost line shows at the write that follows
+    QString reply;
+    bool stale = false;
+    while (nextReply(QDeadlineTimer(0), &reply, &stale) == Step::Done)
+        answersQuestion(reply, stale);
+    partialIsStale = !partial.isEmpty();
 }

@@ -13,6 +13,11 @@
 // to the timeout for the reply that answers it, then the next. Every wait
 // blocks on the port with the time that is left, so nothing spins and
 // nothing waits longer than the timeout.
+//
+// Nothing that began to arrive before a command went out answers it. A
+// Vivitek projector answers every command in order, so a command given up
+// still owes its answer: that answer is matched to it as in the window and
+// dropped, never taken for a later command's.
 class Exchange
 {
 public:
@@ -22,6 +27,16 @@ public:
         Outcome outcome = NoAnswer;
         QString reply;
     };
+
+    struct Heard
+    {
+        QStringList replies;
+        bool lost = false;
+        bool cut = false; // more than MaxHeard came: the rest was not read
+    };
+
+    // What listen keeps of a line that never stops answering, in bytes.
+    static constexpr int MaxHeard = 64 * 1024;
 
     Exchange(int modelIndex, int timeoutMs);
 
@@ -33,13 +48,19 @@ public:
 
     Answer ask(const QByteArray &command);
     // Sends text and gathers every reply that comes within the timeout.
-    QStringList listen(const QByteArray &text, bool *lost);
+    Heard listen(const QByteArray &text);
+    // Waits for the answers still owed to commands given up, at most as long
+    // as the window would, so that none is left on the line for whoever asks
+    // next. Returns at once when none is owed.
+    void settle();
 
 private:
     enum class Step { Done, TimeUp, Lost };
 
     Step write(const QByteArray &command, const QDeadlineTimer &deadline);
-    Step nextReply(const QDeadlineTimer &deadline, QString *reply);
+    Step waitForInput(const QDeadlineTimer &deadline);
+    Step nextReply(const QDeadlineTimer &deadline, QString *reply, bool *stale);
+    bool answersQuestion(const QString &reply, bool stale);
     static Answer::Outcome failure(Step step);
     void discardUnasked();
 
@@ -47,8 +68,14 @@ private:
     const int model;
     const int timeoutMs;
     QString speedWarning;
+    // The framing of the line, kept from one command to the next: a LF may
+    // come after the next command went out and still end the last reply.
     QString partial; // a reply still being framed
     bool lineEnded = false;
+    bool partialIsStale = false; // the reply being framed began before the command
+    bool asking = false; // a command waits for its answer
+    const int giveUpMs;
     VivitekMatcher matcher;
     QElapsedTimer clock; // the matcher's, in milliseconds
+    qint64 lastAskedAt = 0;
 };

@@ -119,6 +119,13 @@ bool Invocation::parse(const QStringList &arguments)
     }
     if (!parsed)
         return usage(parser.errorText());
+    // An unset shell variable gives an empty value: no choice, and not a
+    // choice of the stored port or family either.
+    if (parser.isSet(portOption) && parser.value(portOption).isEmpty())
+        return usage(QStringLiteral("--port is empty; give a serial port"));
+    if (parser.isSet(familyOption) && parser.value(familyOption).isEmpty())
+        return usage(
+            QStringLiteral("--family is empty; give one of %1").arg(joined(Family::keys())));
     // The list is edited by name and by what is given, never from the store's
     // current choice, so it works whatever that holds.
     const QStringList words = parser.positionalArguments();

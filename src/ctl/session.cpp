@@ -33,6 +33,15 @@ int Session::run()
     if (!exchange.warning().isEmpty())
         report.warn(exchange.warning());
 
+    const int exitCode = carryOut();
+    // Reported already; what the projector still owes is taken before the
+    // line is let go, so the next run does not take it for its own.
+    exchange.settle();
+    return exitCode;
+}
+
+int Session::carryOut()
+{
     switch (invocation.command) {
     case Command::On:
         return power(true);
@@ -277,18 +286,31 @@ int Session::query()
 
 int Session::send()
 {
-    bool lostLine = false;
-    const QStringList replies = exchange.listen(invocation.text, &lostLine);
-    for (const QString &reply : replies)
+    const Exchange::Heard heard = exchange.listen(invocation.text);
+    for (const QString &reply : heard.replies)
         report.print(Report::shown(reply));
-    report.set(QStringLiteral("replies"), QJsonArray::fromStringList(replies));
-    report.set(QStringLiteral("answered"), !replies.isEmpty());
-    if (lostLine)
+    report.set(QStringLiteral("replies"), QJsonArray::fromStringList(heard.replies));
+    report.set(QStringLiteral("answered"), !heard.replies.isEmpty());
+    if (heard.cut)
+        report.warn(QStringLiteral("%1: more than %2 bytes of replies came; the rest was not read")
+                        .arg(invocation.port)
+                        .arg(Exchange::MaxHeard));
+    if (heard.lost)
         return lost();
-    if (replies.isEmpty())
+    if (heard.replies.isEmpty())
         return report.finish(ExitCode::NoAnswer,
                              QStringLiteral("%1: no reply within %2 s")
                                  .arg(invocation.port, invocation.timeoutText));
+    // The first reply answers the text; what follows is only heard.
+    for (const QString &reply : heard.replies) {
+        if (reply.isEmpty())
+            continue;
+        if (Replies::refused(invocation.model, reply))
+            return report.finish(ExitCode::Refused,
+                                 QStringLiteral("the projector refused \"%1\": %2")
+                                     .arg(QLatin1String(invocation.text), Report::shown(reply)));
+        break;
+    }
     return report.finish(ExitCode::Done);
 }
 

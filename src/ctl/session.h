@@ -30,6 +30,7 @@ private:
     // What query asks the family's projector, in the order it is printed.
     static QList<Query> queriesOf(int modelIndex);
 
+    int carryOut(); // the command, once the port is open
     int list();
     int power(bool on);
     int status();

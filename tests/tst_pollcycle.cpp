@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextCursor>
 
 namespace {
 
@@ -51,6 +52,8 @@ private slots:
     void trafficLog();
     void logFollowsNewLines();
     void logKeepsTheNewestLinesForAWeek();
+    void logLinesGoAtTheEnd_data();
+    void logLinesGoAtTheEnd();
 };
 
 // "|" separates the ticks' pieces and the replies they dispatch, ";" the
@@ -375,6 +378,49 @@ void TestPollCycle::logKeepsTheNewestLinesForAWeek()
     QCOMPARE(polls, TicksInAWeek / PollClock::PollEvery + 1);
     QCOMPARE(rig.log(), newest.join('\n') + '\n');
     QCOMPARE(rig.ui().textEdit->document()->availableUndoSteps(), 0);
+}
+
+// A user who selects or clicks into the log and a line that comes then: the
+// line goes at the end, the selection stays as it was made.
+void TestPollCycle::logLinesGoAtTheEnd_data()
+{
+    QTest::addColumn<int>("anchor"); // of the user's selection; -1: the end of the log
+    QTest::addColumn<int>("position");
+    QTest::newRow("nothing touched") << -1 << -1;
+    QTest::newRow("clicked at the start") << 0 << 0;
+    QTest::newRow("clicked inside a line") << 7 << 7;
+    QTest::newRow("a line selected") << 0 << 10;
+    QTest::newRow("selected up to the end") << 5 << -1;
+    QTest::newRow("selected back from the end") << -1 << 5;
+}
+
+void TestPollCycle::logLinesGoAtTheEnd()
+{
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    Rig rig(0, true);
+    rig.tick();
+    QVERIFY(feed(rig, "*001\r"));
+    rig.tick();
+    const QString before = rig.log();
+    anchor = anchor < 0 ? before.size() : anchor;
+    position = position < 0 ? before.size() : position;
+    QTextEdit *log = rig.ui().textEdit;
+    QTextCursor user(log->document());
+    user.setPosition(anchor);
+    user.setPosition(position, QTextCursor::KeepAnchor);
+    log->setTextCursor(user);
+    const QString selected = log->textCursor().selectedText();
+
+    QVERIFY(feed(rig, "*001\r"));
+    rig.tick();
+    QCOMPARE(rig.log(),
+             before + "> 2a 30 30 31 0d \nCommand not available at the moment.\n-> *001\n");
+    QCOMPARE(log->textCursor().selectedText(), selected);
+    // A cursor left at the end stays there, so the pane follows new lines.
+    const bool atEnd = anchor == before.size() && position == before.size();
+    QCOMPARE(log->textCursor().anchor(), atEnd ? rig.log().size() : anchor);
+    QCOMPARE(log->textCursor().position(), atEnd ? rig.log().size() : position);
 }
 
 VANTREL_TEST_MAIN(TestPollCycle)

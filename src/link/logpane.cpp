@@ -4,10 +4,35 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QTextCursor>
+#include <QTextDocument>
 
 void Vantrel::Log(const QString &text)
 {
-    ui.textEdit->insertPlainText(text);
+    // At the end, whatever the user selected or clicked in the pane: text
+    // inserted at the user's cursor would replace a selection or split a line.
+    QTextEdit *log = ui.textEdit;
+    const QTextCursor user = log->textCursor();
+    const bool selected = user.hasSelection();
+    const int anchor = user.anchor();
+    const int position = user.position();
+    QTextDocument *document = log->document();
+    const int length = document->characterCount();
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    // A bare cursor at the end moves on with the text, so the pane follows
+    // new lines; a selection that reached the end stays as it was made,
+    // shifted by the oldest lines the pane let go.
+    const QTextCursor moved = log->textCursor();
+    const int dropped = length + int(text.size()) - document->characterCount();
+    if (selected
+        && (moved.anchor() != anchor - dropped || moved.position() != position - dropped)) {
+        QTextCursor kept(document);
+        kept.setPosition(qMax(0, anchor - dropped));
+        kept.setPosition(qMax(0, position - dropped), QTextCursor::KeepAnchor);
+        log->setTextCursor(kept);
+    }
 }
 
 void Vantrel::on_clearLog_clicked()

@@ -2,8 +2,10 @@
 #include "rig.h"
 #include "testmain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QProxyStyle>
@@ -68,6 +70,8 @@ private slots:
     void colorGroupBoxFill();
     void saveLog_data();
     void saveLog();
+    void longOrOddPortName_data();
+    void longOrOddPortName();
 };
 
 void TestWindow::slotTableAndWiring()
@@ -258,6 +262,69 @@ void TestWindow::saveLog()
     } else if (!name.isEmpty()) {
         QCOMPARE(file.exists(), !before.isEmpty());
     }
+}
+
+void TestWindow::longOrOddPortName_data()
+{
+    QTest::addColumn<QString>("name"); // in the run's directory; empty: a path of 300 characters
+    QTest::addColumn<bool>("elided"); // must be; false: as the width allows
+    QTest::newRow("by-id link")
+        << "serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0-with-a-longer-name" << true;
+    // QSerialPort cannot open it: its lock file's name would be too long.
+    QTest::newRow("300 characters") << "" << true;
+    QTest::newRow("percent signs") << "p%1%2%3" << false;
+}
+
+// A long name never widens the window: the status line shortens the name and
+// keeps what it says of the port whole. Every name is shown as it is.
+void TestWindow::longOrOddPortName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, elided);
+    QString path = TestStore::runDirectory() + '/' + name;
+    if (name.isEmpty()) {
+        path += QString(150, 'd') + '/';
+        path += QString(300 - path.size(), 'p');
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    Rig rig;
+    Vantrel &w = rig.window();
+    QVERIFY(rig.show());
+    const int width = w.width();
+    const ElidingLabel &status = VantrelProbe::portStatusLabel(w);
+    const auto shows = [&](const QString &whole) {
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(status.text(), whole);
+        const QString shown = status.shownText();
+        QVERIFY2(status.fontMetrics().horizontalAdvance(shown) <= status.contentsRect().width(),
+                 qPrintable(shown));
+        // What follows the name, the state of the port, is never shortened.
+        QVERIFY2(shown.endsWith(whole.mid(whole.indexOf(path) + path.size())), qPrintable(shown));
+        QVERIFY(shown != whole || !elided);
+        QCOMPARE(status.toolTip(), shown != whole ? whole : QString());
+        QCOMPARE(w.width(), width);
+        QVERIFY(w.minimumSizeHint().width() <= width);
+    };
+
+    std::unique_ptr<NullModem> modem;
+    if (name.isEmpty())
+        modem = std::make_unique<NullModem>(path);
+    TestStore::set("ComPort", path);
+    VantrelProbe::configure(w, false);
+    QVERIFY(rig.log().startsWith("Opening port " + path + '\n'));
+    QVERIFY(status.text().startsWith(path + ": "));
+    shows(status.text());
+    if (name.isEmpty())
+        return;
+
+    modem = std::make_unique<NullModem>(path);
+    rig.tick(PollClock::PollEvery);
+    shows("Connected to " + path + " (Acer, 9600 baud)");
+    QCOMPARE(modem->readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    modem->unplug();
+    QTRY_VERIFY(!VantrelProbe::serialPort(w).isOpen());
+    QVERIFY(rig.log().endsWith("Lost serial port " + path + ": the device has gone away.\n"));
+    shows(path + ": device lost, waiting for it to return");
 }
 
 VANTREL_TEST_MAIN(TestWindow)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "elidinglabel.h"
 #include "vantrel.h"
 
 #include <QByteArray>
-#include <QLabel>
 #include <QMetaObject>
 
 // The tests' view into the window's private state (it is a friend of
@@ -23,6 +23,7 @@ public:
     static int pendingHeight(const Vantrel &w) { return w.pendingHeight; }
     // What the status bar says of the port.
     static QString portStatus(const Vantrel &w) { return w.portStatus->text(); }
+    static ElidingLabel &portStatusLabel(Vantrel &w) { return *w.portStatus; }
 
     static QSerialPort &serialPort(Vantrel &w) { return w.serialPort; }
     static QTimer &pollTimer(Vantrel &w) { return w.pollTimer; }

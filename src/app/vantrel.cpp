@@ -1,11 +1,11 @@
 #include "vantrel.h"
 
+#include "elidinglabel.h"
 #include "framing.h"
 #include "trafficlog.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 
@@ -26,7 +26,7 @@ Vantrel::Vantrel(QWidget *parent)
     // the empty one being written to. The bound also ends the undo history,
     // which would otherwise keep every line ever logged.
     ui.textEdit->document()->setMaximumBlockCount(TrafficLog::MaxLines + 1);
-    portStatus = new QLabel(ui.statusBar);
+    portStatus = new ElidingLabel(ui.statusBar);
     ui.statusBar->addWidget(portStatus, 1);
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();

@@ -17,7 +17,7 @@
 
 class QCloseEvent;
 class QKeyEvent;
-class QLabel;
+class ElidingLabel;
 
 // The remote control window. Every user action and the 100 ms tick arrive as
 // one of its slots; the protocol itself lives in the pure helpers beside it.
@@ -164,7 +164,7 @@ private:
     // every poll, so a projector that comes back needs nobody at the keyboard.
     QString configuredPort;
     PortStatus::Problem portProblem = PortStatus::Problem::NoPortChosen;
-    QLabel *portStatus = nullptr; // the state of the port, in the status bar
+    ElidingLabel *portStatus = nullptr; // the state of the port, in the status bar
     bool writeErrorShown = false;
 
     // The tests' (and the fuzzer's) window into the state above.

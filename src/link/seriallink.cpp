@@ -1,11 +1,11 @@
 #include "vantrel.h"
 
+#include "elidinglabel.h"
 #include "family.h"
 #include "portloss.h"
 #include "serialline.h"
 #include "trafficlog.h"
 
-#include <QLabel>
 #include <QMessageBox>
 
 bool Vantrel::OpenSerialPort(const QString &portName)
@@ -64,9 +64,10 @@ QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &deta
 {
     switch (problem) {
     case PortStatus::Problem::None:
+        // One arg() for all: a "%1" in the port name stays as it is.
         return tr("Connected to %1 (%2, %3 baud)")
-            .arg(configuredPort, Family::displayName(ModelIndex))
-            .arg(Family::baudRate(ModelIndex));
+            .arg(configuredPort, Family::displayName(ModelIndex),
+                 QString::number(Family::baudRate(ModelIndex)));
     case PortStatus::Problem::NoPortChosen:
         return tr("No serial port chosen: choose one in File > Settings");
     case PortStatus::Problem::NotPresent:
@@ -84,7 +85,7 @@ bool Vantrel::ShowPortStatus(PortStatus::Problem problem, const QString &text)
     portProblem = problem;
     if (portStatus->text() == text)
         return false;
-    portStatus->setText(text);
+    portStatus->showText(text, configuredPort);
     return true;
 }
 

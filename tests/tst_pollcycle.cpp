@@ -66,7 +66,7 @@ static void framingRow(const char *tag, int model, const QByteArray &pieces, con
 
 void TestPollCycle::framing_data()
 {
-    QTest::addColumn<int>("model"); // 7 is a bad stored value: no family
+    QTest::addColumn<int>("model"); // 7 is a bad stored value, taken as Acer
     QTest::addColumn<QList<QByteArray>>("pieces");
     QTest::addColumn<QStringList>("replies");
     QTest::addColumn<QString>("leftover");
@@ -85,7 +85,7 @@ void TestPollCycle::framing_data()
     framingRow("InFocus CR after ) opens next reply", 2, "(PWR1)\r|(CST0)", "(PWR1)|\r(CST0)");
     framingRow("InFocus LF after ) opens next reply", 2, "(A)\n(B)", "(A);\n(B)");
     framingRow("InFocus split over ticks", 2, "(CS|T1)", "|(CST1)");
-    framingRow("other family never completes", 7, "LAMP 1\r|(CST)", "|", "LAMP 1\r(CST)");
+    framingRow("stored family 7 frames as Acer", 7, "LAMP 1\r|(CST)", "LAMP 1|", "(CST)");
 }
 
 void TestPollCycle::framing()

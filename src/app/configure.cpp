@@ -13,7 +13,8 @@ void Vantrel::Configure(bool showDialog)
     }
     serialPort.close();
     ForgetPendingReplies();
-    ModelIndex = dialog.SelectedModel();
+    // A stored number that names no family is taken as Acer throughout.
+    ModelIndex = Family::orDefault(dialog.SelectedModel());
     OpenSerialPort(dialog.SelectedPort());
 
     ui.model_label->setText(Family::displayName(ModelIndex));

@@ -17,6 +17,11 @@ bool isKnown(int modelIndex)
     return modelIndex >= 0 && modelIndex < Count;
 }
 
+int orDefault(int modelIndex)
+{
+    return isKnown(modelIndex) ? modelIndex : Acer::ModelIndex;
+}
+
 QString displayName(int modelIndex)
 {
     return QLatin1String(isKnown(modelIndex) ? displayNames[modelIndex] : "???");

@@ -11,6 +11,9 @@ namespace Family {
 constexpr int Count = 3;
 
 bool isKnown(int modelIndex);
+// The family the window takes a stored number for: the number itself when it
+// names a family, else Acer, whose page a bad value always showed.
+int orDefault(int modelIndex);
 // "Acer", "Vivitek", "InFocus", or "???" for an unknown number.
 QString displayName(int modelIndex);
 // "acer", "vivitek", "infocus", or empty for an unknown number.

@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include "family.h"
 #include "portenumeration.h"
 #include "portstatus.h"
 #include "storedsettings.h"
@@ -37,7 +38,7 @@ Settings::Settings(QWidget *parent, Ports ports)
             break;
         }
     }
-    ui.model_comboBox->setCurrentIndex(stored.model);
+    ui.model_comboBox->setCurrentIndex(Family::orDefault(stored.model));
 }
 
 Settings::~Settings() = default;

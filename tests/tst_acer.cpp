@@ -132,7 +132,12 @@ void TestAcer::replies_data()
     row("lAmP 1", "lAmP 1\r", "", On);
     row("LAMP 0", "LAMP 0\r", "", Off);
     row("LaMp 0", "LaMp 0\r", "", Off);
-    row("trailing blank", "LAMP 1 \r", "LAMP 1 \n", Same);
+    // Blanks and control characters around a lamp reply are strays.
+    row("trailing blank", "LAMP 1 \r", "", On);
+    row("leading blank and tab", " \tLamp 0\r", "", Off);
+    row("LF before the CR", "Lamp 0\n\r", "", Off);
+    row("NUL and DEL around", QByteArray("\0Lamp 1\x7f\r", 9), "", On);
+    row("blank inside", "LAMP  1\r", "LAMP  1\n", Same);
     row("leading zero", "LAMP 01\r", "LAMP 01\n", Same);
     row("refused", "*001\r", "Command not available at the moment.\n", Same);
     row("accepted", "*000\r", "", Same);

@@ -108,6 +108,13 @@ void TestCtl::wire_data()
         "1502");
     row("acer send", "--family acer --timeout 0.3 send * 0 Lamp ?",
         { "* 0 Lamp ?\r", "Lamp 1\rchatter\r" }, 0, "Lamp 1\nchatter");
+    // Blanks and control characters around a lamp reply are strays.
+    row("acer status, LF before the CR", "--family acer status", { "* 0 Lamp ?\r", "Lamp 0\n\r" },
+        0, "lamp off");
+    row("vivitek status, P0 and a blank", "--family vivitek status", { "V99G0007\r", "P0 \r" }, 0,
+        "lamp off");
+    row("vivitek status, LF before the CR", "--family vivitek status", { "V99G0007\r", "P0\n\r" },
+        0, "lamp off");
     row("vivitek on", "--family vivitek on", { "V99S0001\r", "P\r" }, 0);
     row("vivitek off refused", "--family vivitek off", { "V99S0002\r", "F\r" }, 1);
     row("vivitek press rear-ceiling", "--family vivitek press rear-ceiling",

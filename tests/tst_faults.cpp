@@ -340,8 +340,10 @@ void TestFaults::oddBytesInEveryPosition()
             QVERIFY2(rig.log().endsWith("-> " + latin1(handed) + '\n'), qPrintable(rig.log()));
             QVERIFY(VantrelProbe::replyBuffer(w).isEmpty());
             QCOMPARE(VantrelProbe::contactCounter(w), 1);
+            // A NUL before or after a lamp reply is a stray control character.
+            const bool stray = odd == '\0' && (position == 0 || position == reply.size());
             if (handed == reply || model == 0)
-                QCOMPARE(VantrelProbe::projectorOn(w), handed == reply && model != 2);
+                QCOMPARE(VantrelProbe::projectorOn(w), (handed == reply || stray) && model != 2);
         }
     }
     QVERIFY(stillResponsive(rig));

@@ -151,6 +151,10 @@ void TestVvtQuery::replies_data()
     row("poll P2", "V99G0007", "P2", "lamp", 0, "Lamp is On");
     row("poll bare P", "V99G0007", "P", "lamp", 0, "Lamp is On");
     row("poll P00", "V99G0007", "P00", "lamp", 0, "Lamp is On");
+    // Blanks and control characters around it are strays.
+    row("poll P0 and a blank", "V99G0007", "P0 ", "lamp", 1, "Lamp is Off");
+    row("poll P0, LF before the CR", "V99G0007", "P0\n", "lamp", 1, "Lamp is Off");
+    row("poll P0, tab and SOH", "V99G0007", "P0\t\x01", "lamp", 1, "Lamp is Off");
     // Shown also without debugging, and nothing else is.
     row("hours", "V99G0004", "P1250", "log", 0, "Lamp Time = 1250 h\n");
     row("hours not a number", "V99G0004", "P12a", "log", 0, "Lamp Time = 0 h\n");

@@ -1,5 +1,6 @@
 #include "acer.h"
 
+#include "framing.h"
 #include "names.h"
 
 #include <QCoreApplication>
@@ -82,7 +83,7 @@ static QString resolutionLine(const QString &reply)
 
 Reply interpretReply(const QString &reply)
 {
-    const QString upper = reply.toUpper();
+    const QString upper = Framing::trimmed(reply).toUpper();
     if (upper == QLatin1String("LAMP 0"))
         return { Reply::LampOff, {} };
     if (upper == QLatin1String("LAMP 1"))

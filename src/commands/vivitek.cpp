@@ -1,5 +1,6 @@
 #include "vivitek.h"
 
+#include "framing.h"
 #include "names.h"
 
 #include <iterator>
@@ -188,7 +189,7 @@ Reply parseReply(const QString &reply)
 
 bool lampOn(const QString &successReply)
 {
-    return successReply != QLatin1String("P0");
+    return Framing::trimmed(successReply) != QLatin1String("P0");
 }
 
 // A reply of "P2147483647" must not overflow: that entry is out of range like

@@ -106,8 +106,9 @@ struct Reply
 Reply parseReply(const QString &reply);
 
 // What a success reply to a get-command says. The status poll: "P0" is off,
-// anything else on. A list: value v selects entry v + 1. Brightness and
-// keystone: the low byte, the keystone as a signed one.
+// blanks and control characters around it aside, anything else on. A list:
+// value v selects entry v + 1. Brightness and keystone: the low byte, the
+// keystone as a signed one.
 bool lampOn(const QString &successReply);
 int listEntryOf(int value);
 std::uint8_t brightnessOf(int value);

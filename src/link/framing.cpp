@@ -21,4 +21,16 @@ bool feedByte(QString &text, bool &lineEnded, char byte, int modelIndex)
     return value == ')' && modelIndex == 2;
 }
 
+QString trimmed(const QString &reply)
+{
+    const auto stray = [](QChar c) { return c.unicode() <= 0x20 || c.unicode() == 0x7f; };
+    int first = 0;
+    int end = reply.size();
+    while (first < end && stray(reply.at(first)))
+        ++first;
+    while (end > first && stray(reply.at(end - 1)))
+        --end;
+    return reply.mid(first, end - first);
+}
+
 } // namespace Framing

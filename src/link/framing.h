@@ -28,4 +28,9 @@ constexpr int PortReadBuffer = 16 * MaxUnreadInput;
 // belongs to the line end, not to the next reply.
 bool feedByte(QString &text, bool &lineEnded, char byte, int modelIndex);
 
+// The reply without the blanks and ASCII control characters around it, as
+// lamp replies are compared: projectors and adapters add stray ones ("P0 ",
+// "Lamp 0" with a LF before its CR).
+QString trimmed(const QString &reply);
+
 } // namespace Framing

@@ -1,6 +1,6 @@
 // InFocus: its own power and poll commands, replies framed at ")" that keep
-// contact and do nothing else. Line speed: tst_seriallink; framing across
-// ticks: tst_pollcycle.
+// contact, lift the box out of the no-contact colour and do nothing else. Line speed:
+// tst_seriallink; framing across ticks: tst_pollcycle.
 
 #include "colorgroupbox.h"
 #include "rig.h"
@@ -73,7 +73,9 @@ void TestInFocus::replyOnlyRestoresContact()
     QCOMPARE(VantrelProbe::projectorOn(rig.window()), lampOn);
     QVERIFY(!VantrelProbe::vvtRequeryPending(rig.window())); // no Vivitek handler either
     QCOMPARE(rig.log(), QString());
-    QCOMPARE(rig.boxColour(), colour);
+    // No reply tells the lamp state: in contact, the box shows the transition colour.
+    QCOMPARE(colour, Rig::NoContactColour);
+    QCOMPARE(rig.boxColour(), complete ? Rig::TransitionColour : colour);
     QVERIFY(rig.boxesAgree());
     QCOMPARE(ui.on_off_groupBox->toolTip(), toolTips.at(0));
     QCOMPARE(ui.vvt_on_off_groupBox->toolTip(), toolTips.at(1));

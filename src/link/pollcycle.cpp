@@ -119,6 +119,10 @@ void Vantrel::DrainReplies()
             Log(TrafficLog::receivedLine(input.mid(echoed, i + 1 - echoed), ascii));
         echoed = i + 1;
         if (contactCounter > 49) {
+            // The box leaves the no-contact colour with contact: a lamp reply
+            // paints over it at once, an InFocus reply, which tells no lamp
+            // state, leaves it there.
+            ShowTransition();
             if (!showsIcon(ui.connectionStatus, connectIcon()))
                 ui.connectionStatus->setIcon(connectIcon());
             setToolTipIfChanged(ui.connectionStatus, tr("Contact"));

@@ -48,6 +48,8 @@ private slots:
     void commands_data();
     void commands();
     void userChoicesOnly();
+    void refusedLampModeShowsTheReportedOne_data();
+    void refusedLampModeShowsTheReportedOne();
     void formListsAreTheTables_data();
     void formListsAreTheTables();
     void steppedValuesAtLimits_data();
@@ -133,13 +135,53 @@ void TestVivitek::userChoicesOnly()
     QCOMPARE(rig.sent(), QByteArray("V99S0207\r"));
 
     // A lamp mode is taken only while the lamp is on; a refused choice goes
-    // back to what the list showed, an accepted one stays.
+    // back to the one the projector took.
+    VantrelProbe::forgetPendingReplies(rig.window());
     choose(ui.vvtLampModeCbx, 3);
     QCOMPARE(rig.sent(), QByteArray("V99S03192\r"));
+    QVERIFY(rig.receive("P\r"));
     VantrelProbe::setProjectorOn(rig.window(), false);
     for (int refused : { 1, 3, 0 }) {
         choose(ui.vvtLampModeCbx, refused);
         QCOMPARE(ui.vvtLampModeCbx->currentText(), QString("Dynamic Eco"));
+    }
+    QCOMPARE(rig.sent(), QByteArray());
+}
+
+// The projector reports Normal, the user chooses Dynamic Eco, the lamp goes
+// off and a choice is refused: the list shows what the projector last
+// reported or took, never merely the last choice.
+void TestVivitek::refusedLampModeShowsTheReportedOne_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // to the choice of Dynamic Eco, after the poll's
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("taken") << QByteArray("P\r") << "Dynamic Eco";
+    QTest::newRow("refused by the projector") << QByteArray("F\r") << "Normal";
+    QTest::newRow("unanswered") << QByteArray() << "Normal";
+}
+
+void TestVivitek::refusedLampModeShowsTheReportedOne()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, shown);
+    Rig rig(1);
+    QVERIFY(rig.show());
+    Vantrel &w = rig.window();
+    QComboBox *lampMode = rig.ui().vvtLampModeCbx;
+    VantrelProbe::forgetPendingReplies(w);
+    VantrelProbe::setProjectorOn(w, true);
+    VantrelProbe::sendCommand(w, "V99G0319");
+    QVERIFY(rig.receive("P1\r"));
+    QCOMPARE(lampMode->currentText(), QString("Normal"));
+    choose(lampMode, 3);
+    // The tick that read the report polled.
+    QCOMPARE(rig.sent(), QByteArray("V99G0319\rV99G0007\rV99S03192\r"));
+    QVERIFY(rig.receive("P1\r" + answer));
+
+    VantrelProbe::setProjectorOn(w, false);
+    for (int refused : { 1, 3 }) {
+        choose(lampMode, refused);
+        QCOMPARE(lampMode->currentText(), shown);
     }
     QCOMPARE(rig.sent(), QByteArray());
 }

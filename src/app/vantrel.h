@@ -158,7 +158,7 @@ private:
     // Vivitek replies belong to the oldest command still waiting for one; a
     // command unanswered for as long as contact lasts is given up.
     VivitekMatcher vvtMatcher { 50 };
-    int vvtLampModeIndex = 0; // the lamp-mode entry the projector was last told or reported
+    int vvtLampModeIndex = 0; // the lamp-mode entry the projector last reported or took
     bool portLossPending = false; // a close of a vanished device is queued
     // The port Configure chose: while it is not open it is tried again at
     // every poll, so a projector that comes back needs nobody at the keyboard.

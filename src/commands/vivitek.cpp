@@ -142,6 +142,15 @@ int findListEntry(List list, const QString &name)
     return 0;
 }
 
+int listEntryOfCommand(List list, const QString &command)
+{
+    for (int index = 1; index < listEntryCount(list); ++index) {
+        if (command == QLatin1String(listCommand(list, index)))
+            return index;
+    }
+    return 0;
+}
+
 QByteArray valueCommand(const char *prefix, int value)
 {
     return QByteArray(prefix) + QByteArray::number(value);

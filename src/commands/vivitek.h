@@ -84,6 +84,8 @@ QString listCaption(List list, int index);
 QString listEntryName(List list, int index);
 // The entry of that name, or 0.
 int findListEntry(List list, const QString &name);
+// The entry that command selects, or 0 for any other command.
+int listEntryOfCommand(List list, const QString &command);
 
 QByteArray valueCommand(const char *prefix, int value);
 

@@ -90,6 +90,9 @@ void Vantrel::HandleVvtReply(const QString &reply)
         vvtKeystone = Vivitek::keystoneOf(v);
         break;
     case Vivitek::Meaning::Unused:
+        // A lamp mode the projector took is the one it is in now.
+        if (const int mode = Vivitek::listEntryOfCommand(Vivitek::List::LampMode, answered))
+            vvtLampModeIndex = mode;
         break;
     }
 
@@ -194,13 +197,12 @@ void Vantrel::on_vvtLogoSelectCbx_activated(int index)
 void Vantrel::on_vvtLampModeCbx_activated(int index)
 {
     // Lamp modes are only taken while the lamp burns; a refused choice must
-    // not look as if it had been sent.
+    // not look as if it had been sent, so the list goes back to the mode the
+    // projector last reported or took, not to the last one chosen.
     if (!projectorOn) {
         ui.vvtLampModeCbx->setCurrentIndex(vvtLampModeIndex);
         return;
     }
-    if (Vivitek::listCommand(Vivitek::List::LampMode, index))
-        vvtLampModeIndex = index;
     SendVvtListChoice(Vivitek::List::LampMode, index);
 }
 

@@ -83,6 +83,8 @@ class TestFaults : public QObject
 private slots:
     void portComesBack_data();
     void portComesBack();
+    void replugForgetsWhatWasUnderWay_data();
+    void replugForgetsWhatWasUnderWay();
     void projectorNeverAnswers_data() { familyRows(); }
     void projectorNeverAnswers();
     void lateReplyInSingleBytes_data() { familyRows(); }
@@ -178,6 +180,68 @@ void TestFaults::portComesBack()
     QVERIFY(VantrelProbe::projectorOn(w));
     if (model == 1)
         QCOMPARE(modem->readBytes(9), QByteArray("V99G0319\r"));
+    QVERIFY(noBox.waitDone());
+}
+
+void TestFaults::replugForgetsWhatWasUnderWay_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArray>("half"); // received before the device goes
+    QTest::addColumn<QByteArray>("after"); // from the device that comes back
+    QTest::newRow("Acer, LAMP half received") << 0 << QByteArray("LAMP") << QByteArray(" 1\r");
+    QTest::newRow("Vivitek, poll and click unanswered") << 1 << QByteArray() << QByteArray("P0\r");
+    QTest::newRow("Vivitek, P1 half received") << 1 << QByteArray("P1") << QByteArray("0\r");
+}
+
+// The device goes and comes back within a few ticks, while a reply was half
+// received or commands were unanswered: nothing from before is matched to
+// what the device says now.
+void TestFaults::replugForgetsWhatWasUnderWay()
+{
+    QFETCH(int, model);
+    QFETCH(QByteArray, half);
+    QFETCH(QByteArray, after);
+    static int serial = 0;
+    const QString link = TestStore::runDirectory() + "/ttyReplug" + QString::number(++serial);
+    auto modem = std::make_unique<NullModem>(link);
+    Rig rig(model);
+    BoxAnswerer noBox;
+    storeAndApply(rig, link);
+    Vantrel &w = rig.window();
+    QSerialPort &port = VantrelProbe::serialPort(w);
+    const QByteArray poll = Families[model].poll + '\r';
+    // The lamp shows on: a stale match would leave it so or make it so.
+    VantrelProbe::setProjectorOn(w, model == 1);
+    rig.tick(28); // polls on the first tick, and then not before tick 32
+    QCOMPARE(modem->readBytes(poll.size()), poll);
+    if (model == 1)
+        rig.ui().vvtLampTime->click();
+    if (!half.isEmpty())
+        QVERIFY(modem->write(half) && modem->waitConsumed());
+    rig.tick(); // tick 29 reads it
+    QCOMPARE(port.bytesAvailable(), qint64(0));
+
+    modem->unplug();
+    QTRY_VERIFY(!port.isOpen());
+    modem = std::make_unique<NullModem>(link);
+    rig.tick(3); // tick 32 opens the port again and polls
+    QVERIFY(port.isOpen());
+    QCOMPARE(modem->readBytes(poll.size()), poll);
+    QVERIFY(modem->write(after) && modem->waitConsumed());
+    rig.tick();
+    QCOMPARE(port.bytesAvailable(), qint64(0));
+    QVERIFY(!rig.log().contains("Lamp Time"));
+    if (model == 0) {
+        // Taken alone, the rest is no lamp reply.
+        QVERIFY(!VantrelProbe::projectorOn(w));
+        QVERIFY(rig.boxColour() != Rig::LampOnColour && rig.boxColour() != Rig::LampOffColour);
+    } else {
+        // Vivitek: the answer to the poll sent now, or a failure, never
+        // matched to the lamp hours asked before.
+        QCOMPARE(VantrelProbe::projectorOn(w), !half.isEmpty());
+        QCOMPARE(VantrelProbe::vvtRequeryPending(w), !half.isEmpty());
+    }
+    QVERIFY(rig.showsContact());
     QVERIFY(noBox.waitDone());
 }
 

@@ -42,6 +42,12 @@ private slots:
     void framing_data();
     void framing();
     void floodIsBoundedAndReported();
+    void floodAfterHalfAReply_data();
+    void floodAfterHalfAReply();
+    void floodWithPausesReportedOnce_data();
+    void floodWithPausesReportedOnce();
+    void vivitekMatchingBound_data();
+    void vivitekMatchingBound();
     void chatterDelaysNoReply_data();
     void chatterDelaysNoReply();
     void pollSchedule_data();
@@ -172,6 +178,103 @@ void TestPollCycle::floodIsBoundedAndReported()
     rig.clearLog();
     rig.tick(100);
     QCOMPARE(rig.log(), QString()); // reported once, not once a tick
+}
+
+// What was half received when a flood came lost its continuation: it is
+// never joined onto what the flood leaves. The flood is sized so that what
+// it leaves starts with the rest of the reply.
+void TestPollCycle::floodAfterHalfAReply_data()
+{
+    QTest::addColumn<QByteArray>("half");
+    QTest::addColumn<QByteArray>("rest");
+    QTest::newRow("LAMP, then 1") << QByteArray("LAMP") << QByteArray(" 1\r");
+    QTest::newRow("Lam, then p 1") << QByteArray("Lam") << QByteArray("p 1\r");
+}
+
+void TestPollCycle::floodAfterHalfAReply()
+{
+    QFETCH(QByteArray, half);
+    QFETCH(QByteArray, rest);
+    Rig rig(0, true);
+    rig.tick();
+    QVERIFY(feed(rig, half));
+    rig.tick();
+    QCOMPARE(VantrelProbe::replyBuffer(rig.window()), QString::fromLatin1(half));
+    rig.clearLog();
+
+    const QByteArray kept
+        = rest + QByteArray(Framing::MaxUnreadInput - rest.size() - 1, '-') + '\r';
+    QVERIFY(feed(rig, QByteArray(4096, 'x') + kept));
+    rig.tick();
+    // The rest is taken as a reply of its own: an unknown one, never the lamp.
+    QVERIFY(!VantrelProbe::projectorOn(rig.window()));
+    const QString alone = QString::fromLatin1(rest).remove('\r');
+    QVERIFY2(rig.log().contains("-> " + alone + '\n'), qPrintable(rig.log()));
+    QVERIFY(rig.receive("LAMP 1\r"));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
+}
+
+// A flood in bursts with pauses shorter than a second is one flood: one
+// line, once it is over, with every byte dropped.
+void TestPollCycle::floodWithPausesReportedOnce_data()
+{
+    QTest::addColumn<QList<int>>("pauses"); // quiet ticks after each burst
+    QTest::addColumn<int>("lines");
+    QTest::newRow("bursts back to back") << QList<int> { 0, 0, 0, 12 } << 1;
+    QTest::newRow("pauses of 0.5 s") << QList<int> { 5, 5, 5, 12 } << 1;
+    QTest::newRow("pauses of 0.9 s") << QList<int> { 9, 9, 9, 12 } << 1;
+    QTest::newRow("a pause of a second ends a flood") << QList<int> { 9, 10, 9, 12 } << 2;
+}
+
+void TestPollCycle::floodWithPausesReportedOnce()
+{
+    QFETCH(QList<int>, pauses);
+    QFETCH(int, lines);
+    Rig rig;
+    rig.tick();
+    const QByteArray burst(3 * Framing::MaxUnreadInput, 'x');
+    qint64 total = 0;
+    for (int pause : pauses) {
+        QVERIFY(feed(rig, burst));
+        rig.tick();
+        total += burst.size() - Framing::MaxUnreadInput;
+        rig.tick(pause);
+    }
+    const QRegularExpression line("Dropped (\\d+) bytes of input that came faster than a "
+                                  "projector sends.\n");
+    qint64 said = 0;
+    int count = 0;
+    for (auto it = line.globalMatch(rig.log()); it.hasNext(); ++count)
+        said += it.next().captured(1).toLongLong();
+    QCOMPARE(count, lines);
+    QCOMPARE(said, total);
+}
+
+// A Vivitek reply belongs to the command it answers for 50 ticks after it
+// went out, to the tick; one tick later that command is given up.
+void TestPollCycle::vivitekMatchingBound_data()
+{
+    QTest::addColumn<int>("after"); // ticks from the click to the tick that reads the reply
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("at the bound") << 50 << "Lamp Time = 1250 h\n";
+    QTest::newRow("one tick after it") << 51 << "";
+}
+
+void TestPollCycle::vivitekMatchingBound()
+{
+    QFETCH(int, after);
+    QFETCH(QString, shown);
+    Rig rig(1);
+    VantrelProbe::forgetPendingReplies(rig.window());
+    rig.ui().vvtLampTime->click();
+    QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0004\r"));
+    // The command waits, so no poll goes out meanwhile.
+    rig.tick(after - 1);
+    QVERIFY(feed(rig, "P1250\r"));
+    rig.tick();
+    QCOMPARE(rig.log(), shown);
+    QVERIFY(VantrelProbe::replyBuffer(rig.window()).isEmpty());
+    QCOMPARE(rig.sent(), QByteArray());
 }
 
 // Replies at the full rate of a 9600 baud line, unasked for: each tick shows

@@ -433,7 +433,7 @@ int logTick(int &argc, char **argv, const std::vector<int> &sizes)
         return 2;
     }
     Vantrel &w = *rig.window;
-    QSerialPort &port = VantrelProbe::serialPort(w);
+    ProjectorLink &port = VantrelProbe::serialPort(w);
     // The bench calls the tick itself, so nothing else runs between ticks.
     VantrelProbe::pollTimer(w).stop();
     rig.window->findChild<QCheckBox *>(QStringLiteral("debugCheckBox"))->setChecked(true);
@@ -881,7 +881,7 @@ int lostDevice(int &argc, char **argv)
     VantrelProbe::pollTimer(w).start();
     runFor(200);
 
-    const LossFigures f = afterHangUp(VantrelProbe::serialPort(w), rig.farSide);
+    const LossFigures f = afterHangUp(*VantrelProbe::serialPort(w).serialDevice(), rig.farSide);
     std::printf("  Vantrel window:                 errors=%ld (device gone: %ld) cpu_ms=%.0f "
                 "port_open=%s lost_lines=%d\n",
                 f.errors, f.goneErrors, f.cpuMs, f.open ? "yes" : "no",

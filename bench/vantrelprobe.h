@@ -9,7 +9,7 @@
 class VantrelProbe
 {
 public:
-    static QSerialPort &serialPort(Vantrel &w) { return w.serialPort; }
+    static ProjectorLink &serialPort(Vantrel &w) { return w.serialPort; }
     static QTimer &pollTimer(Vantrel &w) { return w.pollTimer; }
     static QTextEdit *log(Vantrel &w) { return w.ui.textEdit; }
     static void log(Vantrel &w, const QString &text) { w.Log(text); }

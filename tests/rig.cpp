@@ -51,7 +51,7 @@ bool Rig::receive(const QByteArray &bytes)
 {
     if (!modem.write(bytes) || !modem.waitConsumed())
         return false;
-    QSerialPort &port = VantrelProbe::serialPort(*w);
+    ProjectorLink &port = VantrelProbe::serialPort(*w);
     return tickUntil([&port] { return port.bytesAvailable() == 0; });
 }
 

@@ -128,7 +128,7 @@ void TestFaults::portComesBack()
     BoxAnswerer noBox;
     storeAndApply(rig, link);
     Vantrel &w = rig.window();
-    QSerialPort &port = VantrelProbe::serialPort(w);
+    ProjectorLink &port = VantrelProbe::serialPort(w);
     const QString opening = "Opening port " + link + '\n';
     if (fault == "unplugged" || fault == "lost" || fault == "hung up") {
         QVERIFY(port.isOpen());
@@ -208,7 +208,7 @@ void TestFaults::replugForgetsWhatWasUnderWay()
     BoxAnswerer noBox;
     storeAndApply(rig, link);
     Vantrel &w = rig.window();
-    QSerialPort &port = VantrelProbe::serialPort(w);
+    ProjectorLink &port = VantrelProbe::serialPort(w);
     const QByteArray poll = Families[model].poll + '\r';
     // The lamp shows on: a stale match would leave it so or make it so.
     VantrelProbe::setProjectorOn(w, model == 1);
@@ -322,7 +322,7 @@ void TestFaults::noiseAtLineRateForAMinute()
     Rig rig;
     BoxAnswerer noBox;
     Vantrel &w = rig.window();
-    QSerialPort &port = VantrelProbe::serialPort(w);
+    ProjectorLink &port = VantrelProbe::serialPort(w);
     QRandomGenerator random(20240607);
     int run = 0, longestRun = 0, longestPartial = 0; // run: bytes since the last CR
     const int ticks = 600;

@@ -17,7 +17,7 @@ namespace {
 // share is the test's choice. A large write reaches the port in pieces.
 bool feed(Rig &rig, const QByteArray &bytes)
 {
-    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    ProjectorLink &port = VantrelProbe::serialPort(rig.window());
     const qint64 expected = port.bytesAvailable() + bytes.size();
     return rig.modem.write(bytes)
         && QTest::qWaitFor([&] { return port.bytesAvailable() >= expected; }, 10000)
@@ -139,7 +139,7 @@ void TestPollCycle::floodIsBoundedAndReported()
 {
     Rig rig;
     rig.tick();
-    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    ProjectorLink &port = VantrelProbe::serialPort(rig.window());
     QByteArray noise;
     for (int i = 0; noise.size() < (1 << 20); ++i)
         noise.append(char(i * 7 + 3) == '\r' ? 'x' : char(i * 7 + 3));
@@ -458,7 +458,7 @@ void TestPollCycle::logKeepsTheNewestLinesForAWeek()
     // A poll goes out on the first tick and every 31st after it; the reply,
     // numbered, is read on the next tick. Each poll logs four lines.
     qint64 polls = 0;
-    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    ProjectorLink &port = VantrelProbe::serialPort(rig.window());
     for (qint64 tick = 0; tick < TicksInAWeek; ++tick) {
         rig.tick();
         if (tick % PollClock::PollEvery != 0)

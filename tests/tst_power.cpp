@@ -139,7 +139,7 @@ void TestPower::closeConfirmation()
 
     Rig rig(model);
     QVERIFY(rig.show());
-    QSerialPort &port = VantrelProbe::serialPort(rig.window());
+    ProjectorLink &port = VantrelProbe::serialPort(rig.window());
     if (lost == "contact") {
         // Losing contact repaints the boxes but must not forget the lamp burns.
         QVERIFY(rig.receive("LAMP 1\r"));

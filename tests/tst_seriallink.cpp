@@ -89,8 +89,9 @@ void TestSerialLink::commandGoesOutAt8N1()
     QCOMPARE(line.stopBits, QSerialPort::OneStop);
     QCOMPARE(line.flowControl, QSerialPort::NoFlowControl);
     // A pty keeps 8 data bits and no parity whatever is asked; the port tells.
-    QCOMPARE(VantrelProbe::serialPort(rig.window()).dataBits(), QSerialPort::Data8);
-    QCOMPARE(VantrelProbe::serialPort(rig.window()).parity(), QSerialPort::NoParity);
+    QCOMPARE(VantrelProbe::serialPort(rig.window()).serialDevice()->dataBits(), QSerialPort::Data8);
+    QCOMPARE(VantrelProbe::serialPort(rig.window()).serialDevice()->parity(),
+             QSerialPort::NoParity);
 
     // A stored number that names no family is Acer.
     QCOMPARE(VantrelProbe::portStatus(rig.window()),
@@ -191,10 +192,10 @@ void TestSerialLink::lostDeviceClosesThePortOnce()
     Vantrel w; // its timer runs: the close must come within one tick
     Ui::VantrelClass &ui = VantrelProbe::ui(w);
     const auto logText = [&ui] { return ui.textEdit->toPlainText(); };
-    QSerialPort &port = VantrelProbe::serialPort(w);
+    ProjectorLink &port = VantrelProbe::serialPort(w);
     QVERIFY(port.isOpen());
     ui.debugCheckBox->setChecked(true);
-    QSignalSpy errors(&port, &QSerialPort::errorOccurred);
+    QSignalSpy errors(port.serialDevice(), &QSerialPort::errorOccurred);
     QSignalSpy ticks(&VantrelProbe::pollTimer(w), &QTimer::timeout);
 
     // The errors Qt repeats while a dead port stays open; the tries to open

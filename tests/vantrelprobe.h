@@ -25,7 +25,7 @@ public:
     static QString portStatus(const Vantrel &w) { return w.portStatus->text(); }
     static ElidingLabel &portStatusLabel(Vantrel &w) { return *w.portStatus; }
 
-    static QSerialPort &serialPort(Vantrel &w) { return w.serialPort; }
+    static ProjectorLink &serialPort(Vantrel &w) { return w.serialPort; }
     static QTimer &pollTimer(Vantrel &w) { return w.pollTimer; }
     static Ui::VantrelClass &ui(Vantrel &w) { return w.ui; }
 

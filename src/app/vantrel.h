@@ -3,12 +3,12 @@
 #include "acer.h"
 #include "pollclock.h"
 #include "portstatus.h"
+#include "projectorlink.h"
 #include "ui_vantrel.h"
 #include "vivitek.h"
 #include "vivitekmatcher.h"
 
 #include <QMainWindow>
-#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -113,6 +113,8 @@ private:
     void WatchForLostDevice();
     void CloseLostPort();
     void ReopenSerialPort();
+    void ShowPortOpened();
+    void ShowPortFailed(PortStatus::Problem problem, const QString &detail);
     QString PortStatusText(PortStatus::Problem problem, const QString &detail = QString()) const;
     bool ShowPortStatus(PortStatus::Problem problem, const QString &text);
     void ShowNoContact();
@@ -134,7 +136,8 @@ private:
     void ForgetPendingReplies();
 
     QTimer pollTimer;
-    QSerialPort serialPort;
+    // The projector's line: a serial port or a network serial server.
+    ProjectorLink serialPort;
     QString replyBuffer;
     int contactCounter = 50;
     Ui::VantrelClass ui;
@@ -159,7 +162,8 @@ private:
     // command unanswered for as long as contact lasts is given up.
     VivitekMatcher vvtMatcher { 50 };
     int vvtLampModeIndex = 0; // the lamp-mode entry the projector last reported or took
-    bool portLossPending = false; // a close of a vanished device is queued
+    bool reopening = false; // the port is tried again, quietly
+    bool openingInline = false; // a serial port opens within OpenSerialPort
     // The port Configure chose: while it is not open it is tried again at
     // every poll, so a projector that comes back needs nobody at the keyboard.
     QString configuredPort;

@@ -61,6 +61,18 @@ QString reason(Problem problem, const QString &detail)
 #endif
     case Problem::Lost:
         return tr("device lost");
+    case Problem::BadAddress:
+        return tr("not a valid address: %1").arg(detail);
+    case Problem::Refused:
+        return tr("connection refused");
+    case Problem::HostNotFound:
+        return tr("host not found");
+    case Problem::TimedOut:
+        return tr("timed out");
+    case Problem::ConnectionLost:
+        return tr("connection lost");
+    case Problem::LineSettingsRefused:
+        return tr("line settings refused");
     case Problem::Other:
         break;
     }

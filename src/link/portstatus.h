@@ -14,6 +14,13 @@ enum class Problem {
     InUse,
     PermissionDenied,
     Lost,
+    // A network serial server
+    BadAddress,
+    Refused,
+    HostNotFound,
+    TimedOut,
+    ConnectionLost,
+    LineSettingsRefused,
     Other,
 };
 
@@ -22,7 +29,9 @@ Problem problemOf(QSerialPort::SerialPortError error, const QString &portName);
 
 // "not present", "in use by another program", "permission denied. Your user
 // must be in the 'dialout' group" (the hint on Linux only), "device lost";
-// Other gives detail, QSerialPort's own error text.
+// for a network serial server "connection refused", "host not found", "timed
+// out", "connection lost", "line settings refused". BadAddress and Other give
+// detail: what is wrong with the address, QSerialPort's own error text.
 QString reason(Problem problem, const QString &detail = QString());
 
 // Where the device of a port name lives: names such as "ttyUSB0" are in

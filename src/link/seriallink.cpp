@@ -2,8 +2,7 @@
 
 #include "elidinglabel.h"
 #include "family.h"
-#include "portloss.h"
-#include "serialline.h"
+#include "power.h"
 #include "trafficlog.h"
 
 #include <QMessageBox>
@@ -11,53 +10,67 @@
 bool Vantrel::OpenSerialPort(const QString &portName)
 {
     Log(tr("Opening port ") + portName + QLatin1Char('\n'));
-    portLossPending = false;
     configuredPort = portName;
-    const SerialLine::Opened opened = SerialLine::open(serialPort, portName, ModelIndex);
-    switch (opened.outcome) {
-    case SerialLine::Opened::No: {
-        Log(tr("Failed to initialize serial port!\n"));
-        Log(tr("Communication with projector not possible.\n"));
-        const PortStatus::Problem problem = opened.problem(portName);
-        ShowPortStatus(problem, PortStatusText(problem, opened.errorText));
-        return false;
-    }
-    case SerialLine::Opened::Yes:
-        Log(tr("Serial port successfully opened!\n"));
-        break;
-    case SerialLine::Opened::SpeedRefused:
-        Log(tr("Failed to set serial port speed!\n"));
-        break;
-    case SerialLine::Opened::SpeedRefusedSilently:
-        break;
-    }
-    ShowPortStatus(PortStatus::Problem::None, PortStatusText(PortStatus::Problem::None));
-    return true;
+    reopening = false;
+    openingInline = true;
+    serialPort.connectTo(portName, ModelIndex);
+    openingInline = false;
+    return serialPort.isOpen();
 }
 
 // The port Configure chose, tried again while it is not open: quietly, with
 // one log line for each change of what the status bar says.
 void Vantrel::ReopenSerialPort()
 {
-    const SerialLine::Opened opened = SerialLine::open(serialPort, configuredPort, ModelIndex);
-    if (!opened.isOpen()) {
-        const PortStatus::Problem problem = opened.problem(configuredPort);
-        // A device that went away and is still away is still the lost one.
-        if (problem == PortStatus::Problem::NotPresent && portProblem == PortStatus::Problem::Lost)
-            return;
-        const QString text = PortStatusText(problem, opened.errorText);
-        if (ShowPortStatus(problem, text))
-            Log(text + QLatin1Char('\n'));
+    reopening = true;
+    openingInline = true;
+    serialPort.connectTo(configuredPort, ModelIndex);
+    openingInline = false;
+}
+
+void Vantrel::ShowPortOpened()
+{
+    if (!reopening) {
+        switch (serialPort.speed()) {
+        case LinkTransport::Speed::Set:
+        case LinkTransport::Speed::ServersOwn:
+            Log(tr("Serial port successfully opened!\n"));
+            break;
+        case LinkTransport::Speed::Refused:
+            Log(tr("Failed to set serial port speed!\n"));
+            break;
+        case LinkTransport::Speed::RefusedQuietly:
+            break;
+        }
+        ShowPortStatus(PortStatus::Problem::None, PortStatusText(PortStatus::Problem::None));
+    } else {
+        // As after Configure: nothing from before belongs to what comes now.
+        ForgetPendingReplies();
+        const QString text = PortStatusText(PortStatus::Problem::None);
+        ShowPortStatus(PortStatus::Problem::None, text);
+        Log(text + QLatin1Char('\n'));
+        if (ModelIndex == Vivitek::ModelIndex)
+            QueryVvtSettings();
+    }
+    // A network link opens after the tick that would have polled it.
+    if (!openingInline)
+        SendCommand(Power::pollCommand(ModelIndex));
+}
+
+void Vantrel::ShowPortFailed(PortStatus::Problem problem, const QString &detail)
+{
+    if (!reopening) {
+        Log(tr("Failed to initialize serial port!\n"));
+        Log(tr("Communication with projector not possible.\n"));
+        ShowPortStatus(problem, PortStatusText(problem, detail));
         return;
     }
-    portLossPending = false;
-    // As after Configure: nothing from before belongs to what comes now.
-    ForgetPendingReplies();
-    const QString text = PortStatusText(PortStatus::Problem::None);
-    ShowPortStatus(PortStatus::Problem::None, text);
-    Log(text + QLatin1Char('\n'));
-    if (ModelIndex == Vivitek::ModelIndex)
-        QueryVvtSettings();
+    // A device that went away and is still away is still the lost one.
+    if (problem == PortStatus::Problem::NotPresent && portProblem == PortStatus::Problem::Lost)
+        return;
+    const QString text = PortStatusText(problem, detail);
+    if (ShowPortStatus(problem, text))
+        Log(text + QLatin1Char('\n'));
 }
 
 QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &detail) const
@@ -130,25 +143,24 @@ int Vantrel::ReadSerial(char *buffer, int maxSize)
 
 void Vantrel::WatchForLostDevice()
 {
-    // A functor connection: the window's slot table stays as it is.
-    connect(&serialPort, &QSerialPort::errorOccurred, this,
-            [this](QSerialPort::SerialPortError error) {
-                if (portLossPending || !serialPort.isOpen() || !PortLoss::meansDeviceGone(error))
-                    return;
-                portLossPending = true;
-                // Closing inside the error signal would pull the notifier out
-                // from under QSerialPort; do it once the signal has returned.
-                QMetaObject::invokeMethod(
-                    this, [this] { CloseLostPort(); }, Qt::QueuedConnection);
+    // Functor connections: the window's slot table stays as it is.
+    connect(&serialPort, &ProjectorLink::opened, this, [this] { ShowPortOpened(); });
+    connect(&serialPort, &ProjectorLink::failed, this,
+            [this](PortStatus::Problem problem, const QString &detail) {
+                ShowPortFailed(problem, detail);
             });
+    connect(&serialPort, &ProjectorLink::lost, this, [this] { CloseLostPort(); });
 }
 
+// The link has closed itself, once, after the line broke.
 void Vantrel::CloseLostPort()
 {
-    if (!portLossPending)
-        return; // the port was reopened meanwhile
-    portLossPending = false;
-    serialPort.close();
-    Log(tr("Lost serial port %1: the device has gone away.\n").arg(serialPort.portName()));
-    ShowPortStatus(PortStatus::Problem::Lost, PortStatusText(PortStatus::Problem::Lost));
+    reopening = true;
+    const PortStatus::Problem problem = serialPort.problem();
+    const QString text = PortStatusText(problem, serialPort.problemDetail());
+    if (problem == PortStatus::Problem::Lost)
+        Log(tr("Lost serial port %1: the device has gone away.\n").arg(configuredPort));
+    else
+        Log(text + QLatin1Char('\n'));
+    ShowPortStatus(problem, text);
 }

@@ -307,12 +307,19 @@ void TestCtl::silentProjector_data()
 {
     QTest::addColumn<QString>("family");
     QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("portSuffix"); // the name is shown as it is, placeholders too
     QTest::newRow("acer") << "acer"
-                          << "status";
+                          << "status"
+                          << "";
     QTest::newRow("vivitek") << "vivitek"
-                             << "on";
+                             << "on"
+                             << "";
     QTest::newRow("infocus") << "infocus"
-                             << "off";
+                             << "off"
+                             << "";
+    QTest::newRow("acer query, % in the name") << "acer"
+                                               << "query"
+                                               << "%1%2";
 }
 
 // Unanswered, it gives up after the timeout; this checks that it ends, not how fast.
@@ -320,8 +327,9 @@ void TestCtl::silentProjector()
 {
     QFETCH(QString, family);
     QFETCH(QString, command);
+    QFETCH(QString, portSuffix);
 
-    const QString link = nextLink();
+    const QString link = nextLink() + portSuffix;
     SimProcess sim;
     QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
                                { "--family", family, "--silent", "--link", link }));
@@ -332,10 +340,10 @@ void TestCtl::silentProjector()
     const QVariantMap object = json(ctl);
     QCOMPARE(object.value("answered"), QVariant(false));
     QCOMPARE(object.value("exit"), QVariant(2));
-    QVERIFY(object.value("error").toString().contains("no answer"));
+    QVERIFY(object.value("error").toString().startsWith(link + ": no answer"));
     // Asked once, and not again.
     QTRY_VERIFY(sim.has("-- line closed"));
-    QCOMPARE(sim.received().size(), 1);
+    QCOMPARE(sim.received().size(), command == "query" ? 3 : 1);
 }
 
 void TestCtl::portUnavailable_data()

@@ -26,8 +26,7 @@ QString Exchange::open(const QString &portName)
         return PortStatus::reason(opened.problem(portName), opened.errorText);
     if (opened.outcome != SerialLine::Opened::Yes)
         speedWarning = QStringLiteral("%1: the line refused %2 baud")
-                           .arg(portName)
-                           .arg(Family::baudRate(model));
+                           .arg(portName, QString::number(Family::baudRate(model)));
     return QString();
 }
 

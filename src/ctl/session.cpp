@@ -276,11 +276,10 @@ int Session::query()
     report.set(QStringLiteral("values"), values);
     report.set(QStringLiteral("answered"), unanswered == 0);
     if (unanswered > 0)
-        return report.finish(ExitCode::NoAnswer,
-                             QStringLiteral("%1: no answer to %2 of the queries within %3 s")
-                                 .arg(invocation.port)
-                                 .arg(unanswered)
-                                 .arg(invocation.timeoutText));
+        return report.finish(
+            ExitCode::NoAnswer,
+            QStringLiteral("%1: no answer to %2 of the queries within %3 s")
+                .arg(invocation.port, QString::number(unanswered), invocation.timeoutText));
     return report.finish(ExitCode::Done);
 }
 
@@ -293,8 +292,7 @@ int Session::send()
     report.set(QStringLiteral("answered"), !heard.replies.isEmpty());
     if (heard.cut)
         report.warn(QStringLiteral("%1: more than %2 bytes of replies came; the rest was not read")
-                        .arg(invocation.port)
-                        .arg(Exchange::MaxHeard));
+                        .arg(invocation.port, QString::number(Exchange::MaxHeard)));
     if (heard.lost)
         return lost();
     if (heard.replies.isEmpty())

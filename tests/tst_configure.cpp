@@ -3,10 +3,17 @@
 #include "testmain.h"
 #include "teststore.h"
 
+#include "infocus.h"
+#include "projectorlist.h"
+
+#include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 
 // Applying the stored or chosen family and port: at start-up, and through the dialog.
 class TestConfigure : public QObject
@@ -18,6 +25,8 @@ private slots:
     void fromStore();
     void throughDialog_data();
     void throughDialog();
+    void projectorMenu_data();
+    void projectorMenu();
 };
 
 namespace {
@@ -250,6 +259,79 @@ void TestConfigure::throughDialog()
         QVERIFY(now.write("LAMP 0\r") && now.waitConsumed());
         QVERIFY(rig.tickUntil([&rig] { return rig.showsContact(); }));
         QCOMPARE(rig.boxColour(), Rig::LampOffColour);
+    }
+}
+
+void TestConfigure::projectorMenu_data()
+{
+    QTest::addColumn<QString>("way"); // the menu's entry, or its shortcut
+    QTest::newRow("menu") << "menu";
+    QTest::newRow("Ctrl+digit") << "key";
+}
+
+// Three named projectors of three families, one after the other: each gets
+// the polls in its own words, and nothing of the one before stays.
+void TestConfigure::projectorMenu()
+{
+    QFETCH(QString, way);
+    Rig rig(Acer::ModelIndex);
+    NullModem vivitek, infocus;
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "room-101", Acer::ModelIndex, rig.modem.portName(), {}, "north" }));
+    QVERIFY(projectors.add({ "room & 102", Vivitek::ModelIndex, vivitek.portName(), {}, {} }));
+    QVERIFY(projectors.add({ "room-103", InFocus::ModelIndex, infocus.portName(), {}, {} }));
+    QVERIFY(projectors.write());
+    VantrelProbe::configure(rig.window(), false); // what start-up runs
+    QVERIFY(rig.show());
+    rig.window().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.window()));
+
+    QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
+    QStringList entries;
+    for (const QAction *action : menu->actions())
+        entries << action->text() + ' ' + action->shortcut().toString()
+                + (action->isChecked() ? " *" : "");
+    QCOMPARE(entries,
+             QStringList({ "room-101 (north) Ctrl+1 *", "room && 102 Ctrl+2", "room-103 Ctrl+3" }));
+    QVERIFY(rig.receive("LAMP 1\r"));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
+
+    const struct
+    {
+        int index;
+        NullModem &modem;
+        QByteArray poll;
+        int baud;
+    } steps[] = { { 2, infocus, "(CST)\r", 19200 },
+                  { 1, vivitek, "V99G0007\r", 9600 },
+                  { 0, rig.modem, "* 0 Lamp ?\r", 9600 } };
+    for (const auto &step : steps) {
+        for (NullModem *modem : { &rig.modem, &vivitek, &infocus })
+            modem->readAll(); // what went out before
+        QAction *action = menu->actions().at(step.index);
+        const QString name = action->data().toString();
+        if (way == "menu")
+            action->trigger();
+        else
+            QTest::keyClick(&rig.window(), Qt::Key(Qt::Key_1 + step.index), Qt::ControlModifier);
+        QVERIFY2(menu->actions().at(step.index)->isChecked(), qPrintable(name));
+        QCOMPARE(rig.window().windowTitle(), "Vantrel V 2.0 - " + name);
+        QVERIFY(rig.window().statusBar()->findChildren<QLabel *>().at(1)->text() == name);
+        // The lamp of the last one is not this one's: closing asks nothing.
+        QVERIFY(!VantrelProbe::projectorOn(rig.window()));
+        QCOMPARE(rig.boxColour(), Rig::TransitionColour);
+        // The next start begins with it, also an older Vantrel's.
+        QCOMPARE(TestStore::value("Projector").toString(), name);
+        QCOMPARE(TestStore::value("ComPort").toString(), step.modem.portName());
+        QCOMPARE(TestStore::value("Model").toInt(), VantrelProbe::modelIndex(rig.window()));
+
+        rig.tick(PollClock::PollEvery);
+        QCOMPARE(step.modem.readBytes(step.poll.size()), step.poll);
+        QCOMPARE(step.modem.lineSettings().outputBaud, step.baud);
+        for (NullModem *other : { &rig.modem, &vivitek, &infocus }) {
+            if (other != &step.modem)
+                QCOMPARE(other->expectSilence(50), QByteArray());
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "portenumeration.h"
 #include "portstatus.h"
+#include "projectorlist.h"
 #include "settings.h"
 #include "testmain.h"
 #include "teststore.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QTest>
@@ -26,6 +28,8 @@ private slots:
     void storeEditedByHand_data();
     void storeEditedByHand();
     void systemNamesAreStoredNames();
+    void editList_data();
+    void editList();
 };
 
 namespace {
@@ -169,13 +173,11 @@ void TestSettings::preselectThenLeave()
     QVERIFY(driver.waitDone());
     QCOMPARE(dialog.IsApplied(), ok);
     if (ok) {
-        // With a port, also the list of one that port names, as the current projector.
-        QCOMPARE(TestStore::keys().size(), port.isEmpty() ? 2 : 7);
-        if (!port.isEmpty()) {
-            QCOMPARE(TestStore::value("Projectors/1/Port").toString(), port);
-            QCOMPARE(TestStore::value("Projectors/1/Model").toInt(), model);
-            QCOMPARE(TestStore::value("Projector"), TestStore::value("Projectors/1/Name"));
-        }
+        // Also the list of one, as the current projector.
+        QCOMPARE(TestStore::keys().size(), 7);
+        QCOMPARE(TestStore::value("Projectors/1/Port").toString(), port);
+        QCOMPARE(TestStore::value("Projectors/1/Model").toInt(), model);
+        QCOMPARE(TestStore::value("Projector"), TestStore::value("Projectors/1/Name"));
         QCOMPARE(TestStore::value("ComPort").toString(), port);
         QCOMPARE(TestStore::value("Model").toInt(), model);
     } else {
@@ -241,6 +243,131 @@ void TestSettings::systemNamesAreStoredNames()
     Settings dialog;
     QCOMPARE(dialog.SelectedPort(), listed.last());
     QCOMPARE(combo(&dialog, "port_comboBox")->currentText(), listed.last());
+}
+
+void TestSettings::editList_data()
+{
+    QTest::addColumn<QStringList>("steps"); // "verb argument", done in the dialog in turn
+    QTest::addColumn<QString>(
+        "stored"); // the list after, "name:model:port:group|...", current first
+    QTest::addColumn<QString>("box"); // the text of the one box Ok shows; empty: none
+
+    const QString before = "b:1:ttyUSB0:north|a:0:ttyS0:";
+    QTest::newRow("nothing changed") << QStringList { "ok" } << before << "";
+    QTest::newRow("add one") << QStringList { "add", "name c", "model 2", "port ttyS0", "ok" }
+                             << "c:2:ttyS0:|a:0:ttyS0:|b:1:ttyUSB0:north"
+                             << "";
+    QTest::newRow("add one, leave it unnamed: named after its port")
+        << QStringList { "add", "name ", "port ttyS0", "ok" }
+        << "ttyS0:1:ttyS0:|a:0:ttyS0:|b:1:ttyUSB0:north"
+        << "";
+    QTest::newRow("rename and regroup, then choose another")
+        << QStringList { "name b2", "group south", "select a", "ok" }
+        << "a:0:ttyS0:|b2:1:ttyUSB0:south"
+        << "";
+    QTest::newRow("edits of two entries")
+        << QStringList { "model 2", "select a", "port ttyUSB0", "group east", "ok" }
+        << "a:0:ttyUSB0:east|b:2:ttyUSB0:north"
+        << "";
+    QTest::newRow("remove the current one") << QStringList { "remove", "ok" } << "a:0:ttyS0:"
+                                            << "";
+    QTest::newRow("remove both") << QStringList { "remove", "remove", "ok" } << ""
+                                 << "";
+    QTest::newRow("remove, then add")
+        << QStringList { "remove", "remove", "add", "name z", "ok" } << "z:0:ttyS0:"
+        << "";
+    QTest::newRow("two of a name: refused, then cancelled")
+        << QStringList { "name a", "ok", "cancel" } << before
+        << "Projector \"a\": two projectors are called \"a\".";
+    QTest::newRow("a name that reads as an option: refused, then fixed")
+        << QStringList { "add", "name -x", "ok", "name x", "ok" }
+        << "x:1:ttyS0:|a:0:ttyS0:|b:1:ttyUSB0:north"
+        << "Projector \"-x\": a name does not start with \"-\".";
+    QTest::newRow("edits cancelled")
+        << QStringList { "name q", "add", "remove", "remove", "cancel" } << before << "";
+}
+
+// The list as the dialog edits it, read back from the real store.
+void TestSettings::editList()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, stored);
+    QFETCH(QString, box);
+    PortEnumeration::setLister([] { return Two; });
+    TestStore::seed({ { "ComPort", "ttyUSB0" },
+                      { "Model", 1 },
+                      { "Projector", "b" },
+                      { "Projectors/size", 2 },
+                      { "Projectors/1/Name", "a" },
+                      { "Projectors/1/Model", 0 },
+                      { "Projectors/1/Port", "ttyS0" },
+                      { "Projectors/2/Name", "b" },
+                      { "Projectors/2/Model", 1 },
+                      { "Projectors/2/Port", "ttyUSB0" },
+                      { "Projectors/2/Group", "north" } });
+
+    Settings dialog;
+    QCOMPARE(combo(&dialog, "projector_comboBox")->currentText(), QString("b"));
+    const auto edit = [](QWidget *shown, const char *name) {
+        return shown->findChild<QLineEdit *>(QLatin1String(name));
+    };
+    bool refused = false;
+    DialogDriver driver([&](QDialog *shown) {
+        for (const QString &step : steps) {
+            const QString verb = step.section(' ', 0, 0);
+            const QString argument = step.section(' ', 1);
+            if (verb == "add" || verb == "remove")
+                QTest::mouseClick(shown->findChild<QPushButton *>(verb + "Projector"),
+                                  Qt::LeftButton);
+            else if (verb == "select")
+                combo(shown, "projector_comboBox")
+                    ->setCurrentIndex(combo(shown, "projector_comboBox")->findText(argument));
+            else if (verb == "name" || verb == "group") {
+                QLineEdit *field = edit(shown, verb == "name" ? "name_lineEdit" : "group_lineEdit");
+                field->selectAll();
+                QTest::keyClick(field, Qt::Key_Delete);
+                QTest::keyClicks(field, argument);
+            } else if (verb == "model")
+                combo(shown, "model_comboBox")->setCurrentIndex(argument.toInt());
+            else if (verb == "port")
+                combo(shown, "port_comboBox")
+                    ->setCurrentIndex(combo(shown, "port_comboBox")->findText(argument));
+            else if (verb == "ok" || verb == "cancel") {
+                // A refusal's box is answered while the click runs.
+                BoxAnswerer refusal;
+                if (!box.isEmpty() && verb == "ok" && !refused) {
+                    refused = true;
+                    refusal.thenPress(QMessageBox::Ok);
+                }
+                shown->findChild<QPushButton *>(verb == "ok" ? "applySettings" : "cancelSettings")
+                    ->click();
+                if (refusal.expectedCount() > 0) {
+                    QVERIFY(refusal.waitDone());
+                    QCOMPARE(refusal.box().text, box);
+                    QVERIFY(shown->isVisible());
+                }
+            }
+        }
+    });
+    dialog.exec();
+    QVERIFY(driver.waitDone());
+
+    const ProjectorList projectors = ProjectorList::read();
+    QStringList listed;
+    for (const ProjectorList::Projector &p : projectors.entries()) {
+        const QString entry
+            = QStringList { p.name, QString::number(p.model), p.port, p.group }.join(':');
+        if (&p == projectors.current())
+            listed.prepend(entry);
+        else
+            listed.append(entry);
+    }
+    QCOMPARE(listed.join('|'), stored);
+    // What an older Vantrel reads is the current one.
+    const ProjectorList::Projector *current = projectors.current();
+    QCOMPARE(TestStore::value("ComPort"), current ? QVariant(current->port) : QVariant());
+    if (dialog.IsApplied())
+        QCOMPARE(dialog.SelectedPort(), current ? current->port : QString());
 }
 
 VANTREL_TEST_MAIN(TestSettings)

@@ -2,6 +2,7 @@
 #include "rig.h"
 #include "testmain.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -32,7 +33,8 @@ const char SlotTableText[]
       "on_vvtUnBlank_clicked() on_vvtBlank_clicked() on_vvtLogoSelectCbx_activated(int) "
       "on_vvtAspect4_3_clicked() on_vvtAspect16_9_clicked() on_vvtLampModeCbx_activated(int) "
       "on_vvtColorTempCbx_activated(int) on_vvtBrightnessUp_clicked() "
-      "on_vvtBrightnessDown_clicked() on_actionSaveLog_triggered()";
+      "on_vvtBrightnessDown_clicked() on_actionSaveLog_triggered() "
+      "OnProjectorChosen(QAction*)";
 
 // Fusion without the group box frame, which would cover the fill's edge.
 class FramelessGroupBoxStyle : public QProxyStyle
@@ -87,7 +89,9 @@ void TestWindow::slotTableAndWiring()
         QCOMPARE(slot.methodSignature(), signature);
         QVERIFY(slot.methodType() == QMetaMethod::Slot && slot.access() == QMetaMethod::Private);
         QCOMPARE(slot.parameterNames(),
-                 slot.parameterCount() ? QByteArrayList { "index" } : QByteArrayList());
+                 slot.parameterCount()
+                     ? QByteArrayList { signature.startsWith("On") ? "action" : "index" }
+                     : QByteArrayList());
         // Wired by name but for the brightness pair and two by hand; disconnect() proves it.
         if (!signature.startsWith("on_") || signature.startsWith("on_vvtBrightness"))
             continue;
@@ -99,6 +103,8 @@ void TestWindow::slotTableAndWiring()
     }
     QVERIFY(VantrelProbe::pollTimer(w).disconnect(SIGNAL(timeout()), &w, SLOT(OnTimer())));
     QVERIFY(rig.ui().actionAbout->disconnect(SIGNAL(triggered()), &w, SLOT(OnAbout())));
+    QVERIFY(w.findChild<QActionGroup *>()->disconnect(SIGNAL(triggered(QAction *)), &w,
+                                                      SLOT(OnProjectorChosen(QAction *))));
     // Nothing else reaches the window's slots: not the brightness pair, not a stray object.
     QList<QObject *> everyObject = w.findChildren<QObject *>();
     for (QObject *object : everyObject << &w << &VantrelProbe::pollTimer(w))

@@ -1,7 +1,12 @@
 #include "vantrel.h"
 
 #include "family.h"
+#include "projectorlist.h"
 #include "settings.h"
+#include "storedsettings.h"
+
+#include <QAction>
+#include <QActionGroup>
 
 void Vantrel::Configure(bool showDialog)
 {
@@ -11,16 +16,85 @@ void Vantrel::Configure(bool showDialog)
         if (!dialog.IsApplied())
             return;
     }
+    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort());
+    ShowProjectors(dialog.SelectedName());
+}
+
+void Vantrel::ApplyChoice(int model, const QString &port)
+{
     serialPort.close();
     ForgetPendingReplies();
     // A stored number that names no family is taken as Acer throughout.
-    ModelIndex = Family::orDefault(dialog.SelectedModel());
-    OpenSerialPort(dialog.SelectedPort());
+    ModelIndex = Family::orDefault(model);
+    OpenSerialPort(port);
 
     ui.model_label->setText(Family::displayName(ModelIndex));
     ui.model_stackedWidget->setCurrentIndex(ModelIndex == Vivitek::ModelIndex ? 1 : 0);
     if (ModelIndex == Vivitek::ModelIndex)
         QueryVvtSettings();
+}
+
+// The Projector menu, the title and the status bar after the list or the
+// current projector changed.
+void Vantrel::ShowProjectors(const QString &current)
+{
+    currentProjector = current;
+    const QString title = tr("Vantrel V 2.0");
+    setWindowTitle(current.isEmpty() ? title : tr("%1 - %2").arg(title, current));
+    projectorName->setText(current);
+
+    // The action that chose a projector is still delivering its signal.
+    for (QAction *old : projectorActions->actions()) {
+        projectorActions->removeAction(old);
+        ui.menuProjector->removeAction(old);
+        old->deleteLater();
+    }
+    const ProjectorList projectors = ProjectorList::read();
+    for (const ProjectorList::Projector &projector : projectors.entries()) {
+        QString text = QString(projector.name).replace(QLatin1Char('&'), QLatin1String("&&"));
+        if (!projector.group.isEmpty())
+            text += QLatin1String(" (")
+                + QString(projector.group).replace(QLatin1Char('&'), QLatin1String("&&"))
+                + QLatin1Char(')');
+        QAction *action = ui.menuProjector->addAction(text);
+        action->setData(projector.name);
+        action->setCheckable(true);
+        action->setChecked(projector.name == current);
+        const int number = projectorActions->actions().size() + 1;
+        if (number <= 9)
+            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+%1").arg(number)));
+        projectorActions->addAction(action);
+    }
+    if (projectors.isEmpty()) {
+        QAction *none
+            = ui.menuProjector->addAction(tr("No projectors: add one in File > Settings"));
+        none->setEnabled(false);
+        projectorActions->addAction(none);
+    }
+}
+
+// Switching to another stored projector: it becomes the current one, for the
+// next start too, and nothing known of the last one stays on show.
+void Vantrel::OnProjectorChosen(QAction *action)
+{
+    const QString name = action->data().toString();
+    ProjectorList projectors = ProjectorList::read();
+    const ProjectorList::Projector *chosen = projectors.find(name);
+    if (!chosen || name == currentProjector) {
+        action->setChecked(name == currentProjector);
+        return;
+    }
+    const ProjectorList::Projector projector = *chosen;
+    projectors.setCurrent(name);
+    const bool saved = projectors.write();
+    projectorOn = false;
+    contactCounter = 50;
+    ShowTransition();
+    ApplyChoice(projector.model, projector.port);
+    ShowProjectors(name);
+    if (!saved)
+        Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
+                .arg(name, StoredSettings::location()));
 }
 
 void Vantrel::on_connectionStatus_clicked()

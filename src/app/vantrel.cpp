@@ -4,6 +4,7 @@
 #include "framing.h"
 #include "trafficlog.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -28,6 +29,11 @@ Vantrel::Vantrel(QWidget *parent)
     ui.textEdit->document()->setMaximumBlockCount(TrafficLog::MaxLines + 1);
     portStatus = new ElidingLabel(ui.statusBar);
     ui.statusBar->addWidget(portStatus, 1);
+    projectorName = new QLabel(ui.statusBar);
+    ui.statusBar->addPermanentWidget(projectorName);
+    projectorActions = new QActionGroup(this);
+    connect(projectorActions, SIGNAL(triggered(QAction *)), this,
+            SLOT(OnProjectorChosen(QAction *)));
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();
     Configure(false);

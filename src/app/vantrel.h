@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+class QAction;
+class QActionGroup;
 class QCloseEvent;
 class QKeyEvent;
 class ElidingLabel;
@@ -96,10 +98,13 @@ private slots:
     void on_vvtBrightnessUp_clicked();
     void on_vvtBrightnessDown_clicked();
     void on_actionSaveLog_triggered();
+    void OnProjectorChosen(QAction *action);
 
 private:
     // Application shell
     void Configure(bool showDialog);
+    void ApplyChoice(int model, const QString &port);
+    void ShowProjectors(const QString &current);
 
     // Projector link
     bool OpenSerialPort(const QString &portName);
@@ -170,6 +175,10 @@ private:
     PortStatus::Problem portProblem = PortStatus::Problem::NoPortChosen;
     ElidingLabel *portStatus = nullptr; // the state of the port, in the status bar
     bool writeErrorShown = false;
+    // The stored projectors in the Projector menu, the current one checked.
+    QActionGroup *projectorActions = nullptr;
+    QLabel *projectorName = nullptr; // the current one, in the status bar
+    QString currentProjector;
 
     // The tests' (and the fuzzer's) window into the state above.
     friend class VantrelProbe;

@@ -8,44 +8,42 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <algorithm>
+
 Settings::Settings(QWidget *parent, Ports ports)
     : QDialog(parent)
 {
     ui.setupUi(this);
     applied = false;
 
-    const StoredSettings::Choice stored = StoredSettings::read();
+    const ProjectorList stored = ProjectorList::read();
+    entries = stored.entries();
+    const ProjectorList::Projector *current = stored.current();
     // Listing every port walks the whole device tree; to apply a stored
     // choice only the stored port matters.
-    const QStringList listed = ports == AllPorts || stored.port.isEmpty()
-        ? PortEnumeration::availablePortNames()
-        : QStringList();
-    for (const QString &port : listed)
-        ui.port_comboBox->addItem(port);
+    if (ports == AllPorts || !current || current->port.isEmpty())
+        listed = PortEnumeration::availablePortNames();
 
-    // A stored port the system does not list is still the user's choice: a
-    // /dev/serial/by-id link, a network bridge's pseudo-terminal, or an
-    // adapter not plugged in yet. It stays chosen, marked when it is absent.
-    if (!stored.port.isEmpty() && !listed.contains(stored.port)) {
-        if (QFileInfo::exists(PortStatus::systemLocation(stored.port)))
-            ui.port_comboBox->addItem(stored.port);
-        else
-            ui.port_comboBox->addItem(tr("%1 (not present)").arg(stored.port), stored.port);
+    if (entries.isEmpty()) {
+        // A first start: one projector to fill in, named after its port
+        // unless the user names it. The family is what the store says, as
+        // before there was a list.
+        ProjectorList::Projector first;
+        first.model = StoredSettings::read().model;
+        entries.append(first);
     }
-    for (int i = 0; i < ui.port_comboBox->count(); ++i) {
-        if (portAt(i) == stored.port) {
-            ui.port_comboBox->setCurrentIndex(i);
-            break;
-        }
-    }
-    ui.model_comboBox->setCurrentIndex(Family::orDefault(stored.model));
+    showing = true;
+    for (const ProjectorList::Projector &entry : entries)
+        ui.projector_comboBox->addItem(entry.name);
+    showing = false;
+    showEntry(current ? stored.currentIndex() : 0);
 }
 
 Settings::~Settings() = default;
 
 QString Settings::SelectedPort() const
 {
-    return portAt(ui.port_comboBox->currentIndex());
+    return shown < 0 ? QString() : portAt(ui.port_comboBox->currentIndex());
 }
 
 int Settings::SelectedModel() const
@@ -58,9 +56,20 @@ bool Settings::IsApplied() const
     return applied;
 }
 
+QString Settings::SelectedName() const
+{
+    if (shown < 0)
+        return QString();
+    const QString name = ui.name_lineEdit->text();
+    return name.isEmpty() ? ProjectorList::nameAfter(SelectedPort()) : name;
+}
+
 void Settings::on_applySettings_clicked()
 {
-    if (!StoredSettings::write({ SelectedPort(), SelectedModel() })) {
+    ProjectorList projectors;
+    if (!collect(&projectors))
+        return;
+    if (!projectors.write()) {
         QMessageBox::warning(this, tr("Settings not saved"),
                              tr("The settings could not be saved in %1.\n"
                                 "The choice applies to this session only.")
@@ -74,6 +83,135 @@ void Settings::on_cancelSettings_clicked()
 {
     applied = false;
     close();
+}
+
+void Settings::on_projector_comboBox_currentIndexChanged(int index)
+{
+    if (showing)
+        return;
+    keepEntry();
+    showEntry(index);
+}
+
+void Settings::on_addProjector_clicked()
+{
+    keepEntry();
+    ProjectorList::Projector added;
+    // A name no other entry has, which the user is expected to change.
+    for (int number = entries.size() + 1; added.name.isEmpty(); ++number) {
+        const QString name = tr("projector %1").arg(number);
+        if (std::none_of(entries.cbegin(), entries.cend(),
+                         [&](const ProjectorList::Projector &p) { return p.name == name; }))
+            added.name = name;
+    }
+    added.model = entries.isEmpty() ? 0 : entries.at(qMax(shown, 0)).model;
+    entries.append(added);
+    showing = true;
+    ui.projector_comboBox->addItem(added.name);
+    showing = false;
+    ui.projector_comboBox->setCurrentIndex(entries.size() - 1);
+    showEntry(entries.size() - 1);
+    ui.name_lineEdit->setFocus();
+    ui.name_lineEdit->selectAll();
+}
+
+void Settings::on_removeProjector_clicked()
+{
+    if (shown < 0)
+        return;
+    const int removed = shown;
+    entries.removeAt(removed);
+    shown = -1;
+    showing = true;
+    ui.projector_comboBox->removeItem(removed);
+    showing = false;
+    showEntry(entries.isEmpty() ? -1 : qMin(removed, entries.size() - 1));
+}
+
+void Settings::on_name_lineEdit_textEdited(const QString &text)
+{
+    if (shown >= 0)
+        ui.projector_comboBox->setItemText(shown, text);
+}
+
+// The fields of entry index, or empty and disabled for none.
+void Settings::showEntry(int index)
+{
+    shown = index;
+    showing = true;
+    const bool any = index >= 0;
+    for (QWidget *field :
+         { static_cast<QWidget *>(ui.name_lineEdit), static_cast<QWidget *>(ui.group_lineEdit),
+           static_cast<QWidget *>(ui.model_comboBox), static_cast<QWidget *>(ui.port_comboBox),
+           static_cast<QWidget *>(ui.removeProjector) })
+        field->setEnabled(any);
+    const ProjectorList::Projector entry = any ? entries.at(index) : ProjectorList::Projector();
+    ui.projector_comboBox->setCurrentIndex(index);
+    ui.name_lineEdit->setText(entry.name);
+    ui.name_lineEdit->setPlaceholderText(any ? tr("named after its port") : QString());
+    ui.group_lineEdit->setText(entry.group);
+    // A stored number that names no family is taken as Acer throughout.
+    ui.model_comboBox->setCurrentIndex(any ? Family::orDefault(entry.model) : -1);
+    showPorts(entry.port);
+    showing = false;
+}
+
+void Settings::keepEntry()
+{
+    if (shown < 0 || shown >= entries.size())
+        return;
+    ProjectorList::Projector &entry = entries[shown];
+    entry.name = ui.name_lineEdit->text();
+    entry.group = ui.group_lineEdit->text();
+    entry.model = ui.model_comboBox->currentIndex();
+    entry.port = portAt(ui.port_comboBox->currentIndex());
+}
+
+// The system's ports, and the entry's own when the system does not list it:
+// a /dev/serial/by-id link, a network bridge's pseudo-terminal, or an adapter
+// not plugged in yet. It stays chosen, marked when it is absent.
+void Settings::showPorts(const QString &port)
+{
+    ui.port_comboBox->clear();
+    for (const QString &name : listed)
+        ui.port_comboBox->addItem(name);
+    if (!port.isEmpty() && !listed.contains(port)) {
+        if (QFileInfo::exists(PortStatus::systemLocation(port)))
+            ui.port_comboBox->addItem(port);
+        else
+            ui.port_comboBox->addItem(tr("%1 (not present)").arg(port), port);
+    }
+    for (int i = 0; i < ui.port_comboBox->count(); ++i) {
+        if (portAt(i) == port) {
+            ui.port_comboBox->setCurrentIndex(i);
+            break;
+        }
+    }
+}
+
+bool Settings::collect(ProjectorList *into)
+{
+    keepEntry();
+    for (int i = 0; i < entries.size(); ++i) {
+        ProjectorList::Projector entry = entries.at(i);
+        if (entry.name.isEmpty())
+            entry.name = ProjectorList::nameAfter(entry.port);
+        QString problem = ProjectorList::nameProblem(entry.name);
+        if (problem.isEmpty())
+            problem = ProjectorList::groupProblem(entry.group);
+        if (problem.isEmpty() && into->find(entry.name))
+            problem = tr("two projectors are called \"%1\"").arg(entry.name);
+        if (!problem.isEmpty()) {
+            showEntry(i);
+            QMessageBox::warning(this, tr("Settings not saved"),
+                                 tr("Projector \"%1\": %2.").arg(entry.name, problem));
+            return false;
+        }
+        into->add(entry);
+    }
+    if (shown >= 0)
+        into->setCurrent(into->entries().at(shown).name);
+    return true;
 }
 
 // The plain port name of an item, whatever the list shows for it.

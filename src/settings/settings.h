@@ -1,11 +1,14 @@
 #pragma once
 
+#include "projectorlist.h"
 #include "ui_settings.h"
 
 #include <QDialog>
+#include <QList>
 
-// Picks the projector family and serial port, and is the only place that
-// reads or writes them in the settings store.
+// Edits the list of named projectors, each with its family and serial port,
+// and is the only place in the window that writes them to the settings
+// store. The projector chosen when Ok is pressed becomes the current one.
 class Settings : public QDialog
 {
     Q_OBJECT
@@ -21,14 +24,30 @@ public:
     QString SelectedPort() const;
     int SelectedModel() const;
     bool IsApplied() const;
+    // The chosen projector's name; empty when the list is empty.
+    QString SelectedName() const;
 
 private slots:
     void on_cancelSettings_clicked();
     void on_applySettings_clicked();
+    void on_projector_comboBox_currentIndexChanged(int index);
+    void on_addProjector_clicked();
+    void on_removeProjector_clicked();
+    void on_name_lineEdit_textEdited(const QString &text);
 
 private:
     QString portAt(int index) const;
+    void showPorts(const QString &port);
+    void showEntry(int index);
+    void keepEntry();
+    // The entries as Ok would store them; empty with a problem shown when
+    // one cannot be stored.
+    bool collect(ProjectorList *into);
 
     Ui::SettingsClass ui;
     bool applied = false;
+    QStringList listed; // the system's ports
+    QList<ProjectorList::Projector> entries;
+    int shown = -1; // the entry the fields show
+    bool showing = false; // the fields are being filled, not edited
 };

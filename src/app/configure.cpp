@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFontMetrics>
+#include <QLabel>
 
 void Vantrel::Configure(bool showDialog)
 {
@@ -41,7 +43,13 @@ void Vantrel::ShowProjectors(const QString &current)
     currentProjector = current;
     const QString title = tr("Vantrel V 2.0");
     setWindowTitle(current.isEmpty() ? title : tr("%1 - %2").arg(title, current));
-    projectorName->setText(current);
+    // Shortened, so the port's state keeps the room; not at all when the
+    // name is the port's, which the status line shows already.
+    const QFontMetrics metrics = projectorName->fontMetrics();
+    projectorName->setText(
+        metrics.elidedText(current, Qt::ElideMiddle, 16 * metrics.averageCharWidth()));
+    projectorName->setToolTip(projectorName->text() == current ? QString() : current);
+    projectorName->setVisible(!current.isEmpty() && current != configuredPort);
 
     // The action that chose a projector is still delivering its signal.
     for (QAction *old : projectorActions->actions()) {

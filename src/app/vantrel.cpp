@@ -30,6 +30,7 @@ Vantrel::Vantrel(QWidget *parent)
     portStatus = new ElidingLabel(ui.statusBar);
     ui.statusBar->addWidget(portStatus, 1);
     projectorName = new QLabel(ui.statusBar);
+    projectorName->setTextFormat(Qt::PlainText);
     ui.statusBar->addPermanentWidget(projectorName);
     projectorActions = new QActionGroup(this);
     connect(projectorActions, SIGNAL(triggered(QAction *)), this,

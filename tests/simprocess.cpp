@@ -32,7 +32,8 @@ bool SimProcess::startSimulator(const QString &program, const QStringList &argum
         return false;
     const bool spoke = QTest::qWaitFor(
         [this] { return !printed.isEmpty() || state() != QProcess::Running; }, 5000);
-    return spoke && !printed.isEmpty() && printed.first().startsWith("PTY /dev/");
+    return spoke && !printed.isEmpty()
+        && (printed.first().startsWith("PTY /dev/") || printed.first().startsWith("LISTEN "));
 }
 
 void SimProcess::stop()

@@ -17,11 +17,15 @@ public:
     SimProcess();
     ~SimProcess() override;
 
-    // Starts the simulator and waits for the line that names its pty.
+    // Starts the simulator and waits for the line that names its pty, or
+    // (PJLink) its TCP and UDP ports.
     bool startSimulator(const QString &program, const QStringList &arguments);
     void stop();
 
     QList<QByteArray> lines() const { return printed; }
+    // A PJLink simulator's address, "127.0.0.1:PORT", by TCP or by UDP.
+    QString tcpAddress() const { return address(2); }
+    QString udpAddress() const { return address(3); }
     bool has(const QByteArray &line) const { return printed.contains(line); }
     // The commands the simulator received, in order.
     QList<QByteArray> received() const;
@@ -36,6 +40,11 @@ protected:
 #endif
 
 private:
+    QString address(int field) const
+    {
+        return QStringLiteral("127.0.0.1:")
+            + QString::fromLatin1(printed.value(0).split(' ').value(field));
+    }
     static void dieWithParent(pid_t parent);
     void collect();
 

@@ -73,6 +73,8 @@ private slots:
     void helpAndVersion_data();
     void helpAndVersion();
     void sendFlood();
+    void search_data();
+    void search();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -414,6 +416,15 @@ void TestCtl::usageErrorsSendNothing_data()
     row("--family acer send \t", "printable ASCII");
     row("--family acer --timeout 0 on", "--timeout takes seconds");
     row("--family acer --colour on", "Unknown option 'colour'");
+    row("--family pjlink press blank",
+        "the buttons are picture-mute, sound-mute, unmute, freeze, unfreeze, volume-up, "
+        "volume-down");
+    row("--family pjlink set source hdmi-1", "the lists are input");
+    row("--family acer --password-file /dev/null on", "Acer projectors take no password");
+    row("--family acer --to 127.0.0.1 on", "--to is for search");
+    row("search now", "search takes no arguments but --to ADDRESS");
+    row("search --to [::1", "--to takes an address with an optional :port");
+    row("search --to 127.0.0.1:0", "--to takes an address with an optional :port");
 }
 
 void TestCtl::usageErrorsSendNothing()
@@ -455,19 +466,19 @@ void TestCtl::storedSettings_data()
     QTest::newRow("unknown model stored")
         << true << QVariant(7) << QStringList { "on" } << QByteArray()
         << "the stored family (Model=7 in " + TestStore::fileName()
-            + ") is unknown; give --family with one of acer, vivitek, infocus";
+            + ") is unknown; give --family with one of acer, vivitek, infocus, pjlink";
     QTest::newRow("unknown model, family given")
         << true << QVariant(7) << QStringList { "--family", "acer", "off" }
         << QByteArray("* 0 IR 002\r") << QString();
     QTest::newRow("Model -1 stored") << true << QVariant(-1) << QStringList { "on" } << QByteArray()
                                      << "the stored family (Model=-1 in " + TestStore::fileName()
-            + ") is unknown; give --family with one of acer, vivitek, infocus";
+            + ") is unknown; give --family with one of acer, vivitek, infocus, pjlink";
     // An unset shell variable is no choice of the stored one.
     QTest::newRow("empty --port") << true << QVariant(1) << QStringList { "--port", "", "on" }
                                   << QByteArray() << "--port is empty; give a serial port";
     QTest::newRow("empty --family")
         << true << QVariant(1) << QStringList { "--family", "", "on" } << QByteArray()
-        << "--family is empty; give one of acer, vivitek, infocus";
+        << "--family is empty; give one of acer, vivitek, infocus, pjlink";
     QTest::newRow("no port stored") << false << QVariant(2) << QStringList { "on" } << QByteArray()
                                     << "no serial port chosen; give --port or choose one in "
                                        "Vantrel's settings";
@@ -664,6 +675,44 @@ void TestCtl::sendFlood()
     QVERIFY2(error.startsWith("vantrelctl: " + modem.portName().toUtf8())
                  && error.contains("more than"),
              error.constData());
+}
+
+void TestCtl::search_data()
+{
+    QTest::addColumn<int>("pjClass");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("class 2 answers") << 2 << 0 << "127.0.0.1 00:00:5e:00:53:01";
+    QTest::newRow("class 1 does not") << 1 << 2 << "";
+}
+
+// Sent to the simulator on 127.0.0.1 alone, never as a broadcast.
+void TestCtl::search()
+{
+    QFETCH(int, pjClass);
+    QFETCH(int, exitCode);
+    QFETCH(QString, text);
+    SimProcess sim;
+    QVERIFY(
+        sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                           { "--family", "pjlink", "--pjlink-class", QString::number(pjClass) }));
+    const QStringList arguments = { "search", "--timeout", "0.5", "--to", sim.udpAddress() };
+    SimProcess ctl;
+    start(ctl, arguments);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(ctl.lines().join('\n'), text.toUtf8());
+    SimProcess ctlJson;
+    start(ctlJson, arguments + QStringList { "--json" });
+    QVERIFY(ctlJson.waitForFinished(HangMargin));
+    const QVariantMap object = json(ctlJson);
+    QCOMPARE(object.value("exit").toInt(), exitCode);
+    const QVariantList found = object.value("projectors").toList();
+    QCOMPARE(found.size(), text.isEmpty() ? 0 : 1);
+    if (!found.isEmpty())
+        QCOMPARE(found.first().toMap(),
+                 (QVariantMap { { "address", "127.0.0.1" }, { "mac", "00:00:5e:00:53:01" } }));
+    QTRY_COMPARE(sim.lines().count("UDP RX \"%2SRCH\\r\""), 2);
 }
 
 VANTREL_TEST_MAIN(TestCtl)

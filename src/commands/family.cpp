@@ -2,13 +2,15 @@
 
 #include "acer.h"
 #include "infocus.h"
+#include "pjlink.h"
 #include "vivitek.h"
 
 namespace Family {
 
 namespace {
 
-const char *const displayNames[Count] = { "Acer", "Vivitek", "InFocus" };
+const char *const displayNames[Count] = { "Acer", "Vivitek", "InFocus", "PJLink (network)" };
+const char *const keyNames[Count] = { "acer", "vivitek", "infocus", "pjlink" };
 
 } // namespace
 
@@ -29,7 +31,7 @@ QString displayName(int modelIndex)
 
 QString key(int modelIndex)
 {
-    return isKnown(modelIndex) ? displayName(modelIndex).toLower() : QString();
+    return isKnown(modelIndex) ? QLatin1String(keyNames[modelIndex]) : QString();
 }
 
 QStringList keys()
@@ -48,6 +50,11 @@ int fromKey(const QString &key)
 int baudRate(int modelIndex)
 {
     return modelIndex == InFocus::ModelIndex ? InFocus::BaudRate : 9600;
+}
+
+bool isNetwork(int modelIndex)
+{
+    return modelIndex == PJLink::ModelIndex;
 }
 
 } // namespace Family

@@ -1,12 +1,18 @@
 #include "catalogue.h"
 
 #include "acer.h"
+#include "pjlink.h"
 
 namespace Catalogue {
 
 QStringList pressNames(int modelIndex)
 {
     QStringList names;
+    if (modelIndex == PJLink::ModelIndex) {
+        for (const PJLink::ButtonCommand &button : PJLink::buttonCommands())
+            names.append(QLatin1String(button.name));
+        return names;
+    }
     if (modelIndex == Vivitek::ModelIndex) {
         for (const Vivitek::ButtonCommand &button : Vivitek::buttonCommands())
             names.append(QLatin1String(button.name));
@@ -29,6 +35,8 @@ QList<Vivitek::List> settableLists(int modelIndex)
 
 QStringList listNames(int modelIndex)
 {
+    if (modelIndex == PJLink::ModelIndex)
+        return { QStringLiteral("input") };
     QStringList names;
     for (Vivitek::List list : settableLists(modelIndex))
         names.append(Vivitek::listName(list));

@@ -24,11 +24,12 @@ const struct
     { "status", Invocation::Command::Status, 0 }, { "press", Invocation::Command::Press, 1 },
     { "set", Invocation::Command::Set, 2 },       { "list", Invocation::Command::List, 0 },
     { "query", Invocation::Command::Query, 0 },   { "send", Invocation::Command::Send, 1 },
+    { "search", Invocation::Command::Search, 0 },
 };
 
 const char Description[] = "Controls an Acer, Vivitek or InFocus projector on an RS-232 line, "
-                           "through the port and family chosen in Vantrel unless --port and "
-                           "--family are given.";
+                           "or a PJLink projector on the network, through the port (or address) "
+                           "and family chosen in Vantrel unless --port and --family are given.";
 
 const char Epilogue[] = R"(
 Commands:
@@ -39,6 +40,14 @@ Commands:
   list             Print the names press and set take for the family.
   query            Print the projector's state as name=value lines.
   send TEXT        Send TEXT and a carriage return; print every reply.
+  search [--to ADDRESS]
+                   PJLink: ask by UDP which projectors are there (the broadcast
+                   address unless --to names one, with an optional :port) and
+                   print each answer's address and MAC.
+
+PJLink (--family pjlink): --port takes HOST, HOST:PORT or [IPv6]:PORT (4352
+by default); set input NAME chooses an input; the password comes from
+--password-file FILE, else VANTREL_PJLINK_PASSWORD, else Vantrel's settings.
 
 Projectors, stored by name (the window's list):
   projector list
@@ -52,6 +61,7 @@ Exit status:
   64  usage error: unknown command, family, name or entry
   69  the port is unavailable: not present, in use, permission denied, lost
   73  the settings could not be saved
+  77  PJLink: the password was rejected, or the projector needs one
 )";
 
 QString joined(const QStringList &names)
@@ -93,11 +103,14 @@ bool Invocation::parse(const QStringList &arguments)
                                          QStringLiteral("group"));
     const QCommandLineOption passwordFileOption(
         QStringLiteral("password-file"),
-        QStringLiteral("projector add: read the password from the first line of FILE (else from "
+        QStringLiteral("PJLink: read the password from the first line of FILE (else from "
                        "VANTREL_PJLINK_PASSWORD)."),
         QStringLiteral("file"));
-    parser.addOptions(
-        { portOption, familyOption, timeoutOption, jsonOption, groupOption, passwordFileOption });
+    const QCommandLineOption toOption(QStringLiteral("to"),
+                                      QStringLiteral("search: the address to ask instead of all."),
+                                      QStringLiteral("address"));
+    parser.addOptions({ portOption, familyOption, timeoutOption, jsonOption, groupOption,
+                        passwordFileOption, toOption });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
                                                 "list, query or send TEXT."),
@@ -134,11 +147,69 @@ bool Invocation::parse(const QStringList &arguments)
             && takeProjectorEdit(words, parser.value(portOption), parser.value(familyOption),
                                  parser.value(groupOption), parser.value(passwordFileOption),
                                  parser.isSet(passwordFileOption));
-    if (parser.isSet(groupOption) || parser.isSet(passwordFileOption))
-        return usage(QStringLiteral("--group and --password-file are for projector add"));
-    return takeTimeout(parser.value(timeoutOption))
-        && takeLine(parser.value(portOption), parser.value(familyOption))
-        && takeCommand(parser.positionalArguments());
+    if (words.value(0) == QLatin1String("search"))
+        return takeTimeout(parser.value(timeoutOption))
+            && takeSearch(words, parser.value(toOption), parser.isSet(timeoutOption));
+    if (parser.isSet(groupOption))
+        return usage(QStringLiteral("--group is for projector add"));
+    if (parser.isSet(toOption))
+        return usage(QStringLiteral("--to is for search"));
+    if (!takeTimeout(parser.value(timeoutOption))
+        || !takeLine(parser.value(portOption), parser.value(familyOption))
+        || !takeCommand(parser.positionalArguments()))
+        return false;
+    if (model != PJLink::ModelIndex) {
+        if (parser.isSet(passwordFileOption))
+            return usage(
+                QStringLiteral("%1 projectors take no password").arg(Family::displayName(model)));
+        return true;
+    }
+    return takePassword(parser.value(passwordFileOption), parser.isSet(passwordFileOption),
+                        parser.isSet(portOption));
+}
+
+bool Invocation::takeSearch(const QStringList &words, const QString &to, bool timeoutGiven)
+{
+    command = Command::Search;
+    commandName = QStringLiteral("search");
+    if (words.size() != 1)
+        return usage(QStringLiteral("search takes no arguments but --to ADDRESS"));
+    searchTo = to;
+    // Projectors answer a search after a random wait of up to a few seconds.
+    if (!timeoutGiven) {
+        timeoutMs = 5000;
+        timeoutText = QStringLiteral("5");
+    }
+    return true;
+}
+
+bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGiven, bool portGiven)
+{
+    // Never a plain argument: the command line is there for anyone to read.
+    if (passwordFileGiven) {
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return usage(QStringLiteral("cannot read the password file %1: %2")
+                             .arg(passwordFile, file.errorString()));
+        password = QString::fromUtf8(file.readLine(4096)).remove(QLatin1Char('\n'));
+        password.remove(QLatin1Char('\r'));
+    } else if (qEnvironmentVariableIsSet("VANTREL_PJLINK_PASSWORD")) {
+        password = QString::fromUtf8(qgetenv("VANTREL_PJLINK_PASSWORD"));
+    } else {
+        // The stored projector of that address; without --port, the current one.
+        const ProjectorList projectors = ProjectorList::read();
+        const ProjectorList::Projector *stored = portGiven ? nullptr : projectors.current();
+        for (const ProjectorList::Projector &entry : projectors.entries()) {
+            if (!stored && entry.model == PJLink::ModelIndex && entry.port == port)
+                stored = &entry;
+        }
+        if (stored && stored->model == PJLink::ModelIndex && stored->port == port)
+            password = stored->password;
+    }
+    if (password.size() > PJLink::MaxPassword)
+        return usage(
+            QStringLiteral("a password has at most %1 characters").arg(PJLink::MaxPassword));
+    return true;
 }
 
 bool Invocation::takeTimeout(const QString &seconds)
@@ -202,9 +273,14 @@ bool Invocation::takeCommand(const QStringList &words)
                          : QStringLiteral("%1 takes %2")
                                .arg(commandName, QLatin1String(forms[Commands[index].arguments])));
     }
+    if (command == Command::Search)
+        return usage(QStringLiteral("search takes no arguments but --to ADDRESS"));
     if (command != Command::List && port.isEmpty())
-        return usage(QStringLiteral("no serial port chosen; give --port or choose one in "
-                                    "Vantrel's settings"));
+        return usage(model == PJLink::ModelIndex
+                         ? QStringLiteral("no address chosen; give --port or choose one in "
+                                          "Vantrel's settings")
+                         : QStringLiteral("no serial port chosen; give --port or choose one in "
+                                          "Vantrel's settings"));
     switch (command) {
     case Command::Press:
         return takePress(arguments.at(0));
@@ -220,6 +296,13 @@ bool Invocation::takeCommand(const QStringList &words)
 bool Invocation::takePress(const QString &name)
 {
     const QString family = Family::displayName(model);
+    if (model == PJLink::ModelIndex) {
+        pjlinkButton = PJLink::findButton(name);
+        if (!pjlinkButton)
+            return usage(QStringLiteral("unknown button \"%1\" for %2; the buttons are %3")
+                             .arg(name, family, joined(Catalogue::pressNames(model))));
+        return true;
+    }
     if (model == Vivitek::ModelIndex)
         vivitekButton = Vivitek::findButton(name);
     else
@@ -235,6 +318,13 @@ bool Invocation::takePress(const QString &name)
 
 bool Invocation::takeSet(const QString &listName, const QString &entryName)
 {
+    // The inputs are the projector's own: they are known once it is asked.
+    if (model == PJLink::ModelIndex) {
+        if (listName != QLatin1String("input"))
+            return usage(QStringLiteral("unknown list \"%1\"; the lists are input").arg(listName));
+        inputName = entryName;
+        return true;
+    }
     const QStringList lists = Catalogue::listNames(model);
     if (lists.isEmpty())
         return usage(QStringLiteral("set is for Vivitek projectors; %1 projectors have no lists")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acer.h"
+#include "pjlink.h"
 #include "vivitek.h"
 
 #include <QByteArray>
@@ -13,7 +14,7 @@ class Invocation
 {
 public:
     enum class Outcome { Run, Help, Version, UsageError };
-    enum class Command { On, Off, Status, Press, Set, List, Query, Send, Projector };
+    enum class Command { On, Off, Status, Press, Set, List, Query, Send, Projector, Search };
     // What "projector" does to the stored list.
     enum class Edit { List, Add, Remove };
 
@@ -37,6 +38,12 @@ public:
     int entry = 0;
     QByteArray text;
 
+    // PJLink: what press and set input take.
+    const PJLink::ButtonCommand *pjlinkButton = nullptr;
+    QString inputName;
+    // Where search sends to; empty: the broadcast address.
+    QString searchTo;
+
     // What projector add and remove take.
     Edit edit = Edit::List;
     QString name;
@@ -51,6 +58,8 @@ private:
     bool takePress(const QString &name);
     bool takeSet(const QString &listName, const QString &entryName);
     bool takeSend(const QString &text);
+    bool takeSearch(const QStringList &words, const QString &to, bool timeoutGiven);
+    bool takePassword(const QString &passwordFile, bool passwordFileGiven, bool portGiven);
     bool takeProjectorEdit(const QStringList &words, const QString &portOption,
                            const QString &familyOption, const QString &groupOption,
                            const QString &passwordFile, bool passwordFileGiven);

@@ -3,6 +3,7 @@
 #include "invocation.h"
 #include "projectoredit.h"
 #include "report.h"
+#include "search.h"
 #include "session.h"
 
 #include <QCoreApplication>
@@ -29,5 +30,7 @@ int main(int argc, char *argv[])
     }
     if (invocation.command == Invocation::Command::Projector)
         return ProjectorEdit(invocation, report).run();
+    if (invocation.command == Invocation::Command::Search)
+        return Search(invocation, report).run();
     return Session(invocation, report).run();
 }

@@ -59,6 +59,7 @@ int Session::carryOut()
         return send();
     case Command::List:
     case Command::Projector:
+    case Command::Search:
         break;
     }
     return list();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "invocation.h"
+#include "report.h"
+
+// The PJLink search: "%2SRCH" by UDP to port 4352 of an address (the
+// broadcast address unless --to names one), then every "%2ACKN=<MAC>" that
+// comes back within the timeout, one line each: the sender's address and MAC.
+class Search
+{
+public:
+    Search(const Invocation &invocation, Report &report);
+
+    int run(); // the exit code
+
+private:
+    const Invocation &invocation;
+    Report &report;
+};

@@ -1,14 +1,20 @@
 // The PJLink protocol: login, framing, the reading of answers, one command at
 // a time, and the client's rules, against the simulated projector on a clock
-// the test drives, so that minutes of warm-up take no time.
+// the test drives, so that minutes of warm-up take no time; then the link the
+// programs use, over TCP to the simulator on 127.0.0.1.
 
 #include "pjlink.h"
 #include "pjlinkclient.h"
 #include "pjlinkmodel.h"
 #include "pjlinksession.h"
 #include "pjlinkstate.h"
+#include "portstatus.h"
+#include "projectorlink.h"
+#include "simprocess.h"
 
 #include <QCryptographicHash>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 using PJLink::Command;
@@ -17,6 +23,7 @@ using Actions = QMap<qint64, QByteArray>; // the user's commands, "POWR 1" or "2
 Q_DECLARE_METATYPE(PjlinkModel::Options)
 Q_DECLARE_METATYPE(Command)
 Q_DECLARE_METATYPE(Actions)
+Q_DECLARE_METATYPE(PortStatus::Problem)
 
 namespace {
 
@@ -728,6 +735,151 @@ private slots:
                      .contains(QStringLiteral("%2FREZ ?")),
                  qPrintable(rig.received().join(',')));
         QCOMPARE(rig.client.state().frozen, std::optional<bool>(true));
+    }
+
+    // The link the window and vantrelctl use, over TCP to the simulator:
+    // the greeting and login are its own; a login refused is not tried again.
+    void linkLogin_data()
+    {
+        QTest::addColumn<QStringList>("simulator"); // empty: a TCP server that is no projector
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<PortStatus::Problem>("opening"); // None: it opens
+        QTest::addColumn<PortStatus::Problem>("answering"); // None: the command is answered
+        using P = PortStatus::Problem;
+        const QStringList locked { "--lamp", "on", "--password-file", "PASSWORD" };
+        QTest::newRow("not a projector") << QStringList() << QString() << P::NotPJLink << P::None;
+        QTest::newRow("no login") << QStringList { "--lamp", "on" } << QString() << P::None
+                                  << P::None;
+        QTest::newRow("login") << locked << "s3cret" << P::None << P::None;
+        QTest::newRow("slow greeting") << (locked + QStringList { "--greeting-delay-ms", "300" })
+                                       << "s3cret" << P::None << P::None;
+        QTest::newRow("wrong password") << locked << "S3cret" << P::None << P::PasswordRejected;
+        QTest::newRow("no password") << locked << QString() << P::PasswordMissing << P::None;
+    }
+
+    void linkLogin()
+    {
+        QFETCH(QStringList, simulator);
+        QFETCH(QString, password);
+        QFETCH(PortStatus::Problem, opening);
+        QFETCH(PortStatus::Problem, answering);
+        QTemporaryDir dir;
+        QFile secret(dir.filePath(QStringLiteral("password")));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("s3cret\n");
+        secret.close();
+        simulator.replaceInStrings(QStringLiteral("PASSWORD"), secret.fileName());
+
+        SimProcess sim;
+        QTcpServer notProjector;
+        QString address;
+        if (simulator.isEmpty()) {
+            QVERIFY(notProjector.listen(QHostAddress::LocalHost));
+            connect(&notProjector, &QTcpServer::newConnection, &notProjector,
+                    [&] { notProjector.nextPendingConnection()->write("SSH-2.0-OpenSSH\r\n"); });
+            address = QStringLiteral("127.0.0.1:%1").arg(notProjector.serverPort());
+        } else {
+            QVERIFY(sim.startSimulator(PROJECTOR_SIM_PATH,
+                                       QStringList { "--family", "pjlink" } + simulator));
+            address = sim.tcpAddress();
+        }
+        const auto connections = [&sim] {
+            int count = 0;
+            for (const QByteArray &line : sim.lines())
+                count += line.startsWith("-- connection ") && line.endsWith(" opened");
+            return count;
+        };
+
+        ProjectorLink link;
+        QSignalSpy lost(&link, &ProjectorLink::lost);
+        link.setPassword(password);
+        link.connectTo(address, PJLink::ModelIndex);
+        QCOMPARE(link.waitForOpened(10000), opening == PortStatus::Problem::None);
+        QCOMPARE(link.problem(), opening);
+        if (opening == PortStatus::Problem::None) {
+            link.write("%1POWR ?\r");
+            QByteArray answer;
+            QTRY_VERIFY(!link.isOpen() || (answer += link.readAll()).endsWith('\r'));
+            QCOMPARE(link.isOpen(), answering == PortStatus::Problem::None);
+            if (link.isOpen())
+                QCOMPARE(answer, QByteArray("%1POWR=1\r"));
+            else
+                QCOMPARE(lost.value(0).value(0).value<PortStatus::Problem>(), answering);
+        }
+        const PortStatus::Problem refused = link.problem();
+        if (refused != PortStatus::Problem::PasswordRejected
+            && refused != PortStatus::Problem::PasswordMissing)
+            return;
+
+        // Refused: the same address and password are not tried again, not
+        // even by a new link; after the user chose again they are.
+        QTRY_COMPARE(connections(), 1);
+        ProjectorLink again;
+        again.setPassword(password);
+        again.connectTo(address, PJLink::ModelIndex);
+        QVERIFY(!again.waitForOpened(10000));
+        QCOMPARE(again.problem(), refused);
+        QCOMPARE(connections(), 1);
+        ProjectorLink::forgetRejectedLogins();
+        again.connectTo(address, PJLink::ModelIndex);
+        again.waitForOpened(10000);
+        QTRY_COMPARE(connections(), 2);
+        QCOMPARE(lost.size(), refused == answering ? 1 : 0);
+    }
+
+    // A projector that closes the connection (idle, or half way through an
+    // answer) is reached again with the next command, logging in anew, and
+    // the link stays open throughout.
+    void linkReconnects_data()
+    {
+        QTest::addColumn<QStringList>("simulator");
+        QTest::addColumn<QByteArray>("firstAnswer");
+        QTest::newRow("idle close")
+            << QStringList { "--idle-close-ms", "100" } << QByteArray("%1POWR=1\r");
+        QTest::newRow("cut in a reply")
+            << QStringList { "--cut-reply", "POWR" } << QByteArray("%1PO");
+    }
+
+    void linkReconnects()
+    {
+        QFETCH(QStringList, simulator);
+        QFETCH(QByteArray, firstAnswer);
+        QTemporaryDir dir;
+        QFile secret(dir.filePath(QStringLiteral("password")));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("s3cret\n");
+        secret.close();
+        SimProcess sim;
+        QVERIFY(sim.startSimulator(PROJECTOR_SIM_PATH,
+                                   QStringList { "--family", "pjlink", "--lamp", "on",
+                                                 "--password-file", secret.fileName() }
+                                       + simulator));
+        ProjectorLink link;
+        QSignalSpy lost(&link, &ProjectorLink::lost);
+        link.setPassword(QStringLiteral("s3cret"));
+        link.connectTo(sim.tcpAddress(), PJLink::ModelIndex);
+        QVERIFY(link.waitForOpened(10000));
+        link.write("%1POWR ?\r");
+        QByteArray answer;
+        QTRY_COMPARE(answer += link.readAll(), firstAnswer);
+        QTRY_VERIFY(sim.has("-- connection 1 closed"));
+        QVERIFY(link.isOpen());
+        link.write("%1LAMP ?\r");
+        answer.clear();
+        QTRY_COMPARE(answer += link.readAll(), QByteArray("%1LAMP=1250 1\r"));
+        QVERIFY(link.isOpen());
+        QCOMPARE(lost.size(), 0);
+        // Each connection's first command carried its login.
+        QCOMPARE(sim.received().size(), 2);
+        for (const QByteArray &line : sim.received())
+            QVERIFY2(line.size() == 32 + 8 && line.at(32) == '%', line.constData());
+
+        // Gone for good: the next command finds nobody, and the link says so once.
+        sim.stop();
+        link.write("%1POWR ?\r");
+        QTRY_COMPARE(lost.size(), 1);
+        QCOMPARE(lost.at(0).at(0).value<PortStatus::Problem>(), PortStatus::Problem::Refused);
+        QVERIFY(!link.isOpen());
     }
 };
 

@@ -23,6 +23,14 @@ void PJLinkClient::connected(qint64 now)
     session.connected(now);
 }
 
+void PJLinkClient::opened(qint64 now)
+{
+    session.opened(now);
+    if (!greetedOnce)
+        refresh.connected(now);
+    greetedOnce = true;
+}
+
 QList<PJLinkClient::Notice> PJLinkClient::disconnected()
 {
     QList<Notice> notices;

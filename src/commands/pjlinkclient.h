@@ -46,6 +46,9 @@ public:
     // after the first; a connection made again after an idle close carries
     // on where the last one stopped.
     void connected(qint64 now);
+    // The same for a link that greets and logs in itself (ProjectorLink
+    // with the PJLink family): the projector is ready at once.
+    void opened(qint64 now);
     QList<Notice> disconnected();
 
     // The queries of a poll: the power, and at most one more. Nothing is

@@ -15,6 +15,12 @@ void PJLinkSession::connected(qint64 now)
     inFlight.reset();
 }
 
+void PJLinkSession::opened(qint64 now)
+{
+    connected(now);
+    current = State::Ready;
+}
+
 QList<PJLinkSession::Event> PJLinkSession::disconnected()
 {
     QList<Event> events;

@@ -42,6 +42,9 @@ public:
     void setPassword(const QByteArray &password) { passwordGiven = password; }
     // A new connection: waits for its greeting; the queue stays.
     void connected(qint64 now);
+    // A connection whose greeting and login were taken care of already (by
+    // the link underneath): commands go out at once.
+    void opened(qint64 now);
     // The connection is gone: a command waiting for its answer is given up.
     QList<Event> disconnected();
 

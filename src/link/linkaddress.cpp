@@ -63,37 +63,63 @@ LinkAddress LinkAddress::parse(const QString &text)
         return address;
     }
 
-    const QString rest = text.mid(schemeEnd + 3);
+    address.parseHostPort(text.mid(schemeEnd + 3), 0);
+    return address;
+}
+
+LinkAddress LinkAddress::parsePJLink(const QString &text)
+{
+    LinkAddress address;
+    address.given = text;
+    address.addressKind = Kind::PJLink;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        address.problem = QStringLiteral("no address");
+    else
+        address.parseHostPort(trimmed, 4352);
+    return address;
+}
+
+void LinkAddress::parseHostPort(const QString &rest, quint16 defaultPort)
+{
+    LinkAddress &address = *this;
     QString host;
     QString port;
     if (rest.startsWith(QLatin1Char('['))) {
         const int close = rest.indexOf(QLatin1Char(']'));
         if (close < 0 || !looksLikeIpv6(rest.mid(1, close - 1))) {
             address.problem = QStringLiteral("\"%1\" is not an IPv6 address in brackets").arg(rest);
-            return address;
+            return;
         }
         host = rest.mid(1, close - 1);
-        if (rest.mid(close + 1, 1) != QLatin1String(":")) {
+        if (defaultPort != 0 && close + 1 == rest.size()) {
+            port = QString::number(defaultPort);
+        } else if (rest.mid(close + 1, 1) != QLatin1String(":")) {
             address.problem = QStringLiteral("no port after the host; write HOST:PORT");
-            return address;
+            return;
+        } else {
+            port = rest.mid(close + 2);
         }
-        port = rest.mid(close + 2);
     } else {
         const int colon = rest.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0) {
+        if (colon < 0 && defaultPort != 0) {
+            host = rest;
+            port = QString::number(defaultPort);
+        } else if (colon < 0) {
             address.problem = QStringLiteral("no port after the host; write HOST:PORT");
-            return address;
+            return;
+        } else {
+            host = rest.left(colon);
+            port = rest.mid(colon + 1);
         }
-        host = rest.left(colon);
-        port = rest.mid(colon + 1);
         if (host.contains(QLatin1Char(':'))) {
             address.problem
                 = QStringLiteral("an IPv6 address goes in brackets: [%1]:%2").arg(host, port);
-            return address;
+            return;
         }
         if (host.isEmpty() || !std::all_of(host.cbegin(), host.cend(), isHostNameCharacter)) {
             address.problem = QStringLiteral("\"%1\" is not a host name or address").arg(host);
-            return address;
+            return;
         }
     }
 
@@ -102,11 +128,10 @@ LinkAddress LinkAddress::parse(const QString &text)
     const uint value = number ? port.toUInt(&number) : 0;
     if (!number || value < 1 || value > 65535) {
         address.problem = QStringLiteral("\"%1\" is not a TCP port (1 to 65535)").arg(port);
-        return address;
+        return;
     }
     address.hostName = host;
     address.tcpPort = quint16(value);
-    return address;
 }
 
 bool LinkAddress::hostNeverResolves() const

@@ -10,9 +10,12 @@
 class LinkAddress
 {
 public:
-    enum class Kind { Serial, Tcp, Rfc2217 };
+    enum class Kind { Serial, Tcp, Rfc2217, PJLink };
 
     static LinkAddress parse(const QString &text);
+    // A PJLink projector's address as the settings keep it: HOST, HOST:PORT,
+    // [IPv6] or [IPv6]:PORT, port 4352 unless given.
+    static LinkAddress parsePJLink(const QString &text);
 
     Kind kind() const { return addressKind; }
     bool isNetwork() const { return addressKind != Kind::Serial; }
@@ -29,6 +32,8 @@ public:
     bool hostNeverResolves() const;
 
 private:
+    void parseHostPort(const QString &rest, quint16 defaultPort);
+
     Kind addressKind = Kind::Serial;
     QString given;
     QString hostName;

@@ -73,6 +73,12 @@ QString reason(Problem problem, const QString &detail)
         return tr("connection lost");
     case Problem::LineSettingsRefused:
         return tr("line settings refused");
+    case Problem::PasswordRejected:
+        return tr("password rejected");
+    case Problem::PasswordMissing:
+        return tr("needs a password");
+    case Problem::NotPJLink:
+        return tr("not a PJLink projector");
     case Problem::Other:
         break;
     }

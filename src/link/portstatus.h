@@ -21,6 +21,10 @@ enum class Problem {
     TimedOut,
     ConnectionLost,
     LineSettingsRefused,
+    // A PJLink projector
+    PasswordRejected,
+    PasswordMissing,
+    NotPJLink,
     Other,
 };
 
@@ -30,7 +34,8 @@ Problem problemOf(QSerialPort::SerialPortError error, const QString &portName);
 // "not present", "in use by another program", "permission denied. Your user
 // must be in the 'dialout' group" (the hint on Linux only), "device lost";
 // for a network serial server "connection refused", "host not found", "timed
-// out", "connection lost", "line settings refused". BadAddress and Other give
+// out", "connection lost", "line settings refused"; for a PJLink projector
+// "password rejected", "needs a password", "not a PJLink projector". BadAddress and Other give
 // detail: what is wrong with the address, QSerialPort's own error text.
 QString reason(Problem problem, const QString &detail = QString());
 

@@ -1,6 +1,8 @@
 #include "projectorlink.h"
 
+#include "family.h"
 #include "linkaddress.h"
+#include "pjlinktransport.h"
 #include "rfc2217transport.h"
 #include "serialtransport.h"
 #include "sockettransport.h"
@@ -20,18 +22,20 @@ ProjectorLink::~ProjectorLink()
 
 bool ProjectorLink::isNetwork() const
 {
-    return LinkAddress::parse(portName).isNetwork();
+    return Family::isNetwork(linkModel) || LinkAddress::parse(portName).isNetwork();
 }
 
 void ProjectorLink::connectTo(const QString &port, int modelIndex)
 {
     close();
     portName = port;
+    linkModel = modelIndex;
     why = PortStatus::Problem::None;
     detail.clear();
     if (port.isEmpty())
         return fail(PortStatus::Problem::NoPortChosen, QString());
-    const LinkAddress address = LinkAddress::parse(port);
+    const LinkAddress address
+        = Family::isNetwork(modelIndex) ? LinkAddress::parsePJLink(port) : LinkAddress::parse(port);
     if (!address.isValid())
         return fail(PortStatus::Problem::BadAddress, address.error());
 
@@ -49,9 +53,13 @@ void ProjectorLink::connectTo(const QString &port, int modelIndex)
         case LinkAddress::Kind::Rfc2217:
             useTransport(std::make_unique<Rfc2217Transport>());
             break;
+        case LinkAddress::Kind::PJLink:
+            useTransport(std::make_unique<PJLinkTransport>());
+            break;
         }
         transportKind = kind;
     }
+    transport->setPassword(loginPassword);
     opening = true;
     transport->start(address, modelIndex);
 }
@@ -150,6 +158,16 @@ LinkTransport::Speed ProjectorLink::speed() const
 QSerialPort *ProjectorLink::serialDevice()
 {
     return transport ? transport->serialDevice() : nullptr;
+}
+
+void ProjectorLink::setPassword(const QString &password)
+{
+    loginPassword = password.toUtf8();
+}
+
+void ProjectorLink::forgetRejectedLogins()
+{
+    PJLinkTransport::forgetRejectedLogins();
 }
 
 void ProjectorLink::setReadBufferSize(qint64 size)

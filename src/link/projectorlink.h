@@ -11,7 +11,8 @@
 class QSerialPort;
 
 // The projector's line, whatever carries it: a serial port name, or a
-// network serial server as tcp://HOST:PORT or rfc2217://HOST:PORT. The window
+// network serial server as tcp://HOST:PORT or rfc2217://HOST:PORT; for the
+// PJLink family the projector itself at HOST[:PORT] (port 4352 by default). The window
 // and vantrelctl read and write it as a QIODevice once it is open.
 //
 // connectTo() never blocks: a serial port opens before it returns, a
@@ -45,6 +46,13 @@ public:
 
     // Applies to the next link opened as well.
     void setReadBufferSize(qint64 size);
+    // PJLink: the password for the next connectTo(); empty for none.
+    void setPassword(const QString &password);
+    // PJLink: a login refused (or not tried for want of a password) is not
+    // tried again for the same address and password, so the projector does
+    // not lock up; after the user has chosen again in the settings, call this
+    // to allow one more try with the same.
+    static void forgetRejectedLogins();
 
     bool waitForOpened(int msecs);
     bool waitForReadyRead(int msecs) override;
@@ -84,4 +92,6 @@ private:
     QString detail;
     qint64 readLimit = 0;
     int transportKind = -1;
+    QByteArray loginPassword;
+    int linkModel = -1;
 };

@@ -7,6 +7,7 @@
 #include "simprocess.h"
 #include "testmain.h"
 
+#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
@@ -75,12 +76,17 @@ private slots:
     void sendFlood();
     void search_data();
     void search();
+    void pjlink_data();
+    void pjlink();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
-    void start(SimProcess &ctl, const QStringList &arguments)
+    void start(SimProcess &ctl, const QStringList &arguments, const QString &password = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VANTREL_PJLINK_PASSWORD"));
+        if (!password.isNull())
+            environment.insert(QStringLiteral("VANTREL_PJLINK_PASSWORD"), password);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                            TestStore::runDirectory() + QStringLiteral("/config"));
         ctl.setProcessEnvironment(environment);
@@ -713,6 +719,173 @@ void TestCtl::search()
         QCOMPARE(found.first().toMap(),
                  (QVariantMap { { "address", "127.0.0.1" }, { "mac", "00:00:5e:00:53:01" } }));
     QTRY_COMPARE(sim.lines().count("UDP RX \"%2SRCH\\r\""), 2);
+}
+
+void TestCtl::pjlink_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QString>("source"); // of the password: "file", "environment", "store", "none"
+    QTest::addColumn<QString>("password"); // the one vantrelctl is given
+    QTest::addColumn<QStringList>("commands"); // each run in turn; the last one's output counts
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("text"); // standard output, or a part of standard error
+    // What the projector received from all runs, the login digest written as
+    // LOGIN (BADLOGIN for one of another password).
+    QTest::addColumn<QStringList>("received");
+
+    const QStringList open { "--lamp", "on" };
+    const QStringList locked { "--lamp", "on", "--password-file", "PASSWORD" };
+    // The last command runs twice, as text and as JSON.
+    const auto row = [](const char *name, const QStringList &simulator, const char *source,
+                        const char *password, const QStringList &commands, int exitCode,
+                        const QString &text, const QStringList &received, int before = 0) {
+        QTest::newRow(name) << simulator << source << password << commands << exitCode << text
+                            << (received + received.mid(before));
+    };
+    row("status", open, "none", "", { "status" }, 0, "lamp on", { "%1POWR ?" });
+    row("on while cooling down", { "--lamp", "on", "--cooldown-ms", "60000" }, "none", "",
+        { "off", "on" }, 1, "the projector cannot do this now", { "%1POWR 0", "%1POWR 1" }, 1);
+    row("warming up", { "--warmup-ms", "60000" }, "none", "", { "on", "status" }, 0, "warming up",
+        { "%1POWR 1", "%1POWR ?" }, 1);
+    row("password from a file", locked, "file", "s3cret", { "off" }, 0, "", { "LOGIN%1POWR 0" });
+    row("password from the environment", locked, "environment", "s3cret", { "status" }, 0,
+        "lamp on", { "LOGIN%1POWR ?" });
+    row("password from the settings", locked, "store", "s3cret", { "status" }, 0, "lamp on",
+        { "LOGIN%1POWR ?" });
+    row("wrong password", locked, "environment", "S3cret", { "on" }, 77, "password rejected",
+        { "BADLOGIN%1POWR 1" });
+    // Without a password no login is tried at all.
+    row("no password", locked, "none", "", { "on" }, 77, "needs a password", {});
+    row("input by the projector's name", { "--lamp", "on", "--pjlink-class", "2" }, "none", "",
+        { "set input hdbaset" }, 0, "",
+        { "%1CLSS ?", "%2INST ?", "%2INNM ?11", "%2INNM ?12", "%2INNM ?21", "%2INNM ?31",
+          "%2INNM ?32", "%2INNM ?3A", "%2INPT 3A" });
+    row("input by type and number", open, "none", "", { "set input digital-2" }, 0, "",
+        { "%1INPT 32" });
+    row("input unknown", open, "none", "", { "set input hdmi-9" }, 64,
+        "the inputs are rgb-1, rgb-2, video-1, digital-1, digital-2", { "%1CLSS ?", "%1INST ?" });
+    row("class 2 button on class 1", open, "none", "", { "press freeze" }, 1,
+        "the projector does not know this command", { "%2FREZ 1" });
+    row("mute", open, "none", "", { "press picture-mute" }, 0, "", { "%1AVMT 11" });
+    row("lower case answers, class in words",
+        { "--lamp", "on", "--lower-case", "--class-text", "--lamps", "0" }, "none", "", { "query" },
+        0,
+        "lamp=on\ninput=RGB 1\npicture-mute=off\nsound-mute=off\nhealth-fan=ok\n"
+        "health-lamp=ok\nhealth-temperature=ok\nhealth-cover=ok\nhealth-filter=ok\n"
+        "health-other=ok\ninputs=rgb-1 rgb-2 video-1 digital-1 digital-2\n"
+        "name=room 101 projector\nmake=simulator\nmodel=pj-sim 1\nclass=1",
+        { "%1CLSS ?", "%1POWR ?", "%1INPT ?", "%1AVMT ?", "%1ERST ?", "%1LAMP ?", "%1INST ?",
+          "%1NAME ?", "%1INF1 ?", "%1INF2 ?" });
+    row("send", open, "none", "", { "send %1ERST ?" }, 0, "%1ERST=000000", { "%1ERST ?" });
+}
+
+// Against the simulator over TCP on 127.0.0.1: the bytes it receives, the
+// exit codes, and the password nowhere in what vantrelctl prints.
+void TestCtl::pjlink()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QString, source);
+    QFETCH(QString, password);
+    QFETCH(QStringList, commands);
+    QFETCH(int, exitCode);
+    QFETCH(QString, text);
+    QFETCH(QStringList, received);
+
+    const QString secrets = TestStore::runDirectory() + QStringLiteral("/pjlink-password");
+    QFile simulatorPassword(secrets + QStringLiteral("-projector"));
+    QVERIFY(simulatorPassword.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    simulatorPassword.write("s3cret\n");
+    simulatorPassword.close();
+    simulator.replaceInStrings(QStringLiteral("PASSWORD"), simulatorPassword.fileName());
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                               QStringList { "--family", "pjlink" } + simulator));
+    const QString address = sim.tcpAddress();
+
+    QStringList given;
+    TestStore::clear();
+    if (source == QLatin1String("file")) {
+        QFile file(secrets);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(password.toUtf8() + '\n');
+        given = QStringList { "--password-file", file.fileName() };
+    } else if (source == QLatin1String("store")) {
+        TestStore::seed({ { "Projector", "hall" },
+                          { "Projectors/size", 1 },
+                          { "Projectors/1/Name", "hall" },
+                          { "Projectors/1/Model", 3 },
+                          { "Projectors/1/Port", address },
+                          { "Projectors/1/Password", password },
+                          { "ComPort", address },
+                          { "Model", 3 } });
+    }
+    QByteArray output;
+    for (int i = 0; i < commands.size(); ++i) {
+        const bool last = i + 1 == commands.size();
+        QStringList words = commands.at(i).split(' ');
+        if (words.first() == QLatin1String("send"))
+            words = QStringList { "send", words.mid(1).join(' ') };
+        // From the store, nothing but the command is given.
+        const QStringList arguments = source == QLatin1String("store")
+            ? words
+            : QStringList { "--family", "pjlink", "--port", address, "--timeout", "1" } + given
+                + words;
+        for (bool asJson : { false, true }) {
+            if (asJson && !last)
+                continue;
+            SimProcess ctl;
+            start(ctl, asJson ? arguments + QStringList { "--json" } : arguments,
+                  source == QLatin1String("environment") ? password : QString());
+            QVERIFY(ctl.waitForFinished(HangMargin));
+            const QByteArray printed = ctl.lines().join('\n');
+            const QByteArray error = ctl.readAllStandardError();
+            if (!password.isEmpty())
+                QVERIFY2(!printed.contains(password.toUtf8()) && !error.contains(password.toUtf8()),
+                         "the password was printed");
+            if (!last)
+                continue;
+            QCOMPARE(ctl.exitCode(), exitCode);
+            if (asJson) {
+                const QVariantMap object = json(ctl);
+                QCOMPARE(object.value("exit").toInt(), exitCode);
+                QCOMPARE(object.value("family").toString(), QStringLiteral("pjlink"));
+            } else if (exitCode == 0) {
+                output = printed;
+            } else {
+                QVERIFY2(error.contains(text.toUtf8()), error.constData());
+            }
+        }
+    }
+    if (exitCode == 0)
+        QCOMPARE(QString::fromUtf8(output), text);
+
+    // Each command once per run of the last one (twice: text and JSON); the
+    // login on the first command of each connection.
+    const int runs = int(commands.size()) + 1;
+    const auto closed = [&sim] {
+        int count = 0;
+        for (const QByteArray &line : sim.lines())
+            count += line.startsWith("-- connection ") && line.endsWith(" closed");
+        return count;
+    };
+    QTRY_COMPARE(closed(), runs);
+    QByteArrayList tokens;
+    QStringList lines;
+    for (const QByteArray &line : sim.lines()) {
+        if (line.startsWith("TX \"PJLINK 1 "))
+            tokens.append(line.mid(13, 8));
+    }
+    int connection = 0;
+    for (QByteArray line : sim.received()) {
+        if (line.size() > 32 && line.at(32) == '%' && connection < tokens.size()) {
+            const QByteArray digest = QCryptographicHash::hash(tokens.at(connection++) + "s3cret",
+                                                               QCryptographicHash::Md5)
+                                          .toHex();
+            line = (line.startsWith(digest) ? "LOGIN" : "BADLOGIN") + line.mid(32);
+        }
+        lines.append(QString::fromLatin1(line));
+    }
+    QCOMPARE(lines, received);
 }
 
 VANTREL_TEST_MAIN(TestCtl)

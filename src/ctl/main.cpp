@@ -1,6 +1,8 @@
 // vantrelctl: the projector from the command line, for scripts and schedules.
 
 #include "invocation.h"
+#include "pjlink.h"
+#include "pjlinkcommandline.h"
 #include "projectoredit.h"
 #include "report.h"
 #include "search.h"
@@ -32,5 +34,7 @@ int main(int argc, char *argv[])
         return ProjectorEdit(invocation, report).run();
     if (invocation.command == Invocation::Command::Search)
         return Search(invocation, report).run();
+    if (invocation.model == PJLink::ModelIndex)
+        return PJLinkCommandLine(invocation, report).run();
     return Session(invocation, report).run();
 }

@@ -11,6 +11,7 @@ constexpr int NoAnswer = 2;
 constexpr int Usage = 64; // EX_USAGE
 constexpr int Unavailable = 69; // EX_UNAVAILABLE: the port
 constexpr int CannotSave = 73; // EX_CANTCREAT: the settings store
+constexpr int NoPermission = 77; // EX_NOPERM: a PJLink password rejected or missing
 } // namespace ExitCode
 
 // What the program tells its caller: text lines on standard output, or with

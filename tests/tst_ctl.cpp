@@ -431,6 +431,11 @@ void TestCtl::usageErrorsSendNothing_data()
     row("search now", "search takes no arguments but --to ADDRESS");
     row("search --to [::1", "--to takes an address with an optional :port");
     row("search --to 127.0.0.1:0", "--to takes an address with an optional :port");
+    // The later --port is the one taken.
+    row("--family acer --port tcp://127.0.0.1 on", "no port after the host");
+    row("--family acer --port telnet://127.0.0.1:7000 on", "use tcp:// or rfc2217://");
+    row("--family acer --port tcp://::1:7000 on", "an IPv6 address goes in brackets");
+    row("--family acer --port rfc2217://[::1]:70000 on", "not a TCP port");
 }
 
 void TestCtl::usageErrorsSendNothing()

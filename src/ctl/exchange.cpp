@@ -3,7 +3,6 @@
 #include "family.h"
 #include "framing.h"
 #include "portstatus.h"
-#include "serialline.h"
 #include "vivitek.h"
 
 #include <utility>
@@ -21,10 +20,11 @@ Exchange::Exchange(int modelIndex, int timeoutMs)
 
 QString Exchange::open(const QString &portName)
 {
-    const SerialLine::Opened opened = SerialLine::open(port, portName, model);
-    if (!opened.isOpen())
-        return PortStatus::reason(opened.problem(portName), opened.errorText);
-    if (opened.outcome != SerialLine::Opened::Yes)
+    port.connectTo(portName, model);
+    if (!port.isOpen() && !port.waitForOpened(timeoutMs))
+        return PortStatus::reason(port.problem(), port.problemDetail());
+    if (port.speed() == LinkTransport::Speed::Refused
+        || port.speed() == LinkTransport::Speed::RefusedQuietly)
         speedWarning = QStringLiteral("%1: the line refused %2 baud")
                            .arg(portName, QString::number(Family::baudRate(model)));
     return QString();
@@ -100,12 +100,11 @@ Exchange::Answer::Outcome Exchange::failure(Step step)
 
 Exchange::Step Exchange::write(const QByteArray &command, const QDeadlineTimer &deadline)
 {
-    port.clearError();
     if (port.write(command + '\r') < 0)
         return Step::Lost;
     while (port.bytesToWrite() > 0) {
         if (!port.waitForBytesWritten(int(deadline.remainingTime())))
-            return port.error() == QSerialPort::TimeoutError ? Step::TimeUp : Step::Lost;
+            return port.isOpen() ? Step::TimeUp : Step::Lost;
     }
     return Step::Done;
 }
@@ -114,12 +113,10 @@ Exchange::Step Exchange::write(const QByteArray &command, const QDeadlineTimer &
 // still takes in what the device holds right now.
 Exchange::Step Exchange::waitForInput(const QDeadlineTimer &deadline)
 {
-    port.clearError();
-    if (port.waitForReadyRead(int(deadline.remainingTime())))
+    if (port.waitForReadyRead(int(qMax<qint64>(0, deadline.remainingTime()))))
         return Step::Done;
-    // Qt 5 reports a vanished device (ReadError, ResourceError) at once and
-    // again on every try: any failure but the time running out ends the wait.
-    return port.error() == QSerialPort::TimeoutError ? Step::TimeUp : Step::Lost;
+    // The link closes itself when the line breaks: a closed link is lost.
+    return port.isOpen() ? Step::TimeUp : Step::Lost;
 }
 
 Exchange::Step Exchange::nextReply(const QDeadlineTimer &deadline, QString *reply, bool *stale)

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "projectorlink.h"
 #include "vivitekmatcher.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 
-// The serial line to the projector, one command at a time: send it, wait up
+// The line to the projector (a serial port or a network serial server), one
+// command at a time: send it, wait up
 // to the timeout for the reply that answers it, then the next. Every wait
 // blocks on the port with the time that is left, so nothing spins and
 // nothing waits longer than the timeout.
@@ -40,8 +41,9 @@ public:
 
     Exchange(int modelIndex, int timeoutMs);
 
-    // Opens the port with the family's line settings. Empty when it is open,
-    // otherwise why not, in the window's plain words.
+    // Opens the port with the family's line settings, waiting at most the
+    // timeout. Empty when it is open, otherwise why not, in the window's
+    // plain words.
     QString open(const QString &portName);
     // Set when the port opened but refused the family's speed.
     QString warning() const { return speedWarning; }
@@ -64,7 +66,7 @@ private:
     static Answer::Outcome failure(Step step);
     void discardUnasked();
 
-    QSerialPort port;
+    ProjectorLink port;
     const int model;
     const int timeoutMs;
     QString speedWarning;

@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 #include "family.h"
+#include "linkaddress.h"
 #include "storedsettings.h"
 
 #include "projectorlist.h"
@@ -85,8 +86,9 @@ bool Invocation::parse(const QStringList &arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QStringLiteral("Serial port: a name such as ttyUSB0, or an absolute path."),
-        QStringLiteral("name"));
+        QStringLiteral("Serial port: a name such as ttyUSB0, or an absolute path; or a network "
+                       "serial server: tcp://HOST:PORT (raw) or rfc2217://HOST:PORT (telnet)."),
+        QStringLiteral("port"));
     const QCommandLineOption familyOption(QStringLiteral("family"),
                                           QStringLiteral("Projector family: acer, vivitek or "
                                                          "infocus."),
@@ -249,6 +251,10 @@ bool Invocation::takeLine(const QString &portOption, const QString &familyOption
             model = stored.model;
         }
     }
+    const LinkAddress address = LinkAddress::parse(port);
+    if (!address.isValid())
+        return usage(
+            QStringLiteral("\"%1\" is not a valid address: %2").arg(port, address.error()));
     return true;
 }
 

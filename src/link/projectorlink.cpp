@@ -205,8 +205,8 @@ bool ProjectorLink::flush()
 template<typename Done>
 bool ProjectorLink::waitUntil(int msecs, Done done)
 {
-    if (done())
-        return true;
+    if (done() || !(isOpen() || opening))
+        return done();
     const QDeadlineTimer deadline(qMax(0, msecs));
     QEventLoop loop;
     QTimer timer;
@@ -221,10 +221,11 @@ bool ProjectorLink::waitUntil(int msecs, Done done)
     connect(this, &ProjectorLink::lost, &loop, &QEventLoop::quit);
     connect(this, &QIODevice::readyRead, &loop, check);
     connect(this, &QIODevice::bytesWritten, &loop, check);
-    while (!done() && !deadline.hasExpired() && (isOpen() || opening)) {
+    // Once even when no time is left: what the system holds is taken in.
+    do {
         timer.start(int(qMax<qint64>(0, deadline.remainingTime())));
         loop.exec();
-    }
+    } while (!done() && !deadline.hasExpired() && (isOpen() || opening));
     return done();
 }
 

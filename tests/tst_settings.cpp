@@ -120,6 +120,23 @@ void TestSettings::preselectThenLeave_data()
 
     for (const char *way : { "Cancel", "Escape", "close()", "title bar" })
         row(way, Two, { { "ComPort", "ttyUSB0" }, { "Model", 2 } }, 1, 2, No, way);
+
+    // Addresses of network serial servers: never absent devices.
+    row("stored raw TCP address", Two, { { "ComPort", "tcp://192.0.2.7:4001" } }, 2, 0, Present);
+    row("stored RFC 2217 address, IPv6", Two,
+        { { "ComPort", "rfc2217://[fe80::1%eth0]:2217" }, { "Model", 2 } }, 2, 2, Present);
+    // Typed over the list, as the field is editable; "type" rows store what is typed.
+    const auto typed = [](const char *name, const QVariantMap &stored, const QString &text) {
+        QStringList items = Two;
+        if (stored.contains("ComPort"))
+            items.append(stored.value("ComPort").toString());
+        QTest::newRow(name) << Two << stored << items << (stored.contains("ComPort") ? 2 : 0)
+                            << stored.value("Model").toInt() << "type " + text << text;
+    };
+    typed("address typed", {}, "rfc2217://projector.example:2217");
+    typed("address typed over a stored one", { { "ComPort", "tcp://127.0.0.1:4001" } },
+          "tcp://[::1]:4001");
+    typed("path typed", { { "Model", 1 } }, "/dev/serial/by-id/usb-typed");
 }
 
 void TestSettings::preselectThenLeave()
@@ -143,6 +160,9 @@ void TestSettings::preselectThenLeave()
         shown.append(portCombo->itemText(i));
     QCOMPARE(shown, items);
     QCOMPARE(portCombo->currentIndex(), portIndex);
+    const bool typing = way.startsWith(QLatin1String("type "));
+    if (typing)
+        portCombo->setEditText(way.mid(5));
     QCOMPARE(dialog.SelectedPort(), port);
     QCOMPARE(dialog.SelectedModel(), model);
     QCOMPARE(combo(&dialog, "model_comboBox")->currentText(),
@@ -150,7 +170,7 @@ void TestSettings::preselectThenLeave()
     QVERIFY(!dialog.IsApplied());
     QCOMPARE(storeBytes(), before);
 
-    const bool ok = way == QLatin1String("Ok");
+    const bool ok = way == QLatin1String("Ok") || typing;
     if (ok)
         TestStore::clear(); // Ok writes both keys, whatever the store holds by then
     QCloseEvent closeEvent; // what the title bar's close button delivers

@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "family.h"
+#include "linkaddress.h"
 #include "portenumeration.h"
 #include "portstatus.h"
 #include "storedsettings.h"
@@ -43,7 +44,7 @@ Settings::~Settings() = default;
 
 QString Settings::SelectedPort() const
 {
-    return shown < 0 ? QString() : portAt(ui.port_comboBox->currentIndex());
+    return shown < 0 ? QString() : currentPort();
 }
 
 int Settings::SelectedModel() const
@@ -164,19 +165,21 @@ void Settings::keepEntry()
     entry.name = ui.name_lineEdit->text();
     entry.group = ui.group_lineEdit->text();
     entry.model = ui.model_comboBox->currentIndex();
-    entry.port = portAt(ui.port_comboBox->currentIndex());
+    entry.port = currentPort();
 }
 
 // The system's ports, and the entry's own when the system does not list it:
-// a /dev/serial/by-id link, a network bridge's pseudo-terminal, or an adapter
-// not plugged in yet. It stays chosen, marked when it is absent.
+// a /dev/serial/by-id link, a network bridge's pseudo-terminal, a network
+// serial server's address, or an adapter not plugged in yet. It stays chosen,
+// marked when it is an absent device.
 void Settings::showPorts(const QString &port)
 {
     ui.port_comboBox->clear();
     for (const QString &name : listed)
         ui.port_comboBox->addItem(name);
     if (!port.isEmpty() && !listed.contains(port)) {
-        if (QFileInfo::exists(PortStatus::systemLocation(port)))
+        if (LinkAddress::parse(port).isNetwork()
+            || QFileInfo::exists(PortStatus::systemLocation(port)))
             ui.port_comboBox->addItem(port);
         else
             ui.port_comboBox->addItem(tr("%1 (not present)").arg(port), port);
@@ -187,6 +190,16 @@ void Settings::showPorts(const QString &port)
             break;
         }
     }
+}
+
+// What the list offers, or what was typed over it: an address, a path.
+QString Settings::currentPort() const
+{
+    const int index = ui.port_comboBox->currentIndex();
+    const QString text = ui.port_comboBox->currentText();
+    if (index >= 0 && text == ui.port_comboBox->itemText(index))
+        return portAt(index);
+    return text;
 }
 
 bool Settings::collect(ProjectorList *into)

@@ -37,6 +37,7 @@ private slots:
 
 private:
     QString portAt(int index) const;
+    QString currentPort() const;
     void showPorts(const QString &port);
     void showEntry(int index);
     void keepEntry();

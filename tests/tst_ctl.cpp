@@ -8,10 +8,14 @@
 #include "testmain.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -71,6 +75,9 @@ private slots:
     void storedSettings();
     void projectorList_data();
     void projectorList();
+    void fleetOfSimulators();
+    void fleet_data();
+    void fleet();
     void helpAndVersion_data();
     void helpAndVersion();
     void sendFlood();
@@ -891,6 +898,176 @@ void TestCtl::pjlink()
         lines.append(QString::fromLatin1(line));
     }
     QCOMPARE(lines, received);
+}
+
+// Simulators of every family as named projectors, in one run; the PJLink one
+// logs in with the password stored for it.
+void TestCtl::fleetOfSimulators()
+{
+    const struct
+    {
+        const char *name, *family, *lamp;
+        int model;
+    } rooms[] = { { "room-3", "acer", "on", 0 },
+                  { "room-1", "vivitek", "off", 1 },
+                  { "room-2", "infocus", "on", 2 },
+                  { "hall", "pjlink", "off", 3 } };
+    QFile secret(TestStore::runDirectory() + QStringLiteral("/fleet-password"));
+    QVERIFY(secret.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    secret.write("hall-s3cret\n");
+    secret.close();
+    QVariantMap stored { { "Projectors/size", 4 } };
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    for (int i = 0; i < 4; ++i) {
+        const QString entry = QString("Projectors/%1/").arg(i + 1);
+        const bool pjlink = rooms[i].model == 3;
+        const QString link = nextLink();
+        sims.push_back(std::make_unique<SimProcess>());
+        QVERIFY(sims.back()->startSimulator(
+            QStringLiteral(PROJECTOR_SIM_PATH),
+            QStringList { "--family", rooms[i].family, "--lamp", rooms[i].lamp }
+                + (pjlink ? QStringList { "--password-file", secret.fileName() }
+                          : QStringList { "--link", link })));
+        stored.insert(entry + "Name", rooms[i].name);
+        stored.insert(entry + "Model", rooms[i].model);
+        stored.insert(entry + "Port", pjlink ? sims.back()->tcpAddress() : link);
+        if (pjlink)
+            stored.insert(entry + "Password", "hall-s3cret");
+    }
+    TestStore::seed(stored);
+
+    SimProcess text;
+    start(text, { "--all", "status" });
+    QVERIFY(text.waitForFinished(HangMargin));
+    QCOMPARE(text.exitCode(), 0);
+    QCOMPARE(text.lines().join('\n'),
+             "hall: lamp off\nroom-1: lamp off\nroom-2: (0-3,1)\nroom-3: lamp on");
+
+    SimProcess json;
+    start(json, { "--all", "--json", "status" });
+    QVERIFY(json.waitForFinished(HangMargin));
+    QCOMPARE(json.exitCode(), 0);
+    const QByteArray output = json.lines().join('\n');
+    QVERIFY(!output.contains("s3cret"));
+    QStringList seen;
+    for (const QJsonValue &object : QJsonDocument::fromJson(output).array())
+        seen << object["name"].toString() + ' ' + object["family"].toString() + ' '
+                + object["lamp"].toString() + ' ' + QString::number(object["exit"].toInt());
+    QCOMPARE(seen,
+             QStringList({ "hall pjlink off 0", "room-1 vivitek off 0", "room-2 infocus  0",
+                           "room-3 acer on 0" }));
+}
+
+void TestCtl::fleet_data()
+{
+    // Each projector "name:family:group:answer", the answer being the reply,
+    // "-" for none at all, "absent" for a port that is not there. In the
+    // output "%name" stands for that one's port.
+    QTest::addColumn<QStringList>("projectors");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("exitCode");
+
+    const QStringList three
+        = { "b:acer:north:Lamp 1\r", "a:vivitek:north:P0\r", "c:infocus::(0-3,1)" };
+    QTest::newRow("all answer") << three << "--all status"
+                                << "a: lamp off\nb: lamp on\nc: (0-3,1)" << 0;
+    QTest::newRow("a group") << three << "--group north status"
+                             << "a: lamp off\nb: lamp on" << 0;
+    QTest::newRow("by name, twice, and a group")
+        << three << "--projector c --projector c --group north status"
+        << "a: lamp off\nb: lamp on\nc: (0-3,1)" << 0;
+    QTest::newRow("nothing to print: done")
+        << QStringList { "b:acer::*000\r", "a:acer::*000\r" } << "--all on"
+        << "a: done\nb: done" << 0;
+    QTest::newRow("a refusal") << QStringList { "b:acer::*001\r", "a:acer::*000\r" } << "--all on"
+                               << "a: done\nb: error: the projector refused "
+                                  "\"OKOKOKOKOK\": *001"
+                               << 1;
+    // The order of precedence: the port, no answer, a refusal.
+    QTest::newRow("silent beats refused")
+        << QStringList { "b:acer::*001\r", "a:acer::-", "c:acer::*000\r" } << "--all --timeout 3 on"
+        << "a: error: %a: no answer to \"OKOKOKOKOK\" within 3 s\nb: error: the projector "
+           "refused \"OKOKOKOKOK\": *001\nc: done"
+        << 2;
+    QTest::newRow("absent beats silent")
+        << QStringList { "b:acer::absent", "a:acer::-", "c:acer::*001\r" } << "--all --timeout 3 on"
+        << "a: error: %a: no answer to \"OKOKOKOKOK\" within 3 s\nb: error: %b: not present\nc: "
+           "error: the projector refused \"OKOKOKOKOK\": *001"
+        << 69;
+    // Nothing goes to any projector when one of them cannot take the command.
+    QTest::newRow("unknown name") << three << "--projector a --projector d on"
+                                  << "" << 64;
+    QTest::newRow("a button one family lacks") << three << "--all press menu"
+                                               << "" << 64;
+    QTest::newRow("empty group") << three << "--group south on"
+                                 << "" << 64;
+    QTest::newRow("--port with a choice") << three << "--all --port ttyS0 on"
+                                          << "" << 64;
+}
+
+// Every chosen projector is asked before any answers: they run side by side.
+void TestCtl::fleet()
+{
+    QFETCH(QStringList, projectors);
+    QFETCH(QString, arguments);
+    QFETCH(QString, output);
+    QFETCH(int, exitCode);
+
+    QVariantMap stored { { "Projectors/size", projectors.size() } };
+    std::vector<std::unique_ptr<NullModem>> modems;
+    QStringList answers;
+    for (int i = 0; i < projectors.size(); ++i) {
+        const QStringList fields = projectors.at(i).split(':');
+        modems.push_back(std::make_unique<NullModem>(nextLink()));
+        QVERIFY(modems.back()->isOpen());
+        if (fields.at(3) == "absent")
+            modems.back()->unplug();
+        output.replace("%" + fields.at(0), modems.back()->portName());
+        const QString entry = QString("Projectors/%1/").arg(i + 1);
+        stored.insert(entry + "Name", fields.at(0));
+        stored.insert(entry + "Model",
+                      QStringList({ "acer", "vivitek", "infocus" }).indexOf(fields.at(1)));
+        stored.insert(entry + "Port", modems.back()->portName());
+        stored.insert(entry + "Group", fields.at(2));
+        answers.append(fields.at(3));
+    }
+    TestStore::seed(stored);
+
+    SimProcess ctl;
+    start(ctl, arguments.split(' '));
+    QList<NullModem *> asked;
+    if (exitCode != 64) {
+        for (int i = 0; i < projectors.size(); ++i) {
+            const QString name = projectors.at(i).section(':', 0, 0);
+            if (answers.at(i) == "absent" || !output.contains(name + ": "))
+                continue;
+            // A poll or a command ends with a carriage return; InFocus polls in brackets.
+            QByteArray command;
+            while (!command.endsWith('\r')) {
+                const QByteArray byte = modems[i]->readBytes(1);
+                QVERIFY2(!byte.isEmpty(), qPrintable(name + " was not asked: " + command));
+                command += byte;
+            }
+            asked.append(answers.at(i) == "-" ? nullptr : modems[i].get());
+        }
+        int next = 0;
+        for (int i = 0; i < projectors.size(); ++i) {
+            const QString name = projectors.at(i).section(':', 0, 0);
+            if (answers.at(i) == "absent" || !output.contains(name + ": "))
+                continue;
+            if (NullModem *modem = asked.at(next++))
+                QVERIFY(modem->write(answers.at(i).toLatin1()));
+        }
+    }
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(QString::fromUtf8(ctl.lines().join('\n')), output);
+    if (exitCode == 64) {
+        QVERIFY(ctl.readAllStandardError().startsWith("vantrelctl: "));
+        for (const auto &modem : modems)
+            QCOMPARE(modem->expectSilence(50), QByteArray());
+    }
 }
 
 VANTREL_TEST_MAIN(TestCtl)

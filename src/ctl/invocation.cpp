@@ -99,10 +99,17 @@ bool Invocation::parse(const QStringList &arguments)
         QStringLiteral("seconds"), QStringLiteral("2"));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Print one JSON object instead of text."));
-    const QCommandLineOption groupOption(QStringLiteral("group"),
-                                         QStringLiteral("projector add: the projector's group, "
-                                                        "e.g. a building or a floor."),
-                                         QStringLiteral("group"));
+    const QCommandLineOption groupOption(
+        QStringLiteral("group"),
+        QStringLiteral("Run on every stored projector of the group (repeatable); projector "
+                       "add: the projector's group, e.g. a building or a floor."),
+        QStringLiteral("group"));
+    const QCommandLineOption projectorOption(
+        QStringLiteral("projector"),
+        QStringLiteral("Run on the stored projector of that name (repeatable)."),
+        QStringLiteral("name"));
+    const QCommandLineOption allOption(QStringLiteral("all"),
+                                       QStringLiteral("Run on every stored projector."));
     const QCommandLineOption passwordFileOption(
         QStringLiteral("password-file"),
         QStringLiteral("PJLink: read the password from the first line of FILE (else from "
@@ -112,7 +119,7 @@ bool Invocation::parse(const QStringList &arguments)
                                       QStringLiteral("search: the address to ask instead of all."),
                                       QStringLiteral("address"));
     parser.addOptions({ portOption, familyOption, timeoutOption, jsonOption, groupOption,
-                        passwordFileOption, toOption });
+                        passwordFileOption, toOption, projectorOption, allOption });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
                                                 "list, query or send TEXT."),
@@ -144,16 +151,40 @@ bool Invocation::parse(const QStringList &arguments)
     // The list is edited by name and by what is given, never from the store's
     // current choice, so it works whatever that holds.
     const QStringList words = parser.positionalArguments();
-    if (words.value(0) == QLatin1String("projector"))
+    const bool selecting = parser.isSet(projectorOption) || parser.isSet(allOption)
+        || (parser.isSet(groupOption) && words.value(0) != QLatin1String("projector"));
+    if (words.value(0) == QLatin1String("projector")) {
+        if (parser.isSet(projectorOption) || parser.isSet(allOption))
+            return usage(QStringLiteral("--projector and --all choose where a command runs; "
+                                        "projector takes names of its own"));
         return takeTimeout(parser.value(timeoutOption))
             && takeProjectorEdit(words, parser.value(portOption), parser.value(familyOption),
                                  parser.value(groupOption), parser.value(passwordFileOption),
                                  parser.isSet(passwordFileOption));
+    }
+    if (words.value(0) == QLatin1String("search") && selecting)
+        return usage(QStringLiteral("search finds projectors of its own; it takes no "
+                                    "--projector, --group or --all"));
     if (words.value(0) == QLatin1String("search"))
         return takeTimeout(parser.value(timeoutOption))
             && takeSearch(words, parser.value(toOption), parser.isSet(timeoutOption));
-    if (parser.isSet(groupOption))
-        return usage(QStringLiteral("--group is for projector add"));
+    if (selecting) {
+        if (parser.isSet(portOption) || parser.isSet(familyOption) || parser.isSet(toOption))
+            return usage(QStringLiteral("--projector, --group and --all take the port and "
+                                        "family from the stored list, not from --port and "
+                                        "--family"));
+        // What each projector's own run is given: all but the choice of
+        // projectors, its port and family added, the words kept as words.
+        QStringList forwarded
+            = { arguments.value(0), QStringLiteral("--timeout"), parser.value(timeoutOption) };
+        if (json)
+            forwarded << QStringLiteral("--json");
+        return takeTimeout(parser.value(timeoutOption))
+            && takeSelection(parser.values(projectorOption), parser.values(groupOption),
+                             parser.isSet(allOption), forwarded, words,
+                             parser.isSet(passwordFileOption) ? parser.value(passwordFileOption)
+                                                              : QString());
+    }
     if (parser.isSet(toOption))
         return usage(QStringLiteral("--to is for search"));
     if (!takeTimeout(parser.value(timeoutOption))
@@ -357,6 +388,56 @@ bool Invocation::takeSend(const QString &textArgument)
     if (textArgument.isEmpty())
         return usage(QStringLiteral("send needs a text"));
     text = textArgument.toLatin1();
+    return true;
+}
+
+bool Invocation::takeSelection(const QStringList &names, const QStringList &groups, bool all,
+                               const QStringList &forwarded, const QStringList &words,
+                               const QString &passwordFile)
+{
+    const ProjectorList projectors = ProjectorList::read();
+    QStringList known;
+    for (const ProjectorList::Projector &projector : projectors.entries())
+        known.append(projector.name);
+    for (const QString &name : names) {
+        if (!projectors.find(name))
+            return usage(QStringLiteral("there is no projector \"%1\"; the projectors are %2")
+                             .arg(name, known.isEmpty() ? QStringLiteral("none") : joined(known)));
+    }
+    for (const ProjectorList::Projector &projector : projectors.entries()) {
+        if (!all && !names.contains(projector.name)
+            && !(groups.contains(projector.group) && !projector.group.isEmpty()))
+            continue;
+        if (!Family::isKnown(projector.model))
+            return usage(QStringLiteral("%1: the stored family (Model=%2) is unknown")
+                             .arg(projector.name)
+                             .arg(projector.model));
+        if (projector.port.isEmpty())
+            return usage(QStringLiteral("%1: no port stored").arg(projector.name));
+        Target target;
+        target.name = projector.name;
+        target.group = projector.group;
+        target.arguments = forwarded;
+        target.arguments << QStringLiteral("--port") << projector.port << QStringLiteral("--family")
+                         << Family::key(projector.model);
+        // A PJLink projector's own stored password, unless a file is given.
+        if (projector.model == PJLink::ModelIndex && !passwordFile.isEmpty())
+            target.arguments << QStringLiteral("--password-file") << passwordFile;
+        target.arguments << QStringLiteral("--") << words;
+        // Whatever one projector's family cannot take stops the run before
+        // anything is sent to any of them.
+        const Invocation one(target.arguments);
+        if (one.outcome != Outcome::Run)
+            return usage(projector.name + QLatin1String(": ") + one.message);
+        command = one.command;
+        commandName = one.commandName;
+        targets.append(target);
+    }
+    if (targets.isEmpty())
+        return usage(all ? QStringLiteral("there are no stored projectors; add one with "
+                                          "projector add")
+                         : QStringLiteral("no stored projector is in the group \"%1\"")
+                               .arg(groups.join(QLatin1String("\" or \""))));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "vivitek.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -44,6 +45,17 @@ public:
     // Where search sends to; empty: the broadcast address.
     QString searchTo;
 
+    // The stored projectors a command runs on, each with the arguments that
+    // run it on that one alone; empty for the one projector of --port or the
+    // store's current one.
+    struct Target
+    {
+        QString name;
+        QString group;
+        QStringList arguments;
+    };
+    QList<Target> targets;
+
     // What projector add and remove take.
     Edit edit = Edit::List;
     QString name;
@@ -60,6 +72,9 @@ private:
     bool takeSend(const QString &text);
     bool takeSearch(const QStringList &words, const QString &to, bool timeoutGiven);
     bool takePassword(const QString &passwordFile, bool passwordFileGiven, bool portGiven);
+    bool takeSelection(const QStringList &names, const QStringList &groups, bool all,
+                       const QStringList &forwarded, const QStringList &words,
+                       const QString &passwordFile);
     bool takeProjectorEdit(const QStringList &words, const QString &portOption,
                            const QString &familyOption, const QString &groupOption,
                            const QString &passwordFile, bool passwordFileGiven);

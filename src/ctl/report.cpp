@@ -20,6 +20,11 @@ Report::Report(bool json)
     : json(json)
 { }
 
+Report::Report(bool json, Collect)
+    : json(json)
+    , collect(true)
+{ }
+
 void Report::set(const QString &key, const QJsonValue &value)
 {
     object.insert(key, value);
@@ -27,12 +32,16 @@ void Report::set(const QString &key, const QJsonValue &value)
 
 void Report::print(const QString &line)
 {
-    if (!json)
+    if (collect)
+        lines.append(line);
+    else if (!json)
         write(stdout, (line + QLatin1Char('\n')).toLocal8Bit());
 }
 
 void Report::warn(const QString &message)
 {
+    if (collect)
+        return warned.append(message);
     write(stderr, (QLatin1String("vantrelctl: ") + message + QLatin1Char('\n')).toLocal8Bit());
 }
 
@@ -42,7 +51,9 @@ int Report::finish(int exitCode, const QString &error)
         warn(error);
         object.insert(QStringLiteral("error"), error);
     }
-    if (json) {
+    if (collect) {
+        object.insert(QStringLiteral("exit"), exitCode);
+    } else if (json) {
         object.insert(QStringLiteral("exit"), exitCode);
         // JSON is UTF-8 whatever the locale.
         write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');

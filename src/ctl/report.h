@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // The exit codes, in the habit of sysexits.h.
 namespace ExitCode {
@@ -21,6 +22,14 @@ class Report
 {
 public:
     explicit Report(bool json);
+    // Keeps everything for the caller instead of writing it: the report of
+    // one projector among several.
+    enum Collect { Collected };
+    Report(bool json, Collect);
+
+    const QStringList &printed() const { return lines; }
+    const QStringList &warnings() const { return warned; }
+    const QJsonObject &result() const { return object; }
 
     bool isJson() const { return json; }
     // A field of the JSON object; nothing in text mode.
@@ -38,5 +47,8 @@ public:
 
 private:
     const bool json;
+    const bool collect = false;
     QJsonObject object;
+    QStringList lines;
+    QStringList warned;
 };

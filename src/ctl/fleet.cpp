@@ -1,0 +1,109 @@
+#include "fleet.h"
+
+#include "pjlink.h"
+#include "pjlinkcommandline.h"
+#include "report.h"
+#include "session.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Outcome
+{
+    Invocation::Target target;
+    int exit = ExitCode::Done;
+    QStringList printed;
+    QStringList warnings;
+    QJsonObject result;
+};
+
+void write(FILE *stream, const QString &line)
+{
+    const QByteArray bytes = (line + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+}
+
+} // namespace
+
+Fleet::Fleet(const Invocation &invocation)
+    : invocation(invocation)
+{ }
+
+int Fleet::overall(const QList<int> &codes)
+{
+    // EX_NOPERM, a login refused, is one of the expected failures too.
+    for (const int code : { ExitCode::Unavailable, ExitCode::NoAnswer, 77, ExitCode::Refused }) {
+        if (codes.contains(code))
+            return code;
+    }
+    for (const int code : codes) {
+        if (code != ExitCode::Done)
+            return code;
+    }
+    return ExitCode::Done;
+}
+
+int Fleet::run()
+{
+    std::vector<Outcome> outcomes(std::size_t(invocation.targets.size()));
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < invocation.targets.size(); ++i) {
+        Outcome &outcome = outcomes[std::size_t(i)];
+        outcome.target = invocation.targets.at(i);
+        // Each one's port is created, used and closed on its own thread.
+        threads.emplace_back(QThread::create([&outcome, json = invocation.json] {
+            const Invocation one(outcome.target.arguments);
+            Report report(json, Report::Collected);
+            outcome.exit = one.model == PJLink::ModelIndex ? PJLinkCommandLine(one, report).run()
+                                                           : Session(one, report).run();
+            outcome.printed = report.printed();
+            outcome.warnings = report.warnings();
+            outcome.result = report.result();
+        }));
+        threads.back()->start();
+    }
+    for (const auto &thread : threads)
+        thread->wait();
+
+    std::sort(outcomes.begin(), outcomes.end(),
+              [](const Outcome &a, const Outcome &b) { return a.target.name < b.target.name; });
+    QList<int> codes;
+    QJsonArray array;
+    for (const Outcome &outcome : outcomes) {
+        const QString name = outcome.target.name;
+        codes.append(outcome.exit);
+        for (const QString &warning : outcome.warnings)
+            write(stderr, QStringLiteral("vantrelctl: %1: %2").arg(name, warning));
+        if (invocation.json) {
+            QJsonObject object = outcome.result;
+            object.insert(QStringLiteral("name"), name);
+            object.insert(QStringLiteral("group"), outcome.target.group);
+            array.append(object);
+            continue;
+        }
+        // A line for every projector, also one that printed nothing.
+        QStringList lines = outcome.printed;
+        if (lines.isEmpty())
+            lines.append(outcome.exit == ExitCode::Done ? QStringLiteral("done")
+                                                        : QLatin1String("error: ")
+                                 + outcome.result.value(QStringLiteral("error")).toString());
+        for (const QString &line : lines)
+            write(stdout, name + QLatin1String(": ") + line);
+    }
+    if (invocation.json) {
+        // JSON is UTF-8 whatever the locale.
+        const QByteArray text = QJsonDocument(array).toJson(QJsonDocument::Compact) + '\n';
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return overall(codes);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "invocation.h"
+
+#include <QList>
+
+// One command on several stored projectors at once: each runs on a thread of
+// its own with its own line and its own --timeout, so the run takes about as
+// long as the slowest one, and one that fails never holds up the others.
+class Fleet
+{
+public:
+    explicit Fleet(const Invocation &invocation);
+
+    int run(); // the exit code
+
+    // The one code that stands for all: 0 when every one succeeded, else the
+    // first present of the port, no answer, the login, a refusal, then any.
+    static int overall(const QList<int> &codes);
+
+private:
+    const Invocation &invocation;
+};

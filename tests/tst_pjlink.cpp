@@ -130,6 +130,8 @@ QString describe(const PJLinkClient::Notice &notice)
     case Kind::Refused:
         return QStringLiteral("refused %1: %2").arg(command, notice.text);
     case Kind::Held:
+        if (notice.text != QLatin1String("will be sent when the projector is on"))
+            return QStringLiteral("held, but told: ") + notice.text;
         return QStringLiteral("held ") + command;
     case Kind::NotSent:
         return QStringLiteral("not sent ") + command;

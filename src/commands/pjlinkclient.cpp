@@ -67,7 +67,9 @@ QList<PJLinkClient::Notice> PJLinkClient::advance(qint64 now)
     for (const PJLinkSession::Event &event : session.advance(now))
         handle(event, now, notices);
     for (const PJLink::Command &command : deferral.expire(now))
-        notices.append(notice(Notice::Kind::NotSent, command));
+        notices.append(notice(Notice::Kind::NotSent, command,
+                              QStringLiteral("not sent: the projector did not come on within "
+                                             "a minute")));
     return notices;
 }
 
@@ -95,7 +97,7 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
         // What the page shows once must not stay unknown for one lost answer.
         if (event.command.origin == PJLink::Command::Origin::Refresh)
             refresh.retry(event.command);
-        notices.append(notice(Notice::Kind::NoAnswer, event.command));
+        notices.append(notice(Notice::Kind::NoAnswer, event.command, QStringLiteral("no answer")));
         return;
     case Kind::Rejected:
         loginRejected = true;
@@ -138,7 +140,8 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
         if (absent)
             return;
         if (reply.error == PJLink::Error::Unavailable && deferral.hold(command, now)) {
-            notices.append(notice(Notice::Kind::Held, command));
+            notices.append(notice(Notice::Kind::Held, command,
+                                  QStringLiteral("will be sent when the projector is on")));
             return;
         }
         Notice refused = notice(Notice::Kind::Refused, command, PJLink::errorText(reply.error));

@@ -36,7 +36,7 @@ public:
         Kind kind;
         PJLink::Command command;
         PJLink::Error error = PJLink::Error::None;
-        QString text;
+        QString text; // for the status bar and the log, where the kind has one
     };
 
     explicit PJLinkClient(qint64 replyTimeoutMs = PJLink::ReplyTimeoutMs);

@@ -2,8 +2,10 @@
 // of every family and the traffic log formatting.
 //
 // Input layout:
-//   byte 0   family: 0 Acer, 1 Vivitek, 2 InFocus, anything else a stored
-//            model the program does not know
+//   byte 0   family: 0 Acer, 1 Vivitek, 2 InFocus, 3 PJLink (the rest of
+//            the input also goes, as it is, to a PJLink client that has sent
+//            its queries), anything else a stored model the program does not
+//            know
 //   byte 1   bit 0 "Debug", bit 1 "ASCII", bit 2 run a timer tick after
 //            every chunk, bit 3 start the Vivitek state query; high nibble
 //            all set: the first chunk, without terminators, is fed over and
@@ -15,6 +17,8 @@
 
 #include "acer.h"
 #include "framing.h"
+#include "pjlink.h"
+#include "pjlinkclient.h"
 #include "portenumeration.h"
 #include "trafficlog.h"
 #include "vivitek.h"
@@ -100,6 +104,37 @@ void checkReply(const QString &reply, int family)
     FUZZ_CHECK(TrafficLog::replyLine(reply).size() == reply.size() + 4);
 }
 
+// Whatever a PJLink projector sends, in pieces of any size: what the client
+// sends back stays one packet at a time, and the state it reads stays in
+// range.
+void checkPJLink(const QByteArray &bytes, int piece)
+{
+    PJLinkClient client;
+    client.setPassword("secret");
+    client.connected(0);
+    qint64 now = 0;
+    client.poll(now);
+    client.send(PJLink::selectInput("31"));
+    for (int at = 0; at < bytes.size(); at += piece) {
+        now += 700;
+        client.receive(bytes.mid(at, piece), now);
+        client.advance(now);
+        const QByteArray out = client.takeOutput(now);
+        FUZZ_CHECK(out.size() <= 32 + PJLink::MaxPacket);
+        FUZZ_CHECK(out.isEmpty() || (out.endsWith('\r') && out.count('\r') == 1));
+        if (at % 3 == 0)
+            client.poll(now);
+    }
+    const PJLinkState &state = client.state();
+    FUZZ_CHECK(!state.power || (*state.power >= 0 && *state.power <= 3));
+    FUZZ_CHECK(!state.lamps || state.lamps->size() <= PJLink::MaxLamps);
+    if (state.health) {
+        for (int level : *state.health)
+            FUZZ_CHECK(level >= 0 && level <= 2);
+    }
+    FUZZ_CHECK(state.input.isEmpty() || !PJLink::inputCaption(state.input).isEmpty());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -133,6 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Vantrel &w = *window;
     const int family = familyOf(data[0]);
     const std::uint8_t flags = data[1];
+    if (family == PJLink::ModelIndex)
+        checkPJLink(QByteArray(reinterpret_cast<const char *>(data + 2), int(size - 2)),
+                    1 + (flags & 0x1f));
     VantrelProbe::reset(w, family, flags & 1, flags & 2);
     if (flags & 8)
         VantrelProbe::queryVvtSettings(w);

@@ -16,8 +16,12 @@ const QColor Rig::LampOnColour(255, 220, 0);
 const QColor Rig::NoContactColour(100, 100, 40);
 
 Rig::Rig(int model, bool debug)
+    : Rig(model, debug, [](NullModem &modem) { return modem.portName(); })
+{ }
+
+Rig::Rig(int model, bool debug, const std::function<QString(NullModem &)> &portFor)
 {
-    TestStore::seed({ { "ComPort", modem.portName() }, { "Model", model } });
+    TestStore::seed({ { "ComPort", portFor(modem) }, { "Model", model } });
     PortEnumeration::setLister([] { return QStringList(); });
     w = std::make_unique<Vantrel>();
     VantrelProbe::pollTimer(*w).stop();

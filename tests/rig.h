@@ -23,6 +23,9 @@ public:
     static const QColor NoContactColour;
 
     explicit Rig(int model = 0, bool debug = false);
+    // The store names what portFor gives for the modem instead, a network
+    // serial server in front of it say; portFor runs before the window starts.
+    Rig(int model, bool debug, const std::function<QString(NullModem &)> &portFor);
     ~Rig();
 
     Vantrel &window() { return *w; }

@@ -1,10 +1,13 @@
 #include "portenumeration.h"
 #include "portloss.h"
+#include "power.h"
 #include "rig.h"
 #include "serialline.h"
+#include "serialserver.h"
 #include "testmain.h"
 
 #include <QDir>
+#include <QHash>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -62,6 +65,10 @@ private slots:
     void failedOpenSendsNothing_data();
     void failedOpenSendsNothing();
     void lostDeviceClosesThePortOnce();
+    void networkLineSameBytes_data();
+    void networkLineSameBytes();
+    void networkReconnects_data();
+    void networkReconnects();
 };
 
 void TestSerialLink::commandGoesOutAt8N1_data()
@@ -123,6 +130,13 @@ void TestSerialLink::failedOpenSendsNothing_data()
                                                           << ": in use by another program";
     QTest::newRow("no terminal") << "file"
                                  << ": cannot be opened (";
+    QTest::newRow("network: connection refused") << "refused"
+                                                 << ": connection refused";
+    // The reserved domain: no query for it leaves the machine.
+    QTest::newRow("network: host not found") << "no host"
+                                             << ": host not found";
+    QTest::newRow("network: no port in the address") << "bad address"
+                                                     << ": not a valid address: no port";
 }
 
 void TestSerialLink::failedOpenSendsNothing()
@@ -131,10 +145,15 @@ void TestSerialLink::failedOpenSendsNothing()
     QFETCH(QString, status);
     NullModem modem(QDir(TestStore::runDirectory()).filePath(QStringLiteral("ttyHeld")));
     const bool held = fault.startsWith(QLatin1String("held")) || fault == QLatin1String("flock");
-    const QString port = held             ? modem.portName()
-        : fault == QLatin1String("empty") ? QString()
-        : fault == QLatin1String("file")  ? QCoreApplication::applicationFilePath()
-                                          : TestStore::runDirectory() + "/ttyNowhere";
+    const QHash<QString, QString> ports = {
+        { "empty", QString() },
+        { "file", QCoreApplication::applicationFilePath() },
+        { "refused", QStringLiteral("tcp://127.0.0.1:%1").arg(SerialServer::closedPort()) },
+        { "no host", QStringLiteral("rfc2217://projector.invalid:2217") },
+        { "bad address", QStringLiteral("tcp://127.0.0.1") },
+    };
+    const QString port
+        = held ? modem.portName() : ports.value(fault, TestStore::runDirectory() + "/ttyNowhere");
 
     QProcess holder;
     auto stopHolder
@@ -162,6 +181,8 @@ void TestSerialLink::failedOpenSendsNothing()
     storePort(port);
     BoxAnswerer noBox;
     Vantrel w;
+    // A network address fails from the event loop.
+    QTRY_VERIFY(!VantrelProbe::serialPort(w).isOpening());
     QVERIFY(!VantrelProbe::serialPort(w).isOpen());
     const auto logText = [&w] { return VantrelProbe::ui(w).textEdit->toPlainText(); };
     const QString log = logText();
@@ -242,6 +263,139 @@ void TestSerialLink::lostDeviceClosesThePortOnce()
     modem->drain();
     ui.up->click();
     QCOMPARE(modem->readBytes(11), QByteArray("* 0 IR 009\r"));
+}
+
+namespace {
+
+// Runs ticks, as the timer would, until done; the network needs real time
+// between them.
+bool tickUntil(Rig &rig, const std::function<bool()> &done)
+{
+    return QTest::qWaitFor(
+        [&] {
+            rig.tick();
+            return done();
+        },
+        20000);
+}
+
+} // namespace
+
+void TestSerialLink::networkLineSameBytes_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<bool>("telnet");
+    QTest::addColumn<QByteArray>("reply"); // the lamp on
+    QTest::addColumn<QByteArray>("end"); // of a reply
+    for (const bool telnet : { false, true }) {
+        const char *kind = telnet ? "RFC 2217" : "raw TCP";
+        QTest::addRow("Acer, %s", kind)
+            << 0 << telnet << QByteArray("Lamp 1\r") << QByteArray("\r");
+        QTest::addRow("Vivitek, %s", kind) << 1 << telnet << QByteArray("P1\r") << QByteArray("\r");
+        QTest::addRow("InFocus, %s", kind)
+            << 2 << telnet << QByteArray("(0-3,1)") << QByteArray(")");
+    }
+}
+
+// ser2net in front of the null-modem: the far end sees what a serial port
+// would carry, and what it answers works as it would over one.
+void TestSerialLink::networkLineSameBytes()
+{
+    QFETCH(int, model);
+    QFETCH(bool, telnet);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, end);
+
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(model, true, [&](NullModem &modem) {
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address = telnet ? server->rfc2217Address() : server->rawAddress();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
+    ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+    QTRY_VERIFY(link.isOpen());
+    const int baud = model == 2 ? 19200 : 9600;
+    QCOMPARE(VantrelProbe::portStatus(rig.window()),
+             QString("Connected to %1 (%2, %3 baud)")
+                 .arg(address, QStringList { "Acer", "Vivitek", "InFocus" }.at(model))
+                 .arg(baud));
+    if (telnet) {
+        // The server set the far line as the family needs it.
+        const NullModem::LineSettings line = rig.modem.lineSettings();
+        QCOMPARE(line.outputBaud, baud);
+        QCOMPARE(line.inputBaud, baud);
+        QVERIFY(!line.rtsCts && !line.xonXoff);
+    }
+
+    // Opened after the first tick, it polls at once.
+    const QByteArray poll = Power::pollCommand(model) + '\r';
+    QCOMPARE(rig.modem.readBytes(poll.size()), poll);
+    QVERIFY(rig.modem.write(reply));
+    QVERIFY(tickUntil(rig, [&] {
+        return rig.showsContact() && (model == 2 || rig.boxColour() == Rig::LampOnColour);
+    }));
+
+    // 0xFF both ways, once on the serial line whatever the telnet escaping.
+    rig.sent();
+    const QByteArray command("\xff\x01*\xff", 4);
+    VantrelProbe::sendCommand(rig.window(), command);
+    QCOMPARE(rig.sent(), command + '\r');
+    QVERIFY(rig.modem.write("\xff" + end));
+    const QString echo = "> ff " + end.toHex() + ' ';
+    QVERIFY(tickUntil(rig, [&] { return rig.log().contains(echo); }));
+    QVERIFY2(!rig.log().contains("ff ff"), qPrintable(rig.log()));
+    QVERIFY(noBox.waitDone());
+}
+
+void TestSerialLink::networkReconnects_data()
+{
+    QTest::addColumn<bool>("telnet");
+    QTest::newRow("raw TCP") << false;
+    QTest::newRow("RFC 2217") << true;
+}
+
+// The server goes away and comes back: one log line for each change, and
+// polling goes on by itself.
+void TestSerialLink::networkReconnects()
+{
+    QFETCH(bool, telnet);
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(0, false, [&](NullModem &modem) {
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address = telnet ? server->rfc2217Address() : server->rawAddress();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
+    ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+    QTRY_VERIFY(link.isOpen());
+    const QString status = VantrelProbe::portStatus(rig.window());
+    const QString lost = address + ": connection lost";
+    const QString refused = address + ": connection refused";
+    rig.clearLog();
+
+    server->stop();
+    QTRY_VERIFY(!link.isOpen());
+    QCOMPARE(VantrelProbe::portStatus(rig.window()), lost);
+    // Polls go by, each trying again, each refused: said once.
+    QVERIFY(tickUntil(rig, [&] { return VantrelProbe::portStatus(rig.window()) == refused; }));
+    rig.tick(2 * PollClock::PollEvery);
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.log(), lost + '\n' + refused + '\n');
+
+    rig.modem.drain(0);
+    QVERIFY2(server->start(), qPrintable(server->errorString()));
+    QVERIFY(tickUntil(rig, [&] { return link.isOpen(); }));
+    QCOMPARE(VantrelProbe::portStatus(rig.window()), status);
+    QCOMPARE(rig.log(), lost + '\n' + refused + '\n' + status + '\n');
+    QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QVERIFY(noBox.waitDone());
 }
 
 VANTREL_TEST_MAIN(TestSerialLink)

@@ -4,6 +4,7 @@
 
 #include "nullmodem.h"
 #include "serialline.h"
+#include "serialserver.h"
 #include "simprocess.h"
 #include "testmain.h"
 
@@ -12,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
@@ -85,6 +88,10 @@ private slots:
     void search();
     void pjlink_data();
     void pjlink();
+    void networkSerialServer_data();
+    void networkSerialServer();
+    void networkFailures_data();
+    void networkFailures();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -1068,6 +1075,127 @@ void TestCtl::fleet()
         for (const auto &modem : modems)
             QCOMPARE(modem->expectSilence(50), QByteArray());
     }
+}
+
+void TestCtl::networkSerialServer_data()
+{
+    QTest::addColumn<bool>("telnet");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QByteArrayList>("talk"); // what goes out, then what comes back
+    QTest::addColumn<QByteArray>("printed");
+    QTest::addColumn<int>("baud"); // of the far line after an RFC 2217 connect
+
+    for (const bool telnet : { false, true }) {
+        const char *kind = telnet ? "RFC 2217" : "raw TCP";
+        QTest::addRow("acer status, %s", kind)
+            << telnet << "--family acer status" << QByteArrayList { "* 0 Lamp ?\r", "Lamp 1\r" }
+            << QByteArray("lamp on") << 9600;
+        QTest::addRow("vivitek on, %s", kind)
+            << telnet << "--family vivitek on" << QByteArrayList { "V99S0001\r", "P\r" }
+            << QByteArray() << 9600;
+        QTest::addRow("infocus status, %s", kind)
+            << telnet << "--family infocus status" << QByteArrayList { "(CST)\r", "(0-3,1)" }
+            << QByteArray("(0-3,1)") << 19200;
+        // 0xFF arrives once, however the telnet side escaped it.
+        QTest::addRow("acer send, 0xFF in the reply, %s", kind)
+            << telnet << "--family acer --timeout 0.5 send * 0 Lamp ?"
+            << QByteArrayList { "* 0 Lamp ?\r",
+                                "\xff"
+                                "1\r" }
+            << QByteArray("ff 31") << 9600;
+    }
+}
+
+// The same bytes on the far line as through a serial port, the same output.
+void TestCtl::networkSerialServer()
+{
+    QFETCH(bool, telnet);
+    QFETCH(QString, arguments);
+    QFETCH(QByteArrayList, talk);
+    QFETCH(QByteArray, printed);
+    QFETCH(int, baud);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    SerialServer server(modem.slavePath());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QStringList words = arguments.split(' ');
+    if (words.contains("send"))
+        words = words.mid(0, words.indexOf("send") + 1)
+            << words.mid(words.indexOf("send") + 1).join(' ');
+    SimProcess ctl;
+    start(ctl,
+          QStringList { "--port", telnet ? server.rfc2217Address() : server.rawAddress() } + words);
+    for (int i = 0; i + 1 < talk.size(); i += 2) {
+        QCOMPARE(modem.readBytes(talk.at(i).size()), talk.at(i));
+        if (telnet && i == 0)
+            QCOMPARE(modem.lineSettings().outputBaud, baud);
+        QVERIFY(modem.write(talk.at(i + 1)));
+    }
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 0);
+    QCOMPARE(ctl.lines().join('\n'), printed);
+    QCOMPARE(modem.expectSilence(50), QByteArray());
+}
+
+void TestCtl::networkFailures_data()
+{
+    QTest::addColumn<QString>("port"); // %1: a port of the test's own server
+    // What that server says, each after the client spoke; "close" hangs up.
+    // Without a server, nothing listens on %1.
+    QTest::addColumn<QByteArrayList>("serverSays");
+    QTest::addColumn<QString>("reason");
+
+    const QByteArrayList none { "none" };
+    QTest::newRow("refused") << "tcp://127.0.0.1:%1" << none << "connection refused";
+    QTest::newRow("host not found")
+        << "rfc2217://projector.invalid:2217" << none << "host not found";
+    QTest::newRow("accepted, then closed at once")
+        << "tcp://127.0.0.1:%1" << QByteArrayList { "close" } << "connection lost";
+    QTest::newRow("RFC 2217 option refused")
+        << "rfc2217://127.0.0.1:%1" << QByteArrayList { "\xff\xfe\x2c" } << "line settings refused";
+    // Agreed, then 4800 baud confirmed for the 9600 asked for.
+    QTest::newRow("RFC 2217 other speed confirmed")
+        << "rfc2217://127.0.0.1:%1"
+        << QByteArrayList { "\xff\xfd\x2c",
+                            QByteArray("\xff\xfa\x2c\x65\x00\x00\x12\xc0\xff\xf0", 10) }
+        << "line settings refused";
+    // A server that never confirms: the connect is bounded by --timeout.
+    QTest::newRow("RFC 2217 never confirmed")
+        << "rfc2217://127.0.0.1:%1" << QByteArrayList {} << "timed out";
+}
+
+void TestCtl::networkFailures()
+{
+    QFETCH(QString, port);
+    QFETCH(QByteArrayList, serverSays);
+    QFETCH(QString, reason);
+
+    QTcpServer server;
+    const bool serving = serverSays != QByteArrayList { "none" };
+    if (serving)
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+    if (port.contains("%1"))
+        port = port.arg(serving ? server.serverPort() : SerialServer::closedPort());
+    SimProcess ctl;
+    start(ctl, { "--port", port, "--family", "acer", "--timeout", "0.5", "--json", "status" });
+    if (serving) {
+        QVERIFY(server.waitForNewConnection(HangMargin));
+        QTcpSocket *client = server.nextPendingConnection();
+        for (const QByteArray &says : serverSays) {
+            if (says == "close") {
+                client->close();
+                break;
+            }
+            QVERIFY(client->waitForReadyRead(HangMargin));
+            client->readAll();
+            client->write(says);
+            QVERIFY(client->waitForBytesWritten(HangMargin));
+        }
+    }
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 69);
+    QCOMPARE(json(ctl).value("error").toString(), port + ": " + reason);
 }
 
 VANTREL_TEST_MAIN(TestCtl)

@@ -1,9 +1,11 @@
+#include "linkaddress.h"
 #include "portenumeration.h"
 #include "portloss.h"
 #include "power.h"
 #include "rig.h"
 #include "serialline.h"
 #include "serialserver.h"
+#include "telnetcodec.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -69,6 +71,10 @@ private slots:
     void networkLineSameBytes();
     void networkReconnects_data();
     void networkReconnects();
+    void addresses_data();
+    void addresses();
+    void telnetCommandsNeverReachData_data();
+    void telnetCommandsNeverReachData();
 };
 
 void TestSerialLink::commandGoesOutAt8N1_data()
@@ -396,6 +402,102 @@ void TestSerialLink::networkReconnects()
     QCOMPARE(rig.log(), lost + '\n' + refused + '\n' + status + '\n');
     QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
     QVERIFY(noBox.waitDone());
+}
+
+void TestSerialLink::addresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind"); // -1: not a valid address
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    const int serial = int(LinkAddress::Kind::Serial);
+    const int tcp = int(LinkAddress::Kind::Tcp);
+    const int telnet = int(LinkAddress::Kind::Rfc2217);
+    QTest::newRow("device name") << "ttyUSB0" << serial << "" << 0;
+    QTest::newRow("path that looks like an address") << "/tmp/tcp://x:1" << serial << "" << 0;
+    QTest::newRow("Windows port") << "COM3" << serial << "" << 0;
+    QTest::newRow("IPv4") << "tcp://192.0.2.1:4001" << tcp << "192.0.2.1" << 4001;
+    QTest::newRow("name, upper-case scheme")
+        << "RFC2217://nport-7.example:950" << telnet << "nport-7.example" << 950;
+    QTest::newRow("IPv6 in brackets") << "rfc2217://[::1]:2217" << telnet << "::1" << 2217;
+    QTest::newRow("IPv6 with a zone") << "tcp://[fe80::1%eth0]:1" << tcp << "fe80::1%eth0" << 1;
+    QTest::newRow("IPv6 without brackets") << "tcp://::1:2217" << -1 << "" << 0;
+    QTest::newRow("no port") << "tcp://host" << -1 << "" << 0;
+    QTest::newRow("port 0") << "tcp://host:0" << -1 << "" << 0;
+    QTest::newRow("port too big") << "tcp://host:65536" << -1 << "" << 0;
+    QTest::newRow("signed port") << "tcp://host:+80" << -1 << "" << 0;
+    QTest::newRow("a path after it") << "tcp://host:80/x" << -1 << "" << 0;
+    QTest::newRow("unknown scheme") << "ssh://host:22" << -1 << "" << 0;
+    QTest::newRow("unclosed bracket") << "tcp://[::1:22" << -1 << "" << 0;
+    QTest::newRow("empty host") << "tcp://:22" << -1 << "" << 0;
+}
+
+void TestSerialLink::addresses()
+{
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    const LinkAddress address = LinkAddress::parse(text);
+    QVERIFY2(address.isValid() == (kind >= 0), qPrintable(address.error()));
+    if (kind < 0)
+        return;
+    QCOMPARE(int(address.kind()), kind);
+    QCOMPARE(address.host(), host);
+    QCOMPARE(int(address.port()), port);
+    QCOMPARE(address.text(), text);
+}
+
+void TestSerialLink::telnetCommandsNeverReachData_data()
+{
+    QTest::addColumn<QByteArrayList>("reads"); // from the server, as they arrive
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("0xFF doubled, split between reads") << QByteArrayList { "a\xff",
+                                                                           "\xff"
+                                                                           "b" }
+                                                       << QByteArray("a\xff"
+                                                                     "b")
+                                                       << QByteArray();
+    QTest::newRow("NOP, AYT, go ahead, data mark")
+        << QByteArrayList { "x\xff\xf1y\xff\xf6\xff\xf9\xff\xf2z" } << QByteArray("xyz")
+        << QByteArray();
+    QTest::newRow("a command split between reads")
+        << QByteArrayList { "x\xff", "\xf1", "y" } << QByteArray("xy") << QByteArray();
+    QTest::newRow("echo offered") << QByteArrayList { "\xff\xfb\x01" } << QByteArray()
+                                  << QByteArray("\xff\xfe\x01");
+    QTest::newRow("window size asked for")
+        << QByteArrayList { "\xff\xfd\x1f" } << QByteArray() << QByteArray("\xff\xfc\x1f");
+    QTest::newRow("suppress go ahead offered") << QByteArrayList { "\xff\xfb\x03", "\xff\xfb\x03" }
+                                               << QByteArray() << QByteArray("\xff\xfd\x03");
+    QTest::newRow("binary agreed: no answer")
+        << QByteArrayList { "\xff\xfb\x00\xff\xfd\x00" } << QByteArray() << QByteArray();
+    QTest::newRow("another option's subnegotiation, 0xFF inside")
+        << QByteArrayList { "a\xff\xfa\x18\x01\xff\xff\xff",
+                            "\xf0"
+                            "b" }
+        << QByteArray("ab") << QByteArray();
+    QTest::newRow("COM port notices")
+        << QByteArrayList { QByteArray("\xff\xfa\x2c\x6b\x00\xff\xf0\r", 8) } << QByteArray("\r")
+        << QByteArray();
+}
+
+// What a server sends besides data is answered or dropped; the data is
+// exactly what the serial line carried.
+void TestSerialLink::telnetCommandsNeverReachData()
+{
+    QFETCH(QByteArrayList, reads);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, answer);
+    TelnetCodec codec(9600);
+    codec.greeting();
+    QByteArray received;
+    QByteArray answered;
+    for (const QByteArray &read : reads)
+        answered += codec.receive(read, &received);
+    QCOMPARE(received.toHex(' '), data.toHex(' '));
+    QCOMPARE(answered.toHex(' '), answer.toHex(' '));
+    QCOMPARE(codec.state(), TelnetCodec::State::Negotiating);
 }
 
 VANTREL_TEST_MAIN(TestSerialLink)

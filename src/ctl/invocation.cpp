@@ -60,7 +60,9 @@ Exit status:
   1   the projector refused the command, or gave no lamp state
   2   no answer within the timeout
   64  usage error: unknown command, family, name or entry
-  69  the port is unavailable: not present, in use, permission denied, lost
+  69  the port is unavailable: not present, in use, permission denied, lost;
+      a network serial server refused, not found, timed out, lost, or refused
+      the line settings
   73  the settings could not be saved
   77  PJLink: the password was rejected, or the projector needs one
 )";

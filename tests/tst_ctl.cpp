@@ -9,13 +9,17 @@
 #include "testmain.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <cmath>
 
 #include <memory>
 #include <vector>
@@ -81,6 +85,8 @@ private slots:
     void fleetOfSimulators();
     void fleet_data();
     void fleet();
+    void metrics_data();
+    void metrics();
     void helpAndVersion_data();
     void helpAndVersion();
     void sendFlood();
@@ -1196,6 +1202,151 @@ void TestCtl::networkFailures()
     QVERIFY(ctl.waitForFinished(HangMargin));
     QCOMPARE(ctl.exitCode(), 69);
     QCOMPARE(json(ctl).value("error").toString(), port + ": " + reason);
+}
+
+void TestCtl::metrics_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("samples"); // as the parser reads them, sorted; T: a time
+
+    const QString acer = "family=acer,group=north,name=room-3";
+    const QString vivitek = "family=vivitek,group=north,name=room-1";
+    const QString infocus = "family=infocus,group=,name=room-2";
+    const QString pjlink = "family=pjlink,group=hall,name=aula \"maxima\"";
+    const QString gone = "family=acer,group=,name=gone";
+    QStringList all = {
+        "vantrel_filter_hours{" + pjlink + "} 320",
+        "vantrel_last_answer_timestamp_seconds{" + acer + "} T",
+        "vantrel_last_answer_timestamp_seconds{" + infocus + "} T",
+        "vantrel_last_answer_timestamp_seconds{" + pjlink + "} T",
+        "vantrel_last_answer_timestamp_seconds{" + vivitek + "} T",
+        "vantrel_reachable{" + acer + "} 1",
+        "vantrel_reachable{" + gone + "} 0",
+        "vantrel_reachable{" + infocus + "} 1",
+        "vantrel_reachable{" + pjlink + "} 1",
+        "vantrel_reachable{" + vivitek + "} 1",
+        "vantrel_lamp_hours{" + acer + ",lamp=1} 1250",
+        "vantrel_lamp_hours{" + pjlink + ",lamp=1} 1250",
+        "vantrel_lamp_hours{" + pjlink + ",lamp=2} 1251",
+        "vantrel_lamp_hours{" + vivitek + ",lamp=1} 1250",
+        "vantrel_lamp_on{" + pjlink + ",lamp=1} 0",
+        "vantrel_lamp_on{" + pjlink + ",lamp=2} 0",
+        "vantrel_lamp_state{" + acer + "} 1",
+        "vantrel_lamp_state{" + pjlink + "} 0",
+        "vantrel_lamp_state{" + vivitek + "} 0",
+    };
+    for (const char *part :
+         { "cover=2", "fan=0", "filter=0", "lamp=1", "other=0", "temperature=0" })
+        all << QString("vantrel_health{%1,part=%2} %3")
+                   .arg(pjlink, QString(part).section('=', 0, 0), QString(part).section('=', 1));
+    // The parser gives the labels sorted.
+    for (QString &sample : all) {
+        const int open = sample.indexOf('{'), close = sample.lastIndexOf('}');
+        QStringList labels = sample.mid(open + 1, close - open - 1).split(',');
+        labels.sort();
+        sample = sample.left(open + 1) + labels.join(',') + sample.mid(close);
+    }
+    all.sort();
+    QTest::newRow("all") << QStringList { "--all", "metrics" } << all;
+    const QStringList north = all.filter(QRegularExpression("group=north,"));
+    QTest::newRow("a group") << QStringList { "--group", "north", "metrics" } << north;
+    QTest::newRow("the current one")
+        << QStringList { "metrics" } << all.filter(QRegularExpression("name=room-3}"));
+}
+
+// Parsed by a real parser of the format; every value of every family, the
+// labels escaped, one that did not answer still there with reachable 0.
+void TestCtl::metrics()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, samples);
+
+    QFile secret(TestStore::runDirectory() + QStringLiteral("/metrics-password"));
+    QVERIFY(secret.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    secret.write("aula\n");
+    secret.close();
+    const struct
+    {
+        const char *name, *group;
+        int model;
+        QStringList simulator;
+    } rooms[] = {
+        { "room-3", "north", 0, { "--family", "acer", "--lamp", "on" } },
+        { "room-1", "north", 1, { "--family", "vivitek" } },
+        { "room-2", "", 2, { "--family", "infocus", "--lamp", "on" } },
+        { "aula \"maxima\"",
+          "hall",
+          3,
+          { "--family", "pjlink", "--pjlink-class", "2", "--lamps", "2", "--erst", "010200",
+            "--password-file", secret.fileName() } },
+        { "gone", "", 0, {} },
+    };
+    QVariantMap stored { { "Projectors/size", 5 }, { "Projector", "room-3" } };
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    for (int i = 0; i < 5; ++i) {
+        const QString entry = QString("Projectors/%1/").arg(i + 1);
+        QString port = nextLink();
+        if (!rooms[i].simulator.isEmpty()) {
+            const bool pjlink = rooms[i].model == 3;
+            sims.push_back(std::make_unique<SimProcess>());
+            QVERIFY(sims.back()->startSimulator(
+                QStringLiteral(PROJECTOR_SIM_PATH),
+                rooms[i].simulator + (pjlink ? QStringList() : QStringList { "--link", port })));
+            if (pjlink)
+                port = sims.back()->tcpAddress();
+        }
+        stored.insert(entry + "Name", rooms[i].name);
+        stored.insert(entry + "Model", rooms[i].model);
+        stored.insert(entry + "Port", port);
+        stored.insert(entry + "Group", rooms[i].group);
+        if (rooms[i].model == 3)
+            stored.insert(entry + "Password", "aula");
+        if (i == 0) {
+            stored.insert("ComPort", port);
+            stored.insert("Model", 0);
+        }
+    }
+    TestStore::seed(stored);
+
+    const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    SimProcess ctl;
+    start(ctl, QStringList { "--timeout", "1" } + arguments);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 0);
+    const double after = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+
+    QProcess parser;
+    parser.start("/usr/bin/python3",
+                 { "-c",
+                   "import sys\n"
+                   "from prometheus_client.parser import text_string_to_metric_families\n"
+                   "for family in text_string_to_metric_families(sys.stdin.read()):\n"
+                   "    assert family.type == 'gauge' and family.documentation, family\n"
+                   "    for s in family.samples:\n"
+                   "        labels = ','.join(k + '=' + v for k, v in sorted(s.labels.items()))\n"
+                   "        print(f'{s.name}{{{labels}}} {s.value!r}')\n" });
+    QVERIFY(parser.waitForStarted());
+    parser.write(ctl.lines().join('\n') + '\n');
+    parser.closeWriteChannel();
+    QVERIFY(parser.waitForFinished(HangMargin));
+    QVERIFY2(parser.exitCode() == 0,
+             parser.readAllStandardError().constData()); // python3-prometheus-client missing?
+    QStringList parsed;
+    for (const QString &line :
+         QString::fromUtf8(parser.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        const QString value = line.section(' ', -1);
+        QString sample = line.section(' ', 0, -2) + ' ';
+        if (sample.startsWith("vantrel_last_answer")) {
+            QVERIFY2(value.toDouble() >= std::floor(before) && value.toDouble() <= after,
+                     qPrintable(line));
+            sample += 'T';
+        } else {
+            sample += QString::number(value.toDouble());
+        }
+        parsed.append(sample);
+    }
+    parsed.sort();
+    QCOMPARE(parsed, samples);
 }
 
 VANTREL_TEST_MAIN(TestCtl)

@@ -1,10 +1,12 @@
 #include "fleet.h"
 
+#include "metrics.h"
 #include "pjlink.h"
 #include "pjlinkcommandline.h"
 #include "report.h"
 #include "session.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
@@ -23,7 +25,19 @@ struct Outcome
     QStringList printed;
     QStringList warnings;
     QJsonObject result;
+    qint64 finishedAtMs = 0;
 };
+
+// Answered at least one of query's questions.
+bool answered(const QJsonObject &result)
+{
+    const QJsonObject values = result.value(QStringLiteral("values")).toObject();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it.value() != QLatin1String("no answer"))
+            return true;
+    }
+    return false;
+}
 
 void write(FILE *stream, const QString &line)
 {
@@ -67,6 +81,7 @@ int Fleet::run()
             outcome.printed = report.printed();
             outcome.warnings = report.warnings();
             outcome.result = report.result();
+            outcome.finishedAtMs = QDateTime::currentMSecsSinceEpoch();
         }));
         threads.back()->start();
     }
@@ -75,6 +90,20 @@ int Fleet::run()
 
     std::sort(outcomes.begin(), outcomes.end(),
               [](const Outcome &a, const Outcome &b) { return a.target.name < b.target.name; });
+    if (invocation.command == Invocation::Command::Metrics) {
+        QList<Metrics::Projector> projectors;
+        for (const Outcome &outcome : outcomes) {
+            const QJsonObject &result = outcome.result;
+            projectors.append(
+                { outcome.target.name, result.value(QStringLiteral("family")).toString(),
+                  outcome.target.group, result, answered(result) ? outcome.finishedAtMs : 0 });
+        }
+        // Whoever answered or not, the file is written whole: reachable says.
+        write(stdout, Metrics::exposition(projectors).chopped(1));
+        std::fflush(stdout);
+        return ExitCode::Done;
+    }
+
     QList<int> codes;
     QJsonArray array;
     for (const Outcome &outcome : outcomes) {

@@ -41,6 +41,7 @@ Commands:
   list             Print the names press and set take for the family.
   query            Print the projector's state as name=value lines.
   send TEXT        Send TEXT and a carriage return; print every reply.
+  metrics          Print what query finds in the Prometheus text format.
   search [--to ADDRESS]
                    PJLink: ask by UDP which projectors are there (the broadcast
                    address unless --to names one, with an optional :port) and
@@ -54,6 +55,12 @@ Projectors, stored by name (the window's list):
   projector list
   projector add NAME --family F --port P [--group G] [--password-file FILE]
   projector remove NAME
+
+Several stored projectors at once, side by side, each within --timeout:
+  --projector NAME (repeatable), --group G (repeatable), --all
+  Prints a line "NAME: ..." for each, sorted by name; --json an array.
+  Exits 0 when all succeeded, else with the first of 69, 2, 77, 1 that
+  occurred. metrics exits 0 once it printed: vantrel_reachable tells.
 
 Exit status:
   0   done, and the projector answered
@@ -170,6 +177,20 @@ bool Invocation::parse(const QStringList &arguments)
     if (words.value(0) == QLatin1String("search"))
         return takeTimeout(parser.value(timeoutOption))
             && takeSearch(words, parser.value(toOption), parser.isSet(timeoutOption));
+    // metrics asks what query asks, and reads its JSON.
+    const bool metrics = words.value(0) == QLatin1String("metrics");
+    if (metrics && words.size() != 1)
+        return usage(QStringLiteral("metrics takes no arguments; choose projectors with --all, "
+                                    "--group or --projector"));
+    if (metrics && !selecting) {
+        QStringList forwarded = { arguments.value(0), QStringLiteral("--timeout"),
+                                  parser.value(timeoutOption), QStringLiteral("--json") };
+        if (parser.isSet(passwordFileOption))
+            forwarded << QStringLiteral("--password-file") << parser.value(passwordFileOption);
+        return takeTimeout(parser.value(timeoutOption))
+            && takeLine(parser.value(portOption), parser.value(familyOption))
+            && takeMetricsOfOne(forwarded, parser.isSet(portOption));
+    }
     if (selecting) {
         if (parser.isSet(portOption) || parser.isSet(familyOption) || parser.isSet(toOption))
             return usage(QStringLiteral("--projector, --group and --all take the port and "
@@ -179,13 +200,19 @@ bool Invocation::parse(const QStringList &arguments)
         // projectors, its port and family added, the words kept as words.
         QStringList forwarded
             = { arguments.value(0), QStringLiteral("--timeout"), parser.value(timeoutOption) };
-        if (json)
+        if (json || metrics)
             forwarded << QStringLiteral("--json");
-        return takeTimeout(parser.value(timeoutOption))
-            && takeSelection(parser.values(projectorOption), parser.values(groupOption),
-                             parser.isSet(allOption), forwarded, words,
-                             parser.isSet(passwordFileOption) ? parser.value(passwordFileOption)
-                                                              : QString());
+        if (!takeTimeout(parser.value(timeoutOption))
+            || !takeSelection(
+                parser.values(projectorOption), parser.values(groupOption), parser.isSet(allOption),
+                forwarded, metrics ? QStringList { QStringLiteral("query") } : words,
+                parser.isSet(passwordFileOption) ? parser.value(passwordFileOption) : QString()))
+            return false;
+        if (metrics) {
+            command = Command::Metrics;
+            commandName = QStringLiteral("metrics");
+        }
+        return true;
     }
     if (parser.isSet(toOption))
         return usage(QStringLiteral("--to is for search"));
@@ -440,6 +467,33 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
                                           "projector add")
                          : QStringLiteral("no stored projector is in the group \"%1\"")
                                .arg(groups.join(QLatin1String("\" or \""))));
+    return true;
+}
+
+// The one projector of --port, or the stored current one, under its stored
+// name when it has one.
+bool Invocation::takeMetricsOfOne(const QStringList &forwarded, bool portGiven)
+{
+    command = Command::Metrics;
+    commandName = QStringLiteral("metrics");
+    if (port.isEmpty())
+        return usage(QStringLiteral("no serial port chosen; give --port or choose one in "
+                                    "Vantrel's settings"));
+    Target target;
+    target.name = port;
+    const ProjectorList projectors = ProjectorList::read();
+    const ProjectorList::Projector *current = projectors.current();
+    if (!portGiven && current && current->port == port) {
+        target.name = current->name;
+        target.group = current->group;
+    }
+    target.arguments = forwarded;
+    target.arguments << QStringLiteral("--port") << port << QStringLiteral("--family")
+                     << Family::key(model) << QStringLiteral("--") << QStringLiteral("query");
+    const Invocation one(target.arguments);
+    if (one.outcome != Outcome::Run)
+        return usage(one.message);
+    targets.append(target);
     return true;
 }
 

@@ -15,7 +15,19 @@ class Invocation
 {
 public:
     enum class Outcome { Run, Help, Version, UsageError };
-    enum class Command { On, Off, Status, Press, Set, List, Query, Send, Projector, Search };
+    enum class Command {
+        On,
+        Off,
+        Status,
+        Press,
+        Set,
+        List,
+        Query,
+        Send,
+        Projector,
+        Search,
+        Metrics
+    };
     // What "projector" does to the stored list.
     enum class Edit { List, Add, Remove };
 
@@ -75,6 +87,7 @@ private:
     bool takeSelection(const QStringList &names, const QStringList &groups, bool all,
                        const QStringList &forwarded, const QStringList &words,
                        const QString &passwordFile);
+    bool takeMetricsOfOne(const QStringList &forwarded, bool portGiven);
     bool takeProjectorEdit(const QStringList &words, const QString &portOption,
                            const QString &familyOption, const QString &groupOption,
                            const QString &passwordFile, bool passwordFileGiven);

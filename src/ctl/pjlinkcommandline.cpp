@@ -66,6 +66,7 @@ int PJLinkCommandLine::run()
         return list();
     case Command::Projector:
     case Command::Search:
+    case Command::Metrics:
         break;
     }
     return report.finish(ExitCode::Usage, QStringLiteral("not a PJLink command"));

@@ -60,6 +60,7 @@ int Session::carryOut()
     case Command::List:
     case Command::Projector:
     case Command::Search:
+    case Command::Metrics:
         break;
     }
     return list();

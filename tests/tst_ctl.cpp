@@ -10,6 +10,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -98,6 +99,8 @@ private slots:
     void networkSerialServer();
     void networkFailures_data();
     void networkFailures();
+    void detect_data();
+    void detect();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -456,6 +459,10 @@ void TestCtl::usageErrorsSendNothing_data()
     row("--family acer --port telnet://127.0.0.1:7000 on", "use tcp:// or rfc2217://");
     row("--family acer --port tcp://::1:7000 on", "an IPv6 address goes in brackets");
     row("--family acer --port rfc2217://[::1]:70000 on", "not a TCP port");
+    row("--family acer --no-scan on", "--no-scan is for detect only");
+    row("--family epson detect", "the families are acer, vivitek, infocus");
+    row("--family pjlink detect", "detect looks on serial lines");
+    row("--family acer --all detect", "detect looks for projectors of its own");
 }
 
 void TestCtl::usageErrorsSendNothing()
@@ -1347,6 +1354,139 @@ void TestCtl::metrics()
     }
     parsed.sort();
     QCOMPARE(parsed, samples);
+}
+
+void TestCtl::detect_data()
+{
+    // What sits on each port: a simulator of a family, "silent" (a simulator
+    // that never answers), "garbage:TEXT" (one that answers nothing but
+    // sends TEXT over and over), "held" (a line another program has open), or
+    // "held by its device's name" (the same, opened as the window opens it
+    // but by the pty's own name), "lost" (a line that hangs up once the
+    // first polls came), "again" (the port before, under its device's own
+    // name).
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("found"); // per port, as printed after "PORT: "
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("one of each family")
+        << QStringList { "acer", "vivitek", "infocus" } << QStringList()
+        << QStringList { "Acer", "Vivitek", "InFocus" } << 0;
+    // Near misses of each family's answer to its poll.
+    QTest::newRow("silent and garbage")
+        << QStringList { "silent", "garbage:P1x", "garbage:(0-3,x)", "garbage:*001" }
+        << QStringList() << QStringList { "no answer", "no answer", "no answer", "no answer" } << 2;
+    QTest::newRow("held beside a projector")
+        << QStringList { "held", "held by its device's name", "infocus" } << QStringList()
+        << QStringList { "in use by another program", "in use by another program", "InFocus" } << 0;
+    // Gone in the middle of the search: reported, not a loop of read errors.
+    QTest::newRow("lost during the search") << QStringList { "lost", "acer" } << QStringList()
+                                            << QStringList { "device lost", "Acer" } << 0;
+    QTest::newRow("a port named twice is probed once")
+        << QStringList { "vivitek", "again" } << QStringList() << QStringList { "Vivitek" } << 0;
+    QTest::newRow("--family asks that family only")
+        << QStringList { "acer", "vivitek" } << QStringList { "--family", "vivitek" }
+        << QStringList { "no answer", "Vivitek" } << 0;
+}
+
+// Each row runs detect twice, as text and as JSON.
+void TestCtl::detect()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, found);
+    QFETCH(int, exitCode);
+
+    std::vector<std::unique_ptr<SimProcess>> simulators;
+    std::vector<std::unique_ptr<NullModem>> modems;
+    std::vector<std::unique_ptr<QSerialPort>> holders;
+    QStringList names;
+    QList<int> lostAt;
+    for (const QString &kind : ports) {
+        if (kind == "lost")
+            lostAt.append(names.size());
+        if (kind == "again") {
+            names.append(QFileInfo(names.last()).symLinkTarget());
+            continue;
+        }
+        const QString link = nextLink();
+        names.append(link);
+        if (kind == "lost")
+            continue;
+        if (kind.startsWith("held")) {
+            modems.push_back(std::make_unique<NullModem>(link));
+            holders.push_back(std::make_unique<QSerialPort>());
+            if (kind == "held") {
+                holders.back()->setPortName(link);
+                QVERIFY(holders.back()->open(QIODevice::ReadWrite));
+            } else {
+                QVERIFY(SerialLine::open(*holders.back(), modems.back()->slavePath(), 0).isOpen());
+            }
+            continue;
+        }
+        QStringList simArguments = { "--link", link, "--family", kind };
+        if (kind == "silent" || kind.startsWith("garbage:"))
+            simArguments = QStringList { "--link", link, "--family", "acer", "--silent" };
+        if (kind.startsWith("garbage:"))
+            simArguments += { "--chatter", kind.section(':', 1) };
+        simulators.push_back(std::make_unique<SimProcess>());
+        QVERIFY(
+            simulators.back()->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH), simArguments));
+    }
+    arguments += { "--no-scan", "detect" };
+    for (const QString &name : names)
+        arguments += { "--port", name };
+
+    QStringList text;
+    for (int i = 0; i < found.size(); ++i)
+        text.append(names.at(i) + ": " + found.at(i));
+    // A line to lose is made anew for each run.
+    const auto run = [&](SimProcess &ctl, const QStringList &arguments) {
+        std::vector<std::unique_ptr<NullModem>> lines;
+        for (int at : lostAt)
+            lines.push_back(std::make_unique<NullModem>(names.at(at)));
+        start(ctl, arguments);
+        for (const auto &line : lines) {
+            // The families at 9600 baud are asked together.
+            QCOMPARE(line->readBytes(20), QByteArray("* 0 Lamp ?\rV99G0007\r"));
+            line->hangUp();
+        }
+        QVERIFY(ctl.waitForFinished(HangMargin));
+    };
+    SimProcess ctl;
+    run(ctl, arguments);
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(QString::fromUtf8(ctl.lines().join('\n')), text.join('\n'));
+
+    SimProcess ctlJson;
+    run(ctlJson, arguments + QStringList { "--json" });
+    QCOMPARE(ctlJson.exitCode(), exitCode);
+    const QVariantList entries = json(ctlJson).value("ports").toList();
+    QCOMPARE(entries.size(), found.size());
+    for (int i = 0; i < found.size(); ++i) {
+        const QVariantMap entry = entries.at(i).toMap();
+        QCOMPARE(entry.value("port").toString(), names.at(i));
+        const QStringList displayNames = { "Acer", "Vivitek", "InFocus" };
+        const QStringList keys = { "acer", "vivitek", "infocus" };
+        const int model = displayNames.indexOf(found.at(i));
+        QCOMPARE(entry.value("family").toString(), keys.value(model));
+        const bool failed = model < 0 && found.at(i) != "no answer";
+        QCOMPARE(entry.value("error").toString(), failed ? found.at(i) : QString());
+    }
+
+    // Only status polls went out, each family's once a run at most, and
+    // nothing after the family that answered.
+    const QList<QByteArray> polls = { "* 0 Lamp ?", "V99G0007", "(CST)" };
+    for (const auto &sim : simulators) {
+        QTRY_COMPARE(sim->lines().count("-- line closed"), 2);
+        const QList<QByteArray> received = sim->received();
+        QVERIFY(received.size() <= 2 * polls.size());
+        for (const QByteArray &command : received)
+            QVERIFY2(polls.contains(command), command.constData());
+    }
+    for (const auto &modem : modems)
+        QCOMPARE(modem->expectSilence(50), QByteArray());
 }
 
 VANTREL_TEST_MAIN(TestCtl)

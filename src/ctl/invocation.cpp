@@ -25,7 +25,7 @@ const struct
     { "status", Invocation::Command::Status, 0 }, { "press", Invocation::Command::Press, 1 },
     { "set", Invocation::Command::Set, 2 },       { "list", Invocation::Command::List, 0 },
     { "query", Invocation::Command::Query, 0 },   { "send", Invocation::Command::Send, 1 },
-    { "search", Invocation::Command::Search, 0 },
+    { "search", Invocation::Command::Search, 0 }, { "detect", Invocation::Command::Detect, 0 },
 };
 
 const char Description[] = "Controls an Acer, Vivitek or InFocus projector on an RS-232 line, "
@@ -50,6 +50,9 @@ Commands:
 PJLink (--family pjlink): --port takes HOST, HOST:PORT or [IPv6]:PORT (4352
 by default); set input NAME chooses an input; the password comes from
 --password-file FILE, else VANTREL_PJLINK_PASSWORD, else Vantrel's settings.
+  detect           Probe every serial port the system lists, and each --port,
+                   for a projector of each family (only --family's if given)
+                   and print which family answered on each port.
 
 Projectors, stored by name (the window's list):
   projector list
@@ -65,7 +68,7 @@ Several stored projectors at once, side by side, each within --timeout:
 Exit status:
   0   done, and the projector answered
   1   the projector refused the command, or gave no lamp state
-  2   no answer within the timeout
+  2   no answer within the timeout; detect: no projector answered
   64  usage error: unknown command, family, name or entry
   69  the port is unavailable: not present, in use, permission denied, lost;
       a network serial server refused, not found, timed out, lost, or refused
@@ -95,8 +98,10 @@ bool Invocation::parse(const QStringList &arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QStringLiteral("Serial port: a name such as ttyUSB0, or an absolute path; or a network "
-                       "serial server: tcp://HOST:PORT (raw) or rfc2217://HOST:PORT (telnet)."),
+        QStringLiteral(
+            "Serial port: a name such as ttyUSB0, or an absolute path; or a network "
+            "serial server: tcp://HOST:PORT (raw) or rfc2217://HOST:PORT (telnet). detect takes it "
+            "many times."),
         QStringLiteral("port"));
     const QCommandLineOption familyOption(QStringLiteral("family"),
                                           QStringLiteral("Projector family: acer, vivitek or "
@@ -127,11 +132,14 @@ bool Invocation::parse(const QStringList &arguments)
     const QCommandLineOption toOption(QStringLiteral("to"),
                                       QStringLiteral("search: the address to ask instead of all."),
                                       QStringLiteral("address"));
+    const QCommandLineOption noScanOption(
+        QStringLiteral("no-scan"),
+        QStringLiteral("detect: probe only the ports given with --port, none of the others."));
     parser.addOptions({ portOption, familyOption, timeoutOption, jsonOption, groupOption,
-                        passwordFileOption, toOption, projectorOption, allOption });
+                        passwordFileOption, toOption, projectorOption, allOption, noScanOption });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
-                                                "list, query or send TEXT."),
+                                                "list, query, send TEXT or detect."),
                                  QStringLiteral("<command> [arguments]"));
 
     const bool parsed = parser.parse(arguments);
@@ -157,9 +165,13 @@ bool Invocation::parse(const QStringList &arguments)
     if (parser.isSet(familyOption) && parser.value(familyOption).isEmpty())
         return usage(
             QStringLiteral("--family is empty; give one of %1").arg(joined(Family::keys())));
+    const QStringList words = parser.positionalArguments();
+    timeoutGiven = parser.isSet(timeoutOption);
+    scan = !parser.isSet(noScanOption);
+    if (!scan && words.value(0) != QLatin1String("detect"))
+        return usage(QStringLiteral("--no-scan is for detect only"));
     // The list is edited by name and by what is given, never from the store's
     // current choice, so it works whatever that holds.
-    const QStringList words = parser.positionalArguments();
     const bool selecting = parser.isSet(projectorOption) || parser.isSet(allOption)
         || (parser.isSet(groupOption) && words.value(0) != QLatin1String("projector"));
     if (words.value(0) == QLatin1String("projector")) {
@@ -177,6 +189,23 @@ bool Invocation::parse(const QStringList &arguments)
     if (words.value(0) == QLatin1String("search"))
         return takeTimeout(parser.value(timeoutOption))
             && takeSearch(words, parser.value(toOption), parser.isSet(timeoutOption));
+    // detect looks for the port and family, so the stored ones play no part.
+    if (words.value(0) == QLatin1String("detect")) {
+        if (selecting)
+            return usage(QStringLiteral("detect looks for projectors of its own; it takes no "
+                                        "--projector, --group or --all"));
+        ports = parser.values(portOption);
+        if (!scan && ports.isEmpty())
+            return usage(QStringLiteral("--no-scan leaves nothing to probe without --port"));
+        if (parser.isSet(passwordFileOption))
+            return usage(QStringLiteral("detect takes no password"));
+        if (!takeTimeout(parser.value(timeoutOption)) || !takeFamily(parser.value(familyOption)))
+            return false;
+        if (Family::isNetwork(model))
+            return usage(QStringLiteral("detect looks on serial lines; search finds %1 projectors")
+                             .arg(Family::displayName(model)));
+        return takeCommand(words);
+    }
     // metrics asks what query asks, and reads its JSON.
     const bool metrics = words.value(0) == QLatin1String("metrics");
     if (metrics && words.size() != 1)
@@ -288,15 +317,22 @@ bool Invocation::takeTimeout(const QString &seconds)
     return true;
 }
 
+bool Invocation::takeFamily(const QString &familyOption)
+{
+    if (familyOption.isEmpty())
+        return true;
+    model = Family::fromKey(familyOption);
+    if (model < 0)
+        return usage(QStringLiteral("unknown family \"%1\"; the families are %2")
+                         .arg(familyOption, joined(Family::keys())));
+    return true;
+}
+
 bool Invocation::takeLine(const QString &portOption, const QString &familyOption)
 {
     const QString families = joined(Family::keys());
-    if (!familyOption.isEmpty()) {
-        model = Family::fromKey(familyOption);
-        if (model < 0)
-            return usage(QStringLiteral("unknown family \"%1\"; the families are %2")
-                             .arg(familyOption, families));
-    }
+    if (!takeFamily(familyOption))
+        return false;
     port = portOption;
     if (port.isEmpty() || model < 0) {
         const StoredSettings::Choice stored = StoredSettings::read();
@@ -341,7 +377,7 @@ bool Invocation::takeCommand(const QStringList &words)
     }
     if (command == Command::Search)
         return usage(QStringLiteral("search takes no arguments but --to ADDRESS"));
-    if (command != Command::List && port.isEmpty())
+    if (command != Command::List && command != Command::Detect && port.isEmpty())
         return usage(model == PJLink::ModelIndex
                          ? QStringLiteral("no address chosen; give --port or choose one in "
                                           "Vantrel's settings")

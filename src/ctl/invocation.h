@@ -26,7 +26,8 @@ public:
         Send,
         Projector,
         Search,
-        Metrics
+        Metrics,
+        Detect
     };
     // What "projector" does to the stored list.
     enum class Edit { List, Add, Remove };
@@ -43,6 +44,12 @@ public:
     int model = -1;
     int timeoutMs = 2000;
     QString timeoutText = QStringLiteral("2"); // in seconds, as given
+    bool timeoutGiven = false;
+
+    // What detect takes: every --port, and whether the system's ports are
+    // probed too. model is -1 there unless --family narrows the search.
+    QStringList ports;
+    bool scan = true;
 
     // What press, set and send take, once resolved.
     const Acer::ButtonCommand *acerButton = nullptr;
@@ -78,6 +85,7 @@ private:
     bool parse(const QStringList &arguments);
     bool takeTimeout(const QString &seconds);
     bool takeLine(const QString &portOption, const QString &familyOption);
+    bool takeFamily(const QString &familyOption);
     bool takeCommand(const QStringList &words);
     bool takePress(const QString &name);
     bool takeSet(const QString &listName, const QString &entryName);

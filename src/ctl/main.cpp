@@ -1,5 +1,6 @@
 // vantrelctl: the projector from the command line, for scripts and schedules.
 
+#include "detection.h"
 #include "fleet.h"
 #include "invocation.h"
 #include "pjlink.h"
@@ -33,6 +34,8 @@ int main(int argc, char *argv[])
     }
     if (invocation.command == Invocation::Command::Projector)
         return ProjectorEdit(invocation, report).run();
+    if (invocation.command == Invocation::Command::Detect)
+        return Detection(invocation, report).run();
     if (!invocation.targets.isEmpty())
         return Fleet(invocation).run();
     if (invocation.command == Invocation::Command::Search)

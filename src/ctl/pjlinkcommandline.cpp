@@ -67,6 +67,7 @@ int PJLinkCommandLine::run()
     case Command::Projector:
     case Command::Search:
     case Command::Metrics:
+    case Command::Detect:
         break;
     }
     return report.finish(ExitCode::Usage, QStringLiteral("not a PJLink command"));

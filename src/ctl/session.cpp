@@ -61,6 +61,7 @@ int Session::carryOut()
     case Command::Projector:
     case Command::Search:
     case Command::Metrics:
+    case Command::Detect:
         break;
     }
     return list();

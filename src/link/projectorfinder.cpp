@@ -36,10 +36,10 @@ struct ProjectorFinder::Probe
 ProjectorFinder::ProjectorFinder(QObject *parent)
     : QObject(parent)
 {
-    QList<int> all;
+    QList<int> serial;
     for (int model = 0; model < Family::Count; ++model)
-        all.append(model);
-    setFamilies(all);
+        serial.append(model);
+    setFamilies(serial);
 }
 
 ProjectorFinder::~ProjectorFinder()
@@ -58,7 +58,8 @@ void ProjectorFinder::setFamilies(const QList<int> &models)
 {
     stages.clear();
     for (int model : models) {
-        if (!Family::isKnown(model))
+        // A family with a network protocol of its own has no serial poll.
+        if (!Family::isKnown(model) || Family::isNetwork(model))
             continue;
         auto stage = std::find_if(stages.begin(), stages.end(), [model](const QList<int> &s) {
             return Family::baudRate(s.first()) == Family::baudRate(model);

@@ -35,7 +35,7 @@ public:
     ~ProjectorFinder() override;
 
     void setWaitMs(int ms);
-    // The families to try, in order; all of them unless set.
+    // The families to try, in order; every serial one unless set.
     void setFamilies(const QList<int> &models);
 
     // Starts a search of the ports, once each: names that lead to the same

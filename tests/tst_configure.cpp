@@ -27,6 +27,8 @@ private slots:
     void throughDialog();
     void projectorMenu_data();
     void projectorMenu();
+    void findProjector_data();
+    void findProjector();
 };
 
 namespace {
@@ -333,6 +335,84 @@ void TestConfigure::projectorMenu()
                 QCOMPARE(other->expectSilence(50), QByteArray());
         }
     }
+}
+
+void TestConfigure::findProjector_data()
+{
+    // How the search ends ("found", or "stopped" with its Cancel), then the
+    // button that leaves the dialog.
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("way");
+
+    QTest::newRow("found, Ok") << "found"
+                               << "applySettings";
+    QTest::newRow("found, Cancel") << "found"
+                                   << "cancelSettings";
+    QTest::newRow("stopped, Cancel") << "stopped"
+                                     << "cancelSettings";
+}
+
+// The projector sits on the window's own port, opened for Acer, but is a
+// Vivitek; another port stays silent. The window lets go of its port for
+// the search and takes it up again afterwards, as the dialog decided.
+void TestConfigure::findProjector()
+{
+    QFETCH(QString, search);
+    QFETCH(QString, way);
+
+    Rig rig(Acer::ModelIndex);
+    NullModem silent;
+    PortEnumeration::setLister([&silent] { return QStringList(silent.portName()); });
+    QVERIFY(rig.show());
+    const QString own = rig.modem.portName();
+    const QByteArray stored = storeBytes();
+
+    DialogDriver driver([&](QDialog *dialog) {
+        auto *find = dialog->findChild<QPushButton *>("findProjector");
+        auto *ports = dialog->findChild<QComboBox *>("port_comboBox");
+        auto *models = dialog->findChild<QComboBox *>("model_comboBox");
+        auto *status = dialog->findChild<QLabel *>("findStatus");
+        QCOMPARE(ports->currentText(), own);
+        QTest::mouseClick(find, Qt::LeftButton);
+        QVERIFY(!find->isEnabled());
+        // The polls of the families at 9600 baud together, on both ports.
+        QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+        QCOMPARE(silent.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+        QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0007\r"));
+        if (search == QLatin1String("stopped")) {
+            QTest::mouseClick(dialog->findChild<QPushButton *>("cancelFind"), Qt::LeftButton);
+            QVERIFY(find->isEnabled());
+            QCOMPARE(status->text(), QString("Search cancelled."));
+            // The ports are free again at once.
+            QSerialPort other;
+            other.setPortName(silent.portName());
+            QVERIFY(other.open(QIODevice::ReadWrite));
+        } else {
+            QVERIFY(rig.modem.write("P0\r"));
+            // The silent port got each family's poll, at its speed, and nothing else.
+            QCOMPARE(silent.readBytes(15), QByteArray("V99G0007\r(CST)\r"));
+            QCOMPARE(silent.lineSettings().outputBaud, 19200);
+            QTRY_VERIFY_WITH_TIMEOUT(find->isEnabled(), 10000);
+            QCOMPARE(status->text(), "Found Vivitek on " + own + '.');
+            QCOMPARE(rig.modem.expectSilence(50), QByteArray());
+        }
+        QCOMPARE(models->currentIndex(), search == "found" ? 1 : 0);
+        QCOMPARE(ports->currentText(), own);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(way), Qt::LeftButton);
+    });
+    rig.ui().actionSettings->trigger();
+    QVERIFY(driver.waitDone(20000));
+
+    const bool applied = way == QLatin1String("applySettings");
+    const int model = applied ? Vivitek::ModelIndex : Acer::ModelIndex;
+    QVERIFY(VantrelProbe::serialPort(rig.window()).isOpen());
+    QCOMPARE(VantrelProbe::modelIndex(rig.window()), model);
+    QCOMPARE(TestStore::value("Model").toInt(), model);
+    if (!applied)
+        QCOMPARE(storeBytes(), stored);
+    // Its projector hears from the window again, as the family it now has.
+    rig.tick(PollClock::PollEvery);
+    QVERIFY(rig.modem.drain().endsWith(pollOf(model)));
 }
 
 VANTREL_TEST_MAIN(TestConfigure)

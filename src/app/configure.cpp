@@ -10,13 +10,25 @@
 #include <QFontMetrics>
 #include <QLabel>
 
+#include <utility>
+
 void Vantrel::Configure(bool showDialog)
 {
     Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
     if (showDialog) {
+        // The search opens every port it can, this window's own among them.
+        connect(&dialog, &Settings::SearchStarting, this, [this] {
+            serialPort.close();
+            ForgetPendingReplies();
+            portLent = true;
+        });
         dialog.exec();
-        if (!dialog.IsApplied())
+        const bool lent = std::exchange(portLent, false);
+        if (!dialog.IsApplied()) {
+            if (lent && !configuredPort.isEmpty())
+                ReopenSerialPort();
             return;
+        }
     }
     ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort());
     ShowProjectors(dialog.SelectedName());

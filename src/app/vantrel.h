@@ -172,6 +172,7 @@ private:
     // The port Configure chose: while it is not open it is tried again at
     // every poll, so a projector that comes back needs nobody at the keyboard.
     QString configuredPort;
+    bool portLent = false; // the settings dialog's search has the port for now
     PortStatus::Problem portProblem = PortStatus::Problem::NoPortChosen;
     ElidingLabel *portStatus = nullptr; // the state of the port, in the status bar
     bool writeErrorShown = false;

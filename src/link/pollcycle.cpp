@@ -56,7 +56,8 @@ void Vantrel::OnTimer()
         DrainReplies();
 
     const PollClock::Tick tick = pollClock.advance();
-    if (tick.poll && !serialPort.isOpen() && !serialPort.isOpening() && !configuredPort.isEmpty())
+    if (tick.poll && !portLent && !serialPort.isOpen() && !serialPort.isOpening()
+        && !configuredPort.isEmpty())
         ReopenSerialPort();
     if (tick.poll) {
         // A Vivitek projector answers in order; asking again while it still

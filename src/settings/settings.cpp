@@ -38,6 +38,11 @@ Settings::Settings(QWidget *parent, Ports ports)
         ui.projector_comboBox->addItem(entry.name);
     showing = false;
     showEntry(current ? stored.currentIndex() : 0);
+
+    connect(&finder, &ProjectorFinder::portDone, this, &Settings::OnPortProbed);
+    connect(&finder, &ProjectorFinder::finished, this, &Settings::OnSearchFinished);
+    // However the dialog ends, its search ends with it and frees the ports.
+    connect(this, &QDialog::finished, &finder, &ProjectorFinder::cancel);
 }
 
 Settings::~Settings() = default;
@@ -232,4 +237,71 @@ QString Settings::portAt(int index) const
 {
     const QVariant name = ui.port_comboBox->itemData(index);
     return name.isValid() ? name.toString() : ui.port_comboBox->itemText(index);
+}
+
+void Settings::on_findProjector_clicked()
+{
+    QStringList ports;
+    for (int i = 0; i < ui.port_comboBox->count(); ++i)
+        ports.append(portAt(i));
+    emit SearchStarting();
+    ui.findProgress->setRange(0, qMax(1, ports.size()));
+    ui.findProgress->setValue(0);
+    ui.findStatus->setText(tr("Searching %n port(s)...", nullptr, ports.size()));
+    ShowSearching(true);
+    finder.start(ports);
+}
+
+void Settings::on_cancelFind_clicked()
+{
+    finder.cancel();
+    ShowSearching(false);
+    ui.findStatus->setText(tr("Search cancelled."));
+}
+
+void Settings::OnPortProbed()
+{
+    ui.findProgress->setValue(finder.doneCount());
+}
+
+void Settings::OnSearchFinished()
+{
+    ShowSearching(false);
+    using Result = ProjectorFinder::Result;
+    QStringList lines;
+    const Result *first = nullptr;
+    for (const Result &result : finder.results()) {
+        if (result.outcome == Result::Found) {
+            lines.append(tr("Found %1 on %2.").arg(Family::displayName(result.model), result.port));
+            if (!first)
+                first = &result;
+        } else if (result.outcome == Result::Unavailable) {
+            lines.append(result.port + QLatin1String(": ") + result.reason);
+        }
+    }
+    if (finder.results().isEmpty())
+        lines.prepend(tr("No serial port to search."));
+    else if (!first)
+        lines.prepend(tr("No projector answered."));
+    ui.findStatus->setText(lines.join(QLatin1Char('\n')));
+    // The projector the fields show now takes what was found.
+    if (!first || shown < 0)
+        return;
+    ui.model_comboBox->setCurrentIndex(first->model);
+    // Another projector of the list may have been picked meanwhile, with
+    // ports of its own in the list.
+    int at = 0;
+    while (at < ui.port_comboBox->count() && portAt(at) != first->port)
+        ++at;
+    if (at == ui.port_comboBox->count())
+        ui.port_comboBox->addItem(first->port);
+    ui.port_comboBox->setCurrentIndex(at);
+}
+
+void Settings::ShowSearching(bool searching)
+{
+    ui.findProjector->setEnabled(!searching);
+    ui.findProgress->setVisible(searching);
+    ui.cancelFind->setVisible(searching);
+    ui.findStatus->setVisible(true);
 }

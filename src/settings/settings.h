@@ -1,5 +1,6 @@
 #pragma once
 
+#include "projectorfinder.h"
 #include "projectorlist.h"
 #include "ui_settings.h"
 
@@ -27,6 +28,11 @@ public:
     // The chosen projector's name; empty when the list is empty.
     QString SelectedName() const;
 
+signals:
+    // A search for the projector is about to open the listed ports; whoever
+    // holds one of them should let go until the dialog is done.
+    void SearchStarting();
+
 private slots:
     void on_cancelSettings_clicked();
     void on_applySettings_clicked();
@@ -34,6 +40,10 @@ private slots:
     void on_addProjector_clicked();
     void on_removeProjector_clicked();
     void on_name_lineEdit_textEdited(const QString &text);
+    void on_findProjector_clicked();
+    void on_cancelFind_clicked();
+    void OnPortProbed();
+    void OnSearchFinished();
 
 private:
     QString portAt(int index) const;
@@ -44,6 +54,7 @@ private:
     // The entries as Ok would store them; empty with a problem shown when
     // one cannot be stored.
     bool collect(ProjectorList *into);
+    void ShowSearching(bool searching);
 
     Ui::SettingsClass ui;
     bool applied = false;
@@ -51,4 +62,5 @@ private:
     QList<ProjectorList::Projector> entries;
     int shown = -1; // the entry the fields show
     bool showing = false; // the fields are being filled, not edited
+    ProjectorFinder finder;
 };

@@ -3,7 +3,7 @@
 # docs/PERFORMANCE.md. Needs a quiet machine: nothing else should run.
 #   bench/run-bench.sh
 #   RUNS=10 IDLE_SECONDS=60 CLICKS=200 CHATTER_SECONDS=10 FLOOD_SECONDS=60 \
-#       CTL_RUNS=20 bench/run-bench.sh
+#       CTL_RUNS=20 DETECT_RUNS=10 bench/run-bench.sh
 # The lost-device part runs from a Qt 6 build (build-perf-qt6/) as well;
 # QT6=0 leaves it out.
 set -euo pipefail
@@ -15,6 +15,7 @@ clicks=${CLICKS:-200}
 chatterSeconds=${CHATTER_SECONDS:-10}
 floodSeconds=${FLOOD_SECONDS:-60}
 ctlRuns=${CTL_RUNS:-20}
+detectRuns=${DETECT_RUNS:-10}
 withQt6=${QT6:-1}
 build=build-perf
 buildQt6=build-perf-qt6
@@ -28,7 +29,7 @@ fi
 [ -n "$cutecom" ] || echo "cutecom is not installed and could not be installed: left out"
 
 cmake -S . -B "$build" -DVANTREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target vantrel vantrelctl bare-window barecore vantrel-bench xprobe >/dev/null
+cmake --build "$build" -j2 --target vantrel vantrelctl projector-sim bare-window barecore vantrel-bench xprobe >/dev/null
 vantrel=$build/vantrel
 bare=$build/bench/bare-window
 bench=$build/bench/vantrel-bench
@@ -133,6 +134,10 @@ echo
 
 echo "fork() to the last byte of the first command on the wire (medians of $ctlRuns):"
 "$bench" ctl-start "$ctlRuns" "$build/vantrelctl" "$build/bench/barecore" 2>&1 | sed 's/^/  /' || true
+echo
+
+echo "vantrelctl detect for three ports, fork() to exit (wall time):"
+bench/detect.sh "$detectRuns" "$build/vantrelctl" "$build/tools/projector-sim/projector-sim" || true
 echo
 
 echo "A device that goes away: 1 s after the far side of its pseudo-terminal hangs up (offscreen):"

@@ -1360,11 +1360,11 @@ void TestCtl::detect_data()
 {
     // What sits on each port: a simulator of a family, "silent" (a simulator
     // that never answers), "garbage:TEXT" (one that answers nothing but
-    // sends TEXT over and over), "held" (a line another program has open), or
+    // sends TEXT over and over), "held" (a line another program has open),
     // "held by its device's name" (the same, opened as the window opens it
     // but by the pty's own name), "lost" (a line that hangs up once the
     // first polls came), "again" (the port before, under its device's own
-    // name).
+    // name), or a network address, given as it is.
     QTest::addColumn<QStringList>("ports");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("found"); // per port, as printed after "PORT: "
@@ -1383,6 +1383,9 @@ void TestCtl::detect_data()
     // Gone in the middle of the search: reported, not a loop of read errors.
     QTest::newRow("lost during the search") << QStringList { "lost", "acer" } << QStringList()
                                             << QStringList { "device lost", "Acer" } << 0;
+    QTest::newRow("a network address is left alone")
+        << QStringList { "tcp://127.0.0.1:9", "vivitek" } << QStringList()
+        << QStringList { "a network address; only serial ports are searched", "Vivitek" } << 0;
     QTest::newRow("a port named twice is probed once")
         << QStringList { "vivitek", "again" } << QStringList() << QStringList { "Vivitek" } << 0;
     QTest::newRow("--family asks that family only")
@@ -1406,6 +1409,10 @@ void TestCtl::detect()
     for (const QString &kind : ports) {
         if (kind == "lost")
             lostAt.append(names.size());
+        if (kind.contains("://")) {
+            names.append(kind);
+            continue;
+        }
         if (kind == "again") {
             names.append(QFileInfo(names.last()).symLinkTarget());
             continue;

@@ -2,6 +2,7 @@
 
 #include "family.h"
 #include "framing.h"
+#include "linkaddress.h"
 #include "portloss.h"
 #include "portstatus.h"
 #include "power.h"
@@ -140,6 +141,11 @@ void ProjectorFinder::begin(int index)
     }
     Probe &probe = *probes[std::size_t(index)];
     const QString &name = outcomes.at(index).port;
+    if (LinkAddress::parse(name).isNetwork()) {
+        end(index, Result::Unavailable, -1,
+            tr("a network address; only serial ports are searched"));
+        return;
+    }
     const SerialLine::Opened opened = SerialLine::open(probe.port, name, stages.first().first());
     if (!opened.isOpen()) {
         end(index, Result::Unavailable, -1,

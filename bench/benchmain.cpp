@@ -1,6 +1,6 @@
 // Figures for docs/PERFORMANCE.md. bench/run-bench.sh runs every part.
 //
-//   vantrel-bench with-pty [--model N] [--absent | --hangup-after-ms MS] COMMAND...
+//   vantrel-bench with-pty [--model N] [--absent | --hangup-after-ms MS] [--via raw|rfc2217] COMMAND...
 //                                       runs COMMAND with a private settings
 //                                       store whose "ComPort" is a fresh
 //                                       pseudo-terminal ("Model" N, default
@@ -8,10 +8,14 @@
 //                                       on its far side. --absent stores a
 //                                       path that does not exist instead;
 //                                       --hangup-after-ms closes the far side
-//                                       MS after the start, as a cable pulled
+//                                       MS after the start, as a cable pulled;
+//                                       --via puts ser2net in front of the
+//                                       pseudo-terminal and stores its address
 //   vantrel-bench idle SECONDS COMMAND... CPU time of COMMAND while idle
-//   vantrel-bench latency [COUNT]        click on "Model" to the command's
-//                                       last byte on the far side
+//   vantrel-bench latency [--via raw|rfc2217] [COUNT]
+//                                       click on "Model" to the command's
+//                                       last byte on the far side, directly
+//                                       or through ser2net
 //   vantrel-bench log-tick [LINES...]    one timer tick with "Debug" on, at
 //                                       these log sizes
 //   vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] BAUD
@@ -44,6 +48,7 @@
 #include "benchstore.h"
 #include "farside.h"
 #include "procstatus.h"
+#include "serialserver.h"
 #include "vantrelprobe.h"
 
 #include <QAbstractButton>
@@ -213,6 +218,7 @@ int withPty(int argc, char **argv)
     int model = 0;
     bool absent = false;
     int hangUpAfterMs = -1;
+    const char *via = nullptr;
     int first = 0;
     for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
         const QByteArray option = argv[first];
@@ -222,9 +228,14 @@ int withPty(int argc, char **argv)
             model = std::atoi(argv[++first]);
         else if (option == "--hangup-after-ms" && first + 1 < argc)
             hangUpAfterMs = std::atoi(argv[++first]);
+        else if (option == "--via" && first + 1 < argc)
+            via = argv[++first];
         else
             return usage();
     }
+    BenchSerialServer::Kind kind = BenchSerialServer::Kind::Raw;
+    if (via && !BenchSerialServer::kindOf(via, &kind))
+        return usage();
     if (first >= argc)
         return usage();
     char **command = argv + first;
@@ -239,7 +250,16 @@ int withPty(int argc, char **argv)
         = absent ? store.path() + QStringLiteral("/no-such-port") : farSide.slavePath();
     if (absent)
         farSide.hangUp();
-    store.choose(port, model);
+    // Through ser2net: the program gets its address, the far side stays the same.
+    std::unique_ptr<BenchSerialServer> server;
+    if (via) {
+        server = std::make_unique<BenchSerialServer>(store.path(), port, kind);
+        if (server->address().isEmpty()) {
+            std::fprintf(stderr, "vantrel-bench: ser2net did not start\n");
+            return 2;
+        }
+    }
+    store.choose(server ? server->address() : port, model);
     OpenCounter opens(port);
     const Clock::time_point started = Clock::now();
     const pid_t pid = start(command);
@@ -329,18 +349,33 @@ struct Rig
     FarSide farSide;
     QApplication *app = nullptr;
     Vantrel *window = nullptr;
+    std::unique_ptr<BenchSerialServer> server;
 
-    bool setUp(int &argc, char **argv)
+    // via: null for the pseudo-terminal itself, else "raw" or "rfc2217" for
+    // ser2net in front of it.
+    bool setUp(int &argc, char **argv, const char *via = nullptr)
     {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!store.isValid() || !farSide.isOpen())
             return false;
-        store.choose(farSide.slavePath(), 0);
+        QString port = farSide.slavePath();
+        if (via) {
+            BenchSerialServer::Kind kind;
+            if (!BenchSerialServer::kindOf(via, &kind))
+                return false;
+            server = std::make_unique<BenchSerialServer>(store.path(), port, kind);
+            port = server->address();
+            if (port.isEmpty())
+                return false;
+        }
+        store.choose(port, 0);
         app = new QApplication(argc, argv);
         window = new Vantrel;
         window->show();
-        return QTest::qWaitForWindowExposed(window) && VantrelProbe::serialPort(*window).isOpen();
+        // A network link opens from the event loop.
+        return QTest::qWaitForWindowExposed(window)
+            && QTest::qWaitFor([this] { return VantrelProbe::serialPort(*window).isOpen(); }, 10000);
     }
 
     ~Rig()
@@ -350,10 +385,10 @@ struct Rig
     }
 };
 
-int latency(int &argc, char **argv, int count)
+int latency(int &argc, char **argv, int count, const char *via)
 {
     Rig rig;
-    if (!rig.setUp(argc, argv)) {
+    if (!rig.setUp(argc, argv, via)) {
         std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
         return 2;
     }
@@ -930,9 +965,9 @@ int startupPart(int &argc, char **argv, const QByteArray &part)
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: vantrel-bench with-pty [--model N] COMMAND...\n"
+                 "usage: vantrel-bench with-pty [--model N] [--via raw|rfc2217] COMMAND...\n"
                  "       vantrel-bench idle SECONDS COMMAND...\n"
-                 "       vantrel-bench latency [COUNT]\n"
+                 "       vantrel-bench latency [--via raw|rfc2217] [COUNT]\n"
                  "       vantrel-bench log-tick [LINES...]\n"
                  "       vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] "
                  "BAUD\n"
@@ -955,8 +990,12 @@ int main(int argc, char *argv[])
     if (mode == "idle" && argc > 3)
         return idle(std::atof(argv[2]), argv + 3);
     int qtArgc = 1;
-    if (mode == "latency")
-        return latency(qtArgc, argv, argc > 2 ? std::atoi(argv[2]) : 200);
+    if (mode == "latency") {
+        const bool via = argc > 3 && std::strcmp(argv[2], "--via") == 0;
+        const int next = via ? 4 : 2;
+        return latency(qtArgc, argv, argc > next ? std::atoi(argv[next]) : 200,
+                       via ? argv[3] : nullptr);
+    }
     if (mode == "chatter") {
         ChatterOptions options;
         int i = 2;

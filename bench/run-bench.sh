@@ -20,7 +20,7 @@ withQt6=${QT6:-1}
 build=build-perf
 buildQt6=build-perf-qt6
 
-tools/install-deps.sh libx11-dev libxdamage-dev
+tools/install-deps.sh libx11-dev libxdamage-dev ser2net
 cutecom=$(command -v cutecom || true)
 if [ -z "$cutecom" ]; then
     tools/install-deps.sh cutecom >/dev/null 2>&1 || true
@@ -111,8 +111,24 @@ echo "  (goal while waiting for a port: under 1 % of a core; the idle time start
 rm -f "$idleVantrel" "$idleBare" "$idleAbsent" "$idleLost"
 echo
 
+echo "CPU while idle for ${idleSeconds}s (Xvfb), connected through ser2net on 127.0.0.1 to a silent pseudo-terminal"
+idleRaw=$(mktemp)
+idleTelnet=$(mktemp)
+"$bench" with-pty --via raw "$bench" idle "$idleSeconds" "$vantrel" >"$idleRaw" 2>&1 &
+first=$!
+"$bench" with-pty --via rfc2217 "$bench" idle "$idleSeconds" "$vantrel" >"$idleTelnet" 2>&1 &
+second=$!
+wait "$first" "$second" || true
+echo "  vantrel, tcp://:     $(grep idle_cpu "$idleRaw" || cat "$idleRaw")  ($(grep -o 'read [0-9]* bytes' "$idleRaw") of polls on the far side)"
+echo "  vantrel, rfc2217://: $(grep idle_cpu "$idleTelnet" || cat "$idleTelnet")  ($(grep -o 'read [0-9]* bytes' "$idleTelnet") of polls on the far side)"
+echo "  (goal: under 0.2 % of a core, as for a serial port)"
+rm -f "$idleRaw" "$idleTelnet"
+echo
+
 echo "Click on \"Model\" to the last byte of \"* 0 IR 035\\r\" on the far side ($clicks clicks, offscreen):"
-echo "  $(QT_QPA_PLATFORM=offscreen "$bench" latency "$clicks" 2>/dev/null)"
+echo "  serial port:               $(QT_QPA_PLATFORM=offscreen "$bench" latency "$clicks" 2>/dev/null)"
+echo "  through ser2net, tcp://:     $(QT_QPA_PLATFORM=offscreen "$bench" latency --via raw "$clicks" 2>/dev/null)"
+echo "  through ser2net, rfc2217://: $(QT_QPA_PLATFORM=offscreen "$bench" latency --via rfc2217 "$clicks" 2>/dev/null)"
 echo
 
 echo "One timer tick with \"Debug\" on and a reply to log, by log size (medians, Xvfb, log pane shown):"

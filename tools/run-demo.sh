@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs Vantrel against a simulated projector on a pseudo-terminal.
 #
-#   tools/run-demo.sh [--family acer|vivitek|infocus] [--seconds N] [--screenshot FILE]
+#   tools/run-demo.sh [--family acer|vivitek|infocus] [--via raw|rfc2217] [--seconds N] [--screenshot FILE]
+#
+# With --via the simulator is reached through Debian's ser2net on 127.0.0.1,
+# raw TCP or RFC 2217, and the stored port is the server's address.
 #
 # With a usable display the window opens and the demo ends when it is closed.
 # Without one the session runs under Xvfb for N seconds (12 by default), a
@@ -22,10 +25,12 @@ usage()
 family=acer
 seconds=12
 screenshot=""
+via=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --family) [ $# -ge 2 ] || usage; family=$2; shift 2 ;;
     --seconds) [ $# -ge 2 ] || usage; seconds=$2; shift 2 ;;
+    --via) [ $# -ge 2 ] || usage; via=$2; shift 2 ;;
     --screenshot) [ $# -ge 2 ] || usage; screenshot=$2; shift 2 ;;
     -h | --help) usage 0 ;;
     *) echo "run-demo: unknown option $1" >&2; usage ;;
@@ -37,12 +42,16 @@ vivitek) model=1 ;;
 infocus) model=2 ;;
 *) echo "run-demo: --family wants acer, vivitek or infocus" >&2; exit 2 ;;
 esac
+case "$via" in
+"" | raw | rfc2217) ;;
+*) echo "run-demo: --via wants raw or rfc2217" >&2; exit 2 ;;
+esac
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ] || [ "$seconds" -gt 3600 ]; then
     echo "run-demo: --seconds wants a whole number from 1 to 3600" >&2
     exit 2
 fi
 
-tools/install-deps.sh
+tools/install-deps.sh ${via:+ser2net}
 build=build
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target vantrel projector-sim
@@ -86,14 +95,37 @@ if ! await "$simulator_pid" test -L "$link"; then
     exit 1
 fi
 
+port=$link
+if [ -n "$via" ]; then
+    # A port on 127.0.0.1 that nothing listens on yet.
+    tcp_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    accepter="tcp,127.0.0.1,$tcp_port"
+    scheme=tcp
+    if [ "$via" = rfc2217 ]; then
+        accepter="telnet(rfc2217),$accepter"
+        scheme=rfc2217
+    fi
+    printf '%%YAML 1.1\n---\nconnection: &demo\n    accepter: %s\n    connector: serialdev,%s,9600n81,local\n' \
+        "$accepter" "$link" >"$work/ser2net.yaml"
+    ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" 2>"$work/ser2net.log" &
+    children+=("$!")
+    hex=$(printf '%04X' "$tcp_port")
+    if ! await "$!" grep -q ":$hex 00000000:0000 0A" /proc/net/tcp; then
+        echo "run-demo: ser2net did not start:" >&2
+        cat "$work/ser2net.log" >&2
+        exit 1
+    fi
+    port=$scheme://127.0.0.1:$tcp_port
+fi
+
 mkdir -p "$work/config/Toskeld" "$work/runtime"
 chmod 700 "$work/runtime"
-printf '[General]\nComPort="%s"\nModel=%d\n' "$link" "$model" >"$work/config/Toskeld/Vantrel.conf"
+printf '[General]\nComPort="%s"\nModel=%d\n' "$port" "$model" >"$work/config/Toskeld/Vantrel.conf"
 export XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
 
 if [ -n "$display" ]; then
-    echo "Vantrel is talking to a simulated $family projector on $link; close the window to end."
+    echo "Vantrel is talking to a simulated $family projector on $port; close the window to end."
     status=0
     QT_QPA_PLATFORM=xcb "$vantrel" || status=$?
     exit "$status"
@@ -123,7 +155,8 @@ for ((tick = 0; tick < seconds * 10; tick++)); do
     sleep 0.1
 done
 
-window=$(xwininfo -name "Vantrel V 2.0" 2>/dev/null | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p')
+# The title may go on with the projector's name.
+window=$(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Vantrel V 2\.0.*/\1/p' | head -1 || true)
 mkdir -p "$(dirname "$screenshot")"
 if [ -n "$window" ]; then
     import -window "$window" "$screenshot"

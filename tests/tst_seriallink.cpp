@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <cstdlib>
@@ -143,6 +145,9 @@ void TestSerialLink::failedOpenSendsNothing_data()
                                              << ": host not found";
     QTest::newRow("network: no port in the address") << "bad address"
                                                      << ": not a valid address: no port";
+    // As a serial server does while another client holds its line.
+    QTest::newRow("network: accepted, then closed at once") << "closes"
+                                                            << ": connection lost";
 }
 
 void TestSerialLink::failedOpenSendsNothing()
@@ -151,13 +156,22 @@ void TestSerialLink::failedOpenSendsNothing()
     QFETCH(QString, status);
     NullModem modem(QDir(TestStore::runDirectory()).filePath(QStringLiteral("ttyHeld")));
     const bool held = fault.startsWith(QLatin1String("held")) || fault == QLatin1String("flock");
-    const QHash<QString, QString> ports = {
+    QHash<QString, QString> ports = {
         { "empty", QString() },
         { "file", QCoreApplication::applicationFilePath() },
         { "refused", QStringLiteral("tcp://127.0.0.1:%1").arg(SerialServer::closedPort()) },
         { "no host", QStringLiteral("rfc2217://projector.invalid:2217") },
         { "bad address", QStringLiteral("tcp://127.0.0.1") },
     };
+    QTcpServer closer;
+    if (fault == QLatin1String("closes")) {
+        QVERIFY(closer.listen(QHostAddress::LocalHost));
+        QObject::connect(&closer, &QTcpServer::newConnection, [&closer] {
+            while (QTcpSocket *client = closer.nextPendingConnection())
+                client->close();
+        });
+        ports.insert(fault, QStringLiteral("tcp://127.0.0.1:%1").arg(closer.serverPort()));
+    }
     const QString port
         = held ? modem.portName() : ports.value(fault, TestStore::runDirectory() + "/ttyNowhere");
 
@@ -326,7 +340,7 @@ void TestSerialLink::networkLineSameBytes()
     QTRY_VERIFY(link.isOpen());
     const int baud = model == 2 ? 19200 : 9600;
     QCOMPARE(VantrelProbe::portStatus(rig.window()),
-             QString("Connected to %1 (%2, %3 baud)")
+             QString(telnet ? "Connected to %1 (%2, %3 baud)" : "Connected to %1 (%2)")
                  .arg(address, QStringList { "Acer", "Vivitek", "InFocus" }.at(model))
                  .arg(baud));
     if (telnet) {

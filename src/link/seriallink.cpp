@@ -77,7 +77,10 @@ QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &deta
 {
     switch (problem) {
     case PortStatus::Problem::None:
-        // One arg() for all: a "%1" in the port name stays as it is.
+        // One arg() for all: a "%1" in the port name stays as it is. A raw
+        // network server keeps its own line speed, so none is claimed.
+        if (serialPort.speed() == LinkTransport::Speed::ServersOwn)
+            return tr("Connected to %1 (%2)").arg(configuredPort, Family::displayName(ModelIndex));
         return tr("Connected to %1 (%2, %3 baud)")
             .arg(configuredPort, Family::displayName(ModelIndex),
                  QString::number(Family::baudRate(ModelIndex)));

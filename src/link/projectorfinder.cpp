@@ -3,10 +3,9 @@
 #include "family.h"
 #include "framing.h"
 #include "linkaddress.h"
-#include "portloss.h"
 #include "portstatus.h"
 #include "power.h"
-#include "serialline.h"
+#include "projectorlink.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
@@ -26,8 +25,11 @@ struct ProjectorFinder::Probe
         bool lineEnded = false;
     };
 
-    QSerialPort port;
-    QTimer deadline;
+    ProjectorLink link;
+    // Each stage's speed is set by connecting anew through an RFC 2217
+    // server; a serial port is set directly, raw TCP has none to set.
+    LinkAddress::Kind kind = LinkAddress::Kind::Serial;
+    QTimer deadline; // for the answers, or for connecting while the link opens
     int step = 0; // index into stages
     // One per family of the stage: each frames the same bytes by its rules.
     QVector<Frame> frames;
@@ -66,7 +68,7 @@ void ProjectorFinder::setFamilies(const QList<int> &models)
             return Family::baudRate(s.first()) == Family::baudRate(model);
         });
         if (stage == stages.end())
-            stages.append({ model });
+            stages.append(QList<int> { model });
         else if (!stage->contains(model))
             stage->append(model);
     }
@@ -128,7 +130,7 @@ void ProjectorFinder::cancel()
     running = false;
     for (const auto &probe : probes) {
         probe->deadline.stop();
-        probe->port.close();
+        probe->link.close();
     }
     probes.clear();
 }
@@ -141,25 +143,18 @@ void ProjectorFinder::begin(int index)
     }
     Probe &probe = *probes[std::size_t(index)];
     const QString &name = outcomes.at(index).port;
-    if (LinkAddress::parse(name).isNetwork()) {
-        end(index, Result::Unavailable, -1,
-            tr("a network address; only serial ports are searched"));
-        return;
-    }
-    const SerialLine::Opened opened = SerialLine::open(probe.port, name, stages.first().first());
-    if (!opened.isOpen()) {
-        end(index, Result::Unavailable, -1,
-            PortStatus::reason(opened.problem(name), opened.errorText));
-        return;
-    }
-    probe.port.setReadBufferSize(Framing::PortReadBuffer);
+    probe.kind = LinkAddress::parse(name).kind();
+    probe.link.setReadBufferSize(Framing::PortReadBuffer);
     probe.deadline.setSingleShot(true);
-    connect(&probe.port, &QSerialPort::readyRead, this, [this, index] { read(index); });
-    connect(&probe.port, &QSerialPort::errorOccurred, this,
-            [this, index](QSerialPort::SerialPortError error) {
-                if (PortLoss::meansDeviceGone(error) || error == QSerialPort::WriteError)
-                    lose(index);
-            });
+    connect(&probe.link, &ProjectorLink::opened, this, [this, index] { send(index); });
+    const auto unavailable = [this, index](PortStatus::Problem problem, const QString &detail) {
+        if (!probes[std::size_t(index)]->done)
+            end(index, Result::Unavailable, -1, PortStatus::reason(problem, detail));
+    };
+    // The link reports a broken line once, closed: nothing here can spin.
+    connect(&probe.link, &ProjectorLink::failed, this, unavailable);
+    connect(&probe.link, &ProjectorLink::lost, this, unavailable);
+    connect(&probe.link, &QIODevice::readyRead, this, [this, index] { read(index); });
     connect(&probe.deadline, &QTimer::timeout, this, [this, index] { timeUp(index); });
     ask(index);
 }
@@ -167,19 +162,35 @@ void ProjectorFinder::begin(int index)
 void ProjectorFinder::ask(int index)
 {
     Probe &probe = *probes[std::size_t(index)];
+    const int model = stages.at(probe.step).first();
+    if (probe.step == 0 || probe.kind == LinkAddress::Kind::Rfc2217) {
+        // A server may take its time; one that never answers is given up.
+        probe.deadline.start(qMax(waitMs, ConnectWaitMs));
+        probe.link.connectTo(outcomes.at(index).port, model);
+        return;
+    }
+    // A refused speed is tried anyway, as the window does: the answer tells.
+    if (QSerialPort *serial = probe.link.serialDevice())
+        serial->setBaudRate(Family::baudRate(model));
+    send(index);
+}
+
+void ProjectorFinder::send(int index)
+{
+    Probe &probe = *probes[std::size_t(index)];
+    if (probe.done)
+        return;
     const QList<int> &stage = stages.at(probe.step);
-    // The port opened at the first stage's speed. A refused speed is tried
-    // anyway, as the window does: the answer tells.
-    if (probe.step > 0)
-        probe.port.setBaudRate(Family::baudRate(stage.first()));
     // What came before belongs to the families asked before.
-    probe.port.clear(QSerialPort::Input);
+    if (QSerialPort *serial = probe.link.serialDevice())
+        serial->clear(QSerialPort::Input);
+    probe.link.readAll();
     probe.frames.fill(Probe::Frame(), stage.size());
     QByteArray polls;
     for (int model : stage)
         polls += Power::pollCommand(model) + '\r';
-    if (probe.port.write(polls) < 0) {
-        lose(index);
+    if (probe.link.write(polls) < 0) {
+        end(index, Result::Unavailable, -1, PortStatus::reason(PortStatus::Problem::Lost));
         return;
     }
     probe.deadline.start(waitMs);
@@ -190,7 +201,7 @@ void ProjectorFinder::read(int index)
     Probe &probe = *probes[std::size_t(index)];
     if (probe.done)
         return;
-    const QByteArray bytes = probe.port.readAll();
+    const QByteArray bytes = probe.link.readAll();
     const QList<int> &stage = stages.at(probe.step);
     for (const char byte : bytes) {
         for (int k = 0; k < stage.size(); ++k) {
@@ -214,16 +225,14 @@ void ProjectorFinder::timeUp(int index)
     Probe &probe = *probes[std::size_t(index)];
     if (probe.done)
         return;
-    if (++probe.step < stages.size())
+    if (probe.link.isOpening()) {
+        probe.link.close();
+        end(index, Result::Unavailable, -1, PortStatus::reason(PortStatus::Problem::TimedOut));
+    } else if (++probe.step < stages.size()) {
         ask(index);
-    else
+    } else {
         end(index, Result::NoAnswer);
-}
-
-void ProjectorFinder::lose(int index)
-{
-    if (!probes[std::size_t(index)]->done)
-        end(index, Result::Unavailable, -1, PortStatus::reason(PortStatus::Problem::Lost));
+    }
 }
 
 void ProjectorFinder::end(int index, Result::Outcome outcome, int model, const QString &reason)
@@ -235,16 +244,15 @@ void ProjectorFinder::end(int index, Result::Outcome outcome, int model, const Q
     result.outcome = outcome;
     result.model = model;
     result.reason = reason;
-    // This may run inside the port's own signals; closing it there would
-    // pull its notifier away from under it, and a gone device keeps
-    // signalling until it is closed, which the next turn of the loop does.
+    // This may run inside the link's own signals; it is closed once they
+    // have returned.
     const quint64 search = generation;
     QMetaObject::invokeMethod(
         this,
         [this, search, index] {
             if (search != generation)
                 return;
-            probes[std::size_t(index)]->port.close();
+            probes[std::size_t(index)]->link.close();
             ++reported;
             emit portDone(index);
             if (search != generation || reported < outcomes.size())

@@ -8,12 +8,11 @@
 #include <memory>
 #include <vector>
 
-// Looks for a projector on a set of serial ports: each port gets each
-// family's status poll at that family's speed, one speed after the other,
-// until one family answers as it does. Only the poll is sent, never a
-// command that changes anything. All ports are probed at once, without
-// blocking: the window and the command-line program run it in their event
-// loop.
+// Looks for a projector on a set of serial ports (or network serial servers,
+// tcp:// and rfc2217://): each port gets each family's status poll at that
+// family's speed, one speed after the other, until one family answers as it
+// does. Only the poll is sent, never a command that changes anything. All ports are probed at once,
+// without blocking: the window and the command-line program run it in their event loop.
 class ProjectorFinder : public QObject
 {
     Q_OBJECT
@@ -30,6 +29,9 @@ public:
 
     // How long the families of one speed have to answer on a port.
     static constexpr int DefaultWaitMs = 1000;
+    // How long a network serial server has to take the connection and, for
+    // RFC 2217, confirm the line settings.
+    static constexpr int ConnectWaitMs = 3500;
 
     explicit ProjectorFinder(QObject *parent = nullptr);
     ~ProjectorFinder() override;
@@ -59,9 +61,9 @@ private:
 
     void begin(int index);
     void ask(int index);
+    void send(int index);
     void read(int index);
     void timeUp(int index);
-    void lose(int index);
     void end(int index, Result::Outcome outcome, int model = -1, const QString &reason = {});
 
     std::vector<std::unique_ptr<Probe>> probes;

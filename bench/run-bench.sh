@@ -156,6 +156,32 @@ echo "vantrelctl detect for three ports, fork() to exit (wall time):"
 bench/detect.sh "$detectRuns" "$build/vantrelctl" "$build/tools/projector-sim/projector-sim" || true
 echo
 
+# A PJLink projector on 127.0.0.1 with a password: each run connects, is
+# greeted, logs in, asks and reads the answer.
+echo "vantrelctl status, PJLink with a password, start to exit (median and minimum of $ctlRuns):"
+pjlinkDir=$(mktemp -d)
+echo bench-secret >"$pjlinkDir/password"
+"$build/tools/projector-sim/projector-sim" --family pjlink --lamp on \
+    --password-file "$pjlinkDir/password" >"$pjlinkDir/sim.log" 2>&1 &
+pjlinkSim=$!
+for _ in $(seq 50); do
+    grep -q '^LISTEN' "$pjlinkDir/sim.log" && break
+    sleep 0.1
+done
+pjlinkPort=$(awk '/^LISTEN/ { print $3; exit }' "$pjlinkDir/sim.log")
+pjlinkTimes=$(mktemp)
+for _ in $(seq "$ctlRuns"); do
+    begin=$(date +%s%N)
+    VANTREL_PJLINK_PASSWORD=bench-secret XDG_CONFIG_HOME="$pjlinkDir" \
+        "$build/vantrelctl" --family pjlink --port "127.0.0.1:$pjlinkPort" status >/dev/null
+    echo $(( ($(date +%s%N) - begin) / 1000 )) >>"$pjlinkTimes"
+done
+kill "$pjlinkSim" 2>/dev/null || true
+wait "$pjlinkSim" 2>/dev/null || true
+sort -n "$pjlinkTimes" | awk '{ t[NR] = $1 } END { printf "  %.1f ms (minimum %.1f ms)\n", t[int((NR + 1) / 2)] / 1000, t[1] / 1000 }'
+rm -rf "$pjlinkDir" "$pjlinkTimes"
+echo
+
 echo "A device that goes away: 1 s after the far side of its pseudo-terminal hangs up (offscreen):"
 QT_QPA_PLATFORM=offscreen "$bench" lost-device 2>/dev/null | sed 's/^/  /' || true
 if [ -n "$benchQt6" ]; then

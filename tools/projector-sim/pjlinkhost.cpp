@@ -18,6 +18,13 @@ PjlinkHost::PjlinkHost(const PjlinkModel::Options &options, QObject *parent)
     connect(&m_udp, &QUdpSocket::readyRead, this, &PjlinkHost::readDatagrams);
 }
 
+PjlinkHost::~PjlinkHost()
+{
+    // The sockets go with the server, after the map their last signals would reach.
+    for (QTcpSocket *socket : m_server.findChildren<QTcpSocket *>())
+        socket->disconnect(this);
+}
+
 bool PjlinkHost::listen(quint16 tcpPort, quint16 udpPort, QString *error)
 {
     if (!m_server.listen(QHostAddress::LocalHost, tcpPort)) {

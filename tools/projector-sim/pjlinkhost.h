@@ -22,6 +22,7 @@ class PjlinkHost : public QObject
 
 public:
     explicit PjlinkHost(const PjlinkModel::Options &options, QObject *parent = nullptr);
+    ~PjlinkHost() override;
 
     // Port 0 takes a free one; udpPort 0 takes the TCP port's number if it is free.
     bool listen(quint16 tcpPort, quint16 udpPort, QString *error);

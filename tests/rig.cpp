@@ -29,6 +29,16 @@ Rig::Rig(int model, bool debug, const std::function<QString(NullModem &)> &portF
     ui().textEdit->clear();
 }
 
+Rig::Rig(const QVariantMap &store, bool debug)
+{
+    TestStore::seed(store);
+    PortEnumeration::setLister([] { return QStringList(); });
+    w = std::make_unique<Vantrel>();
+    VantrelProbe::pollTimer(*w).stop();
+    ui().debugCheckBox->setChecked(debug);
+    ui().textEdit->clear();
+}
+
 Rig::~Rig()
 {
     PortEnumeration::setLister({});

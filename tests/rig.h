@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QVariantMap>
 
 #include <functional>
 #include <memory>
@@ -26,6 +27,8 @@ public:
     // The store names what portFor gives for the modem instead, a network
     // serial server in front of it say; portFor runs before the window starts.
     Rig(int model, bool debug, const std::function<QString(NullModem &)> &portFor);
+    // Started from the given store instead: a projector on the network.
+    Rig(const QVariantMap &store, bool debug);
     ~Rig();
 
     Vantrel &window() { return *w; }

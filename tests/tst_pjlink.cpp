@@ -8,6 +8,7 @@
 #include "pjlinkmodel.h"
 #include "pjlinksession.h"
 #include "pjlinkstate.h"
+#include "pjlinkview.h"
 #include "portstatus.h"
 #include "projectorlink.h"
 #include "simprocess.h"
@@ -431,6 +432,75 @@ private slots:
         QCOMPARE(read.apply(query, PJLink::parseReply(line)), !state.isEmpty());
         QCOMPARE(summary(read), state);
         QVERIFY(!read.apply(query, PJLink::parseReply(line))); // the same again changes nothing
+    }
+
+    // What the control page makes of the answers: the inputs and which is
+    // in use, the class 2 controls, the lamps, the filter and the health row.
+    void page_data()
+    {
+        QTest::addColumn<QStringList>("answers"); // "query|line"
+        QTest::addColumn<QString>("page");
+        const auto row = [](const char *name, const QStringList &answers, const char *page) {
+            QTest::newRow(name) << answers << QString::fromUtf8(page);
+        };
+        row("nothing known yet", {},
+            "inputs= class2=0 class=- lamps=- filter=- health=?????? make=-");
+        row("class 1 inputs by type",
+            { "INST ?|%1INST=11 31 32", "INPT ?|%1INPT=31", "CLSS ?|%1CLSS=1" },
+            "inputs=RGB 1,[Digital 1],Digital 2 class2=0 class=1 lamps=- filter=- health=?????? "
+            "make=-");
+        row("class 2 inputs by their names",
+            { "CLSS ?|%1CLSS=Class 2", "INST ?|%1INST=11 3A", "2:INNM ?3A|%2INNM=HDMI front",
+              "2:INPT ?|%2inpt=3a" },
+            "inputs=RGB 1,[HDMI front] class2=1 class=2 lamps=- filter=- health=?????? make=-");
+        row("an input the list lacks is still shown", { "INST ?|%1INST=11", "INPT ?|%1INPT=52" },
+            "inputs=RGB 1,[Network 2] class2=0 class=- lamps=- filter=- health=?????? make=-");
+        row("input before the list", { "INPT ?|%1INPT=22" },
+            "inputs=[Video 2] class2=0 class=- lamps=- filter=- health=?????? make=-");
+        row("two lamps, filter hours, health",
+            { "LAMP ?|%1LAMP=1200 1 300 0", "2:FILT ?|%2FILT=320", "ERST ?|%1ERST=012000" },
+            "inputs= class2=0 class=- lamps=1: 1200 h, lit/2: 300 h, off filter=320 h "
+            "health=OWEOOO make=-");
+        row("no lamp, no filter, every part in error",
+            { "LAMP ?|%1LAMP=ERR1", "2:FILT ?|%2FILT=ERR1", "ERST ?|%1ERST=222222" },
+            "inputs= class2=0 class=- lamps=none filter=none health=EEEEEE make=-");
+        row("one lamp off, make and model",
+            { "LAMP ?|%1LAMP=0 0", "INF1 ?|%1INF1=Maker", "INF2 ?|%1INF2=PJ 2000" },
+            "inputs= class2=0 class=- lamps=0 h, off filter=- health=?????? make=Maker PJ 2000");
+    }
+
+    void page()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QString, page);
+        PJLinkState state;
+        for (const QString &answer : answers) {
+            const QStringList parts = answer.split(QLatin1Char('|'));
+            state.apply(command(parts.at(0).toLatin1()),
+                        PJLink::parseReply(parts.at(1).toLatin1()));
+        }
+        const PJLinkView::Page shown = PJLinkView::describe(state);
+        QStringList inputs;
+        for (int i = 0; i < shown.inputs.size(); ++i) {
+            const QString caption = shown.inputs.at(i).caption;
+            inputs << (i == shown.currentInput ? QLatin1Char('[') + caption + QLatin1Char(']')
+                                               : caption);
+        }
+        QString health;
+        for (int part = 0; part < PJLink::HealthParts; ++part) {
+            health += QLatin1Char("?OWE"[shown.health[part].level + 1]);
+            // Each indicator names its part and its level.
+            QVERIFY(shown.health[part].toolTip.startsWith(PJLink::healthPartName(part) + ": "));
+        }
+        const QString summary
+            = QStringLiteral("inputs=%1 class2=%2 class=%3 lamps=%4 filter=%5 "
+                             "health=%6 make=%7")
+                  .arg(inputs.join(QLatin1Char(',')))
+                  .arg(int(shown.classTwo))
+                  .arg(shown.pjClass,
+                       QString(shown.lamps).replace(QLatin1Char('\n'), QLatin1Char('/')),
+                       shown.filter, health, shown.make);
+        QCOMPARE(summary, page);
     }
 
     void errors_data()

@@ -2,6 +2,7 @@
 // warm-up, lamp and settings react as the program expects of a real projector.
 // ctest-properties: TIMEOUT 300
 
+#include "pjlinkhost.h"
 #include "rig.h"
 #include "simprocess.h"
 #include "testmain.h"
@@ -10,7 +11,13 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
+
+#include <memory>
 
 #ifndef PROJECTOR_SIM_PATH
 #define PROJECTOR_SIM_PATH "" // every story then fails to start
@@ -48,6 +55,90 @@ struct Story : Rig
 bool click(QWidget *widget)
 {
     return widget && widget->isVisible() && (QTest::mouseClick(widget, Qt::LeftButton), true);
+}
+
+// A PJLink projector on 127.0.0.1 and a window that has it stored, both on
+// the test's clock: the window's ticks, 100 ms each. What the window sends is
+// answered before the next tick, so minutes of polls take no time.
+struct NetworkStory
+{
+    explicit NetworkStory(const PjlinkModel::Options &options)
+        : host(options)
+    {
+        host.useClock([this] { return rig ? VantrelProbe::tickCount(rig->window()) * 100 : 0; });
+    }
+
+    bool start(const QString &password, bool debug = false)
+    {
+        QString error;
+        if (!host.listen(0, 0, &error))
+            return false;
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(host.tcpPort());
+        QVariantMap store { { "Projectors/size", 1 },
+                            { "Projectors/1/Name", "room" },
+                            { "Projectors/1/Model", 3 },
+                            { "Projectors/1/Port", address },
+                            { "Projector", "room" },
+                            { "ComPort", address },
+                            { "Model", 3 } };
+        if (!password.isEmpty())
+            store.insert("Projectors/1/Password", password);
+        rig = std::make_unique<Rig>(store, debug);
+        return QTest::qWaitFor([this] { return link().isOpen() || !link().isOpening(); }, 5000)
+            && link().isOpen();
+    }
+
+    Vantrel &window() { return rig->window(); }
+    Ui::VantrelClass &ui() { return rig->ui(); }
+    ProjectorLink &link() { return VantrelProbe::serialPort(window()); }
+    // A command the window sent waits for its answer to arrive.
+    bool settle()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return !VantrelProbe::pjlink(window()).waiting() || link().bytesAvailable() > 0
+                    || !link().isOpen();
+            },
+            5000);
+    }
+    void tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i) {
+            settle();
+            rig->tick();
+            host.service();
+        }
+        settle();
+    }
+    bool tickUntil(const std::function<bool()> &done, int maxTicks = 2000)
+    {
+        for (int i = 0; i < maxTicks && !done(); ++i)
+            tick();
+        return done();
+    }
+    // The command lines the projector received, login digests left in.
+    QStringList received() const
+    {
+        QStringList lines;
+        for (const QString &line : host.lines()) {
+            if (line.startsWith(QLatin1String("RX \"")))
+                lines << line.mid(4, line.size() - 5);
+        }
+        return lines;
+    }
+    bool has(const QString &line) const { return host.lines().contains(line); }
+    QString status() const { return rig->window().statusBar()->currentMessage(); }
+
+    PjlinkHost host;
+    std::unique_ptr<Rig> rig;
+};
+
+PjlinkModel::Options projector(int pjClass, const QByteArray &password = QByteArray())
+{
+    PjlinkModel::Options options;
+    options.pjClass = pjClass;
+    options.password = password;
+    return options;
 }
 
 } // namespace
@@ -173,6 +264,240 @@ private slots:
             QCOMPARE(choice.list->currentIndex(), choice.entry);
         }
         QCOMPARE(story.sent("V99S"), 3);
+    }
+
+    // The page fills from the answers: the inputs (named on class 2), the
+    // one in use, the lamps, the health row, the class 2 controls; the login
+    // digest goes in front of the first command only.
+    void pjlinkPageShowsTheProjector_data()
+    {
+        QTest::addColumn<int>("pjClass");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QString>("lamps");
+
+        QTest::newRow("class 1, open")
+            << 1 << QByteArray()
+            << QStringList { "RGB 1", "RGB 2", "Video 1", "Digital 1", "Digital 2" }
+            << "1250 h, off";
+        QTest::newRow("class 2, password")
+            << 2 << QByteArray("JBMIAProjectorLink")
+            << QStringList { "Computer 1", "Computer 2", "Video", "HDMI 1", "HDMI 2", "HDBaseT" }
+            << "1: 1250 h, off\n2: 1251 h, off";
+    }
+
+    void pjlinkPageShowsTheProjector()
+    {
+        QFETCH(int, pjClass);
+        QFETCH(QByteArray, password);
+        QFETCH(QStringList, inputs);
+        QFETCH(QString, lamps);
+        PjlinkModel::Options options = projector(pjClass, password);
+        options.lamps = pjClass;
+        options.errorStatus = "012000";
+        NetworkStory story(options);
+        QVERIFY(story.start(QString::fromLatin1(password)));
+        Ui::VantrelClass &ui = story.ui();
+        QCOMPARE(ui.model_stackedWidget->currentIndex(), 2);
+        QVERIFY(story.tickUntil([&] { return ui.pjInputCbx->count() == inputs.size(); }, 400));
+        // The state is read one query a poll, the names last: a minute and a
+        // half covers it.
+        story.tick(31 * 30);
+
+        QStringList shown;
+        for (int i = 0; i < ui.pjInputCbx->count(); ++i)
+            shown << ui.pjInputCbx->itemText(i);
+        QCOMPARE(shown, inputs);
+        QCOMPARE(ui.pjInputCbx->currentIndex(), 0); // the simulator starts on input 11
+        QCOMPARE(ui.pjLampsValue->text(), lamps);
+        QCOMPARE(ui.pjClassValue->text(), QString::number(pjClass));
+        QCOMPARE(ui.pjNameValue->text(), QStringLiteral("Room 101 Projector"));
+        QCOMPARE(ui.pjFanHealth->toolTip(), QStringLiteral("fan: ok"));
+        QCOMPARE(ui.pjLampHealth->toolTip(), QStringLiteral("lamp: warning"));
+        QCOMPARE(ui.pjTemperatureHealth->toolTip(), QStringLiteral("temperature: error"));
+        QVERIFY(ui.pjLampHealth->styleSheet() != ui.pjFanHealth->styleSheet());
+        QVERIFY(ui.pjTemperatureHealth->styleSheet() != ui.pjLampHealth->styleSheet());
+        QCOMPARE(ui.pjFreeze->isEnabled(), pjClass == 2);
+        QCOMPARE(ui.pjVolumeUp->isEnabled(), pjClass == 2);
+        QCOMPARE(story.rig->boxColour(), Rig::LampOffColour);
+        QCOMPARE(ui.pj_on_off_groupBox->fillColor, Rig::LampOffColour);
+        QCOMPARE(ui.pjFilterValue->text(),
+                 pjClass == 2 ? QStringLiteral("320 h") : QStringLiteral("-"));
+
+        // One connection, one login, in front of the first command.
+        const QStringList received = story.received();
+        QVERIFY(!received.isEmpty());
+        QVERIFY(!story.has("-- connection 2 opened"));
+        if (!password.isEmpty()) {
+            QString greeting;
+            for (const QString &line : story.host.lines()) {
+                if (line.startsWith(QLatin1String("TX \"PJLINK 1 ")))
+                    greeting = line;
+            }
+            const QByteArray token = greeting.mid(13, 8).toLatin1();
+            const QByteArray digest
+                = QCryptographicHash::hash(token + password, QCryptographicHash::Md5).toHex();
+            QCOMPARE(received.first(), QString::fromLatin1(digest + "%1POWR ?"));
+        } else {
+            QCOMPARE(received.first(), QStringLiteral("%1POWR ?"));
+        }
+        const QRegularExpression command(QStringLiteral("^%[12][A-Z0-9]{4} "));
+        for (const QString &line : received.mid(1))
+            QVERIFY2(command.match(line).hasMatch(), qPrintable(line));
+    }
+
+    // Each control of the page puts its own command on the wire, and
+    // nothing else goes out from it.
+    void pjlinkPageCommandsOnTheWire_data()
+    {
+        QTest::addColumn<int>("pjClass");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QStringList>("sent");
+
+        QTest::newRow("on") << 1 << "pjPowerOn" << QStringList { "%1POWR 1" };
+        QTest::newRow("picture mute, then off again")
+            << 1 << "pjPictureMute" << QStringList { "%1AVMT 11", "%1AVMT 10" };
+        QTest::newRow("sound mute")
+            << 1 << "pjSoundMute" << QStringList { "%1AVMT 21", "%1AVMT 20" };
+        QTest::newRow("input") << 1 << "pjInputCbx" << QStringList { "%1INPT 31" };
+        QTest::newRow("class 2 input") << 2 << "pjInputCbx" << QStringList { "%2INPT 3A" };
+        QTest::newRow("freeze") << 2 << "pjFreeze" << QStringList { "%2FREZ 1", "%2FREZ 0" };
+        QTest::newRow("volume up") << 2 << "pjVolumeUp" << QStringList { "%2SVOL 1" };
+        QTest::newRow("volume down") << 2 << "pjVolumeDown" << QStringList { "%2SVOL 0" };
+    }
+
+    void pjlinkPageCommandsOnTheWire()
+    {
+        QFETCH(int, pjClass);
+        QFETCH(QString, control);
+        QFETCH(QStringList, sent);
+        PjlinkModel::Options options = projector(pjClass, "secret");
+        options.lampOn = true;
+        NetworkStory story(options);
+        QVERIFY(story.start(QStringLiteral("secret")));
+        QVERIFY(story.rig->show());
+        Ui::VantrelClass &ui = story.ui();
+        QVERIFY(story.tickUntil(
+            [&] { return ui.pjInputCbx->count() > 0 && ui.pjClassValue->text() != "-"; }));
+        story.tick(31 * 12);
+
+        for (const QString &expected : sent) {
+            const QStringList before = story.received();
+            if (control == QLatin1String("pjInputCbx")) {
+                const int index = ui.pjInputCbx->findData(expected.mid(7).toLatin1());
+                QVERIFY(index >= 0);
+                ui.pjInputCbx->setCurrentIndex(index);
+                QMetaObject::invokeMethod(ui.pjInputCbx, "activated", Q_ARG(int, index));
+            } else {
+                QVERIFY(click(story.rig->button(control)));
+            }
+            QVERIFY(story.tickUntil([&] { return story.received().size() > before.size(); }, 5));
+            QCOMPARE(story.received().mid(before.size()).first(), expected);
+            story.tick(31); // the answer, and the state it changed read back
+        }
+        QVERIFY(story.status().isEmpty());
+        if (control == QLatin1String("pjPictureMute"))
+            QVERIFY(!ui.pjPictureMute->isChecked());
+    }
+
+    // A wrong or a missing password: the status bar says which, and the
+    // projector is not asked again until the settings change.
+    void pjlinkLoginRefused_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("wrong") << "guessed"
+                               << "password rejected";
+        QTest::newRow("missing") << ""
+                                 << "needs a password";
+    }
+
+    void pjlinkLoginRefused()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, status);
+        NetworkStory story(projector(1, "JBMIAProjectorLink"));
+        story.start(stored, true); // the login is judged at the first command
+        story.tick(31 * 5);
+        QVERIFY(VantrelProbe::portStatus(story.window()).endsWith(status));
+        QVERIFY(!story.has("-- connection 2 opened"));
+        QVERIFY(story.received().size() <= 1);
+        QVERIFY(!story.rig->log().contains("JBMIAProjectorLink"));
+        if (!stored.isEmpty()) {
+            QVERIFY(!story.rig->log().contains(stored));
+            QVERIFY(!VantrelProbe::portStatus(story.window()).contains(stored));
+        }
+    }
+
+    // An input chosen while the lamp warms up is refused; it goes out again
+    // once the projector reports it is on, and the status bar says so.
+    void pjlinkInputHeldDuringWarmUp()
+    {
+        PjlinkModel::Options options = projector(1);
+        options.warmupMs = 20000;
+        NetworkStory story(options);
+        QVERIFY(story.start(QString()));
+        Ui::VantrelClass &ui = story.ui();
+        QVERIFY(story.tickUntil([&] { return ui.pjInputCbx->count() > 0; }));
+        QVERIFY(click(ui.pjPowerOn)
+                || (VantrelProbe::invoke(story.window(), "on_pjPowerOn_clicked")));
+        story.tick(31);
+        const int digital = ui.pjInputCbx->findData(QByteArray("31"));
+        QMetaObject::invokeMethod(ui.pjInputCbx, "activated", Q_ARG(int, digital));
+        QVERIFY(story.tickUntil(
+            [&] { return story.status().contains("will be sent when the projector is on"); }, 20));
+        QCOMPARE(story.received().count("%1INPT 31"), 1);
+        QVERIFY(story.has("TX \"%1INPT=ERR3\""));
+
+        QVERIFY(story.tickUntil([&] { return story.received().count("%1INPT 31") == 2; }, 400));
+        QVERIFY(story.tickUntil([&] { return ui.pjInputCbx->currentIndex() == digital; }, 100));
+        QVERIFY(story.status().contains("sent"));
+        QCOMPARE(story.rig->boxColour(), Rig::LampOnColour);
+    }
+
+    // The user's own command refused: the wording of its error in the
+    // status bar and the log.
+    void pjlinkRefusalsWorded_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QString>("wording");
+        QTest::newRow("ERR1") << QByteArray("XYZW 1") << "does not know this command";
+        QTest::newRow("ERR2") << QByteArray("INPT 99") << "does not take this value";
+        QTest::newRow("ERR3, in standby") << QByteArray("INPT 31") << "cannot do this now";
+    }
+
+    void pjlinkRefusalsWorded()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QString, wording);
+        NetworkStory story(projector(1));
+        QVERIFY(story.start(QString()));
+        story.tick(31);
+        VantrelProbe::sendPJLink(story.window(),
+                                 PJLink::setting(1, command.left(4).constData(), command.mid(5)));
+        QVERIFY(story.tickUntil([&] { return !story.status().isEmpty(); }, 40));
+        QVERIFY2(story.status().contains(wording), qPrintable(story.status()));
+        QVERIFY(story.rig->log().contains(wording));
+    }
+
+    // A projector that closes idle connections is reached again at the next
+    // poll: no log line, no change in the status bar, no lost contact.
+    void pjlinkIdleCloseReconnectsQuietly()
+    {
+        PjlinkModel::Options options = projector(1, "secret");
+        options.idleCloseMs = 2000;
+        NetworkStory story(options);
+        QVERIFY(story.start(QStringLiteral("secret")));
+        story.tick(31 * 12);
+        const QString status = VantrelProbe::portStatus(story.window());
+        story.rig->clearLog();
+        QVERIFY(story.tickUntil([&] { return story.has("-- connection 3 opened"); }, 31 * 5));
+        story.tick(31);
+        QVERIFY(story.has("-- connection 1 idle, closing it"));
+        QCOMPARE(story.rig->log(), QString());
+        QCOMPARE(VantrelProbe::portStatus(story.window()), status);
+        QCOMPARE(story.rig->boxColour(), Rig::LampOffColour);
+        QVERIFY(story.rig->showsContact());
     }
 };
 

@@ -34,7 +34,9 @@ const char SlotTableText[]
       "on_vvtAspect4_3_clicked() on_vvtAspect16_9_clicked() on_vvtLampModeCbx_activated(int) "
       "on_vvtColorTempCbx_activated(int) on_vvtBrightnessUp_clicked() "
       "on_vvtBrightnessDown_clicked() on_actionSaveLog_triggered() "
-      "OnProjectorChosen(QAction*)";
+      "OnProjectorChosen(QAction*) on_pjPowerOn_clicked() on_pjPowerOff_clicked() "
+      "on_pjInputCbx_activated(int) on_pjPictureMute_clicked(bool) on_pjSoundMute_clicked(bool) "
+      "on_pjFreeze_clicked(bool) on_pjVolumeUp_clicked() on_pjVolumeDown_clicked()";
 
 // Fusion without the group box frame, which would cover the fill's edge.
 class FramelessGroupBoxStyle : public QProxyStyle
@@ -90,7 +92,9 @@ void TestWindow::slotTableAndWiring()
         QVERIFY(slot.methodType() == QMetaMethod::Slot && slot.access() == QMetaMethod::Private);
         QCOMPARE(slot.parameterNames(),
                  slot.parameterCount()
-                     ? QByteArrayList { signature.startsWith("On") ? "action" : "index" }
+                     ? QByteArrayList { signature.startsWith("On")         ? "action"
+                                            : signature.endsWith("(bool)") ? "checked"
+                                                                           : "index" }
                      : QByteArrayList());
         // Wired by name but for the brightness pair and two by hand; disconnect() proves it.
         if (!signature.startsWith("on_") || signature.startsWith("on_vvtBrightness"))

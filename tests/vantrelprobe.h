@@ -21,6 +21,8 @@ public:
     static QStringList pendingQueries(const Vantrel &w) { return w.pendingQueries; }
     static bool vvtRequeryPending(const Vantrel &w) { return w.vvtRequeryPending; }
     static int pendingHeight(const Vantrel &w) { return w.pendingHeight; }
+    static qint64 tickCount(const Vantrel &w) { return w.tickCount; }
+    static const PJLinkClient &pjlink(const Vantrel &w) { return w.pjlink; }
     // What the status bar says of the port.
     static QString portStatus(const Vantrel &w) { return w.portStatus->text(); }
     static ElidingLabel &portStatusLabel(Vantrel &w) { return *w.portStatus; }
@@ -39,6 +41,7 @@ public:
         w.SendCommand(command.constData(), command.size());
     }
     static void configure(Vantrel &w, bool showDialog) { w.Configure(showDialog); }
+    static void sendPJLink(Vantrel &w, const PJLink::Command &command) { w.SendPJLink(command); }
     // Clears what a reply could be matched to, as a change of family does.
     static void forgetPendingReplies(Vantrel &w) { w.ForgetPendingReplies(); }
 

@@ -30,20 +30,27 @@ void Vantrel::Configure(bool showDialog)
             return;
         }
     }
-    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort());
+    // The user has chosen again: a login the projector refused may be tried once more.
+    if (showDialog)
+        ProjectorLink::forgetRejectedLogins();
+    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort(), dialog.SelectedPassword());
     ShowProjectors(dialog.SelectedName());
 }
 
-void Vantrel::ApplyChoice(int model, const QString &port)
+void Vantrel::ApplyChoice(int model, const QString &port, const QString &password)
 {
     serialPort.close();
     ForgetPendingReplies();
     // A stored number that names no family is taken as Acer throughout.
     ModelIndex = Family::orDefault(model);
+    ResetPJLink();
+    serialPort.setPassword(ModelIndex == PJLink::ModelIndex ? password : QString());
     OpenSerialPort(port);
 
     ui.model_label->setText(Family::displayName(ModelIndex));
-    ui.model_stackedWidget->setCurrentIndex(ModelIndex == Vivitek::ModelIndex ? 1 : 0);
+    ui.model_stackedWidget->setCurrentIndex(ModelIndex == Vivitek::ModelIndex      ? 1
+                                                : ModelIndex == PJLink::ModelIndex ? 2
+                                                                                   : 0);
     if (ModelIndex == Vivitek::ModelIndex)
         QueryVvtSettings();
 }
@@ -110,7 +117,8 @@ void Vantrel::OnProjectorChosen(QAction *action)
     projectorOn = false;
     contactCounter = 50;
     ShowTransition();
-    ApplyChoice(projector.model, projector.port);
+    ProjectorLink::forgetRejectedLogins();
+    ApplyChoice(projector.model, projector.port, projector.password);
     ShowProjectors(name);
     if (!saved)
         Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acer.h"
+#include "pjlinkclient.h"
 #include "pollclock.h"
 #include "portstatus.h"
 #include "projectorlink.h"
@@ -8,7 +9,9 @@
 #include "vivitek.h"
 #include "vivitekmatcher.h"
 
+#include <QByteArray>
 #include <QMainWindow>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -99,11 +102,19 @@ private slots:
     void on_vvtBrightnessDown_clicked();
     void on_actionSaveLog_triggered();
     void OnProjectorChosen(QAction *action);
+    void on_pjPowerOn_clicked();
+    void on_pjPowerOff_clicked();
+    void on_pjInputCbx_activated(int index);
+    void on_pjPictureMute_clicked(bool checked);
+    void on_pjSoundMute_clicked(bool checked);
+    void on_pjFreeze_clicked(bool checked);
+    void on_pjVolumeUp_clicked();
+    void on_pjVolumeDown_clicked();
 
 private:
     // Application shell
     void Configure(bool showDialog);
-    void ApplyChoice(int model, const QString &port);
+    void ApplyChoice(int model, const QString &port, const QString &password);
     void ShowProjectors(const QString &current);
 
     // Projector link
@@ -122,6 +133,7 @@ private:
     void ShowPortFailed(PortStatus::Problem problem, const QString &detail);
     QString PortStatusText(PortStatus::Problem problem, const QString &detail = QString()) const;
     bool ShowPortStatus(PortStatus::Problem problem, const QString &text);
+    void ShowContact();
     void ShowNoContact();
 
     // Command sets
@@ -139,6 +151,15 @@ private:
     void QueryVvtSettings();
     void HandleVvtReply(const QString &reply);
     void ForgetPendingReplies();
+    qint64 PJLinkNow() const;
+    void SendPJLink(const PJLink::Command &command);
+    void FlushPJLink();
+    void ReceivePJLink(const QByteArray &bytes);
+    void HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices);
+    void ShowPJLinkContact();
+    void ShowPJLinkLamp(int power);
+    void ShowPJLinkState();
+    void ResetPJLink();
 
     QTimer pollTimer;
     // The projector's line: a serial port or a network serial server.
@@ -180,6 +201,9 @@ private:
     QActionGroup *projectorActions = nullptr;
     QLabel *projectorName = nullptr; // the current one, in the status bar
     QString currentProjector;
+    // A PJLink projector: its commands, answers and state, all but the socket.
+    PJLinkClient pjlink;
+    QMap<QByteArray, int> pjlinkRefusals; // the last error logged for each query
 
     // The tests' (and the fuzzer's) window into the state above.
     friend class VantrelProbe;

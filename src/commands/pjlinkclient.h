@@ -64,6 +64,8 @@ public:
 
     const PJLinkState &state() const { return current; }
     PJLinkSession::State sessionState() const { return session.state(); }
+    // A command is out and its answer not in yet.
+    bool waiting() const { return session.waiting(); }
     bool everGreeted() const { return greetedOnce; }
     // After a failed login nothing is tried again: projectors may lock out
     // after repeated failures. A new client comes with new settings.

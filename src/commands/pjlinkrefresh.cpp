@@ -30,6 +30,11 @@ void PJLinkRefresh::classReported(int reported)
     if (pjClass == 2 && before != 2) {
         for (const char *name : { "FREZ", "FILT", "IRES" })
             add(query(2, name));
+        // Inputs asked before the class was known came as class 1's list,
+        // which leaves out those only class 2 has (such as "3A").
+        const PJLink::Command classOneList = query(1, "INST");
+        if (!queries.contains(classOneList) && !later.contains(classOneList))
+            add(query(2, "INST"));
     }
 }
 

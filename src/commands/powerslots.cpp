@@ -7,7 +7,8 @@
 
 void Vantrel::ShowTransition()
 {
-    for (ColorGroupBox *box : { ui.on_off_groupBox, ui.vvt_on_off_groupBox }) {
+    for (ColorGroupBox *box :
+         { ui.on_off_groupBox, ui.vvt_on_off_groupBox, ui.pj_on_off_groupBox }) {
         box->fillColor = LampColours::transition();
         box->update();
     }
@@ -16,6 +17,10 @@ void Vantrel::ShowTransition()
 void Vantrel::PowerOn()
 {
     ShowTransition();
+    if (ModelIndex == PJLink::ModelIndex) {
+        SendPJLink(PJLink::power(true));
+        return;
+    }
     const QByteArray command = Power::onCommand(ModelIndex);
     if (!command.isEmpty())
         SendCommand(command);
@@ -32,6 +37,10 @@ void Vantrel::ConfirmPowerOff()
 void Vantrel::SendPowerOff()
 {
     ShowTransition();
+    if (ModelIndex == PJLink::ModelIndex) {
+        SendPJLink(PJLink::power(false));
+        return;
+    }
     const QByteArray command = Power::offCommand(ModelIndex);
     if (!command.isEmpty())
         SendCommand(command);
@@ -40,7 +49,8 @@ void Vantrel::SendPowerOff()
 
 void Vantrel::ShowLamp(const QColor &colour, const QString &toolTip)
 {
-    for (ColorGroupBox *box : { ui.on_off_groupBox, ui.vvt_on_off_groupBox }) {
+    for (ColorGroupBox *box :
+         { ui.on_off_groupBox, ui.vvt_on_off_groupBox, ui.pj_on_off_groupBox }) {
         box->fillColor = colour;
         box->update();
         box->setToolTip(toolTip);

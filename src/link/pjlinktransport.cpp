@@ -90,6 +90,7 @@ void PJLinkTransport::stop()
     socket.abort();
     inbox.clear();
     waiting.clear();
+    unanswered.clear();
     token.clear();
     line.clear();
     awaiting = false;
@@ -121,9 +122,14 @@ void PJLinkTransport::onSocketError(QAbstractSocket::SocketError error)
         phase = Phase::Closed;
         timer.stop();
         token.clear();
-        line.clear();
         if (awaiting) {
             awaiting = false;
+            // Closed before any of the answer came, the command may never
+            // have arrived (an idle close just as a poll went out): it goes
+            // out again. Half an answer is not asked for twice.
+            if (line.isEmpty())
+                waiting.prepend(unanswered);
+            unanswered.clear();
             // Not from inside the socket's own signal.
             QMetaObject::invokeMethod(
                 this,
@@ -133,6 +139,7 @@ void PJLinkTransport::onSocketError(QAbstractSocket::SocketError error)
                 },
                 Qt::QueuedConnection);
         }
+        line.clear();
         return;
     case Phase::Connecting:
     case Phase::Greeting:
@@ -250,6 +257,7 @@ void PJLinkTransport::scan(const QByteArray &data)
             return reject(PortStatus::Problem::PasswordRejected);
         line.clear();
         awaiting = false;
+        unanswered.clear();
         from = end + 1;
     }
     inbox += data;
@@ -277,6 +285,7 @@ qint64 PJLinkTransport::send(const char *data, qint64 size)
             token.clear();
         }
         awaiting = true;
+        unanswered.append(data, int(size));
         return socket.write(bytes) < 0 ? -1 : size;
     }
     case Phase::Closed:

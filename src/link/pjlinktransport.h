@@ -74,6 +74,7 @@ private:
     QByteArray line; // the greeting, then the answer line under way, for the login check
     QByteArray inbox; // data bytes not taken yet
     QByteArray waiting; // written while the connection was being made again
+    QByteArray unanswered; // sent on this connection, its answer not in yet
     bool awaiting = false; // a command went out and its answer has not ended
     qint64 limit = 0;
 };

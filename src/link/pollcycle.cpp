@@ -59,7 +59,11 @@ void Vantrel::OnTimer()
     if (tick.poll && !portLent && !serialPort.isOpen() && !serialPort.isOpening()
         && !configuredPort.isEmpty())
         ReopenSerialPort();
-    if (tick.poll) {
+    if (ModelIndex == PJLink::ModelIndex) {
+        if (tick.poll)
+            pjlink.poll(PJLinkNow());
+        HandlePJLinkNotices(pjlink.advance(PJLinkNow()));
+    } else if (tick.poll) {
         // A Vivitek projector answers in order; asking again while it still
         // owes an answer would let one lost reply shift every later match.
         if (ModelIndex != Vivitek::ModelIndex || vvtMatcher.waiting(tickCount) == 0)
@@ -108,6 +112,11 @@ void Vantrel::DrainReplies()
     const int size = int(qMin<qint64>(waiting, Framing::MaxUnreadInput)) + 1;
     QByteArray input(size, Qt::Uninitialized);
     input.resize(ReadSerial(input.data(), size));
+    if (ModelIndex == PJLink::ModelIndex) {
+        // PJLink frames, matches and reads its answers itself.
+        ReceivePJLink(input);
+        return;
+    }
 
     draining = true;
     const bool ascii = ui.asciiCheckBox->isChecked();
@@ -124,9 +133,7 @@ void Vantrel::DrainReplies()
             // paints over it at once, an InFocus reply, which tells no lamp
             // state, leaves it there.
             ShowTransition();
-            if (!showsIcon(ui.connectionStatus, connectIcon()))
-                ui.connectionStatus->setIcon(connectIcon());
-            setToolTipIfChanged(ui.connectionStatus, tr("Contact"));
+            ShowContact();
         }
         contactCounter = 0;
         DispatchReply(std::exchange(replyBuffer, QString()));
@@ -136,10 +143,18 @@ void Vantrel::DrainReplies()
     draining = false;
 }
 
+void Vantrel::ShowContact()
+{
+    if (!showsIcon(ui.connectionStatus, connectIcon()))
+        ui.connectionStatus->setIcon(connectIcon());
+    setToolTipIfChanged(ui.connectionStatus, tr("Contact"));
+}
+
 void Vantrel::ShowNoContact()
 {
     paintBox(ui.on_off_groupBox, LampColours::noContact());
     paintBox(ui.vvt_on_off_groupBox, LampColours::noContact());
+    paintBox(ui.pj_on_off_groupBox, LampColours::noContact());
     if (!showsIcon(ui.connectionStatus, disconnectIcon()))
         ui.connectionStatus->setIcon(disconnectIcon());
     setToolTipIfChanged(ui.on_off_groupBox, QString());

@@ -52,6 +52,13 @@ void Vantrel::ShowPortOpened()
         if (ModelIndex == Vivitek::ModelIndex)
             QueryVvtSettings();
     }
+    if (ModelIndex == PJLink::ModelIndex) {
+        // Greeted and logged in by the link: the state is read from here.
+        pjlink.opened(PJLinkNow());
+        pjlink.poll(PJLinkNow());
+        FlushPJLink();
+        return;
+    }
     // A network link opens after the tick that would have polled it.
     if (!openingInline)
         SendCommand(Power::pollCommand(ModelIndex));
@@ -85,6 +92,8 @@ QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &deta
             .arg(configuredPort, Family::displayName(ModelIndex),
                  QString::number(Family::baudRate(ModelIndex)));
     case PortStatus::Problem::NoPortChosen:
+        if (Family::isNetwork(ModelIndex))
+            return tr("No projector address given: enter one in File > Settings");
         return tr("No serial port chosen: choose one in File > Settings");
     case PortStatus::Problem::NotPresent:
         return tr("%1: not present, waiting for it").arg(configuredPort);
@@ -159,6 +168,8 @@ void Vantrel::WatchForLostDevice()
 void Vantrel::CloseLostPort()
 {
     reopening = true;
+    if (ModelIndex == PJLink::ModelIndex)
+        HandlePJLinkNotices(pjlink.disconnected());
     const PortStatus::Problem problem = serialPort.problem();
     const QString text = PortStatusText(problem, serialPort.problemDetail());
     if (problem == PortStatus::Problem::Lost)

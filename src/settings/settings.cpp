@@ -2,8 +2,10 @@
 
 #include "family.h"
 #include "linkaddress.h"
+#include "pjlink.h"
 #include "portenumeration.h"
 #include "portstatus.h"
+#include "projectorlist.h"
 #include "storedsettings.h"
 
 #include <QFileInfo>
@@ -49,12 +51,23 @@ Settings::~Settings() = default;
 
 QString Settings::SelectedPort() const
 {
-    return shown < 0 ? QString() : currentPort();
+    if (shown < 0)
+        return QString();
+    if (ui.model_comboBox->currentIndex() == PJLink::ModelIndex)
+        return ui.address_lineEdit->text().trimmed();
+    return currentPort();
 }
 
 int Settings::SelectedModel() const
 {
     return ui.model_comboBox->currentIndex();
+}
+
+QString Settings::SelectedPassword() const
+{
+    if (shown < 0 || ui.model_comboBox->currentIndex() != PJLink::ModelIndex)
+        return QString();
+    return ui.password_lineEdit->text();
 }
 
 bool Settings::IsApplied() const
@@ -134,6 +147,25 @@ void Settings::on_removeProjector_clicked()
     showEntry(entries.isEmpty() ? -1 : qMin(removed, entries.size() - 1));
 }
 
+void Settings::on_model_comboBox_currentIndexChanged(int index)
+{
+    showFamilyFields(index);
+}
+
+// A PJLink projector is reached at an address and may want a password; the
+// others at a serial port.
+void Settings::showFamilyFields(int model)
+{
+    const bool network = model == PJLink::ModelIndex;
+    ui.label->setVisible(!network);
+    ui.port_comboBox->setVisible(!network);
+    for (QWidget *field :
+         { static_cast<QWidget *>(ui.address_label), static_cast<QWidget *>(ui.address_lineEdit),
+           static_cast<QWidget *>(ui.password_label),
+           static_cast<QWidget *>(ui.password_lineEdit) })
+        field->setVisible(network);
+}
+
 void Settings::on_name_lineEdit_textEdited(const QString &text)
 {
     if (shown >= 0)
@@ -149,6 +181,8 @@ void Settings::showEntry(int index)
     for (QWidget *field :
          { static_cast<QWidget *>(ui.name_lineEdit), static_cast<QWidget *>(ui.group_lineEdit),
            static_cast<QWidget *>(ui.model_comboBox), static_cast<QWidget *>(ui.port_comboBox),
+           static_cast<QWidget *>(ui.address_lineEdit),
+           static_cast<QWidget *>(ui.password_lineEdit),
            static_cast<QWidget *>(ui.removeProjector) })
         field->setEnabled(any);
     const ProjectorList::Projector entry = any ? entries.at(index) : ProjectorList::Projector();
@@ -158,7 +192,11 @@ void Settings::showEntry(int index)
     ui.group_lineEdit->setText(entry.group);
     // A stored number that names no family is taken as Acer throughout.
     ui.model_comboBox->setCurrentIndex(any ? Family::orDefault(entry.model) : -1);
-    showPorts(entry.port);
+    const bool network = entry.model == PJLink::ModelIndex;
+    showPorts(network ? QString() : entry.port);
+    ui.address_lineEdit->setText(network ? entry.port : QString());
+    ui.password_lineEdit->setText(network ? entry.password : QString());
+    showFamilyFields(ui.model_comboBox->currentIndex());
     showing = false;
 }
 
@@ -170,7 +208,14 @@ void Settings::keepEntry()
     entry.name = ui.name_lineEdit->text();
     entry.group = ui.group_lineEdit->text();
     entry.model = ui.model_comboBox->currentIndex();
-    entry.port = currentPort();
+    if (entry.model == PJLink::ModelIndex) {
+        entry.port = ui.address_lineEdit->text().trimmed();
+        entry.password = ui.password_lineEdit->text();
+    } else {
+        // Only a projector that logs in keeps a password in the store.
+        entry.port = currentPort();
+        entry.password.clear();
+    }
 }
 
 // The system's ports, and the entry's own when the system does not list it:
@@ -217,6 +262,11 @@ bool Settings::collect(ProjectorList *into)
         QString problem = ProjectorList::nameProblem(entry.name);
         if (problem.isEmpty())
             problem = ProjectorList::groupProblem(entry.group);
+        if (problem.isEmpty() && entry.model == PJLink::ModelIndex && !entry.port.isEmpty()) {
+            const LinkAddress address = LinkAddress::parsePJLink(entry.port);
+            if (!address.isValid())
+                problem = tr("the address: %1").arg(address.error());
+        }
         if (problem.isEmpty() && into->find(entry.name))
             problem = tr("two projectors are called \"%1\"").arg(entry.name);
         if (!problem.isEmpty()) {

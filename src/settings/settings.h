@@ -27,6 +27,8 @@ public:
     bool IsApplied() const;
     // The chosen projector's name; empty when the list is empty.
     QString SelectedName() const;
+    // For a family that logs in; empty for none.
+    QString SelectedPassword() const;
 
 signals:
     // A search for the projector is about to open the listed ports; whoever
@@ -44,6 +46,7 @@ private slots:
     void on_cancelFind_clicked();
     void OnPortProbed();
     void OnSearchFinished();
+    void on_model_comboBox_currentIndexChanged(int index);
 
 private:
     QString portAt(int index) const;
@@ -51,6 +54,7 @@ private:
     void showPorts(const QString &port);
     void showEntry(int index);
     void keepEntry();
+    void showFamilyFields(int model);
     // The entries as Ok would store them; empty with a problem shown when
     // one cannot be stored.
     bool collect(ProjectorList *into);

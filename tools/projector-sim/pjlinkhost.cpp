@@ -46,8 +46,20 @@ bool PjlinkHost::listen(quint16 tcpPort, quint16 udpPort, QString *error)
 void PjlinkHost::setErrorStatus(const QByteArray &status)
 {
     m_model->setErrorStatus(status);
+    if (m_testClock) {
+        m_lines << QStringLiteral("-- error status ") + QString::fromLatin1(status);
+        return;
+    }
     std::printf("-- error status %s\n", status.constData());
     std::fflush(stdout);
+}
+
+void PjlinkHost::useClock(std::function<qint64()> clock)
+{
+    m_testClock = std::move(clock);
+    m_serviceTimer.stop();
+    // The model's own times start from the new clock's now.
+    m_model = std::make_unique<PjlinkModel>(m_options, now());
 }
 
 void PjlinkHost::accept()
@@ -117,7 +129,7 @@ void PjlinkHost::service()
 void PjlinkHost::schedule()
 {
     const qint64 due = m_model->nextDueMs();
-    if (due < 0) {
+    if (due < 0 || m_testClock) {
         m_serviceTimer.stop();
         return;
     }
@@ -127,6 +139,10 @@ void PjlinkHost::schedule()
 void PjlinkHost::printLog()
 {
     const QStringList lines = m_model->takeLog();
+    if (m_testClock) {
+        m_lines += lines;
+        return;
+    }
     for (const QString &line : lines) {
         std::fputs(line.toLatin1().constData(), stdout);
         std::fputc('\n', stdout);

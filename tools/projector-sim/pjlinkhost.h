@@ -10,6 +10,9 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <QStringList>
+
+#include <functional>
 #include <memory>
 
 class QTcpSocket;
@@ -30,15 +33,22 @@ public:
     quint16 udpPort() const { return m_udp.localPort(); }
     void setErrorStatus(const QByteArray &status);
 
+    // For a test: time is what clock says and no timer waits on it; the test
+    // calls service() after moving it. The traffic goes to lines(), not to
+    // standard output.
+    void useClock(std::function<qint64()> clock);
+    QStringList lines() const { return m_lines; }
+    // Sends what is due now and closes the connections that are done.
+    void service();
+
 private:
     void accept();
     void read(QTcpSocket *socket);
     void dropped(QTcpSocket *socket);
     void readDatagrams();
-    void service();
     void schedule();
     void printLog();
-    qint64 now() const { return m_clock.elapsed(); }
+    qint64 now() const { return m_testClock ? m_testClock() : m_clock.elapsed(); }
 
     PjlinkModel::Options m_options;
     std::unique_ptr<PjlinkModel> m_model;
@@ -47,6 +57,8 @@ private:
     QUdpSocket m_udp;
     QTimer m_serviceTimer;
     QMap<QTcpSocket *, int> m_connections;
+    std::function<qint64()> m_testClock;
+    QStringList m_lines;
 };
 
 #endif // PJLINKHOST_H

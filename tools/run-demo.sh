@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs Vantrel against a simulated projector on a pseudo-terminal.
 #
-#   tools/run-demo.sh [--family acer|vivitek|infocus] [--via raw|rfc2217] [--seconds N] [--screenshot FILE]
+#   tools/run-demo.sh [--family acer|vivitek|infocus|pjlink] [--via raw|rfc2217] [--seconds N] [--screenshot FILE]
 #
+# The pjlink family is a class 2 PJLink projector on 127.0.0.1, behind a
+# password the demo makes up and keeps in its own files.
 # With --via the simulator is reached through Debian's ser2net on 127.0.0.1,
 # raw TCP or RFC 2217, and the stored port is the server's address.
 #
@@ -40,7 +42,8 @@ case "$family" in
 acer) model=0 ;;
 vivitek) model=1 ;;
 infocus) model=2 ;;
-*) echo "run-demo: --family wants acer, vivitek or infocus" >&2; exit 2 ;;
+pjlink) model=3 ;;
+*) echo "run-demo: --family wants acer, vivitek, infocus or pjlink" >&2; exit 2 ;;
 esac
 case "$via" in
 "" | raw | rfc2217) ;;
@@ -78,49 +81,73 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     display=$DISPLAY
 fi
 
-# The simulator speaks through a link in the demo's private directory, so the
-# stored port name stays the same however the pseudo-terminal is numbered.
-link=$work/ttyProjector
-traffic=$work/traffic.log
-if [ -n "$display" ]; then
-    # Live traffic in the terminal while the user clicks.
-    "$simulator" --family "$family" --lamp on --link "$link" &
-else
-    "$simulator" --family "$family" --lamp on --link "$link" >"$traffic" &
-fi
-simulator_pid=$!
-children+=("$simulator_pid")
-if ! await "$simulator_pid" test -L "$link"; then
-    echo "run-demo: the projector simulator did not start" >&2
-    exit 1
-fi
-
-port=$link
-if [ -n "$via" ]; then
-    # A port on 127.0.0.1 that nothing listens on yet.
-    tcp_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    accepter="tcp,127.0.0.1,$tcp_port"
-    scheme=tcp
-    if [ "$via" = rfc2217 ]; then
-        accepter="telnet(rfc2217),$accepter"
-        scheme=rfc2217
-    fi
-    printf '%%YAML 1.1\n---\nconnection: &demo\n    accepter: %s\n    connector: serialdev,%s,9600n81,local\n' \
-        "$accepter" "$link" >"$work/ser2net.yaml"
-    ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" 2>"$work/ser2net.log" &
-    children+=("$!")
-    hex=$(printf '%04X' "$tcp_port")
-    if ! await "$!" grep -q ":$hex 00000000:0000 0A" /proc/net/tcp; then
-        echo "run-demo: ser2net did not start:" >&2
-        cat "$work/ser2net.log" >&2
-        exit 1
-    fi
-    port=$scheme://127.0.0.1:$tcp_port
-fi
-
 mkdir -p "$work/config/Toskeld" "$work/runtime"
 chmod 700 "$work/runtime"
-printf '[General]\nComPort="%s"\nModel=%d\n' "$port" "$model" >"$work/config/Toskeld/Vantrel.conf"
+traffic=$work/traffic.log
+if [ "$family" = pjlink ]; then
+    [ -z "$via" ] || { echo "run-demo: --via is for the serial families" >&2; exit 2; }
+    # On 127.0.0.1 only. The password stays in the demo's private files: not
+    # on a command line, not in the traffic.
+    password=demo-$RANDOM$RANDOM
+    (umask 077 && printf '%s\n' "$password" >"$work/password")
+    "$simulator" --family pjlink --pjlink-class 2 --lamp on --lamps 2 --erst 010000 \
+        --password-file "$work/password" >"$traffic" &
+    simulator_pid=$!
+    children+=("$simulator_pid")
+    if ! await "$simulator_pid" grep -q '^LISTEN ' "$traffic"; then
+        echo "run-demo: the projector simulator did not start" >&2
+        exit 1
+    fi
+    port=127.0.0.1:$(sed -n 's/^LISTEN 127\.0\.0\.1 \([0-9]*\) .*/\1/p' "$traffic")
+    (umask 077 && printf '[General]\nComPort=%s\nModel=3\nProjector=demo\n\n[Projectors]\n1\\Name=demo\n1\\Model=3\n1\\Port=%s\n1\\Password=%s\nsize=1\n' \
+        "$port" "$port" "$password" >"$work/config/Toskeld/Vantrel.conf")
+    if [ -n "$display" ]; then
+        # Live traffic in the terminal while the user clicks.
+        tail -f "$traffic" &
+        children+=("$!")
+    fi
+else
+    # The simulator speaks through a link in the demo's private directory, so the
+    # stored port name stays the same however the pseudo-terminal is numbered.
+    link=$work/ttyProjector
+    if [ -n "$display" ]; then
+        # Live traffic in the terminal while the user clicks.
+        "$simulator" --family "$family" --lamp on --link "$link" &
+    else
+        "$simulator" --family "$family" --lamp on --link "$link" >"$traffic" &
+    fi
+    simulator_pid=$!
+    children+=("$simulator_pid")
+    if ! await "$simulator_pid" test -L "$link"; then
+        echo "run-demo: the projector simulator did not start" >&2
+        exit 1
+    fi
+
+    port=$link
+    if [ -n "$via" ]; then
+        # A port on 127.0.0.1 that nothing listens on yet.
+        tcp_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+        accepter="tcp,127.0.0.1,$tcp_port"
+        scheme=tcp
+        if [ "$via" = rfc2217 ]; then
+            accepter="telnet(rfc2217),$accepter"
+            scheme=rfc2217
+        fi
+        printf '%%YAML 1.1\n---\nconnection: &demo\n    accepter: %s\n    connector: serialdev,%s,9600n81,local\n' \
+            "$accepter" "$link" >"$work/ser2net.yaml"
+        ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" 2>"$work/ser2net.log" &
+        children+=("$!")
+        hex=$(printf '%04X' "$tcp_port")
+        if ! await "$!" grep -q ":$hex 00000000:0000 0A" /proc/net/tcp; then
+            echo "run-demo: ser2net did not start:" >&2
+            cat "$work/ser2net.log" >&2
+            exit 1
+        fi
+        port=$scheme://127.0.0.1:$tcp_port
+    fi
+
+    printf '[General]\nComPort="%s"\nModel=%d\n' "$port" "$model" >"$work/config/Toskeld/Vantrel.conf"
+fi
 export XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$work/runtime}
 

@@ -303,6 +303,20 @@ void TestSettings::editList_data()
         << QStringList { "add", "name -x", "ok", "name x", "ok" }
         << "x:1:ttyS0:|a:0:ttyS0:|b:1:ttyUSB0:north"
         << "Projector \"-x\": a name does not start with \"-\".";
+    // A PJLink projector: an address in place of the port, and a password
+    // that only such an entry keeps.
+    QTest::newRow("PJLink: address and password")
+        << QStringList { "model 3", "address 192.0.2.7:4353", "password s3cret", "ok" }
+        << "b:3:192.0.2.7:4353:north:password|a:0:ttyS0:"
+        << "";
+    QTest::newRow("PJLink: an address that is none, refused, then fixed")
+        << QStringList { "model 3", "address [::1", "ok", "address [::1]", "ok" }
+        << "b:3:[::1]:north|a:0:ttyS0:"
+        << "Projector \"b\": the address: \"[::1\" is not an IPv6 address in brackets.";
+    QTest::newRow("PJLink, then a serial family again: no password kept")
+        << QStringList { "model 3", "address beamer", "password pw", "model 0", "port ttyS0", "ok" }
+        << "b:0:ttyS0:north|a:0:ttyS0:"
+        << "";
     QTest::newRow("edits cancelled")
         << QStringList { "name q", "add", "remove", "remove", "cancel" } << before << "";
 }
@@ -347,6 +361,16 @@ void TestSettings::editList()
                 field->selectAll();
                 QTest::keyClick(field, Qt::Key_Delete);
                 QTest::keyClicks(field, argument);
+            } else if (verb == "address" || verb == "password") {
+                QLineEdit *field
+                    = edit(shown, verb == "address" ? "address_lineEdit" : "password_lineEdit");
+                QVERIFY(field->isVisible());
+                QVERIFY(!combo(shown, "port_comboBox")->isVisible());
+                if (verb == "password")
+                    QCOMPARE(field->echoMode(), QLineEdit::Password);
+                field->selectAll();
+                QTest::keyClick(field, Qt::Key_Delete);
+                QTest::keyClicks(field, argument);
             } else if (verb == "model")
                 combo(shown, "model_comboBox")->setCurrentIndex(argument.toInt());
             else if (verb == "port")
@@ -375,14 +399,25 @@ void TestSettings::editList()
     const ProjectorList projectors = ProjectorList::read();
     QStringList listed;
     for (const ProjectorList::Projector &p : projectors.entries()) {
-        const QString entry
-            = QStringList { p.name, QString::number(p.model), p.port, p.group }.join(':');
+        QString entry = QStringList { p.name, QString::number(p.model), p.port, p.group }.join(':');
+        // Whether there is one, never what it is.
+        if (!p.password.isEmpty())
+            entry += QLatin1String(":password");
         if (&p == projectors.current())
             listed.prepend(entry);
         else
             listed.append(entry);
     }
     QCOMPARE(listed.join('|'), stored);
+    if (stored.contains(QLatin1String(":password"))) {
+        const QString expected = QStringLiteral("s3cret");
+        QVERIFY(projectors.current()->password == expected);
+        // For its owner's eyes alone.
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+            | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QVERIFY(!(QFile::permissions(TestStore::fileName()) & others));
+        QVERIFY(dialog.SelectedPassword() == expected);
+    }
     // What an older Vantrel reads is the current one.
     const ProjectorList::Projector *current = projectors.current();
     QCOMPARE(TestStore::value("ComPort"), current ? QVariant(current->port) : QVariant());

@@ -32,6 +32,11 @@
 //                                       lateness, ticks, the "Dropped" line;
 //                                       --no-cr leaves out carriage returns,
 //                                       so no reply ever completes
+//   vantrel-bench days [DAYS...]         simulated days of polls with
+//                                       "Debug" on, each answered, on the
+//                                       bench's ticks: tick time, peak and
+//                                       heap memory, log lines after each
+//                                       number of days (default 1 7)
 //   vantrel-bench ctl-start RUNS VANTRELCTL BARECORE
 //                                       fork() to the poll's last byte on
 //                                       the wire, vantrelctl against a bare
@@ -60,6 +65,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QTest>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -526,6 +532,65 @@ int logTick(int &argc, char **argv, const std::vector<int> &sizes)
     return 0;
 }
 
+// Days of polls as the timer would run them, every one answered at once,
+// with "Debug" on: what a window left open in a control room goes through.
+int days(int &argc, char **argv, const std::vector<int> &checkpoints)
+{
+    Rig rig;
+    if (!rig.setUp(argc, argv)) {
+        std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
+        return 2;
+    }
+    Vantrel &w = *rig.window;
+    ProjectorLink &port = VantrelProbe::serialPort(w);
+    VantrelProbe::pollTimer(w).stop();
+    rig.window->findChild<QCheckBox *>(QStringLiteral("debugCheckBox"))->setChecked(true);
+    rig.window->findChild<QAbstractButton *>(QStringLiteral("info"))->click();
+    settle();
+
+    constexpr qint64 TicksADay = qint64(24) * 3600 * 10;
+    const QByteArray reply = "LAMP 1\r";
+    // One tick: the poll, when one goes out, answered before the next.
+    const auto tick = [&] {
+        VantrelProbe::onTimer(w);
+        if (!rig.farSide.read(0).isEmpty()) {
+            rig.farSide.write(reply);
+            while (port.bytesAvailable() < reply.size() && port.waitForReadyRead(1000)) { }
+        }
+    };
+    std::printf("%-5s %10s %14s %10s %10s %8s %8s\n", "days", "tick_us", "tick+paint_us",
+                "peak_MiB", "heap_MiB", "lines", "run_s");
+    qint64 ticked = 0;
+    const Clock::time_point begin = Clock::now();
+    for (const int day : checkpoints) {
+        for (; ticked < day * TicksADay; ++ticked) {
+            tick();
+            // What the event loop would do between ticks, now and then.
+            if (ticked % 1000 == 0)
+                settle();
+        }
+        // Ticks that read a reply, the dearest kind, as logTick times them.
+        std::vector<double> tickTimes, tickAndPaint;
+        for (int i = 0; i < 60; ++i) {
+            rig.farSide.write(reply);
+            while (port.bytesAvailable() < reply.size() && port.waitForReadyRead(1000)) { }
+            rig.farSide.read(0);
+            const Clock::time_point start = Clock::now();
+            VantrelProbe::onTimer(w);
+            const Clock::time_point done = Clock::now();
+            settle();
+            tickTimes.push_back(microseconds(done - start));
+            tickAndPaint.push_back(microseconds(Clock::now() - start));
+        }
+        std::printf("%-5d %10.0f %14.0f %10.1f %10.1f %8d %8.1f\n", day, median(tickTimes),
+                    median(tickAndPaint), double(procStatusKib("self", "VmHWM")) / 1024, heapMib(),
+                    VantrelProbe::log(w)->document()->blockCount() - 1,
+                    microseconds(Clock::now() - begin) / 1e6);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 double milliseconds(Clock::duration duration)
 {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -969,6 +1034,7 @@ int usage()
                  "       vantrel-bench idle SECONDS COMMAND...\n"
                  "       vantrel-bench latency [--via raw|rfc2217] [COUNT]\n"
                  "       vantrel-bench log-tick [LINES...]\n"
+                 "       vantrel-bench days [DAYS...]\n"
                  "       vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] "
                  "BAUD\n"
                  "       vantrel-bench flood [--no-cr] [SECONDS [CAP_MIB]]\n"
@@ -1036,6 +1102,15 @@ int main(int argc, char *argv[])
         if (sizes.empty())
             sizes = { 1000, 10000, 100000 };
         return logTick(qtArgc, argv, sizes);
+    }
+    if (mode == "days") {
+        std::vector<int> checkpoints;
+        for (int i = 2; i < argc; ++i)
+            checkpoints.push_back(std::atoi(argv[i]));
+        if (checkpoints.empty())
+            checkpoints = { 1, 7 };
+        std::sort(checkpoints.begin(), checkpoints.end());
+        return days(qtArgc, argv, checkpoints);
     }
     return usage();
 }

@@ -23,10 +23,8 @@ Vantrel::Vantrel(QWidget *parent)
     contactCounter = 50;
     projectorOn = false;
     pendingHeight = 0;
-    // Each line ends with a line break, so the block after the last line is
-    // the empty one being written to. The bound also ends the undo history,
-    // which would otherwise keep every line ever logged.
-    ui.textEdit->document()->setMaximumBlockCount(TrafficLog::MaxLines + 1);
+    // The pane is read-only: an undo history would only keep every line ever logged.
+    ui.textEdit->document()->setUndoRedoEnabled(false);
     portStatus = new ElidingLabel(ui.statusBar);
     ui.statusBar->addWidget(portStatus, 1);
     projectorName = new QLabel(ui.statusBar);

@@ -1,5 +1,7 @@
 #include "vantrel.h"
 
+#include "trafficlog.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -21,6 +23,15 @@ void Vantrel::Log(const QString &text)
     QTextCursor end(document);
     end.movePosition(QTextCursor::End);
     end.insertText(text);
+    // Each line ends with a line break: the last block is the empty one
+    // being written to.
+    const int lines = document->blockCount() - 1;
+    if (lines > TrafficLog::MaxLines) {
+        QTextCursor oldest(document);
+        oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor,
+                            lines - TrafficLog::KeptLines);
+        oldest.removeSelectedText();
+    }
     // A bare cursor at the end moves on with the text, so the pane follows
     // new lines; a selection that reached the end stays as it was made,
     // shifted by the oldest lines the pane let go.

@@ -8,8 +8,11 @@
 namespace TrafficLog {
 
 // The log pane keeps the newest lines only, so a window left open for weeks
-// costs what it cost on its first day.
+// costs what it cost on its first day. Past MaxLines the oldest go, down to
+// KeptLines at once: dropping the first line of the pane lays all of it out
+// again, far too dear to do for every new line.
 constexpr int MaxLines = 10000;
+constexpr int KeptLines = 9000;
 
 QString byteText(unsigned char byte, bool ascii);
 QString bytesText(const QByteArray &bytes, bool ascii);

@@ -135,6 +135,11 @@ echo "One timer tick with \"Debug\" on and a reply to log, by log size (medians,
 "$bench" log-tick 1000 10000 100000 2>/dev/null | sed 's/^/  /'
 echo
 
+echo "Simulated days of polls with \"Debug\" on, each answered (log pane shown):"
+"$bench" days 1 7 2>/dev/null | sed 's/^/  /'
+echo "  (goal: tick time and peak memory after 7 days within 5 % of those after 1 day)"
+echo
+
 echo "A chattering projector: an unsolicited \"*001\" at the line's full rate for ${chatterSeconds}s, then"
 echo "\"Lamp 1\", then 4 rounds of 1 s of chatter and a lamp report (offscreen, the 100 ms timer running):"
 for baud in 9600 38400 115200; do

@@ -405,6 +405,25 @@ private slots:
             QVERIFY(!ui.pjPictureMute->isChecked());
     }
 
+    // Closing with the lamp on and answering Yes: the off command goes out
+    // even behind a query still waiting for its answer.
+    void pjlinkOffOnClose()
+    {
+        PjlinkModel::Options options = projector(1, "secret");
+        options.lampOn = true;
+        NetworkStory story(options);
+        QVERIFY(story.start(QStringLiteral("secret")));
+        QVERIFY(story.tickUntil([&] { return VantrelProbe::projectorOn(story.window()); }, 40));
+        VantrelProbe::sendPJLink(story.window(), PJLink::query(1, "LAMP"));
+        QVERIFY(VantrelProbe::pjlink(story.window()).waiting());
+        BoxAnswerer yes(QMessageBox::Yes);
+        QVERIFY(story.window().close());
+        QVERIFY(yes.waitDone());
+        QCOMPARE(story.received().mid(story.received().size() - 2),
+                 QStringList({ "%1LAMP ?", "%1POWR 0" }));
+        QVERIFY(story.has("TX \"%1POWR=OK\""));
+    }
+
     // A wrong or a missing password: the status bar says which, and the
     // projector is not asked again until the settings change.
     void pjlinkLoginRefused_data()

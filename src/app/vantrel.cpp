@@ -121,6 +121,11 @@ void Vantrel::closeEvent(QCloseEvent *event)
                 tr("Vantrel could not switch the projector off: the serial port is not open "
                    "(%1).\n\nSwitch it off at the projector or with its remote control.")
                     .arg(portStatus->text()));
+        } else if (answer == QMessageBox::Yes && ModelIndex == PJLink::ModelIndex) {
+            // The command may wait behind a query: it goes out, and is
+            // answered, before the connection goes away.
+            SendPowerOff();
+            FinishPJLink();
         } else if (answer == QMessageBox::Yes) {
             SendPowerOff();
             // Give the projector the command before the port goes away.

@@ -154,6 +154,7 @@ private:
     qint64 PJLinkNow() const;
     void SendPJLink(const PJLink::Command &command);
     void FlushPJLink();
+    void FinishPJLink();
     void ReceivePJLink(const QByteArray &bytes);
     void HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices);
     void ShowPJLinkContact();

@@ -4,6 +4,7 @@
 #include "pjlinkview.h"
 #include "trafficlog.h"
 
+#include <QElapsedTimer>
 #include <QSignalBlocker>
 
 namespace {
@@ -227,6 +228,18 @@ void Vantrel::ShowPJLinkState()
         if (health[part]->styleSheet() != style)
             health[part]->setStyleSheet(style);
         health[part]->setToolTip(page.health[part].toolTip);
+    }
+}
+
+// Until what waits has gone out and been answered, for as long as one
+// answer may take at most.
+void Vantrel::FinishPJLink()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (serialPort.isOpen() && pjlink.waiting() && clock.elapsed() < PJLink::ReplyTimeoutMs) {
+        serialPort.waitForReadyRead(int(PJLink::ReplyTimeoutMs - clock.elapsed()));
+        DrainReplies();
     }
 }
 

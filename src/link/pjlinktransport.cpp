@@ -145,24 +145,7 @@ void PJLinkTransport::onSocketError(QAbstractSocket::SocketError error)
     case Phase::Greeting:
         break;
     }
-    PortStatus::Problem problem = PortStatus::Problem::Other;
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        problem = PortStatus::Problem::Refused;
-        break;
-    case QAbstractSocket::HostNotFoundError:
-        problem = PortStatus::Problem::HostNotFound;
-        break;
-    case QAbstractSocket::SocketTimeoutError:
-        problem = PortStatus::Problem::TimedOut;
-        break;
-    case QAbstractSocket::RemoteHostClosedError:
-        problem = PortStatus::Problem::ConnectionLost;
-        break;
-    default:
-        break;
-    }
-    fail(problem, socket.errorString());
+    fail(PortStatus::problemOf(error), socket.errorString());
 }
 
 void PJLinkTransport::fail(PortStatus::Problem problem, const QString &detail)

@@ -94,4 +94,20 @@ QString systemLocation(const QString &portName)
 #endif
 }
 
+Problem problemOf(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return Problem::Refused;
+    case QAbstractSocket::HostNotFoundError:
+        return Problem::HostNotFound;
+    case QAbstractSocket::SocketTimeoutError:
+        return Problem::TimedOut;
+    case QAbstractSocket::RemoteHostClosedError:
+        return Problem::ConnectionLost;
+    default:
+        return Problem::Other;
+    }
+}
+
 } // namespace PortStatus

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QSerialPort>
 #include <QString>
 
@@ -30,6 +31,8 @@ enum class Problem {
 
 // What a failed QSerialPort::open() means for the port of that name.
 Problem problemOf(QSerialPort::SerialPortError error, const QString &portName);
+// What a failed or broken connection to a network address means.
+Problem problemOf(QAbstractSocket::SocketError error);
 
 // "not present", "in use by another program", "permission denied. Your user
 // must be in the 'dialout' group" (the hint on Linux only), "device lost";

@@ -82,24 +82,7 @@ void SocketTransport::onSocketError(QAbstractSocket::SocketError error)
         emit gone(PortStatus::Problem::ConnectionLost, socket.errorString());
         return;
     }
-    PortStatus::Problem problem = PortStatus::Problem::Other;
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        problem = PortStatus::Problem::Refused;
-        break;
-    case QAbstractSocket::HostNotFoundError:
-        problem = PortStatus::Problem::HostNotFound;
-        break;
-    case QAbstractSocket::SocketTimeoutError:
-        problem = PortStatus::Problem::TimedOut;
-        break;
-    case QAbstractSocket::RemoteHostClosedError:
-        problem = PortStatus::Problem::ConnectionLost;
-        break;
-    default:
-        break;
-    }
-    sessionFailed(problem, socket.errorString());
+    sessionFailed(PortStatus::problemOf(error), socket.errorString());
 }
 
 void SocketTransport::beginSession()

@@ -1480,7 +1480,9 @@ void TestCtl::detect()
     SimProcess ctlJson;
     run(ctlJson, arguments + QStringList { "--json" });
     QCOMPARE(ctlJson.exitCode(), exitCode);
-    const QVariantList entries = json(ctlJson).value("ports").toList();
+    const QJsonDocument document = QJsonDocument::fromJson(ctlJson.lines().join('\n'));
+    QVERIFY2(document.isArray(), ctlJson.lines().join('\n').constData());
+    const QVariantList entries = document.array().toVariantList();
     QCOMPARE(entries.size(), found.size());
     for (int i = 0; i < found.size(); ++i) {
         const QVariantMap entry = entries.at(i).toMap();
@@ -1497,8 +1499,10 @@ void TestCtl::detect()
     // nothing after the family that answered.
     const QList<QByteArray> polls = { "* 0 Lamp ?", "V99G0007", "(CST)" };
     for (const auto &sim : simulators) {
-        // Behind ser2net, RFC 2217 reopens the line for each speed.
-        QTRY_VERIFY(sim->lines().count("-- line closed") >= 2);
+        // Whatever went out is in once the line was let go. ser2net may open
+        // the line again before the simulator sees it closed, so not every
+        // close of each run shows.
+        QTRY_VERIFY(sim->lines().count("-- line closed") >= 1);
         const QList<QByteArray> received = sim->received();
         QVERIFY(received.size() <= 2 * polls.size());
         for (const QByteArray &command : received)

@@ -56,7 +56,7 @@ int Detection::run()
         entries.append(entry);
         report.print(result.port + QLatin1String(": ") + said);
     }
-    report.set(QStringLiteral("ports"), entries);
+    report.setList(entries);
     if (finder.results().isEmpty())
         return report.finish(ExitCode::NoAnswer,
                              QStringLiteral("no serial port to probe; give one with --port"));

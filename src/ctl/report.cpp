@@ -30,6 +30,12 @@ void Report::set(const QString &key, const QJsonValue &value)
     object.insert(key, value);
 }
 
+void Report::setList(const QJsonArray &results)
+{
+    list = results;
+    listed = true;
+}
+
 void Report::print(const QString &line)
 {
     if (collect)
@@ -56,7 +62,8 @@ int Report::finish(int exitCode, const QString &error)
     } else if (json) {
         object.insert(QStringLiteral("exit"), exitCode);
         // JSON is UTF-8 whatever the locale.
-        write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+        const QJsonDocument document = listed ? QJsonDocument(list) : QJsonDocument(object);
+        write(stdout, document.toJson(QJsonDocument::Compact) + '\n');
     }
     return exitCode;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,10 @@ public:
     bool isJson() const { return json; }
     // A field of the JSON object; nothing in text mode.
     void set(const QString &key, const QJsonValue &value);
+    // With --json, what is printed instead of the object: a list of results,
+    // one for each thing asked; errors and the exit code are then only on
+    // standard error and in the exit status.
+    void setList(const QJsonArray &list);
     // A line of the text output; nothing in JSON mode.
     void print(const QString &line);
     // On standard error in both modes; the run goes on.
@@ -49,6 +54,8 @@ private:
     const bool json;
     const bool collect = false;
     QJsonObject object;
+    QJsonArray list;
+    bool listed = false;
     QStringList lines;
     QStringList warned;
 };

@@ -1,6 +1,7 @@
 // Figures for docs/PERFORMANCE.md. bench/run-bench.sh runs every part.
 //
-//   vantrel-bench with-pty [--model N] [--absent | --hangup-after-ms MS] [--via raw|rfc2217] COMMAND...
+//   vantrel-bench with-pty [--model N] [--absent | --hangup-after-ms MS] [--via raw|rfc2217|pjlink]
+//   COMMAND...
 //                                       runs COMMAND with a private settings
 //                                       store whose "ComPort" is a fresh
 //                                       pseudo-terminal ("Model" N, default
@@ -10,12 +11,17 @@
 //                                       --hangup-after-ms closes the far side
 //                                       MS after the start, as a cable pulled;
 //                                       --via puts ser2net in front of the
-//                                       pseudo-terminal and stores its address
+//                                       pseudo-terminal and stores its address;
+//                                       --via pjlink stores the simulator's
+//                                       PJLink projector (class 2, password)
+//                                       instead, and counts its commands
 //   vantrel-bench idle SECONDS COMMAND... CPU time of COMMAND while idle
-//   vantrel-bench latency [--via raw|rfc2217] [COUNT]
+//   vantrel-bench latency [--via raw|rfc2217|pjlink] [COUNT]
 //                                       click on "Model" to the command's
 //                                       last byte on the far side, directly
-//                                       or through ser2net
+//                                       or through ser2net; with pjlink,
+//                                       click on Volume + to the simulator
+//                                       logging the command
 //   vantrel-bench log-tick [LINES...]    one timer tick with "Debug" on, at
 //                                       these log sizes
 //   vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] BAUD
@@ -52,6 +58,7 @@
 
 #include "benchstore.h"
 #include "farside.h"
+#include "pjlinksim.h"
 #include "procstatus.h"
 #include "serialserver.h"
 #include "vantrelprobe.h"
@@ -219,6 +226,8 @@ private:
     int opens = 0;
 };
 
+int withPjlink(BenchStore &store, char **command);
+
 int withPty(int argc, char **argv)
 {
     int model = 0;
@@ -239,8 +248,9 @@ int withPty(int argc, char **argv)
         else
             return usage();
     }
+    const bool pjlink = via && std::strcmp(via, "pjlink") == 0;
     BenchSerialServer::Kind kind = BenchSerialServer::Kind::Raw;
-    if (via && !BenchSerialServer::kindOf(via, &kind))
+    if (via && !pjlink && !BenchSerialServer::kindOf(via, &kind))
         return usage();
     if (first >= argc)
         return usage();
@@ -256,6 +266,8 @@ int withPty(int argc, char **argv)
         = absent ? store.path() + QStringLiteral("/no-such-port") : farSide.slavePath();
     if (absent)
         farSide.hangUp();
+    if (pjlink)
+        return withPjlink(store, command);
     // Through ser2net: the program gets its address, the far side stays the same.
     std::unique_ptr<BenchSerialServer> server;
     if (via) {
@@ -291,6 +303,32 @@ int withPty(int argc, char **argv)
         std::fprintf(stderr, "far side (%s) read %ld bytes%s", qPrintable(port), received,
                      hungUp ? ", then hung up" : "");
     std::fprintf(stderr, "; %d opens of the port in %.1f s\n", opens.count(), seconds);
+    return exitCode(status);
+}
+
+int withPjlink(BenchStore &store, char **command)
+{
+    BenchPjlinkSim sim(store.path());
+    if (sim.address().isEmpty()) {
+        std::fprintf(stderr, "vantrel-bench: the PJLink simulator did not start\n");
+        return 2;
+    }
+    store.chooseWithPassword(sim.address(), 3, sim.password());
+    const Clock::time_point started = Clock::now();
+    const pid_t pid = start(command);
+    long commands = 0;
+    long connections = 0;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        const QByteArray line = sim.readLine(100);
+        if (line.startsWith("RX "))
+            ++commands;
+        else if (line.startsWith("-- connection") && line.endsWith("opened"))
+            ++connections;
+    }
+    const double seconds = microseconds(Clock::now() - started) / 1e6;
+    std::fprintf(stderr, "PJLink simulator (%s) read %ld commands; %ld connections in %.1f s\n",
+                 qPrintable(sim.address()), commands, connections, seconds);
     return exitCode(status);
 }
 
@@ -356,9 +394,10 @@ struct Rig
     QApplication *app = nullptr;
     Vantrel *window = nullptr;
     std::unique_ptr<BenchSerialServer> server;
+    std::unique_ptr<BenchPjlinkSim> pjlink;
 
-    // via: null for the pseudo-terminal itself, else "raw" or "rfc2217" for
-    // ser2net in front of it.
+    // via: null for the pseudo-terminal itself, "raw" or "rfc2217" for
+    // ser2net in front of it, "pjlink" for the simulator's PJLink projector.
     bool setUp(int &argc, char **argv, const char *via = nullptr)
     {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -366,7 +405,12 @@ struct Rig
         if (!store.isValid() || !farSide.isOpen())
             return false;
         QString port = farSide.slavePath();
-        if (via) {
+        if (via && std::strcmp(via, "pjlink") == 0) {
+            pjlink = std::make_unique<BenchPjlinkSim>(store.path());
+            if (pjlink->address().isEmpty())
+                return false;
+            store.chooseWithPassword(pjlink->address(), 3, pjlink->password());
+        } else if (via) {
             BenchSerialServer::Kind kind;
             if (!BenchSerialServer::kindOf(via, &kind))
                 return false;
@@ -375,13 +419,15 @@ struct Rig
             if (port.isEmpty())
                 return false;
         }
-        store.choose(port, 0);
+        if (!pjlink)
+            store.choose(port, 0);
         app = new QApplication(argc, argv);
         window = new Vantrel;
         window->show();
         // A network link opens from the event loop.
         return QTest::qWaitForWindowExposed(window)
-            && QTest::qWaitFor([this] { return VantrelProbe::serialPort(*window).isOpen(); }, 10000);
+            && QTest::qWaitFor([this] { return VantrelProbe::serialPort(*window).isOpen(); },
+                               10000);
     }
 
     ~Rig()
@@ -391,6 +437,65 @@ struct Rig
     }
 };
 
+// Volume + is a class 2 command that changes nothing the window reads back,
+// so each click is one command and its answer.
+int pjlinkLatency(Rig &rig, int count)
+{
+    auto *button = rig.window->findChild<QAbstractButton *>(QStringLiteral("pjVolumeUp"));
+    // Enabled once the class is known, after the login and the first queries.
+    if (!button || !QTest::qWaitFor([button] { return button->isEnabled(); }, 10000)) {
+        std::fprintf(stderr, "vantrel-bench: Volume + never became usable\n");
+        return 2;
+    }
+    std::atomic<bool> stop { false };
+    std::atomic<int> seen { 0 };
+    std::atomic<int> answered { 0 };
+    std::atomic<Clock::rep> seenAt { 0 };
+    std::thread reader([&] {
+        while (!stop) {
+            const QByteArray line = rig.pjlink->readLine(20);
+            // Polls share the connection; only the command and its answer count.
+            if (line.startsWith("RX ") && line.endsWith("SVOL 1\"")) {
+                seenAt = Clock::now().time_since_epoch().count();
+                ++seen;
+            } else if (line.startsWith("TX ") && line.contains("SVOL=")) {
+                ++answered;
+            } else {
+                continue;
+            }
+            QMetaObject::invokeMethod(
+                qApp, [] {}, Qt::QueuedConnection);
+        }
+    });
+
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i) {
+        const int expected = seen + 1;
+        const Clock::time_point clicked = Clock::now();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QElapsedTimer guard;
+        guard.start();
+        // The answer too, so the next click does not queue behind this one.
+        while ((seen < expected || answered < expected) && guard.elapsed() < 7000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (seen < expected) {
+            std::fprintf(stderr, "vantrel-bench: click %d never reached the simulator\n", i);
+            break;
+        }
+        samples.push_back(microseconds(Clock::time_point(Clock::duration(seenAt)) - clicked));
+        // The window reads the answer on its next tick; until then a click
+        // would wait behind it, which is not what a user's click meets.
+        QTest::qWait(2 * VantrelProbe::pollTimer(*rig.window).interval() + 50);
+    }
+    stop = true;
+    reader.join();
+    if (int(samples.size()) != count)
+        return 1;
+    std::printf("clicks=%d median_us=%.0f worst_us=%.0f\n", count, median(samples),
+                *std::max_element(samples.begin(), samples.end()));
+    return 0;
+}
+
 int latency(int &argc, char **argv, int count, const char *via)
 {
     Rig rig;
@@ -398,6 +503,8 @@ int latency(int &argc, char **argv, int count, const char *via)
         std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
         return 2;
     }
+    if (rig.pjlink)
+        return pjlinkLatency(rig, count);
     auto *button = rig.window->findChild<QAbstractButton *>(QStringLiteral("queryModel"));
     if (!button)
         return 2;
@@ -1030,9 +1137,9 @@ int startupPart(int &argc, char **argv, const QByteArray &part)
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: vantrel-bench with-pty [--model N] [--via raw|rfc2217] COMMAND...\n"
+                 "usage: vantrel-bench with-pty [--model N] [--via raw|rfc2217|pjlink] COMMAND...\n"
                  "       vantrel-bench idle SECONDS COMMAND...\n"
-                 "       vantrel-bench latency [--via raw|rfc2217] [COUNT]\n"
+                 "       vantrel-bench latency [--via raw|rfc2217|pjlink] [COUNT]\n"
                  "       vantrel-bench log-tick [LINES...]\n"
                  "       vantrel-bench days [DAYS...]\n"
                  "       vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] "

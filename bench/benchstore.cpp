@@ -1,5 +1,6 @@
 #include "benchstore.h"
 
+#include <QFile>
 #include <QSettings>
 
 BenchStore::BenchStore()
@@ -19,4 +20,21 @@ void BenchStore::choose(const QString &port, int model)
     store.setValue(QStringLiteral("ComPort"), port);
     store.setValue(QStringLiteral("Model"), model);
     store.sync();
+}
+
+void BenchStore::chooseWithPassword(const QString &port, int model, const QString &password)
+{
+    QSettings store(QStringLiteral("Toskeld"), QStringLiteral("Vantrel"));
+    store.setValue(QStringLiteral("ComPort"), port);
+    store.setValue(QStringLiteral("Model"), model);
+    store.setValue(QStringLiteral("Projector"), QStringLiteral("bench"));
+    store.beginWriteArray(QStringLiteral("Projectors"), 1);
+    store.setArrayIndex(0);
+    store.setValue(QStringLiteral("Name"), QStringLiteral("bench"));
+    store.setValue(QStringLiteral("Model"), model);
+    store.setValue(QStringLiteral("Port"), port);
+    store.setValue(QStringLiteral("Password"), password);
+    store.endArray();
+    store.sync();
+    QFile::setPermissions(store.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }

@@ -16,6 +16,8 @@ public:
     QString path() const { return directory.path(); }
     // What the settings dialog stores when the user applies a choice.
     void choose(const QString &port, int model);
+    // The same for one named projector with a password, as the dialog keeps it.
+    void chooseWithPassword(const QString &port, int model, const QString &password);
 
 private:
     QTemporaryDir directory;

@@ -125,10 +125,23 @@ echo "  (goal: under 0.2 % of a core, as for a serial port)"
 rm -f "$idleRaw" "$idleTelnet"
 echo
 
+echo "CPU while idle for ${idleSeconds}s (Xvfb), connected to the simulator's PJLink projector on 127.0.0.1 (class 2, password)"
+idlePjlink=$(mktemp)
+"$bench" with-pty --via pjlink "$bench" idle "$idleSeconds" "$vantrel" >"$idlePjlink" 2>&1 || true
+echo "  vantrel, PJLink: $(grep idle_cpu "$idlePjlink" || cat "$idlePjlink")  ($(grep -o 'read [0-9]* commands' "$idlePjlink") on the simulator)"
+echo "  (goal: under 0.2 % of a core, as for a serial port)"
+rm -f "$idlePjlink"
+echo
+
 echo "Click on \"Model\" to the last byte of \"* 0 IR 035\\r\" on the far side ($clicks clicks, offscreen):"
 echo "  serial port:               $(QT_QPA_PLATFORM=offscreen "$bench" latency "$clicks" 2>/dev/null)"
 echo "  through ser2net, tcp://:     $(QT_QPA_PLATFORM=offscreen "$bench" latency --via raw "$clicks" 2>/dev/null)"
 echo "  through ser2net, rfc2217://: $(QT_QPA_PLATFORM=offscreen "$bench" latency --via rfc2217 "$clicks" 2>/dev/null)"
+echo
+
+echo "Click on Volume + to \"%2SVOL 1\" logged by the PJLink simulator on 127.0.0.1 ($clicks clicks, offscreen):"
+echo "  PJLink:                    $(QT_QPA_PLATFORM=offscreen "$bench" latency --via pjlink "$clicks" 2>/dev/null)"
+echo "  (goal: under 2 ms, as for a serial port)"
 echo
 
 echo "One timer tick with \"Debug\" on and a reply to log, by log size (medians, Xvfb, log pane shown):"

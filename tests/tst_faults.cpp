@@ -135,6 +135,9 @@ void TestFaults::portComesBack()
         fault == "hung up" ? modem->hangUp() : modem->unplug();
         QTRY_VERIFY(!port.isOpen());
         QCOMPARE(rig.log().count("Lost serial port " + link), 1);
+        // The hung-up pty's number is free for the next one any process makes,
+        // and the link would lead to that stranger.
+        modem->unplug();
     }
     if (fault == "unplugged") {
         // The stored port is kept though it is absent; nothing else is taken.

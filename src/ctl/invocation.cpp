@@ -82,6 +82,18 @@ QString joined(const QStringList &names)
     return names.join(QLatin1String(", "));
 }
 
+// The first line of the file, without its line end; otherwise why not.
+QString readPassword(const QString &path, QString *password)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
+    *password = QString::fromUtf8(file.readLine(4096));
+    password->remove(QLatin1Char('\n'));
+    password->remove(QLatin1Char('\r'));
+    return QString();
+}
+
 } // namespace
 
 Invocation::Invocation(const QStringList &arguments)
@@ -278,12 +290,8 @@ bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGive
 {
     // Never a plain argument: the command line is there for anyone to read.
     if (passwordFileGiven) {
-        QFile file(passwordFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return usage(QStringLiteral("cannot read the password file %1: %2")
-                             .arg(passwordFile, file.errorString()));
-        password = QString::fromUtf8(file.readLine(4096)).remove(QLatin1Char('\n'));
-        password.remove(QLatin1Char('\r'));
+        if (const QString problem = readPassword(passwordFile, &password); !problem.isEmpty())
+            return usage(problem);
     } else if (qEnvironmentVariableIsSet("VANTREL_PJLINK_PASSWORD")) {
         password = QString::fromUtf8(qgetenv("VANTREL_PJLINK_PASSWORD"));
     } else {
@@ -583,12 +591,8 @@ bool Invocation::takeProjectorEdit(const QStringList &words, const QString &port
         return true;
     }
     if (passwordFileGiven) {
-        QFile file(passwordFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return usage(QStringLiteral("cannot read the password file %1: %2")
-                             .arg(passwordFile, file.errorString()));
-        password = QString::fromUtf8(file.readLine(4096)).remove(QLatin1Char('\n'));
-        password.remove(QLatin1Char('\r'));
+        if (const QString problem = readPassword(passwordFile, &password); !problem.isEmpty())
+            return usage(problem);
     } else {
         password = QString::fromUtf8(fromEnvironment);
     }

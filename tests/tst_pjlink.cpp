@@ -408,6 +408,14 @@ private slots:
         row("class as version", "CLSS ?", "%1CLSS=Version2", "class=2");
         row("class in lower case", "CLSS ?", "%1clss=class 2", "class=2");
         row("class without digit", "CLSS ?", "%1CLSS=none", "");
+        row("class with two digits", "CLSS ?", "%1CLSS=Class 10", "class=10");
+        row("class 0", "CLSS ?", "%1CLSS=0", "");
+        row("eight lamps", "LAMP ?", "%1LAMP=1 1 2 0 3 1 4 0 5 1 6 0 7 1 99999 0",
+            "lamps=1:1,2:0,3:1,4:0,5:1,6:0,7:1,99999:0");
+        row("name with a NUL inside", "NAME ?", QByteArray("%1NAME=Room\0 101", 16),
+            "name=Room 101");
+        row("input name with a NUL inside", "2:INNM ?31", QByteArray("%2INNM=HDMI\0 1", 14),
+            "innm31=HDMI 1");
         row("name keeps its case", "NAME ?", "%1NAME=Room 101", "name=Room 101");
         row("maker", "INF1 ?", "%1INF1=Maker", "maker=Maker");
         row("model", "INF2 ?", "%1INF2=PJ 2000", "model=PJ 2000");
@@ -432,6 +440,50 @@ private slots:
         QCOMPARE(read.apply(query, PJLink::parseReply(line)), !state.isEmpty());
         QCOMPARE(summary(read), state);
         QVERIFY(!read.apply(query, PJLink::parseReply(line))); // the same again changes nothing
+    }
+
+    // The names set input takes: one for each input, never shared, each
+    // leading back to its input.
+    void commandNames_data()
+    {
+        QTest::addColumn<QStringList>("answers"); // "query|line"
+        QTest::addColumn<QString>("names");
+        const auto row = [](const char *name, const QStringList &answers, const char *names) {
+            QTest::newRow(name) << answers << QString::fromLatin1(names);
+        };
+        row("captions", { "INST ?|%1INST=11 31 3A" }, "11=rgb-1 31=digital-1 3A=digital-a");
+        row("three of one name",
+            { "2:INST ?|%2INST=31 32 33", "2:INNM ?31|%2INNM=HDMI 1", "2:INNM ?32|%2INNM=HDMI 1",
+              "2:INNM ?33|%2INNM=hdmi  1" },
+            "31=hdmi-1 32=hdmi-1-2 33=hdmi-1-3");
+        row("a later input named as the first one's suffix",
+            { "2:INST ?|%2INST=31 32 33", "2:INNM ?31|%2INNM=HDMI 1", "2:INNM ?32|%2INNM=HDMI 1",
+              "2:INNM ?33|%2INNM=HDMI 1 2" },
+            "31=hdmi-1 32=hdmi-1-2 33=hdmi-1-2-2");
+        row("a name that is another input's caption",
+            { "2:INST ?|%2INST=11 31", "2:INNM ?31|%2INNM=RGB 1" }, "11=rgb-1 31=rgb-1-2");
+        row("an empty name keeps the caption", { "2:INST ?|%2INST=11 31", "2:INNM ?31|%2INNM=" },
+            "11=rgb-1 31=digital-1");
+    }
+
+    void commandNames()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QString, names);
+        PJLinkState state;
+        for (const QString &answer : answers) {
+            const QStringList parts = answer.split(QLatin1Char('|'));
+            state.apply(command(parts.at(0).toLatin1()),
+                        PJLink::parseReply(parts.at(1).toLatin1()));
+        }
+        const QMap<QByteArray, QString> made = state.inputCommandNames();
+        QStringList shown;
+        for (const QByteArray &input : state.inputs.value_or(QList<QByteArray>())) {
+            shown << QString::fromLatin1(input) + QLatin1Char('=') + made.value(input);
+            QCOMPARE(state.inputNamed(made.value(input)), input);
+            QCOMPARE(state.inputNamed(made.value(input).toUpper()), input);
+        }
+        QCOMPARE(shown.join(QLatin1Char(' ')), names);
     }
 
     // What the control page makes of the answers: the inputs and which is
@@ -537,7 +589,14 @@ private slots:
         QTest::addColumn<QByteArrayList>("queries");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("events");
-        const QByteArray longest = "%1NAME=" + QByteArray(PJLink::MaxPacket - 8, 'n');
+        // Projectors bend the packet rule: a line is read up to MaxLine.
+        const QByteArray longest = "%1NAME=" + QByteArray(PJLink::MaxLine - 8, 'n');
+        QByteArray inputs = "%1INST=";
+        for (int type = 1; type <= 5; ++type) {
+            for (char number : QByteArray("123456789"))
+                inputs += QByteArray::number(type) + number + ' ';
+        }
+        inputs.chop(1);
         QTest::newRow("one at a time")
             << QByteArrayList { "POWR ?", "INPT ?" } << QByteArray("%1POWR=1\r")
             << QStringList { "answered POWR=1" };
@@ -549,7 +608,10 @@ private slots:
             << QStringList { "stray %1LAMP=10 1", "answered POWR=1" };
         QTest::newRow("longest line kept")
             << QByteArrayList { "NAME ?" } << QByteArray(longest + '\r')
-            << QStringList { "answered NAME=" + QString(PJLink::MaxPacket - 8, QLatin1Char('N')) };
+            << QStringList { "answered NAME=" + QString(PJLink::MaxLine - 8, QLatin1Char('N')) };
+        QTest::newRow("45 inputs, longer than a packet")
+            << QByteArrayList { "INST ?" } << QByteArray(inputs + '\r')
+            << QStringList { "answered INST=" + QString::fromLatin1(inputs.mid(7)) };
         QTest::newRow("longer line dropped, next taken")
             << QByteArrayList { "NAME ?" } << QByteArray(longest + "n\r%1NAME=x\r")
             << QStringList { "dropped", "answered NAME=X" };

@@ -253,11 +253,17 @@ std::optional<QList<QByteArray>> parseInputs(const QByteArray &value)
 
 std::optional<int> parseClass(const QByteArray &value)
 {
-    for (char c : value) {
-        if (c >= '1' && c <= '9')
-            return c - '0';
-    }
-    return std::nullopt;
+    int from = 0;
+    while (from < value.size() && !isDigit(value.at(from)))
+        ++from;
+    int to = from;
+    while (to < value.size() && isDigit(value.at(to)))
+        ++to;
+    // More digits than any class has are no class.
+    if (to == from || to - from > 3)
+        return std::nullopt;
+    const int number = value.mid(from, to - from).toInt();
+    return number > 0 ? std::optional<int>(number) : std::nullopt;
 }
 
 std::optional<int> parseHours(const QByteArray &value)

@@ -17,6 +17,9 @@ constexpr int ModelIndex = 3;
 constexpr quint16 DefaultPort = 4352;
 // A packet, carriage return included, is at most this long.
 constexpr int MaxPacket = 136;
+// The packet rule binds what is sent; projectors that bend it (long input
+// lists) are still read up to this many bytes a line, carriage return included.
+constexpr int MaxLine = 4096;
 constexpr int MaxPassword = 32;
 constexpr int TokenLength = 8;
 // How long an answer may take before the command is given up.
@@ -113,7 +116,8 @@ struct Lamp
 std::optional<QList<Lamp>> parseLamps(const QByteArray &value);
 // The inputs a projector offers, in its order; nullopt if any is faulty.
 std::optional<QList<QByteArray>> parseInputs(const QByteArray &value);
-// The first digit, so that "2", "Class 1" and "Version1" all read.
+// The first number, so that "2", "Class 1" and "Version1" all read and
+// "Class 10" is not taken for class 1.
 std::optional<int> parseClass(const QByteArray &value);
 std::optional<int> parseHours(const QByteArray &value);
 

@@ -116,9 +116,9 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
                               QStringLiteral("no PJLink greeting")));
         return;
     case Kind::LineDropped:
-        notices.append(notice(
-            Notice::Kind::LineDropped, PJLink::Command(),
-            QStringLiteral("a line longer than %1 bytes was dropped").arg(PJLink::MaxPacket)));
+        notices.append(
+            notice(Notice::Kind::LineDropped, PJLink::Command(),
+                   QStringLiteral("a line longer than %1 bytes was dropped").arg(PJLink::MaxLine)));
         return;
     case Kind::Unmatched:
         notices.append(notice(Notice::Kind::Stray, PJLink::Command(),

@@ -60,8 +60,8 @@ QList<PJLinkSession::Event> PJLinkSession::receive(const QByteArray &bytes, qint
             line.clear();
         } else if (!discarding) {
             line.append(c);
-            // Room is left for the carriage return that ends a packet.
-            if (line.size() > PJLink::MaxPacket - 1) {
+            // Room is left for the carriage return that ends the line.
+            if (line.size() > PJLink::MaxLine - 1) {
                 Event dropped = event(Event::Kind::LineDropped);
                 dropped.line = line;
                 events.append(dropped);

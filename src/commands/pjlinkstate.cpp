@@ -1,5 +1,8 @@
 #include "pjlinkstate.h"
 
+#include <QRegularExpression>
+#include <QSet>
+
 namespace {
 
 template<typename T>
@@ -22,6 +25,16 @@ bool sameLamps(const QList<PJLink::Lamp> &a, const QList<PJLink::Lamp> &b)
     return true;
 }
 
+// Free text as received, all of it: a NUL or another control byte inside is
+// left out rather than ending the text there.
+QString freeText(const QByteArray &bytes)
+{
+    QString text = QString::fromUtf8(bytes.constData(), bytes.size());
+    static const QRegularExpression control(QStringLiteral("[\\x00-\\x1f\\x7f]"));
+    text.remove(control);
+    return text;
+}
+
 } // namespace
 
 bool PJLinkState::apply(const PJLink::Command &command, const PJLink::Reply &reply)
@@ -31,7 +44,7 @@ bool PJLinkState::apply(const PJLink::Command &command, const PJLink::Reply &rep
         return false;
     const QByteArray &name = reply.name;
     const QByteArray &value = reply.value;
-    const QString text = QString::fromUtf8(reply.text);
+    const QString text = freeText(reply.text);
 
     if (reply.error != Error::None) {
         if (reply.error != Error::Undefined)
@@ -134,9 +147,33 @@ QString PJLinkState::inputCaption(const QByteArray &input) const
 
 QByteArray PJLinkState::inputNamed(const QString &name) const
 {
-    for (auto it = inputNames.cbegin(); it != inputNames.cend(); ++it) {
-        if (!it.value().simplified().isEmpty() && PJLink::nameOf(it.value()) == name.toLower())
+    const QMap<QByteArray, QString> names = inputCommandNames();
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        if (it.value() == name.toLower())
             return it.key();
     }
     return PJLink::inputFromName(name);
+}
+
+QMap<QByteArray, QString> PJLinkState::inputCommandNames() const
+{
+    QList<QByteArray> listed = inputs.value_or(QList<QByteArray>());
+    // Inputs named but missing from the list (or asked before it) come last.
+    for (auto it = inputNames.cbegin(); it != inputNames.cend(); ++it) {
+        if (!listed.contains(it.key()))
+            listed.append(it.key());
+    }
+    QMap<QByteArray, QString> names;
+    QSet<QString> taken;
+    for (const QByteArray &input : listed) {
+        const QString base = PJLink::nameOf(inputCaption(input));
+        if (base.isEmpty())
+            continue;
+        QString name = base;
+        for (int count = 2; taken.contains(name); ++count)
+            name = base + QLatin1Char('-') + QString::number(count);
+        taken.insert(name);
+        names.insert(input, name);
+    }
+    return names;
 }

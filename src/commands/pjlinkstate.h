@@ -26,6 +26,11 @@ public:
     // The input of a command-line name (see PJLink::inputFromName), also
     // the names made of what the projector calls its inputs.
     QByteArray inputNamed(const QString &name) const;
+    // The command-line name of each input: its caption in lower case, words
+    // joined by "-". Inputs that would share a name get "-2", "-3" and so on
+    // after theirs, in the order of the projector's list: "hdmi-1",
+    // "hdmi-1-2".
+    QMap<QByteArray, QString> inputCommandNames() const;
 
     std::optional<int> power;
     QByteArray input;

@@ -19,6 +19,9 @@ public:
 
     int run(); // the exit code
 
+    // What send keeps of the replies, as for the serial families.
+    static constexpr int MaxHeard = 64 * 1024;
+
 private:
     struct Answer
     {
@@ -29,12 +32,18 @@ private:
 
     int open();
     Answer ask(const PJLink::Command &command);
+    // On class 2, the class 2 form of a query; when the projector refuses it,
+    // the class 1 form, which serves where the other is missing.
+    Answer askEitherClass(PJLink::Command command, PJLink::Command *asked);
     // For a command that changes something: done, refused, or why not answered.
     int change(const PJLink::Command &command);
-    int unanswered(const PJLink::Command &command);
+    int noAnswer(const PJLink::Command &command);
     int lost();
-    // The class, the inputs and (class 2) their names, into state.
+    // The class, the inputs and (class 2) their names, into state; what was
+    // not answered is added to unanswered, what was refused to refusals.
     int readInputs();
+    // Names what did not come: the exit code for a run that otherwise did.
+    int finishMissing();
 
     int list();
     int status();
@@ -47,5 +56,7 @@ private:
     ProjectorLink link;
     PJLinkSession session;
     PJLinkState state;
+    QStringList unanswered; // the commands, as shown
+    QStringList refusals; // "\"%2INST ?\": the projector does not know this command"
     QElapsedTimer clock; // the session's, in milliseconds
 };

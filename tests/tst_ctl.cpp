@@ -14,11 +14,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
 
 #include <cmath>
 
@@ -62,6 +65,108 @@ QString nextLink()
     return TestStore::runDirectory() + QStringLiteral("/ttyCtl%1").arg(++count);
 }
 
+// A PJLink projector of a few lines on 127.0.0.1, for the answers the
+// simulator does not give. Each command is answered from the script, by its
+// text ("%2INST ?"), or else with the fallback after its "=" ("ERR1"). With
+// flood, the first command is answered with bytes that never end a line,
+// for as long as the connection lasts.
+class ScriptedProjector
+{
+public:
+    ScriptedProjector(const QStringList &script, const QByteArray &fallback, bool flood = false)
+        : fallback(fallback)
+        , flood(flood)
+    {
+        for (const QString &entry : script)
+            answers.insert(entry.section('|', 0, 0).toLatin1(), entry.section('|', 1).toLatin1());
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [this, socket] { serve(socket); });
+                pending.clear();
+                socket->write("PJLINK 0\r");
+            }
+        });
+    }
+
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+    QStringList received;
+
+private:
+    void serve(QTcpSocket *socket)
+    {
+        pending += socket->readAll();
+        for (int end = pending.indexOf('\r'); end >= 0; end = pending.indexOf('\r')) {
+            const QByteArray line = pending.left(end);
+            pending.remove(0, end + 1);
+            received.append(QString::fromLatin1(line));
+            if (flood) {
+                const auto more = [socket] {
+                    while (socket->bytesToWrite() < 256 * 1024)
+                        socket->write(QByteArray(64 * 1024, 'x'));
+                };
+                QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+                more();
+                return;
+            }
+            socket->write(answers.value(line, line.left(6) + '=' + fallback) + '\r');
+        }
+    }
+
+    QTcpServer server;
+    QMap<QByteArray, QByteArray> answers;
+    QByteArray fallback;
+    bool flood;
+    QByteArray pending;
+};
+
+// Answers each search with the datagrams given, from 127.0.0.1; with flood,
+// with a stream of answers of new MACs until it is destroyed.
+class SearchResponder
+{
+public:
+    explicit SearchResponder(const QByteArrayList &answers, bool flood = false)
+    {
+        socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+        QObject::connect(&socket, &QUdpSocket::readyRead, &socket, [this, answers, flood] {
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram datagram = socket.receiveDatagram();
+                if (datagram.data() != "%2SRCH\r")
+                    continue;
+                ++searches;
+                sender = datagram.senderAddress();
+                senderPort = quint16(datagram.senderPort());
+                for (const QByteArray &answer : answers)
+                    socket.writeDatagram(answer, sender, senderPort);
+                if (flood)
+                    timer.start(1);
+            }
+        });
+        QObject::connect(&timer, &QTimer::timeout, &socket, [this] {
+            for (int i = 0; i < 50; ++i, ++sent) {
+                const QByteArray mac
+                    = QByteArray::number(0x020000000000ULL + sent, 16).rightJustified(12, '0');
+                QByteArray text = "%2ACKN=";
+                for (int part = 0; part < 6; ++part)
+                    text += mac.mid(2 * part, 2) + (part < 5 ? ":" : "\r");
+                socket.writeDatagram(text, sender, senderPort);
+            }
+        });
+    }
+
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(socket.localPort()); }
+    int searches = 0;
+
+private:
+    QUdpSocket socket;
+    QTimer timer;
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    quint64 sent = 0;
+};
+
 } // namespace
 
 class TestCtl : public QObject
@@ -93,6 +198,14 @@ private slots:
     void sendFlood();
     void search_data();
     void search();
+    void searchAnswers_data();
+    void searchAnswers();
+    void searchFlood();
+    void pjlinkScripted_data();
+    void pjlinkScripted();
+    void pjlinkSendFlood();
+    void pjlinkMetrics_data();
+    void pjlinkMetrics();
     void pjlink_data();
     void pjlink();
     void networkSerialServer_data();
@@ -454,6 +567,7 @@ void TestCtl::usageErrorsSendNothing_data()
     row("search now", "search takes no arguments but --to ADDRESS");
     row("search --to [::1", "--to takes an address with an optional :port");
     row("search --to 127.0.0.1:0", "--to takes an address with an optional :port");
+    row("search --to ", "--to is empty");
     // The later --port is the one taken.
     row("--family acer --port tcp://127.0.0.1 on", "no port after the host");
     row("--family acer --port telnet://127.0.0.1:7000 on", "use tcp:// or rfc2217://");
@@ -751,6 +865,258 @@ void TestCtl::search()
         QCOMPARE(found.first().toMap(),
                  (QVariantMap { { "address", "127.0.0.1" }, { "mac", "00:00:5e:00:53:01" } }));
     QTRY_COMPARE(sim.lines().count("UDP RX \"%2SRCH\\r\""), 2);
+}
+
+void TestCtl::searchAnswers_data()
+{
+    QTest::addColumn<QByteArrayList>("answers");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("duplicates and upper case")
+        << QByteArrayList { "%2ACKN=00:00:5E:00:53:0A\r", "%2ACKN=00:00:5e:00:53:0a\r",
+                            "%2ackn=00:00:5e:00:53:0b\r", "%2ACKN=00:00:5E:00:53:0A\r" }
+        << 0 << "127.0.0.1 00:00:5e:00:53:0a\n127.0.0.1 00:00:5e:00:53:0b";
+    QTest::newRow("junk after the MAC")
+        << QByteArrayList { "%2ACKN=00:00:5e:00:53:01 x\r",
+                            QByteArray("%2ACKN=00:00:5e:00:53:02\0junk\r", 30),
+                            "%2ACKN=00:00:5e:00:53:03\njunk\r", "%2ACKN=00:00:5e:00:53:04:05\r",
+                            "%2LKUP=00:00:5e:00:53:06\r" }
+        << 2 << "";
+}
+
+// From a responder on 127.0.0.1: one line per projector, whatever the case
+// and however often it answers; an answer must be a MAC and nothing more.
+void TestCtl::searchAnswers()
+{
+    QFETCH(QByteArrayList, answers);
+    QFETCH(int, exitCode);
+    QFETCH(QString, text);
+    SearchResponder responder(answers);
+    SimProcess ctl;
+    start(ctl, { "search", "--timeout", "0.5", "--to", responder.address() });
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, HangMargin));
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(ctl.lines().join('\n'), text.toUtf8());
+    QCOMPARE(responder.searches, 1);
+}
+
+// A responder that sends new MACs without end: the search stops at its
+// cap, says so, and keeps what it found.
+void TestCtl::searchFlood()
+{
+    SearchResponder responder({}, true);
+    SimProcess ctl;
+    start(ctl, { "search", "--timeout", "20", "--to", responder.address() });
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, HangMargin));
+    QCOMPARE(ctl.exitCode(), 0);
+    const QList<QByteArray> lines = ctl.lines();
+    QCOMPARE(lines.size(), 1000);
+    QCOMPARE(QSet<QByteArray>(lines.begin(), lines.end()).size(), 1000);
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.contains("the search stopped at 1000 different answers"), error.constData());
+}
+
+void TestCtl::pjlinkScripted_data()
+{
+    QTest::addColumn<QStringList>("script"); // "command|answer"
+    QTest::addColumn<QByteArray>("fallback"); // the answer to every other command
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("output"); // lines standard output has, in this order
+    QTest::addColumn<QString>("error"); // a part of standard error
+    // Commands sent, in this order; "!" before one that must not be.
+    QTest::addColumn<QStringList>("sent");
+
+    const QStringList class1Keys = { "lamp",   "input", "mute", "health", "lamps",
+                                     "inputs", "name",  "make", "model",  "class" };
+    const auto refusedAll = [&](const char *wording) {
+        QStringList lines;
+        for (const QString &key : class1Keys)
+            lines << key + "=refused (" + wording + ")";
+        return lines;
+    };
+    QTest::newRow("everything refused, projector failure")
+        << QStringList() << QByteArray("ERR4") << "query" << 1
+        << refusedAll("projector failure: check the projector")
+        << "the projector gave none of the values asked"
+        << QStringList { "%1CLSS ?", "%1POWR ?", "%1INPT ?", "%1INF2 ?" };
+    QTest::newRow("everything refused, busy")
+        << QStringList() << QByteArray("ERR3") << "query" << 1
+        << refusedAll("the projector cannot do this now (busy, warming up, cooling down or in "
+                      "standby)")
+        << "the projector gave none of the values asked" << QStringList();
+    QTest::newRow("some refused, some not")
+        << QStringList { "%1POWR ?|%1POWR=0", "%1NAME ?|%1NAME=Aula" } << QByteArray("ERR3")
+        << "query" << 0
+        << QStringList { "lamp=off",
+                         "input=refused (the projector cannot do this now (busy, warming up, "
+                         "cooling down or in standby))",
+                         "name=Aula" }
+        << "" << QStringList();
+    QTest::newRow("eight lamps")
+        << QStringList { "%1LAMP ?|%1LAMP=10 1 20 0 30 1 40 0 50 1 60 0 70 1 80 0" }
+        << QByteArray("ERR1") << "query" << 0
+        << QStringList { "lamp-1-hours=10", "lamp-1=on",       "lamp-7-hours=70",
+                         "lamp-7=on",       "lamp-8-hours=80", "lamp-8=off" }
+        << "" << QStringList();
+    QTest::newRow("class 2 without %2INST")
+        << QStringList { "%1CLSS ?|%1CLSS=2", "%1INST ?|%1INST=11 31" } << QByteArray("ERR1")
+        << "list" << 0 << QStringList { "set input:", "rgb-1", "digital-1" } << ""
+        << QStringList { "%1CLSS ?", "%2INST ?", "%1INST ?", "%2INNM ?11", "%2INNM ?31" };
+    QTest::newRow("class 2, only %2INPT")
+        << QStringList { "%1CLSS ?|%1CLSS=2", "%2INPT ?|%2INPT=3A", "%2INST ?|%2INST=11 3A" }
+        << QByteArray("ERR1") << "query" << 0
+        << QStringList { "input=Digital A", "inputs=rgb-1 digital-a",
+                         "serial-number=refused (the projector does not know this command)" }
+        << "" << QStringList { "%2INPT ?", "!%1INPT ?" };
+    QTest::newRow("class 2, %2INPT refused")
+        << QStringList { "%1CLSS ?|%1CLSS=2", "%1INPT ?|%1INPT=31" } << QByteArray("ERR1")
+        << "query" << 0 << QStringList { "input=Digital 1" } << ""
+        << QStringList { "%2INPT ?", "%1INPT ?" };
+    QByteArray many = "%1INST=";
+    for (int type = 1; type <= 5; ++type) {
+        for (char number : QByteArray("123456789"))
+            many += QByteArray::number(type) + number + ' ';
+    }
+    many.chop(1);
+    QTest::newRow("45 inputs, longer than a packet")
+        << QStringList { "%1INST ?|" + many } << QByteArray("ERR1") << "list" << 0
+        << QStringList { "set input:", "rgb-1", "network-9" } << "" << QStringList();
+    QTest::newRow("a line over 4 KiB")
+        << QStringList { "%1INST ?|%1INST=" + QString(5000, '1') } << QByteArray("ERR1") << "list"
+        << 2 << QStringList { "press:", "set input:" }
+        << "a line longer than 4096 bytes was dropped" << QStringList();
+    QTest::newRow("a line over 4 KiB, what did not come named")
+        << QStringList { "%1INST ?|%1INST=" + QString(5000, '1') } << QByteArray("ERR1") << "list"
+        << 2 << QStringList() << "no answer to \"%1INST ?\" within 1 s" << QStringList();
+    QTest::newRow("two inputs of one name")
+        << QStringList { "%1CLSS ?|%1CLSS=2", "%2INST ?|%2INST=31 32", "%2INNM ?31|%2INNM=HDMI 1",
+                         "%2INNM ?32|%2INNM=HDMI 1" }
+        << QByteArray("OK") << "list" << 0 << QStringList { "set input:", "hdmi-1", "hdmi-1-2" }
+        << "" << QStringList();
+    QTest::newRow("set input by the second of one name")
+        << QStringList { "%1CLSS ?|%1CLSS=2", "%2INST ?|%2INST=31 32", "%2INNM ?31|%2INNM=HDMI 1",
+                         "%2INNM ?32|%2INNM=HDMI 1" }
+        << QByteArray("OK") << "set input hdmi-1-2" << 0 << QStringList() << ""
+        << QStringList { "%2INNM ?32", "%1INPT 32" };
+    QTest::newRow("set input network-1")
+        << QStringList() << QByteArray("OK") << "set input network-1" << 0 << QStringList() << ""
+        << QStringList { "%1INPT 51" };
+    QTest::newRow("class 10 is class 2 at least")
+        << QStringList { "%1CLSS ?|%1CLSS=Class 10", "%2INST ?|%2INST=11" } << QByteArray("ERR1")
+        << "list" << 0 << QStringList { "rgb-1" } << "" << QStringList { "%2INST ?" };
+}
+
+// Against projectors that bend the standard, scripted on 127.0.0.1: what
+// arrived is reported, what did not is named, refusals are told as such.
+void TestCtl::pjlinkScripted()
+{
+    QFETCH(QStringList, script);
+    QFETCH(QByteArray, fallback);
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, output);
+    QFETCH(QString, error);
+    QFETCH(QStringList, sent);
+
+    ScriptedProjector projector(script, fallback);
+    SimProcess ctl;
+    start(ctl,
+          QStringList { "--family", "pjlink", "--port", projector.address(), "--timeout", "1" }
+              + command.split(' '));
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, HangMargin));
+    const QString errors = QString::fromLocal8Bit(ctl.readAllStandardError());
+    QVERIFY2(ctl.exitCode() == exitCode, qPrintable(errors));
+    QVERIFY2(errors.contains(error), qPrintable(errors));
+    QStringList printed;
+    for (const QByteArray &line : ctl.lines())
+        printed << QString::fromUtf8(line);
+    int from = 0;
+    for (const QString &line : output) {
+        from = int(printed.indexOf(line, from));
+        QVERIFY2(from >= 0, qPrintable(line + " not in\n" + printed.join('\n')));
+    }
+    from = 0;
+    for (const QString &line : sent) {
+        if (line.startsWith('!')) {
+            QVERIFY2(!projector.received.contains(line.mid(1)), qPrintable(line));
+            continue;
+        }
+        from = int(projector.received.indexOf(line, from));
+        QVERIFY2(from >= 0,
+                 qPrintable(line + " not sent in order: " + projector.received.join(", ")));
+    }
+}
+
+// A reply that never ends: send keeps a bounded part, says so, and ends
+// there rather than at the timeout.
+void TestCtl::pjlinkSendFlood()
+{
+    ScriptedProjector projector({}, "OK", true);
+    SimProcess ctl;
+    start(ctl,
+          { "--family", "pjlink", "--port", projector.address(), "--timeout", "3600", "send",
+            "%1POWR ?" });
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, HangMargin));
+    QCOMPARE(ctl.exitCode(), 2);
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.contains("more than 65536 bytes of replies came"), error.constData());
+    QCOMPARE(projector.received, QStringList { "%1POWR ?" });
+}
+
+void TestCtl::pjlinkMetrics_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QByteArray>("fallback");
+    QTest::addColumn<QStringList>("samples"); // the whole exposition without comments
+    const QString labels = "{name=\"aula\",family=\"pjlink\",group=\"\"";
+    QStringList lamps;
+    QStringList lit;
+    for (int lamp = 1; lamp <= 8; ++lamp) {
+        lit << QString("vantrel_lamp_on%1,lamp=\"%2\"} %3").arg(labels).arg(lamp).arg(lamp % 2);
+        lamps
+            << QString("vantrel_lamp_hours%1,lamp=\"%2\"} %3").arg(labels).arg(lamp).arg(lamp * 10);
+    }
+    QTest::newRow("everything refused")
+        << QStringList() << QByteArray("ERR4")
+        << QStringList { "vantrel_reachable" + labels + "} 1",
+                         "vantrel_last_answer_timestamp_seconds" + labels + "} T" };
+    QTest::newRow("eight lamps")
+        << QStringList { "%1LAMP ?|%1LAMP=10 1 20 0 30 1 40 0 50 1 60 0 70 1 80 0" }
+        << QByteArray("ERR3")
+        << QStringList { "vantrel_reachable" + labels + "} 1" } + lit + lamps
+            + QStringList { "vantrel_last_answer_timestamp_seconds" + labels + "} T" };
+}
+
+// A projector that answered is reachable, whatever it answered; every lamp
+// it has is there.
+void TestCtl::pjlinkMetrics()
+{
+    QFETCH(QStringList, script);
+    QFETCH(QByteArray, fallback);
+    QFETCH(QStringList, samples);
+    ScriptedProjector projector(script, fallback);
+    TestStore::seed({ { "Projector", "aula" },
+                      { "Projectors/size", 1 },
+                      { "Projectors/1/Name", "aula" },
+                      { "Projectors/1/Model", 3 },
+                      { "Projectors/1/Port", projector.address() },
+                      { "ComPort", projector.address() },
+                      { "Model", 3 } });
+    SimProcess ctl;
+    start(ctl, { "--timeout", "1", "metrics" });
+    QVERIFY(QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; }, HangMargin));
+    QVERIFY2(ctl.exitCode() == 0, ctl.readAllStandardError().constData());
+    QStringList printed;
+    for (const QByteArray &line : ctl.lines()) {
+        if (line.startsWith('#'))
+            continue;
+        QString sample = QString::fromUtf8(line);
+        if (sample.startsWith("vantrel_last_answer"))
+            sample = sample.section(' ', 0, -2) + " T";
+        printed << sample;
+    }
+    QCOMPARE(printed, samples);
 }
 
 void TestCtl::pjlink_data()

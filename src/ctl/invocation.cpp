@@ -177,6 +177,10 @@ bool Invocation::parse(const QStringList &arguments)
     if (parser.isSet(familyOption) && parser.value(familyOption).isEmpty())
         return usage(
             QStringLiteral("--family is empty; give one of %1").arg(joined(Family::keys())));
+    // Not the whole network, which is what leaving --to out means.
+    if (parser.isSet(toOption) && parser.value(toOption).isEmpty())
+        return usage(QStringLiteral("--to is empty; give an address, or leave --to out to "
+                                    "search the whole network"));
     const QStringList words = parser.positionalArguments();
     timeoutGiven = parser.isSet(timeoutOption);
     scan = !parser.isSet(noScanOption);

@@ -98,18 +98,21 @@ int Search::run()
     QJsonArray found;
     QSet<QString> seen;
     const QDeadlineTimer deadline(invocation.timeoutMs);
-    while (!deadline.hasExpired()) {
+    bool full = false;
+    while (!deadline.hasExpired() && !full) {
         if (!socket.hasPendingDatagrams()
             && !socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
             continue;
-        while (socket.hasPendingDatagrams()) {
+        while (socket.hasPendingDatagrams() && !full) {
             const QNetworkDatagram datagram = socket.receiveDatagram(PJLink::MaxPacket);
             const QByteArray data = datagram.data().trimmed();
             if (!data.toUpper().startsWith(answerPrefix))
                 continue;
-            const QString mac = QString::fromLatin1(data.mid(answerPrefix.size())).toLower();
-            static const QRegularExpression macForm(
-                QStringLiteral("^[0-9a-f]{2}(:[0-9a-f]{2}){5}$"));
+            // All of the rest, a NUL included: the MAC and nothing after it.
+            const QByteArray rest = data.mid(answerPrefix.size());
+            const QString mac = QString::fromLatin1(rest.constData(), rest.size()).toLower();
+            static const QRegularExpression macForm(QRegularExpression::anchoredPattern(
+                QStringLiteral("[0-9a-f]{2}(:[0-9a-f]{2}){5}")));
             if (!macForm.match(mac).hasMatch())
                 continue;
             QHostAddress sender = datagram.senderAddress();
@@ -125,9 +128,13 @@ int Search::run()
             found.append(QJsonObject { { QStringLiteral("address"), sender.toString() },
                                        { QStringLiteral("mac"), mac } });
             report.print(line);
+            full = found.size() >= MaxAnswers;
         }
     }
     report.set(QStringLiteral("projectors"), found);
+    if (full)
+        report.warn(QStringLiteral("the search stopped at %1 different answers, the most it takes")
+                        .arg(MaxAnswers));
     if (found.isEmpty())
         return report.finish(ExitCode::NoAnswer,
                              QStringLiteral("no projector answered the search within %1 s")

@@ -13,6 +13,10 @@ public:
 
     int run(); // the exit code
 
+    // More answers than any network has projectors are a flood: the search
+    // stops at this many different ones.
+    static constexpr int MaxAnswers = 1000;
+
 private:
     const Invocation &invocation;
     Report &report;

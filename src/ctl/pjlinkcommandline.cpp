@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <algorithm>
 #include <functional>
 
 using Command = Invocation::Command;
@@ -445,9 +446,14 @@ int PJLinkCommandLine::query()
             state.apply(query(2, "INNM", input), answer.reply);
         }
     }
-    // The class is printed after the model, as ever.
-    items.insert(9, classItem);
-    outcomes.insert(9, { *classOutcome, classWhy });
+    // The class, asked first, is printed after the model, as ever.
+    const int afterModel
+        = int(std::find_if(items.cbegin(), items.cend(),
+                           [](const Item &item) { return qstrcmp(item.key, "model") == 0; })
+              - items.cbegin())
+        + 1;
+    items.insert(afterModel, classItem);
+    outcomes.insert(afterModel, { *classOutcome, classWhy });
 
     for (int i = 0; i < items.size(); ++i) {
         const QString key = QLatin1String(items.at(i).key);

@@ -513,6 +513,10 @@ private slots:
             { "LAMP ?|%1LAMP=1200 1 300 0", "2:FILT ?|%2FILT=320", "ERST ?|%1ERST=012000" },
             "inputs= class2=0 class=- lamps=1: 1200 h, lit/2: 300 h, off filter=320 h "
             "health=OWEOOO make=-");
+        row("eight lamps, the most there are",
+            { "LAMP ?|%1LAMP=10 1 20 0 30 1 40 0 50 1 60 0 70 1 80 0" },
+            "inputs= class2=0 class=- lamps=1: 10 h, lit/2: 20 h, off/3: 30 h, lit/4: 40 h, off/"
+            "5: 50 h, lit/6: 60 h, off/7: 70 h, lit/8: 80 h, off filter=- health=?????? make=-");
         row("no lamp, no filter, every part in error",
             { "LAMP ?|%1LAMP=ERR1", "2:FILT ?|%2FILT=ERR1", "ERST ?|%1ERST=222222" },
             "inputs= class2=0 class=- lamps=none filter=none health=EEEEEE make=-");

@@ -932,7 +932,7 @@ void TestCtl::pjlinkScripted_data()
     const auto refusedAll = [&](const char *wording) {
         QStringList lines;
         for (const QString &key : class1Keys)
-            lines << key + "=refused (" + wording + ")";
+            lines << key + "=refused: " + wording;
         return lines;
     };
     QTest::newRow("everything refused, projector failure")
@@ -945,13 +945,13 @@ void TestCtl::pjlinkScripted_data()
         << refusedAll("the projector cannot do this now (busy, warming up, cooling down or in "
                       "standby)")
         << "the projector gave none of the values asked" << QStringList();
-    QTest::newRow("some refused, some not")
-        << QStringList { "%1POWR ?|%1POWR=0", "%1NAME ?|%1NAME=Aula" } << QByteArray("ERR3")
-        << "query" << 0
+    QTest::newRow("some given, some refused, one unreadable")
+        << QStringList { "%1POWR ?|%1POWR=0", "%1AVMT ?|%1AVMT=99", "%1NAME ?|%1NAME=Aula" }
+        << QByteArray("ERR3") << "query" << 0
         << QStringList { "lamp=off",
-                         "input=refused (the projector cannot do this now (busy, warming up, "
-                         "cooling down or in standby))",
-                         "name=Aula" }
+                         "input=refused: the projector cannot do this now (busy, warming up, "
+                         "cooling down or in standby)",
+                         "mute=unreadable: \"99\"", "name=Aula" }
         << "" << QStringList();
     QTest::newRow("eight lamps")
         << QStringList { "%1LAMP ?|%1LAMP=10 1 20 0 30 1 40 0 50 1 60 0 70 1 80 0" }
@@ -967,7 +967,7 @@ void TestCtl::pjlinkScripted_data()
         << QStringList { "%1CLSS ?|%1CLSS=2", "%2INPT ?|%2INPT=3A", "%2INST ?|%2INST=11 3A" }
         << QByteArray("ERR1") << "query" << 0
         << QStringList { "input=Digital A", "inputs=rgb-1 digital-a",
-                         "serial-number=refused (the projector does not know this command)" }
+                         "serial-number=refused: the projector does not know this command" }
         << "" << QStringList { "%2INPT ?", "!%1INPT ?" };
     QTest::newRow("class 2, %2INPT refused")
         << QStringList { "%1CLSS ?|%1CLSS=2", "%1INPT ?|%1INPT=31" } << QByteArray("ERR1")

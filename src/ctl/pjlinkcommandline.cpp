@@ -463,10 +463,10 @@ int PJLinkCommandLine::query()
             items.at(i).print();
             break;
         case Outcome::Refused:
-            text(key, QStringLiteral("refused (%1)").arg(why));
+            text(key, QStringLiteral("refused: %1").arg(why));
             break;
         case Outcome::Unreadable:
-            text(key, QStringLiteral("unreadable (%1)").arg(why.isEmpty() ? "empty" : why));
+            text(key, QStringLiteral("unreadable: \"%1\"").arg(why));
             break;
         case Outcome::NoAnswer:
             text(key, QStringLiteral("no answer"));

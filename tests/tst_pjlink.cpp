@@ -270,6 +270,19 @@ struct Rig
     QByteArray wire;
 };
 
+// The simulator with its lamp on, asking for the password "s3cret", kept in dir.
+bool startLocked(SimProcess &sim, const QTemporaryDir &dir, const QStringList &more)
+{
+    QFile secret(dir.filePath(QStringLiteral("password")));
+    if (!secret.open(QIODevice::WriteOnly) || secret.write("s3cret\n") < 0)
+        return false;
+    secret.close();
+    return sim.startSimulator(
+        PROJECTOR_SIM_PATH,
+        QStringList { "--family", "pjlink", "--lamp", "on", "--password-file", secret.fileName() }
+            + more);
+}
+
 PjlinkModel::Options options(int pjClass, bool lampOn = false)
 {
     PjlinkModel::Options options;
@@ -1144,15 +1157,8 @@ private slots:
         QFETCH(QByteArrayList, first);
         QFETCH(QByteArrayList, second);
         QTemporaryDir dir;
-        QFile secret(dir.filePath(QStringLiteral("password")));
-        QVERIFY(secret.open(QIODevice::WriteOnly));
-        secret.write("s3cret\n");
-        secret.close();
         SimProcess sim;
-        QVERIFY(sim.startSimulator(PROJECTOR_SIM_PATH,
-                                   QStringList { "--family", "pjlink", "--lamp", "on",
-                                                 "--password-file", secret.fileName(), "--login",
-                                                 login }));
+        QVERIFY(startLocked(sim, dir, { "--login", login }));
         // The logins as their kind: the projector checks them itself.
         const auto received = [&sim] {
             QByteArrayList lines;
@@ -1302,15 +1308,8 @@ private slots:
         QFETCH(QStringList, simulator);
         QFETCH(QByteArray, firstAnswer);
         QTemporaryDir dir;
-        QFile secret(dir.filePath(QStringLiteral("password")));
-        QVERIFY(secret.open(QIODevice::WriteOnly));
-        secret.write("s3cret\n");
-        secret.close();
         SimProcess sim;
-        QVERIFY(sim.startSimulator(PROJECTOR_SIM_PATH,
-                                   QStringList { "--family", "pjlink", "--lamp", "on",
-                                                 "--password-file", secret.fileName() }
-                                       + simulator));
+        QVERIFY(startLocked(sim, dir, simulator));
         ProjectorLink link;
         QSignalSpy lost(&link, &ProjectorLink::lost);
         link.setPassword(QStringLiteral("s3cret"));

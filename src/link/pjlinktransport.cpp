@@ -138,8 +138,11 @@ void PJLinkTransport::received(const QByteArray &wire)
 
 void PJLinkTransport::answered(const QByteArray &data)
 {
+    // What follows the last carriage return, a line feed aside, is part of
+    // the next answer.
     const int end = data.lastIndexOf('\r');
-    partial = end < data.size() - 1;
+    const bool more = !data.mid(end + 1).trimmed().isEmpty();
+    partial = more || (end < 0 && partial);
     if (end < 0)
         return;
     awaiting = false;

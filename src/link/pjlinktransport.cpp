@@ -123,6 +123,8 @@ void PJLinkTransport::received(const QByteArray &wire)
     }
     if (opening) {
         sessionReady();
+        if (!isConnected())
+            return; // the owner ended the link on hearing it opened
         if (!waiting.isEmpty()) {
             const QByteArray queued = std::exchange(waiting, QByteArray());
             send(queued.constData(), queued.size());

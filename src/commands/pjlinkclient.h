@@ -10,11 +10,12 @@
 #include <QString>
 
 // Everything a front end needs of a PJLink projector but the socket and the
-// login (the link's): the session of the connection, the state read from the answers, which queries
-// each poll carries, and the rule for commands refused while the projector
-// warms up. Bytes from the socket go in through receive(), bytes for it come
-// out of takeOutput(); what happened comes back as notices. Time is the
-// caller's clock in milliseconds, so all of it runs on a test's clock too.
+// login (the link's): the session of the connection, the state read from the
+// answers, which queries each poll carries, and the rule for commands refused
+// while the projector warms up. Bytes from the socket go in through
+// receive(), bytes for it come out of takeOutput(); what happened comes back
+// as notices. Time is the caller's clock in milliseconds, so all of it runs on
+// a test's clock too.
 class PJLinkClient
 {
 public:

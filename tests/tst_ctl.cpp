@@ -2,6 +2,7 @@
 // what it makes of the simulator's replies, its exit codes and its JSON.
 // ctest-properties: LABELS e2e TIMEOUT 300
 
+#include "droppingprojector.h"
 #include "nullmodem.h"
 #include "serialline.h"
 #include "serialserver.h"
@@ -208,6 +209,8 @@ private slots:
     void pjlinkMetrics();
     void pjlink_data();
     void pjlink();
+    void pjlinkDropped_data();
+    void pjlinkDropped();
     void networkSerialServer_data();
     void networkSerialServer();
     void networkFailures_data();
@@ -1128,7 +1131,8 @@ void TestCtl::pjlink_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("text"); // standard output, or a part of standard error
     // What the projector received from all runs, the login digest written as
-    // LOGIN (BADLOGIN for one of another password).
+    // LOGIN (BADLOGIN for one of another password), the SHA-256 login as
+    // SHALOGIN.
     QTest::addColumn<QStringList>("received");
 
     const QStringList open { "--lamp", "on" };
@@ -1150,8 +1154,17 @@ void TestCtl::pjlink_data()
         "lamp on", { "LOGIN%1POWR ?" });
     row("password from the settings", locked, "store", "s3cret", { "status" }, 0, "lamp on",
         { "LOGIN%1POWR ?" });
-    row("wrong password", locked, "environment", "S3cret", { "on" }, 77, "password rejected",
-        { "BADLOGIN%1POWR 1" });
+    // The newer login is tried once, and an older projector refuses it too.
+    row("wrong password", locked, "environment", "S3cret", { "on" }, 77,
+        "password rejected (MD5 and SHA-256 logins refused)", { "BADLOGIN%1POWR 1", "PJLINK 2" });
+    const QStringList newer = locked + QStringList { "--login", "sha256" };
+    row("newer login only", newer, "file", "s3cret", { "status" }, 0, "lamp on",
+        { "LOGIN%1POWR ?", "PJLINK 2", "SHALOGIN%1POWR ?" });
+    row("either login", locked + QStringList { "--login", "both" }, "file", "s3cret", { "status" },
+        0, "lamp on", { "LOGIN%1POWR ?" });
+    row("newer login only, wrong password", newer, "file", "S3cret", { "status" }, 77,
+        "password rejected (MD5 and SHA-256 logins refused)",
+        { "BADLOGIN%1POWR ?", "PJLINK 2", "SHALOGIN%1POWR ?" });
     // Without a password no login is tried at all.
     row("no password", locked, "none", "", { "on" }, 77, "needs a password", {});
     row("input by the projector's name", { "--lamp", "on", "--pjlink-class", "2" }, "none", "",
@@ -1175,6 +1188,8 @@ void TestCtl::pjlink_data()
         { "%1CLSS ?", "%1POWR ?", "%1INPT ?", "%1AVMT ?", "%1ERST ?", "%1LAMP ?", "%1INST ?",
           "%1NAME ?", "%1INF1 ?", "%1INF2 ?" });
     row("send", open, "none", "", { "send %1ERST ?" }, 0, "%1ERST=000000", { "%1ERST ?" });
+    row("send a malformed command", open, "none", "", { "send %1POWR" }, 0, "%1POWR=ERR1",
+        { "%1POWR" });
 }
 
 // Against the simulator over TCP on 127.0.0.1: the bytes it receives, the
@@ -1260,13 +1275,13 @@ void TestCtl::pjlink()
     // Each command once per run of the last one (twice: text and JSON); the
     // login on the first command of each connection.
     const int runs = int(commands.size()) + 1;
-    const auto closed = [&sim] {
+    const auto count = [&sim](const char *what) {
         int count = 0;
         for (const QByteArray &line : sim.lines())
-            count += line.startsWith("-- connection ") && line.endsWith(" closed");
+            count += line.startsWith("-- connection ") && line.endsWith(what);
         return count;
     };
-    QTRY_COMPARE(closed(), runs);
+    QTRY_VERIFY(count(" closed") >= runs && count(" closed") == count(" opened"));
     QByteArrayList tokens;
     QStringList lines;
     for (const QByteArray &line : sim.lines()) {
@@ -1275,7 +1290,12 @@ void TestCtl::pjlink()
     }
     int connection = 0;
     for (QByteArray line : sim.received()) {
-        if (line.size() > 32 && line.at(32) == '%' && connection < tokens.size()) {
+        // The simulator checks the newer login itself; its connection had a token too.
+        if (line == "PJLINK 2") {
+            ++connection;
+        } else if (line.size() > 96 && line.at(96) == '%') {
+            line = "SHALOGIN" + line.mid(96);
+        } else if (line.size() > 32 && line.at(32) == '%' && connection < tokens.size()) {
             const QByteArray digest = QCryptographicHash::hash(tokens.at(connection++) + "s3cret",
                                                                QCryptographicHash::Md5)
                                           .toHex();
@@ -1284,6 +1304,47 @@ void TestCtl::pjlink()
         lines.append(QString::fromLatin1(line));
     }
     QCOMPARE(lines, received);
+}
+
+// A projector that drops every connection, on the command or right after the
+// login, or never greets: one connection, and the reason as it is.
+void TestCtl::pjlinkDropped_data()
+{
+    QTest::addColumn<QByteArray>("greeting"); // empty: none at all
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("on the command")
+        << QByteArray("PJLINK 0") << QString() << 69 << "connection lost";
+    QTest::newRow("after the login")
+        << QByteArray("PJLINK 1 498e4a67") << "s3cret" << 77 << "password rejected";
+    QTest::newRow("no greeting") << QByteArray() << QString() << 69 << "no greeting";
+}
+
+void TestCtl::pjlinkDropped()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(QString, password);
+    QFETCH(int, exitCode);
+    QFETCH(QString, reason);
+    QTcpServer silent;
+    DroppingProjector dropping(greeting);
+    QString address = dropping.address();
+    if (greeting.isEmpty()) {
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        address = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+    }
+    SimProcess ctl;
+    start(ctl, { "--family", "pjlink", "--port", address, "--timeout", "2", "--json", "on" },
+          password);
+    // The projector answers from this event loop.
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(json(ctl).value("error").toString(), address + ": " + reason);
+    if (greeting.isEmpty())
+        QVERIFY(silent.hasPendingConnections());
+    else
+        QCOMPARE(dropping.connections(), 1);
 }
 
 // Simulators of every family as named projectors, in one run; the PJLink one

@@ -3,11 +3,15 @@
 // the test drives, so that minutes of warm-up take no time; then the link the
 // programs use, over TCP to the simulator on 127.0.0.1.
 
+#include "droppingprojector.h"
+#include "linkaddress.h"
 #include "pjlink.h"
 #include "pjlinkclient.h"
+#include "pjlinklogin.h"
 #include "pjlinkmodel.h"
 #include "pjlinksession.h"
 #include "pjlinkstate.h"
+#include "pjlinktransport.h"
 #include "pjlinkview.h"
 #include "portstatus.h"
 #include "projectorlink.h"
@@ -99,19 +103,11 @@ QString describe(const PJLinkSession::Event &event)
 {
     using E = PJLinkSession::Event::Kind;
     switch (event.kind) {
-    case E::Greeted:
-        return QStringLiteral("greeted");
     case E::Answered:
         return QStringLiteral("answered %1=%2")
             .arg(QString::fromLatin1(event.command.name), QString::fromLatin1(event.reply.value));
     case E::GaveUp:
         return QStringLiteral("gave up ") + QString::fromLatin1(event.command.name);
-    case E::Rejected:
-        return QStringLiteral("rejected");
-    case E::FaultyGreeting:
-        return QStringLiteral("faulty greeting");
-    case E::GreetingTimeout:
-        return QStringLiteral("no greeting");
     case E::LineDropped:
         return QStringLiteral("dropped");
     case E::Unmatched:
@@ -138,13 +134,8 @@ QString describe(const PJLinkClient::Notice &notice)
         return QStringLiteral("not sent ") + command;
     case Kind::NoAnswer:
         return QStringLiteral("no answer ") + command;
-    case Kind::Rejected:
-        return QStringLiteral("rejected: ") + notice.text;
-    case Kind::ConnectionFault:
-        return QStringLiteral("fault: ") + notice.text;
     case Kind::LineDropped:
         return QStringLiteral("line dropped");
-    case Kind::Ready:
     case Kind::StateChanged:
     case Kind::Stray:
         break;
@@ -153,25 +144,27 @@ QString describe(const PJLinkClient::Notice &notice)
 }
 
 // A client and the simulated projector joined as the window joins them over
-// a socket, on the test's clock: a poll every 3.1 s, which also connects
-// again when the projector has closed the connection, bytes passed both
-// ways every 10 ms.
+// a socket, through the link's greeting and login, on the test's clock: a
+// poll every 3.1 s, which also connects again when the projector has closed
+// the connection, bytes passed both ways every 10 ms. A projector that takes
+// only the newer login is logged in to with it.
 struct Rig
 {
     Rig(const PjlinkModel::Options &options, const QByteArray &password)
         : model(options, 0)
-    {
-        client.setPassword(password);
-    }
+        , password(password)
+        , method(options.login == PjlinkModel::Login::Sha256 ? PJLinkLogin::Method::Sha256
+                                                             : PJLinkLogin::Method::Md5)
+    { }
 
     void runUntil(qint64 untilMs, const Actions &actions = Actions())
     {
         for (; now <= untilMs; now += 10) {
             if (now % 3100 == 0) {
-                if (connection < 0 && !client.rejected()) {
+                if (connection < 0 && !rejected) {
                     connection = model.open(now);
                     ++connections;
-                    client.connected(now);
+                    login = PJLinkLogin(password, method);
                 }
                 client.poll(now);
             }
@@ -186,20 +179,55 @@ struct Rig
         if (connection >= 0) {
             const QByteArray in = model.takeOutput(connection, now);
             if (!in.isEmpty())
-                take(client.receive(in, now));
-            if (model.closing(connection, now))
+                pass(in);
+            if (connection >= 0 && model.closing(connection, now))
                 drop();
         }
         take(client.advance(now));
-        if (connection >= 0) {
+        if (connection >= 0 && login.state() == PJLinkLogin::State::Open) {
             for (QByteArray out = client.takeOutput(now); !out.isEmpty();
                  out = client.takeOutput(now)) {
+                out = login.wrap(out);
                 wire.append(out);
                 model.receive(connection, out, now);
             }
         }
         for (const QString &line : model.takeLog())
             log.append(line);
+    }
+
+    // From the projector through the login to the client.
+    void pass(const QByteArray &in)
+    {
+        const bool opening = login.state() != PJLinkLogin::State::Open;
+        const QByteArray data = login.receive(in);
+        const QByteArray output = login.takeOutput();
+        if (!output.isEmpty()) {
+            wire.append(output);
+            model.receive(connection, output, now);
+        }
+        switch (login.state()) {
+        case PJLinkLogin::State::Greeting:
+        case PJLinkLogin::State::Challenge:
+            return;
+        case PJLinkLogin::State::Open:
+            break;
+        case PJLinkLogin::State::Rejected:
+        case PJLinkLogin::State::PasswordMissing:
+            notices.append(QStringLiteral("rejected: ")
+                           + PortStatus::reason(login.state() == PJLinkLogin::State::Rejected
+                                                    ? PortStatus::Problem::PasswordRejected
+                                                    : PortStatus::Problem::PasswordMissing));
+            rejected = true;
+            return drop();
+        case PJLinkLogin::State::NotPJLink:
+            notices.append(QStringLiteral("not a greeting"));
+            return drop();
+        }
+        if (opening)
+            client.opened(now);
+        if (!data.isEmpty())
+            take(client.receive(data, now));
     }
 
     void drop()
@@ -212,8 +240,6 @@ struct Rig
     void take(const QList<PJLinkClient::Notice> &list)
     {
         for (const PJLinkClient::Notice &notice : list) {
-            if (notice.kind == Kind::ConnectionFault && connection >= 0)
-                drop();
             const QString text = describe(notice);
             if (!text.isEmpty())
                 notices.append(text);
@@ -231,7 +257,11 @@ struct Rig
     }
 
     PjlinkModel model;
+    QByteArray password;
+    PJLinkLogin::Method method;
+    PJLinkLogin login;
     PJLinkClient client;
+    bool rejected = false;
     int connection = -1;
     int connections = 0;
     qint64 now = 0;
@@ -239,6 +269,19 @@ struct Rig
     QStringList log;
     QByteArray wire;
 };
+
+// The simulator with its lamp on, asking for the password "s3cret", kept in dir.
+bool startLocked(SimProcess &sim, const QTemporaryDir &dir, const QStringList &more)
+{
+    QFile secret(dir.filePath(QStringLiteral("password")));
+    if (!secret.open(QIODevice::WriteOnly) || secret.write("s3cret\n") < 0)
+        return false;
+    secret.close();
+    return sim.startSimulator(
+        PROJECTOR_SIM_PATH,
+        QStringList { "--family", "pjlink", "--lamp", "on", "--password-file", secret.fileName() }
+            + more);
+}
 
 PjlinkModel::Options options(int pjClass, bool lampOn = false)
 {
@@ -299,6 +342,177 @@ private slots:
         // The token takes part as sent: upper-casing it would break the login.
         QVERIFY(PJLink::digest("498E4A67", "JBMIAProjectorLink")
                 != PJLink::digest("498e4a67", "JBMIAProjectorLink"));
+    }
+
+    void sha256Login()
+    {
+        const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+        // The vector of the network notes.
+        QCOMPARE(PJLink::sha256Login(hex("00112233445566778899aabbccddeeff"),
+                                     hex("0f0e0d0c0b0a09080706050403020100"), "JBMIAProjectorLink"),
+                 QByteArray("0f0e0d0c0b0a09080706050403020100"
+                            "476874e53c5bb9d67d29fb6f4c95b24df6369e913c478d22c5118bd44ff84153"));
+        // One worked out here by the rule: hex(C), then hex(SHA-256(hex(P XOR C) + password)).
+        QByteArray p(16, 0), c(16, '\xa5'), mixed(16, 0);
+        for (int i = 0; i < 16; ++i) {
+            p[i] = char(0x10 * (i % 16) + 0x0f - i);
+            mixed[i] = char(p.at(i) ^ c.at(i));
+        }
+        const QByteArray expected = c.toHex()
+            + QCryptographicHash::hash(mixed.toHex() + "s3cret", QCryptographicHash::Sha256)
+                  .toHex();
+        QCOMPARE(PJLink::sha256Login(p, c, "s3cret"), expected);
+        QCOMPARE(expected.size(), 96);
+        QCOMPARE(expected, expected.toLower());
+        QCOMPARE(PJLink::sha256Login(p.left(15), c, "s3cret"), QByteArray());
+        QCOMPARE(PJLink::sha256Login(p, c + c, "s3cret"), QByteArray());
+    }
+
+    void challenge_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("value"); // hex, empty: not a challenge
+        QTest::newRow("lower-case hex") << QByteArray("PJLINK 2 00112233445566778899aabbccddeeff")
+                                        << QByteArray("00112233445566778899aabbccddeeff");
+        QTest::newRow("upper-case hex, lower-case word")
+            << QByteArray("pjlink 2 00112233445566778899AABBCCDDEEFF")
+            << QByteArray("00112233445566778899aabbccddeeff");
+        QTest::newRow("short") << QByteArray("PJLINK 2 00112233445566778899aabbccddeef")
+                               << QByteArray();
+        QTest::newRow("not hex") << QByteArray("PJLINK 2 00112233445566778899aabbccddeefg")
+                                 << QByteArray();
+        QTest::newRow("refused") << QByteArray("PJLINK ERRA") << QByteArray();
+        QTest::newRow("a greeting") << QByteArray("PJLINK 1 498e4a67") << QByteArray();
+    }
+
+    void challenge()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, value);
+        QCOMPARE(PJLink::parseChallenge(line).toHex(), value);
+    }
+
+    // The greeting and login the link does, as bytes come from the socket:
+    // what it sends (the opening's own, then the first command behind its
+    // login), what it hands on, and where it ends.
+    void login_data()
+    {
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<bool>("sha256");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("data");
+        const QByteArray pj = "JBMIAProjectorLink";
+        const QByteArray greeting = "PJLINK 1 498e4a67\r";
+        const QByteArray command = "%1POWR ?\r";
+        const QByteArray md5 = "5d8409bc1c3fa39749434aa3a5c38682" + command;
+        const QByteArray challenge = "PJLINK 2 00112233445566778899aabbccddeeff\r";
+        const QByteArray sha = "PJLINK 2\r0f0e0d0c0b0a09080706050403020100"
+                               "476874e53c5bb9d67d29fb6f4c95b24df6369e913c478d22c5118bd44ff84153"
+            + command;
+        const auto row
+            = [](const char *name, const QByteArray &password, bool sha256, const QByteArray &bytes,
+                 const char *end, const QByteArray &sent, const QByteArray &data = QByteArray()) {
+                  QTest::newRow(name)
+                      << password << sha256 << bytes << QString::fromLatin1(end) << sent << data;
+              };
+        row("open", "", false, "PJLINK 0\r%1POWR=1\r", "open", command, "%1POWR=1\r");
+        row("open, lower case, CR LF", "", false, "pjlink 0\r\n", "open", command, "\n");
+        row("open, password not needed", pj, false, "PJLINK 0\r", "open", command);
+        row("MD5 login", pj, false, greeting, "open", md5);
+        row("MD5 login taken", pj, false, greeting + "%1POWR=1\r", "taken", md5, "%1POWR=1\r");
+        row("MD5 login refused in place of the answer", pj, false,
+            greeting + "PJLINK ERRA\r%1LAMP=1 1\r", "login refused", md5);
+        row("refused in lower case", pj, false, greeting + "pjlink erra\r", "login refused", md5);
+        row("no password", "", false, greeting, "password missing", "");
+        row("refused at the greeting", pj, false, "PJLINK ERRA\r", "refused", "");
+        row("not a greeting", pj, false, "SSH-2.0-OpenSSH\r\n", "not PJLink", "");
+        row("faulty token", pj, false, "PJLINK 1 498e4a6\r", "not PJLink", "");
+        row("greeting without end", pj, false, QByteArray(PJLink::MaxPacket, 'P'), "not PJLink",
+            "");
+        row("greeting under way", pj, false, "PJLINK 1 498e", "greeting", "");
+        row("SHA-256 login", pj, true, greeting + challenge, "open", sha);
+        row("SHA-256 login taken", pj, true, greeting + challenge + "%1POWR=0\r", "taken", sha,
+            "%1POWR=0\r");
+        row("SHA-256 login refused", pj, true, greeting + challenge + "PJLINK ERRA\r",
+            "login refused", sha);
+        row("SHA-256 unknown to the projector", pj, true, greeting + "PJLINK ERRA\r", "refused",
+            "PJLINK 2\r");
+        row("SHA-256 challenge short", pj, true, greeting + "PJLINK 2 0011\r", "refused",
+            "PJLINK 2\r");
+        row("SHA-256 challenge awaited", pj, true, greeting, "challenge", "PJLINK 2\r");
+        row("SHA-256 on an open projector", pj, true, "PJLINK 0\r", "open", command);
+    }
+
+    // A line at a time, and byte by byte as a slow network may deliver it.
+    void login()
+    {
+        QFETCH(QByteArray, password);
+        QFETCH(bool, sha256);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, end);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, data);
+        using State = PJLinkLogin::State;
+        for (bool bytewise : { false, true }) {
+            PJLinkLogin login(password,
+                              sha256 ? PJLinkLogin::Method::Sha256 : PJLinkLogin::Method::Md5);
+            login.setOwnRandom(QByteArray::fromHex("0f0e0d0c0b0a09080706050403020100"));
+            QByteArray wire;
+            QByteArray handed;
+            bool commanded = false;
+            const auto take = [&](const QByteArray &chunk) {
+                handed += login.receive(chunk);
+                wire += login.takeOutput();
+                // The first command goes as soon as the connection is open.
+                if (!commanded && login.state() == State::Open) {
+                    commanded = true;
+                    wire += login.wrap("%1POWR ?\r");
+                    QCOMPARE(login.wrap("%1LAMP ?\r"), QByteArray("%1LAMP ?\r"));
+                }
+            };
+            if (bytewise) {
+                for (char byte : bytes)
+                    take(QByteArray(1, byte));
+            } else {
+                // A line at a time: the projector answers what was sent.
+                for (int from = 0; from < bytes.size();) {
+                    const int end = bytes.indexOf('\r', from);
+                    const int next = end < 0 ? int(bytes.size()) : end + 1;
+                    take(bytes.mid(from, next - from));
+                    from = next;
+                }
+            }
+            QString seen;
+            switch (login.state()) {
+            case State::Greeting:
+                seen = QStringLiteral("greeting");
+                break;
+            case State::Challenge:
+                seen = QStringLiteral("challenge");
+                break;
+            case State::Open:
+                seen = login.loginTaken() ? QStringLiteral("taken") : QStringLiteral("open");
+                break;
+            case State::NotPJLink:
+                seen = QStringLiteral("not PJLink");
+                break;
+            case State::PasswordMissing:
+                seen = QStringLiteral("password missing");
+                break;
+            case State::Rejected:
+                seen = login.refusedLogin() ? QStringLiteral("login refused")
+                                            : QStringLiteral("refused");
+                break;
+            }
+            QCOMPARE(seen, end);
+            QCOMPARE(wire, sent);
+            QCOMPARE(handed, data);
+            // Until something comes back, a closed connection is the refusal.
+            const bool loginSent = wire.size() > int(qstrlen("%1POWR ?\r"));
+            QCOMPARE(login.awaitingVerdict(), end == QLatin1String("open") && loginSent);
+        }
     }
 
     void frame_data()
@@ -619,9 +833,6 @@ private slots:
         QTest::newRow("longer line dropped, next taken")
             << QByteArrayList { "NAME ?" } << QByteArray(longest + "n\r%1NAME=x\r")
             << QStringList { "dropped", "answered NAME=X" };
-        QTest::newRow("wrong password")
-            << QByteArrayList { "POWR ?", "LAMP ?" } << QByteArray("PJLINK ERRA\r%1LAMP=1 1\r")
-            << QStringList { "rejected" };
         QTest::newRow("a reply with nothing waiting")
             << QByteArrayList {} << QByteArray("%1POWR=1\r") << QStringList { "stray %1POWR=1" };
         QTest::newRow("noise") << QByteArrayList { "POWR ?" }
@@ -639,9 +850,7 @@ private slots:
         QFETCH(QStringList, events);
         for (bool bytewise : { false, true }) {
             PJLinkSession session;
-            session.connected(0);
-            QCOMPARE(describe(session.receive("PJLINK 0\r", 0).value(0)),
-                     QStringLiteral("greeted"));
+            session.opened(0);
             for (const QByteArray &query : queries)
                 QVERIFY(session.enqueue(command(query)));
             QStringList seen;
@@ -671,8 +880,7 @@ private slots:
     void giveUpAfterFiveSeconds()
     {
         PJLinkSession session;
-        session.connected(0);
-        session.receive("PJLINK 0\r", 0);
+        session.opened(0);
         session.enqueue(command("POWR ?"));
         session.enqueue(command("LAMP ?"));
         QCOMPARE(session.takeOutput(100), QByteArray("%1POWR ?\r"));
@@ -685,13 +893,6 @@ private slots:
                  QStringLiteral("stray %1POWR=1"));
         QCOMPARE(describe(session.receive("%1LAMP=5 1\r", 5300).value(0)),
                  QStringLiteral("answered LAMP=5 1"));
-
-        // No greeting within the time is a fault of the connection.
-        PJLinkSession silent;
-        silent.connected(1000);
-        silent.enqueue(command("POWR ?"));
-        QCOMPARE(silent.takeOutput(1000), QByteArray());
-        QCOMPARE(describe(silent.advance(6000).value(0)), QStringLiteral("no greeting"));
     }
 
     void againstSimulator_data()
@@ -760,20 +961,26 @@ private slots:
                                   << QStringList { "%1POWR 0=1" };
         QTest::newRow("wrong password")
             << locked << QByteArray("JBMIAProjectorlink") << Actions() << qint64(20000)
-            << QStringList { "rejected: password rejected" } << "" << QStringList();
+            << QStringList { "rejected: password rejected", "no answer POWR ?" } << ""
+            << QStringList();
         QTest::newRow("no password")
             << locked << QByteArray() << Actions() << qint64(20000)
             << QStringList { "rejected: needs a password" } << "" << QStringList();
+        PjlinkModel::Options newer = locked;
+        newer.login = PjlinkModel::Login::Sha256;
+        QTest::newRow("SHA-256 login")
+            << newer << QByteArray("JBMIAProjectorLink") << Actions { { 4000, "POWR 0" } }
+            << qint64(6500) << QStringList { "done POWR 0" } << "power=2"
+            << QStringList { "%1POWR 0=1", "PJLINK 2=1" };
+        QTest::newRow("SHA-256 login, wrong password")
+            << newer << QByteArray("JBMIAProjectorlink") << Actions() << qint64(20000)
+            << QStringList { "rejected: password rejected", "no answer POWR ?" } << ""
+            << QStringList();
 
         PjlinkModel::Options slow = options(1, true);
         slow.greetingDelayMs = 4000;
         QTest::newRow("slow greeting") << slow << QByteArray() << Actions() << qint64(8000)
                                        << QStringList() << "power=1" << QStringList();
-        slow.greetingDelayMs = 6000;
-        QTest::newRow("greeting too slow")
-            << slow << QByteArray() << Actions() << qint64(12000)
-            << QStringList { "fault: no PJLink greeting", "fault: no PJLink greeting" } << ""
-            << QStringList { "%1POWR ?=0" };
 
         PjlinkModel::Options cut = options(2, true);
         cut.cutReplyTo = "CLSS";
@@ -833,6 +1040,17 @@ private slots:
         QCOMPARE(rig.wire.count('%'), rig.received().size());
         QCOMPARE(rig.notices, QStringList()); // reconnecting after an idle close is silent
 
+        // The newer login: asked for, then in front of the first command of each connection.
+        PjlinkModel::Options newer = locked;
+        newer.login = PjlinkModel::Login::Sha256;
+        Rig sha(newer, "secret");
+        sha.runUntil(20000);
+        QVERIFY(sha.connections >= 2);
+        QCOMPARE(sha.received().count(QStringLiteral("PJLINK 2")), sha.connections);
+        QVERIFY(sha.log.filter(QStringLiteral("login rejected")).isEmpty());
+        QCOMPARE(sha.wire.count("PJLINK 2\r"), sha.connections);
+        QCOMPARE(sha.notices, QStringList());
+
         Rig wrong(locked, "Secret");
         wrong.runUntil(30000);
         QCOMPARE(wrong.connections, 1);
@@ -883,16 +1101,30 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<PortStatus::Problem>("opening"); // None: it opens
         QTest::addColumn<PortStatus::Problem>("answering"); // None: the command is answered
+        QTest::addColumn<QString>("reason"); // of the refusal
+        QTest::addColumn<int>("tries"); // connections before the refusal
         using P = PortStatus::Problem;
         const QStringList locked { "--lamp", "on", "--password-file", "PASSWORD" };
-        QTest::newRow("not a projector") << QStringList() << QString() << P::NotPJLink << P::None;
+        const QStringList newer = locked + QStringList { "--login", "sha256" };
+        QTest::newRow("not a projector")
+            << QStringList() << QString() << P::NotPJLink << P::None << QString() << 0;
         QTest::newRow("no login") << QStringList { "--lamp", "on" } << QString() << P::None
-                                  << P::None;
-        QTest::newRow("login") << locked << "s3cret" << P::None << P::None;
+                                  << P::None << QString() << 0;
+        QTest::newRow("login") << locked << "s3cret" << P::None << P::None << QString() << 0;
         QTest::newRow("slow greeting") << (locked + QStringList { "--greeting-delay-ms", "300" })
-                                       << "s3cret" << P::None << P::None;
-        QTest::newRow("wrong password") << locked << "S3cret" << P::None << P::PasswordRejected;
-        QTest::newRow("no password") << locked << QString() << P::PasswordMissing << P::None;
+                                       << "s3cret" << P::None << P::None << QString() << 0;
+        // The newer login is tried once where MD5 is refused; an older projector refuses it too.
+        QTest::newRow("wrong password")
+            << locked << "S3cret" << P::None << P::PasswordRejected
+            << "password rejected (MD5 and SHA-256 logins refused)" << 2;
+        QTest::newRow("wrong password, newer login")
+            << newer << "S3cret" << P::None << P::PasswordRejected
+            << "password rejected (MD5 and SHA-256 logins refused)" << 2;
+        QTest::newRow("password too long for any login")
+            << locked << QString(33, QLatin1Char('s')) << P::None << P::PasswordRejected
+            << "password rejected" << 1;
+        QTest::newRow("no password")
+            << locked << QString() << P::PasswordMissing << P::None << "needs a password" << 1;
     }
 
     void linkLogin()
@@ -901,6 +1133,8 @@ private slots:
         QFETCH(QString, password);
         QFETCH(PortStatus::Problem, opening);
         QFETCH(PortStatus::Problem, answering);
+        QFETCH(QString, reason);
+        QFETCH(int, tries);
         QTemporaryDir dir;
         QFile secret(dir.filePath(QStringLiteral("password")));
         QVERIFY(secret.open(QIODevice::WriteOnly));
@@ -949,20 +1183,177 @@ private slots:
             && refused != PortStatus::Problem::PasswordMissing)
             return;
 
+        QCOMPARE(PortStatus::reason(refused, link.problemDetail()), reason);
+
         // Refused: the same address and password are not tried again, not
         // even by a new link; after the user chose again they are.
-        QTRY_COMPARE(connections(), 1);
+        QTRY_COMPARE(connections(), tries);
         ProjectorLink again;
         again.setPassword(password);
         again.connectTo(address, PJLink::ModelIndex);
         QVERIFY(!again.waitForOpened(10000));
         QCOMPARE(again.problem(), refused);
-        QCOMPARE(connections(), 1);
+        QCOMPARE(PortStatus::reason(again.problem(), again.problemDetail()), reason);
+        QCOMPARE(connections(), tries);
         ProjectorLink::forgetRejectedLogins();
         again.connectTo(address, PJLink::ModelIndex);
         again.waitForOpened(10000);
-        QTRY_COMPARE(connections(), 2);
+        QTRY_COMPARE(connections(), tries + 1);
         QCOMPARE(lost.size(), refused == answering ? 1 : 0);
+    }
+
+    // Where MD5 is refused, the SHA-256 login once on a new connection; the
+    // login that worked is kept for the projector, and one that took MD5 is
+    // never sent "PJLINK 2".
+    void linkNewerLogin_data()
+    {
+        QTest::addColumn<QString>("login"); // of the simulator
+        QTest::addColumn<QByteArrayList>("first"); // what the projector received, first link
+        QTest::addColumn<QByteArrayList>("second"); // and then from a new link
+        QTest::newRow("either login")
+            << "both" << QByteArrayList { "MD5%1POWR ?" } << QByteArrayList { "MD5%1LAMP ?" };
+        QTest::newRow("only the newer")
+            << "sha256" << QByteArrayList { "MD5%1POWR ?", "PJLINK 2", "SHA%1POWR ?" }
+            << QByteArrayList { "PJLINK 2", "SHA%1LAMP ?" };
+    }
+
+    void linkNewerLogin()
+    {
+        QFETCH(QString, login);
+        QFETCH(QByteArrayList, first);
+        QFETCH(QByteArrayList, second);
+        QTemporaryDir dir;
+        SimProcess sim;
+        QVERIFY(startLocked(sim, dir, { "--login", login }));
+        // The logins as their kind: the projector checks them itself.
+        const auto received = [&sim] {
+            QByteArrayList lines;
+            for (QByteArray line : sim.received()) {
+                if (line.size() > 96 && line.at(96) == '%')
+                    line = "SHA" + line.mid(96);
+                else if (line.size() > 32 && line.at(32) == '%')
+                    line = "MD5" + line.mid(32);
+                lines.append(line);
+            }
+            return lines;
+        };
+        const auto ask = [&](const QByteArray &command, const QByteArray &answer) {
+            ProjectorLink link;
+            link.setPassword(QStringLiteral("s3cret"));
+            link.connectTo(sim.tcpAddress(), PJLink::ModelIndex);
+            QVERIFY(link.waitForOpened(10000));
+            link.write(command);
+            QByteArray got;
+            QTRY_COMPARE(got += link.readAll(), answer);
+            QVERIFY(link.isOpen());
+        };
+        ask("%1POWR ?\r", "%1POWR=1\r");
+        QCOMPARE(received(), first);
+        QCOMPARE(sim.lines().count("-- login rejected"), first.size() > 1 ? 1 : 0);
+        ask("%1LAMP ?\r", "%1LAMP=1250 1\r");
+        QCOMPARE(received(), first + second);
+        QCOMPARE(sim.lines().count("-- login rejected"), first.size() > 1 ? 1 : 0);
+    }
+
+    // A missing greeting is told as such: by the link's own deadline, and to
+    // an owner that stops waiting first.
+    void linkNoGreeting()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+        ProjectorLink link;
+        link.connectTo(address, PJLink::ModelIndex);
+        QVERIFY(silent.waitForNewConnection(10000));
+        QVERIFY(!link.waitForOpened(100));
+        QCOMPARE(link.problem(), PortStatus::Problem::NoGreeting);
+        QCOMPARE(PortStatus::reason(link.problem()), QStringLiteral("no greeting"));
+
+        QSignalSpy failed(&link, &ProjectorLink::failed);
+        link.connectTo(address, PJLink::ModelIndex);
+        QVERIFY(failed.wait(2 * PJLinkTransport::TimeoutMs));
+        QCOMPARE(failed.at(0).at(0).value<PortStatus::Problem>(), PortStatus::Problem::NoGreeting);
+    }
+
+    void defaultPort_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        QTest::newRow("IPv4") << "127.0.0.1" << 4352;
+        QTest::newRow("IPv6") << "[::1]" << 4352;
+        QTest::newRow("name") << "projector.invalid" << 4352;
+        QTest::newRow("port given") << "127.0.0.1:4353" << 4353;
+    }
+
+    void defaultPort()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        const LinkAddress parsed = LinkAddress::parsePJLink(address);
+        QVERIFY2(parsed.isValid(), qPrintable(parsed.error()));
+        QCOMPARE(int(parsed.port()), port);
+    }
+
+    // A projector that drops every connection, on the command or right after
+    // the login: a command goes out again at most once, a login closed on is
+    // refused and not tried again, and the link ends instead of storming it.
+    void linkDropsEveryConnection_data()
+    {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("answers"); // by the first connection before it drops
+        QTest::addColumn<PortStatus::Problem>("problem");
+        QTest::addColumn<int>("connections");
+        QTest::addColumn<int>("sent"); // times the last command arrived
+        using P = PortStatus::Problem;
+        QTest::newRow("on the first command")
+            << QByteArray("PJLINK 0") << QString() << 0 << P::ConnectionLost << 1 << 1;
+        QTest::newRow("after serving")
+            << QByteArray("PJLINK 0") << QString() << 1 << P::ConnectionLost << 2 << 2;
+        QTest::newRow("after the login")
+            << QByteArray("PJLINK 1 498e4a67") << "s3cret" << 0 << P::PasswordRejected << 1 << 1;
+    }
+
+    void linkDropsEveryConnection()
+    {
+        QFETCH(QByteArray, greeting);
+        QFETCH(QString, password);
+        QFETCH(int, answers);
+        QFETCH(PortStatus::Problem, problem);
+        QFETCH(int, connections);
+        QFETCH(int, sent);
+        DroppingProjector projector(greeting, answers);
+        ProjectorLink link;
+        QSignalSpy lost(&link, &ProjectorLink::lost);
+        link.setPassword(password);
+        link.connectTo(projector.address(), PJLink::ModelIndex);
+        QVERIFY(link.waitForOpened(10000));
+        for (int i = 0; i < answers; ++i) {
+            link.write("%1INPT ?\r");
+            QByteArray answer;
+            QTRY_COMPARE(answer += link.readAll(), QByteArray("%1INPT=OK\r"));
+        }
+        link.write("%1POWR ?\r");
+        // A storm shows at once.
+        QTRY_VERIFY_WITH_TIMEOUT(!lost.isEmpty() || projector.connections() > connections, 10000);
+        QCOMPARE(projector.connections(), connections);
+        QCOMPARE(lost.size(), 1);
+        QCOMPARE(lost.at(0).at(0).value<PortStatus::Problem>(), problem);
+        QCOMPARE(projector.received().count("%1POWR ?\r"), sent);
+        QVERIFY(!link.isOpen());
+
+        // A new link neither logs in again after a refusal nor, without one,
+        // makes more than its own connection.
+        ProjectorLink again;
+        again.setPassword(password);
+        again.connectTo(projector.address(), PJLink::ModelIndex);
+        const bool refused = problem == PortStatus::Problem::PasswordRejected;
+        QCOMPARE(again.waitForOpened(10000), !refused);
+        QTRY_COMPARE(projector.connections(), connections + (refused ? 0 : 1));
+        if (refused) {
+            QCOMPARE(again.problem(), problem);
+            ProjectorLink::forgetRejectedLogins();
+        }
     }
 
     // A projector that closes the connection (idle, or half way through an
@@ -983,15 +1374,8 @@ private slots:
         QFETCH(QStringList, simulator);
         QFETCH(QByteArray, firstAnswer);
         QTemporaryDir dir;
-        QFile secret(dir.filePath(QStringLiteral("password")));
-        QVERIFY(secret.open(QIODevice::WriteOnly));
-        secret.write("s3cret\n");
-        secret.close();
         SimProcess sim;
-        QVERIFY(sim.startSimulator(PROJECTOR_SIM_PATH,
-                                   QStringList { "--family", "pjlink", "--lamp", "on",
-                                                 "--password-file", secret.fileName() }
-                                       + simulator));
+        QVERIFY(startLocked(sim, dir, simulator));
         ProjectorLink link;
         QSignalSpy lost(&link, &ProjectorLink::lost);
         link.setPassword(QStringLiteral("s3cret"));

@@ -388,9 +388,10 @@ private slots:
         options.lowerCase = false;
         row("class in words", options, "%1CLSS ?\r", "%1CLSS=Class 2\r");
         // Nothing for a line that is not a command; a long one is skipped whole.
+        // A malformed command whose header can be told is ERR1.
         row("not commands", pjlinkOptions(1, true),
             "garbage\r%1POWR\r%1POWR?\r%3POWR ?\r" + QByteArray(200, 'x') + "\r%1POWR ?\r",
-            "%1POWR=1\r");
+            "%1POWR=ERR1\r%1POWR=ERR1\r%3POWR=ERR1\r%1POWR=1\r");
     }
 
     // After the greeting, whole and byte by byte.

@@ -2,6 +2,7 @@
 // warm-up, lamp and settings react as the program expects of a real projector.
 // ctest-properties: TIMEOUT 300
 
+#include "droppingprojector.h"
 #include "pjlinkhost.h"
 #include "rig.h"
 #include "simprocess.h"
@@ -425,34 +426,70 @@ private slots:
     }
 
     // A wrong or a missing password: the status bar says which, and the
-    // projector is not asked again until the settings change.
+    // projector is not asked again until the settings change. A wrong one
+    // is tried once with the newer login, which an older projector refuses.
     void pjlinkLoginRefused_data()
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("tries"); // connections
         QTest::newRow("wrong") << "guessed"
-                               << "password rejected";
+                               << "password rejected (MD5 and SHA-256 logins refused)" << 2;
         QTest::newRow("missing") << ""
-                                 << "needs a password";
+                                 << "needs a password" << 1;
     }
 
     void pjlinkLoginRefused()
     {
         QFETCH(QString, stored);
         QFETCH(QString, status);
+        QFETCH(int, tries);
         // Kept out of the checks' own text, which a failure prints.
         const QByteArray password = "JBMIAProjectorLink";
         NetworkStory story(projector(1, password));
         story.start(stored, true); // the login is judged at the first command
         story.tick(31 * 5);
         QVERIFY(VantrelProbe::portStatus(story.window()).endsWith(status));
-        QVERIFY(!story.has("-- connection 2 opened"));
-        QVERIFY(story.received().size() <= 1);
+        QVERIFY(story.has(QStringLiteral("-- connection %1 opened").arg(tries)));
+        QVERIFY(!story.has(QStringLiteral("-- connection %1 opened").arg(tries + 1)));
+        QVERIFY(story.received().size() <= tries);
         QVERIFY(!story.rig->log().contains(QString::fromLatin1(password)));
         if (!stored.isEmpty()) {
             QVERIFY(!story.rig->log().contains(stored));
             QVERIFY(!VantrelProbe::portStatus(story.window()).contains(stored));
         }
+    }
+
+    // A projector that drops every connection on the first command: the
+    // window connects again at most once a poll, and the status bar says why.
+    void pjlinkDroppedConnections()
+    {
+        DroppingProjector projector("PJLINK 0");
+        const QString address = projector.address();
+        Rig rig(QVariantMap { { "Projectors/size", 1 },
+                              { "Projectors/1/Name", "room" },
+                              { "Projectors/1/Model", 3 },
+                              { "Projectors/1/Port", address },
+                              { "Projector", "room" },
+                              { "ComPort", address },
+                              { "Model", 3 } },
+                false);
+        ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+        const int polls = 4;
+        for (int i = 0; i < 31 * polls; ++i) {
+            rig.tick();
+            // What the tick began, an opening or a query, ends before the next.
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return !link.isOpening()
+                        && (!link.isOpen() || !VantrelProbe::pjlink(rig.window()).waiting());
+                },
+                10000));
+        }
+        QVERIFY(projector.connections() >= 2);
+        QVERIFY2(projector.connections() <= polls + 1,
+                 qPrintable(QString::number(projector.connections())));
+        QVERIFY(VantrelProbe::portStatus(rig.window()).endsWith(QStringLiteral("connection lost")));
     }
 
     // An input chosen while the lamp warms up is refused; it goes out again

@@ -67,6 +67,30 @@ QByteArray digest(const QByteArray &token, const QByteArray &password)
     return QCryptographicHash::hash(token + password, QCryptographicHash::Md5).toHex();
 }
 
+QByteArray parseChallenge(const QByteArray &line)
+{
+    const QList<QByteArray> words = line.simplified().split(' ');
+    if (words.size() != 3 || words.at(0).toUpper() != "PJLINK" || words.at(1) != "2")
+        return QByteArray();
+    const QByteArray &value = words.at(2);
+    bool hex = value.size() == 2 * RandomLength;
+    for (char c : value)
+        hex = hex && isHex(c);
+    return hex ? QByteArray::fromHex(value) : QByteArray();
+}
+
+QByteArray sha256Login(const QByteArray &challenge, const QByteArray &own,
+                       const QByteArray &password)
+{
+    if (challenge.size() != RandomLength || own.size() != RandomLength)
+        return QByteArray();
+    QByteArray mixed(RandomLength, Qt::Uninitialized);
+    for (int i = 0; i < RandomLength; ++i)
+        mixed[i] = char(challenge.at(i) ^ own.at(i));
+    return own.toHex()
+        + QCryptographicHash::hash(mixed.toHex() + password, QCryptographicHash::Sha256).toHex();
+}
+
 Command query(int pjClass, const char *name, const QByteArray &parameter)
 {
     Command command;

@@ -22,6 +22,8 @@ constexpr int MaxPacket = 136;
 constexpr int MaxLine = 4096;
 constexpr int MaxPassword = 32;
 constexpr int TokenLength = 8;
+// The random values of the SHA-256 login, the projector's and the controller's.
+constexpr int RandomLength = 16;
 // How long an answer may take before the command is given up.
 constexpr qint64 ReplyTimeoutMs = 5000;
 constexpr int MaxLamps = 8;
@@ -38,6 +40,16 @@ Greeting parseGreeting(const QByteArray &line);
 
 // The login: lower-case hex MD5 of the token followed by the password.
 QByteArray digest(const QByteArray &token, const QByteArray &password);
+
+// The newer login, for projectors that refuse the MD5 one. To "PJLINK 2"
+// the projector answers "PJLINK 2 <32 hex>": its random value, or empty
+// when the line is not that answer.
+QByteArray parseChallenge(const QByteArray &line);
+// What goes in front of the first command: hex(own) followed by
+// hex(SHA-256(hex(challenge XOR own) + password)), lower case, 96
+// characters; empty unless both values are RandomLength bytes.
+QByteArray sha256Login(const QByteArray &challenge, const QByteArray &own,
+                       const QByteArray &password);
 
 struct Command
 {

@@ -18,11 +18,6 @@ PJLinkClient::PJLinkClient(qint64 replyTimeoutMs)
     : session(replyTimeoutMs)
 { }
 
-void PJLinkClient::connected(qint64 now)
-{
-    session.connected(now);
-}
-
 void PJLinkClient::opened(qint64 now)
 {
     session.opened(now);
@@ -41,7 +36,7 @@ QList<PJLinkClient::Notice> PJLinkClient::disconnected()
 
 void PJLinkClient::poll(qint64 now)
 {
-    if (loginRejected || session.queued() > maxQueuedPolls)
+    if (session.queued() > maxQueuedPolls)
         return;
     for (const PJLink::Command &command : refresh.poll(now))
         session.enqueue(command);
@@ -84,12 +79,6 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
 {
     using Kind = PJLinkSession::Event::Kind;
     switch (event.kind) {
-    case Kind::Greeted:
-        if (!greetedOnce)
-            refresh.connected(now);
-        greetedOnce = true;
-        notices.append(notice(Notice::Kind::Ready));
-        return;
     case Kind::Answered:
         answered(event.command, event.reply, now, notices);
         return;
@@ -98,22 +87,6 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
         if (event.command.origin == PJLink::Command::Origin::Refresh)
             refresh.retry(event.command);
         notices.append(notice(Notice::Kind::NoAnswer, event.command, QStringLiteral("no answer")));
-        return;
-    case Kind::Rejected:
-        loginRejected = true;
-        deferral.clear();
-        session.clearQueue();
-        notices.append(notice(Notice::Kind::Rejected, event.command,
-                              session.passwordMissing() ? QStringLiteral("needs a password")
-                                                        : QStringLiteral("password rejected")));
-        return;
-    case Kind::FaultyGreeting:
-        notices.append(notice(Notice::Kind::ConnectionFault, PJLink::Command(),
-                              QStringLiteral("not a PJLink greeting")));
-        return;
-    case Kind::GreetingTimeout:
-        notices.append(notice(Notice::Kind::ConnectionFault, PJLink::Command(),
-                              QStringLiteral("no PJLink greeting")));
         return;
     case Kind::LineDropped:
         notices.append(

@@ -9,27 +9,25 @@
 #include <QList>
 #include <QString>
 
-// Everything a front end needs of a PJLink projector but the socket: the
-// session of the connection, the state read from the answers, which queries
-// each poll carries, and the rule for commands refused while the projector
-// warms up. Bytes from the socket go in through receive(), bytes for it come
-// out of takeOutput(); what happened comes back as notices. Time is the
-// caller's clock in milliseconds, so all of it runs on a test's clock too.
+// Everything a front end needs of a PJLink projector but the socket and the
+// login (the link's): the session of the connection, the state read from the
+// answers, which queries each poll carries, and the rule for commands refused
+// while the projector warms up. Bytes from the socket go in through
+// receive(), bytes for it come out of takeOutput(); what happened comes back
+// as notices. Time is the caller's clock in milliseconds, so all of it runs on
+// a test's clock too.
 class PJLinkClient
 {
 public:
     struct Notice
     {
         enum class Kind {
-            Ready, // greeted: commands go out
             StateChanged, // state() has news
             Done, // command (the user's) was accepted
             Refused, // command got error; text is its wording
             Held, // command refused while warming up: it goes out when the projector is on
             NotSent, // command was held, but the projector did not come on within a minute
             NoAnswer, // command was given up: no answer in time, or the connection went
-            Rejected, // the login failed; text is "password rejected" or "needs a password"
-            ConnectionFault, // no greeting, or not one; text says which
             LineDropped, // a line longer than a packet may be
             Stray, // text: a line that answers no command waiting
         };
@@ -41,13 +39,9 @@ public:
 
     explicit PJLinkClient(qint64 replyTimeoutMs = PJLink::ReplyTimeoutMs);
 
-    void setPassword(const QByteArray &password) { session.setPassword(password); }
-    // A connection is made: its greeting is awaited. The state is read
-    // after the first; a connection made again after an idle close carries
-    // on where the last one stopped.
-    void connected(qint64 now);
-    // The same for a link that greets and logs in itself (ProjectorLink
-    // with the PJLink family): the projector is ready at once.
+    // The link (ProjectorLink with the PJLink family, which greets and logs
+    // in itself) is open: commands go out. The state is read after the
+    // first; a link opened again carries on where the last one stopped.
     void opened(qint64 now);
     QList<Notice> disconnected();
 
@@ -67,9 +61,6 @@ public:
     // A command is out and its answer not in yet.
     bool waiting() const { return session.waiting(); }
     bool everGreeted() const { return greetedOnce; }
-    // After a failed login nothing is tried again: projectors may lock out
-    // after repeated failures. A new client comes with new settings.
-    bool rejected() const { return loginRejected; }
 
 private:
     void handle(const PJLinkSession::Event &event, qint64 now, QList<Notice> &notices);
@@ -81,5 +72,4 @@ private:
     PJLinkRefresh refresh;
     PJLinkDeferral deferral;
     bool greetedOnce = false;
-    bool loginRejected = false;
 };

@@ -4,21 +4,13 @@ PJLinkSession::PJLinkSession(qint64 replyTimeoutMs)
     : timeoutMs(replyTimeoutMs)
 { }
 
-void PJLinkSession::connected(qint64 now)
+void PJLinkSession::opened(qint64 now)
 {
-    current = State::Greeting;
+    current = State::Ready;
     since = now;
-    loginToken.clear();
-    protectedGreeting = false;
     line.clear();
     discarding = false;
     inFlight.reset();
-}
-
-void PJLinkSession::opened(qint64 now)
-{
-    connected(now);
-    current = State::Ready;
 }
 
 QList<PJLinkSession::Event> PJLinkSession::disconnected()
@@ -30,7 +22,6 @@ QList<PJLinkSession::Event> PJLinkSession::disconnected()
     current = State::Closed;
     line.clear();
     discarding = false;
-    loginToken.clear();
     return events;
 }
 
@@ -75,52 +66,10 @@ QList<PJLinkSession::Event> PJLinkSession::receive(const QByteArray &bytes, qint
 
 void PJLinkSession::handleLine(const QByteArray &text, QList<Event> &events)
 {
-    if (current == State::Greeting) {
-        const PJLink::Greeting greeting = PJLink::parseGreeting(text);
-        switch (greeting.kind) {
-        case PJLink::Greeting::Kind::Open:
-            current = State::Ready;
-            events.append(event(Event::Kind::Greeted));
-            return;
-        case PJLink::Greeting::Kind::Protected:
-            protectedGreeting = true;
-            // Without a password no login is tried: projectors may lock out
-            // after failed ones.
-            if (passwordGiven.isEmpty()) {
-                current = State::Rejected;
-                events.append(event(Event::Kind::Rejected));
-                return;
-            }
-            loginToken = greeting.token;
-            current = State::Ready;
-            events.append(event(Event::Kind::Greeted));
-            return;
-        case PJLink::Greeting::Kind::Rejected:
-            current = State::Rejected;
-            events.append(event(Event::Kind::Rejected));
-            return;
-        case PJLink::Greeting::Kind::Faulty: {
-            current = State::Faulty;
-            Event faulty = event(Event::Kind::FaultyGreeting);
-            faulty.line = text;
-            events.append(faulty);
-            return;
-        }
-        }
-        return;
-    }
     if (current != State::Ready)
         return;
 
     const PJLink::Reply reply = PJLink::parseReply(text);
-    if (reply.login && reply.error == PJLink::Error::Authentication) {
-        Event rejected = event(Event::Kind::Rejected);
-        rejected.reply = reply;
-        events.append(rejected);
-        current = State::Rejected;
-        inFlight.reset();
-        return;
-    }
     if (reply.valid && inFlight && reply.name == inFlight->name) {
         Event answered = event(Event::Kind::Answered);
         answered.reply = reply;
@@ -141,21 +90,13 @@ QByteArray PJLinkSession::takeOutput(qint64 now)
         return QByteArray();
     inFlight = queue.takeFirst();
     since = now;
-    QByteArray bytes = PJLink::frame(*inFlight);
-    if (!loginToken.isEmpty()) {
-        bytes.prepend(PJLink::digest(loginToken, passwordGiven));
-        loginToken.clear();
-    }
-    return bytes;
+    return PJLink::frame(*inFlight);
 }
 
 QList<PJLinkSession::Event> PJLinkSession::advance(qint64 now)
 {
     QList<Event> events;
-    if (current == State::Greeting && now - since >= timeoutMs) {
-        current = State::Faulty;
-        events.append(event(Event::Kind::GreetingTimeout));
-    } else if (inFlight && now - since >= timeoutMs) {
+    if (inFlight && now - since >= timeoutMs) {
         events.append(event(Event::Kind::GaveUp));
         inFlight.reset();
     }
@@ -164,7 +105,7 @@ QList<PJLinkSession::Event> PJLinkSession::advance(qint64 now)
 
 qint64 PJLinkSession::nextDueMs() const
 {
-    return current == State::Greeting || inFlight ? since + timeoutMs : -1;
+    return inFlight ? since + timeoutMs : -1;
 }
 
 PJLinkSession::Event PJLinkSession::event(Event::Kind kind) const

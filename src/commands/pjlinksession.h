@@ -7,25 +7,21 @@
 
 #include <optional>
 
-// One PJLink connection as the client sees it, free of any I/O: bytes from
-// the socket go in through receive(), bytes for it come out of takeOutput().
-// It waits for the greeting, puts the login digest in front of the first
-// command, sends one command at a time (the others wait in order), matches
-// each answer by its command's name and gives a command up when its answer
-// has not come within the timeout. Time is the caller's clock in
-// milliseconds, passed in as now.
+// One PJLink connection as the client sees it, free of any I/O, once the
+// link has greeted and logged in (PJLinkLogin, in the link): bytes from the
+// socket go in through receive(), bytes for it come out of takeOutput(). It
+// sends one command at a time (the others wait in order), matches each
+// answer by its command's name and gives a command up when its answer has
+// not come within the timeout. Time is the caller's clock in milliseconds,
+// passed in as now.
 class PJLinkSession
 {
 public:
     struct Event
     {
         enum class Kind {
-            Greeted, // the projector is ready for commands
             Answered, // command has its reply
             GaveUp, // no answer to command in time, or the connection went
-            Rejected, // wrong password (or none given where one is needed)
-            FaultyGreeting, // line: not a greeting
-            GreetingTimeout,
             LineDropped, // a line longer than a packet may be
             Unmatched, // line: answers no command that is waiting
         };
@@ -35,15 +31,11 @@ public:
         QByteArray line;
     };
 
-    enum class State { Closed, Greeting, Ready, Rejected, Faulty };
+    enum class State { Closed, Ready };
 
     explicit PJLinkSession(qint64 replyTimeoutMs = PJLink::ReplyTimeoutMs);
 
-    void setPassword(const QByteArray &password) { passwordGiven = password; }
-    // A new connection: waits for its greeting; the queue stays.
-    void connected(qint64 now);
-    // A connection whose greeting and login were taken care of already (by
-    // the link underneath): commands go out at once.
+    // The link is open: commands go out; the queue stays.
     void opened(qint64 now);
     // The connection is gone: a command waiting for its answer is given up.
     QList<Event> disconnected();
@@ -55,15 +47,12 @@ public:
     QList<Event> receive(const QByteArray &bytes, qint64 now);
     // The next command's bytes, when the session may send one now.
     QByteArray takeOutput(qint64 now);
-    // Gives up on a greeting or answer that is overdue.
+    // Gives up on an answer that is overdue.
     QList<Event> advance(qint64 now);
     // When advance() has something to do, or -1.
     qint64 nextDueMs() const;
 
     State state() const { return current; }
-    // The projector asked for a login; with no password given none was tried.
-    bool needsPassword() const { return protectedGreeting; }
-    bool passwordMissing() const { return protectedGreeting && passwordGiven.isEmpty(); }
     bool waiting() const { return inFlight.has_value(); }
     int queued() const { return queue.size(); }
 
@@ -72,11 +61,8 @@ private:
     Event event(Event::Kind kind) const;
 
     qint64 timeoutMs;
-    QByteArray passwordGiven;
     State current = State::Closed;
-    qint64 since = 0; // when the greeting or the answer began to be awaited
-    QByteArray loginToken; // until the first command has carried the digest
-    bool protectedGreeting = false;
+    qint64 since = 0; // when the answer began to be awaited
     QByteArray line;
     bool discarding = false;
     QList<PJLink::Command> queue;

@@ -96,8 +96,6 @@ void Vantrel::HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices)
         const bool users = command.origin == PJLink::Command::Origin::User;
         const QString caption = PJLinkView::commandCaption(command, pjlink.state());
         switch (notice.kind) {
-        case Kind::Ready:
-            break;
         case Kind::StateChanged:
             changed = true;
             break;
@@ -135,11 +133,6 @@ void Vantrel::HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices)
             changed = true;
             break;
         }
-        case Kind::Rejected:
-        case Kind::ConnectionFault:
-            ui.statusBar->showMessage(notice.text);
-            Log(notice.text + QLatin1Char('\n'));
-            break;
         case Kind::LineDropped:
             Log(notice.text + QLatin1Char('\n'));
             break;

@@ -49,6 +49,9 @@ public:
     virtual void setReadLimit(qint64 bytes) = 0;
 
     virtual Speed speed() const { return Speed::Set; }
+    // Why a start() that has not ended yet is late, for an owner that stops
+    // waiting first.
+    virtual PortStatus::Problem overdue() const { return PortStatus::Problem::TimedOut; }
     // For a link that logs in: used from the next start() on.
     virtual void setPassword(const QByteArray &password) { Q_UNUSED(password) }
     // The serial port underneath, if there is one: for its line settings.

@@ -74,11 +74,15 @@ QString reason(Problem problem, const QString &detail)
     case Problem::LineSettingsRefused:
         return tr("line settings refused");
     case Problem::PasswordRejected:
+        if (!detail.isEmpty())
+            return tr("password rejected (%1)").arg(detail);
         return tr("password rejected");
     case Problem::PasswordMissing:
         return tr("needs a password");
     case Problem::NotPJLink:
         return tr("not a PJLink projector");
+    case Problem::NoGreeting:
+        return tr("no greeting");
     case Problem::Other:
         break;
     }

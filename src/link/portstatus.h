@@ -26,6 +26,7 @@ enum class Problem {
     PasswordRejected,
     PasswordMissing,
     NotPJLink,
+    NoGreeting,
     Other,
 };
 
@@ -38,8 +39,9 @@ Problem problemOf(QAbstractSocket::SocketError error);
 // must be in the 'dialout' group" (the hint on Linux only), "device lost";
 // for a network serial server "connection refused", "host not found", "timed
 // out", "connection lost", "line settings refused"; for a PJLink projector
-// "password rejected", "needs a password", "not a PJLink projector". BadAddress and Other give
-// detail: what is wrong with the address, QSerialPort's own error text.
+// "password rejected", "needs a password", "not a PJLink projector", "no greeting". BadAddress
+// and Other give detail: what is wrong with the address, QSerialPort's own error text;
+// PasswordRejected may give which logins were refused.
 QString reason(Problem problem, const QString &detail = QString());
 
 // Where the device of a port name lives: names such as "ttyUSB0" are in

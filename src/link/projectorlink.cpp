@@ -234,8 +234,9 @@ bool ProjectorLink::waitForOpened(int msecs)
     if (waitUntil(msecs, [this] { return isOpen(); }))
         return true;
     if (opening) {
+        const PortStatus::Problem late = transport->overdue();
         transport->stop();
-        fail(PortStatus::Problem::TimedOut, QString());
+        fail(late, QString());
     }
     return false;
 }

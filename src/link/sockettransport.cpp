@@ -15,7 +15,7 @@ SocketTransport::SocketTransport(QObject *parent)
         // Commands are a few bytes; each should leave when written.
         socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         phase = Phase::Session;
-        timer.start(SessionTimeoutMs);
+        timer.start(timeoutMs);
         beginSession();
     });
     connect(&socket, &QTcpSocket::readyRead, this, &SocketTransport::pull);
@@ -35,32 +35,61 @@ void SocketTransport::start(const LinkAddress &address, int modelIndex)
 {
     stop();
     model = modelIndex;
+    host = address.host();
+    port = address.port();
+    if (address.hostNeverResolves())
+        return failSoon(PortStatus::Problem::HostNotFound);
     phase = Phase::Connecting;
-    neverResolves = address.hostNeverResolves();
-    if (neverResolves) {
-        // As a resolver would answer, but from the event loop like any lookup.
-        timer.start(0);
-        return;
-    }
-    timer.start(SessionTimeoutMs);
-    socket.connectToHost(address.host(), address.port());
+    timer.start(timeoutMs);
+    socket.connectToHost(host, port);
+}
+
+void SocketTransport::failSoon(PortStatus::Problem problem, const QString &detail)
+{
+    stop();
+    phase = Phase::Connecting;
+    foreknown = problem;
+    foreknownDetail = detail;
+    timer.start(0);
 }
 
 void SocketTransport::stop()
 {
     phase = Phase::Idle;
+    established = false;
     settling = false;
+    foreknown = PortStatus::Problem::None;
     timer.stop();
     socket.abort();
     inbox.clear();
+}
+
+void SocketTransport::dropConnection()
+{
+    if (phase == Phase::Idle || !established)
+        return;
+    phase = Phase::Down;
+    settling = false;
+    timer.stop();
+    socket.abort();
+}
+
+void SocketTransport::reconnect()
+{
+    if (phase != Phase::Down)
+        return;
+    socket.abort();
+    phase = Phase::Connecting;
+    timer.start(timeoutMs);
+    socket.connectToHost(host, port);
 }
 
 void SocketTransport::onTimeout()
 {
     switch (phase) {
     case Phase::Connecting:
-        if (neverResolves)
-            return sessionFailed(PortStatus::Problem::HostNotFound, QString());
+        if (foreknown != PortStatus::Problem::None)
+            return sessionFailed(foreknown, foreknownDetail);
         return sessionFailed(PortStatus::Problem::TimedOut, QString());
     case Phase::Session:
         if (settling)
@@ -68,21 +97,26 @@ void SocketTransport::onTimeout()
         return sessionTimedOut();
     case Phase::Idle:
     case Phase::Open:
+    case Phase::Down:
         break;
     }
 }
 
 void SocketTransport::onSocketError(QAbstractSocket::SocketError error)
 {
-    if (phase == Phase::Idle)
+    switch (phase) {
+    case Phase::Idle:
+    case Phase::Down:
         return;
-    if (phase == Phase::Open) {
-        phase = Phase::Idle; // told once
+    case Phase::Connecting:
+        return sessionFailed(PortStatus::problemOf(error), socket.errorString());
+    case Phase::Session:
+        return connectionClosed(PortStatus::problemOf(error), socket.errorString());
+    case Phase::Open:
+        phase = Phase::Down; // told once
         timer.stop();
-        emit gone(PortStatus::Problem::ConnectionLost, socket.errorString());
-        return;
+        return connectionClosed(PortStatus::Problem::ConnectionLost, socket.errorString());
     }
-    sessionFailed(PortStatus::problemOf(error), socket.errorString());
 }
 
 void SocketTransport::beginSession()
@@ -106,9 +140,14 @@ void SocketTransport::sessionTimedOut()
     sessionFailed(PortStatus::Problem::TimedOut, QString());
 }
 
-void SocketTransport::sendRaw(const QByteArray &bytes)
+void SocketTransport::connectionClosed(PortStatus::Problem problem, const QString &detail)
 {
-    socket.write(bytes);
+    fail(problem, detail);
+}
+
+bool SocketTransport::sendRaw(const QByteArray &bytes)
+{
+    return socket.write(bytes) >= 0;
 }
 
 void SocketTransport::sessionReady()
@@ -118,15 +157,33 @@ void SocketTransport::sessionReady()
     phase = Phase::Open;
     settling = false;
     timer.stop();
-    emit ready();
+    if (!established) {
+        established = true;
+        emit ready();
+    }
 }
 
 void SocketTransport::sessionFailed(PortStatus::Problem problem, const QString &detail)
 {
-    if (phase == Phase::Idle || phase == Phase::Open)
+    if (phase == Phase::Connecting || phase == Phase::Session)
+        fail(problem, detail);
+}
+
+void SocketTransport::fail(PortStatus::Problem problem, const QString &detail)
+{
+    if (phase == Phase::Idle)
         return;
-    stop();
-    emit failed(problem, detail);
+    if (!established) {
+        stop();
+        emit failed(problem, detail);
+        return;
+    }
+    phase = Phase::Idle;
+    established = false;
+    settling = false;
+    timer.stop();
+    socket.abort();
+    emit gone(problem, detail);
 }
 
 void SocketTransport::pull()
@@ -138,7 +195,7 @@ void SocketTransport::pull()
         if (phase == Phase::Idle)
             return; // the session failed on what came
     }
-    if (phase == Phase::Open && inbox.size() > before)
+    if (established && inbox.size() > before)
         emit dataArrived();
 }
 
@@ -157,7 +214,7 @@ qint64 SocketTransport::send(const char *data, qint64 size)
 {
     if (phase != Phase::Open)
         return -1;
-    return socket.write(encode(data, size)) < 0 ? -1 : size;
+    return sendRaw(encode(data, size)) ? size : -1;
 }
 
 void SocketTransport::setReadLimit(qint64 bytes)

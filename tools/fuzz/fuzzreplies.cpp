@@ -3,9 +3,10 @@
 //
 // Input layout:
 //   byte 0   family: 0 Acer, 1 Vivitek, 2 InFocus, 3 PJLink (the rest of
-//            the input also goes, as it is, to a PJLink client that has sent
-//            its queries), anything else a stored model the program does not
-//            know
+//            the input also goes, as it is, through the link's greeting and
+//            login to a PJLink client that has sent its queries; bit 5 of
+//            byte 1 picks the SHA-256 login), anything else a stored model
+//            the program does not know
 //   byte 1   bit 0 "Debug", bit 1 "ASCII", bit 2 run a timer tick after
 //            every chunk, bit 3 start the Vivitek state query; high nibble
 //            all set: the first chunk, without terminators, is fed over and
@@ -19,6 +20,7 @@
 #include "framing.h"
 #include "pjlink.h"
 #include "pjlinkclient.h"
+#include "pjlinklogin.h"
 #include "portenumeration.h"
 #include "trafficlog.h"
 #include "vivitek.h"
@@ -104,23 +106,45 @@ void checkReply(const QString &reply, int family)
     FUZZ_CHECK(TrafficLog::replyLine(reply).size() == reply.size() + 4);
 }
 
-// Whatever a PJLink projector sends, in pieces of any size: what the client
-// sends back stays one packet at a time, and the state it reads stays in
-// range.
-void checkPJLink(const QByteArray &bytes, int piece)
+// Whatever a PJLink projector sends, in pieces of any size, through the
+// greeting and login the link does and on to the client: what goes back
+// stays one packet at a time behind at most one login, and the state read
+// stays in range.
+void checkPJLink(const QByteArray &bytes, int piece, bool sha256)
 {
+    PJLinkLogin login("secret", sha256 ? PJLinkLogin::Method::Sha256 : PJLinkLogin::Method::Md5);
     PJLinkClient client;
-    client.setPassword("secret");
-    client.connected(0);
     qint64 now = 0;
-    client.poll(now);
-    client.send(PJLink::selectInput("31"));
+    bool opened = false;
+    int logins = 0;
     for (int at = 0; at < bytes.size(); at += piece) {
         now += 700;
-        client.receive(bytes.mid(at, piece), now);
+        const QByteArray data = login.receive(bytes.mid(at, piece));
+        const QByteArray opening = login.takeOutput();
+        FUZZ_CHECK(opening.isEmpty() || opening == "PJLINK 2\r");
+        FUZZ_CHECK(opening.isEmpty() || sha256);
+        if (login.state() != PJLinkLogin::State::Open) {
+            FUZZ_CHECK(data.isEmpty());
+            if (login.state() != PJLinkLogin::State::Greeting
+                && login.state() != PJLinkLogin::State::Challenge)
+                break; // the link ends here
+            continue;
+        }
+        if (!opened) {
+            opened = true;
+            client.opened(now);
+            client.poll(now);
+            client.send(PJLink::selectInput("31"));
+        }
+        client.receive(data, now);
         client.advance(now);
-        const QByteArray out = client.takeOutput(now);
-        FUZZ_CHECK(out.size() <= 32 + PJLink::MaxPacket);
+        const QByteArray command = client.takeOutput(now);
+        const QByteArray out = login.wrap(command);
+        const int loginSize = int(out.size() - command.size());
+        FUZZ_CHECK(loginSize == 0 || loginSize == 32 || loginSize == 96);
+        logins += loginSize > 0;
+        FUZZ_CHECK(logins <= 1);
+        FUZZ_CHECK(out.size() <= 96 + PJLink::MaxPacket);
         FUZZ_CHECK(out.isEmpty() || (out.endsWith('\r') && out.count('\r') == 1));
         if (at % 3 == 0)
             client.poll(now);
@@ -170,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t flags = data[1];
     if (family == PJLink::ModelIndex)
         checkPJLink(QByteArray(reinterpret_cast<const char *>(data + 2), int(size - 2)),
-                    1 + (flags & 0x1f));
+                    1 + (flags & 0x1f), flags & 0x20);
     VantrelProbe::reset(w, family, flags & 1, flags & 2);
     if (flags & 8)
         VantrelProbe::queryVvtSettings(w);

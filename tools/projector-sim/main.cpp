@@ -117,11 +117,15 @@ port by default) and UDP on --udp-port (the TCP port's number by default, if
 free), and prints "LISTEN 127.0.0.1 <tcp port> <udp port>" as its first line.
 Each connection is greeted "PJLINK 0", or with --password-file "PJLINK 1"
 and a token; the first command must then carry the MD5 login, or it is
-answered "PJLINK ERRA" and the connection closed. --pjlink-class 2 adds SNUM
+answered "PJLINK ERRA" and the connection closed. --login sha256 takes only
+the newer login (asked for with "PJLINK 2", answered "PJLINK 2" and a random
+value), --login both either; with md5, the default, "PJLINK 2" is answered
+"PJLINK ERRA". --pjlink-class 2 adds SNUM
 SVER INNM IRES RRES FILT RLMP RFIL FREZ SVOL MVOL, the inputs of %2INST and
 the search: a datagram "%2SRCH" is answered "%2ACKN=<MAC>". POWR, INPT,
 AVMT, FREZ and the volume steps get ERR3 unless the projector is on (so
-during warm-up and cool-down); unknown commands ERR1, bad values ERR2.
+during warm-up and cool-down); unknown and malformed commands ERR1 (such as
+"%1POWR" without its parameter), bad values ERR2.
 --lamps N (0: LAMP answers ERR1), --erst DIGITS (six of 0, 1, 2), and
 --idle-close-ms closes a connection that long after its last traffic.
 Faults: --lower-case answers, --class-text answers CLSS "Class 1",
@@ -191,6 +195,15 @@ bool parsePjlink(const QCommandLineParser &parser, const ProjectorModel::Options
             return false;
         }
     }
+    const QString login = parser.value("login");
+    if (login == QLatin1String("sha256")) {
+        options.login = PjlinkModel::Login::Sha256;
+    } else if (login == QLatin1String("both")) {
+        options.login = PjlinkModel::Login::Both;
+    } else if (!login.isEmpty() && login != QLatin1String("md5")) {
+        std::fprintf(stderr, "projector-sim: --login wants md5, sha256 or both\n");
+        return false;
+    }
     if (parser.isSet("password-file")) {
         QFile file(parser.value("password-file"));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -233,6 +246,7 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
         { "udp-port", "PJLink: UDP port for the search.", "port" },
         { "pjlink-class", "PJLink: class 1 or 2 (default 1).", "class" },
         { "password-file", "PJLink: ask for the password in this file's first line.", "file" },
+        { "login", "PJLink: the logins taken: md5, sha256 or both (default md5).", "method" },
         { "lamps", "PJLink: number of lamps, 0 to 8 (default 1).", "count" },
         { "erst", "PJLink: the error status, six digits 0 to 2.", "digits" },
         { "idle-close-ms", "PJLink: close a connection idle this long.", "ms" },

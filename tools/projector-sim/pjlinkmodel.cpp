@@ -50,10 +50,7 @@ int PjlinkModel::open(qint64 nowMs)
     connection.lastMs = m_nowMs;
     QByteArray greeting = "PJLINK 0";
     if (!m_options.password.isEmpty()) {
-        m_random ^= m_random << 13;
-        m_random ^= m_random >> 17;
-        m_random ^= m_random << 5;
-        connection.token = QByteArray::number(m_random, 16).rightJustified(8, '0');
+        connection.token = QByteArray::number(nextRandom(), 16).rightJustified(8, '0');
         connection.loginPending = true;
         greeting = "PJLINK 1 " + connection.token;
     }
@@ -84,8 +81,9 @@ void PjlinkModel::receive(int number, const QByteArray &bytes, qint64 nowMs)
             connection.line.clear();
         } else if (!connection.discarding) {
             connection.line.append(c);
-            // The login digest may come in front of a packet of full length.
-            if (connection.line.size() > 32 + maxPacket) {
+            // The login (96 characters for SHA-256) may come in front of a
+            // packet of full length.
+            if (connection.line.size() > 96 + maxPacket) {
                 log(QStringLiteral("-- line longer than a packet discarded"));
                 connection.line.clear();
                 connection.discarding = true;
@@ -103,21 +101,38 @@ void PjlinkModel::handleLine(int number, Connection &connection, QByteArray line
         due = qMax(due, connection.pending.last().dueMs);
 
     if (connection.loginPending) {
-        connection.loginPending = false;
-        const QByteArray expected = QCryptographicHash::hash(connection.token + m_options.password,
-                                                             QCryptographicHash::Md5)
-                                        .toHex();
-        if (!line.startsWith(expected)) {
-            log(QStringLiteral("-- login rejected"));
-            connection.pending.append({ due, "PJLINK ERRA\r", false });
-            connection.closeAfterOutput = true;
+        if (line.toUpper() == "PJLINK 2" && connection.challenge.isEmpty()
+            && m_options.login != Login::Md5) {
+            connection.challenge.resize(16);
+            for (int i = 0; i < 16; i += 4) {
+                const quint32 random = nextRandom();
+                for (int j = 0; j < 4; ++j)
+                    connection.challenge[i + j] = char(random >> (8 * j));
+            }
+            log(QStringLiteral("-- SHA-256 login asked for"));
+            connection.pending.append(
+                { due, "PJLINK 2 " + connection.challenge.toHex() + '\r', false });
             return;
         }
-        line.remove(0, expected.size());
+        connection.loginPending = false;
+        if (!loggedIn(connection, line, due))
+            return;
     }
+    // A command too short or too long for its form is answered ERR1 when its
+    // header can be told; anything else has no header to answer under.
+    const bool header
+        = line.size() >= 6 && line.at(0) == '%' && line.at(1) >= '1' && line.at(1) <= '9';
     if (line.size() < 8 || line.size() + 1 > maxPacket || line.at(0) != '%'
         || (line.at(1) != '1' && line.at(1) != '2') || line.at(6) != ' ') {
-        log(QStringLiteral("-- not a command, ignored"));
+        if (!header) {
+            log(QStringLiteral("-- not a command, ignored"));
+            return;
+        }
+        log(QStringLiteral("-- malformed command"));
+        QByteArray reply = line.left(6) + '=' + err1;
+        if (m_options.lowerCase)
+            reply = reply.toLower();
+        connection.pending.append({ due, reply + '\r', false });
         return;
     }
     const char pjClass = line.at(1);
@@ -129,6 +144,44 @@ void PjlinkModel::handleLine(int number, Connection &connection, QByteArray line
     const bool cut = !m_cutDone && !m_options.cutReplyTo.isEmpty() && name == m_options.cutReplyTo;
     m_cutDone = m_cutDone || cut;
     connection.pending.append({ due, reply + '\r', cut });
+}
+
+bool PjlinkModel::loggedIn(Connection &connection, QByteArray &line, qint64 due)
+{
+    QByteArray expected;
+    if (!connection.challenge.isEmpty()) {
+        // hex(C), then hex(SHA-256(hex(P XOR C) + password)).
+        const QByteArray own = QByteArray::fromHex(line.left(32));
+        if (line.size() >= 96 && own.size() == 16) {
+            QByteArray mixed = connection.challenge;
+            for (int i = 0; i < 16; ++i)
+                mixed[i] = char(mixed.at(i) ^ own.at(i));
+            expected = line.left(32)
+                + QCryptographicHash::hash(mixed.toHex() + m_options.password,
+                                           QCryptographicHash::Sha256)
+                      .toHex();
+        }
+    } else if (m_options.login != Login::Sha256) {
+        expected = QCryptographicHash::hash(connection.token + m_options.password,
+                                            QCryptographicHash::Md5)
+                       .toHex();
+    }
+    if (expected.isEmpty() || !line.startsWith(expected)) {
+        log(QStringLiteral("-- login rejected"));
+        connection.pending.append({ due, "PJLINK ERRA\r", false });
+        connection.closeAfterOutput = true;
+        return false;
+    }
+    line.remove(0, expected.size());
+    return true;
+}
+
+quint32 PjlinkModel::nextRandom()
+{
+    m_random ^= m_random << 13;
+    m_random ^= m_random >> 17;
+    m_random ^= m_random << 5;
+    return m_random;
 }
 
 QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByteArray &parameter)

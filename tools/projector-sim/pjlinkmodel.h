@@ -18,10 +18,15 @@ class PjlinkModel
 public:
     enum class Power { Off, WarmingUp, On, CoolingDown };
 
+    // The logins a projector with a password takes: MD5, as deployed
+    // projectors do; SHA-256 only, as a newer one may; or either.
+    enum class Login { Md5, Sha256, Both };
+
     struct Options
     {
         int pjClass = 1;
         QByteArray password; // empty: no login
+        Login login = Login::Md5;
         bool lampOn = false;
         qint64 warmupMs = 3000;
         qint64 cooldownMs = 3000;
@@ -80,6 +85,7 @@ private:
     {
         qint64 lastMs = 0;
         QByteArray token;
+        QByteArray challenge; // the SHA-256 login's random value, once asked for
         bool loginPending = false;
         QByteArray line;
         bool discarding = false;
@@ -91,6 +97,9 @@ private:
     void setPower(Power power, qint64 atMs);
     bool lampLit() const { return m_power == Power::WarmingUp || m_power == Power::On; }
     void handleLine(int number, Connection &connection, QByteArray line);
+    // Takes the login off the front of the first line; false when it is wrong.
+    bool loggedIn(Connection &connection, QByteArray &line, qint64 due);
+    quint32 nextRandom();
     QByteArray answer(char pjClass, const QByteArray &name, const QByteArray &parameter);
     QByteArray inputList(char pjClass) const;
     void log(const QString &line) { m_log.append(line); }

@@ -1,9 +1,8 @@
 #include "pjlinkclient.h"
 
-namespace {
+#include "projectortext.h"
 
-// How many polls may wait behind the one under way before the next are left out.
-const int maxQueuedPolls = 2;
+namespace {
 
 PJLinkClient::Notice notice(PJLinkClient::Notice::Kind kind,
                             const PJLink::Command &command = PJLink::Command(),
@@ -29,6 +28,7 @@ void PJLinkClient::opened(qint64 now)
     if (!greetedOnce)
         refresh.connected(now);
     greetedOnce = true;
+    queue(refresh.take());
 }
 
 QList<PJLinkClient::Notice> PJLinkClient::disconnected()
@@ -41,10 +41,8 @@ QList<PJLinkClient::Notice> PJLinkClient::disconnected()
 
 void PJLinkClient::poll(qint64 now)
 {
-    if (loginRejected || session.queued() > maxQueuedPolls)
-        return;
-    for (const PJLink::Command &command : refresh.poll(now))
-        session.enqueue(command);
+    if (!loginRejected)
+        queue(refresh.poll(now));
 }
 
 bool PJLinkClient::send(PJLink::Command command)
@@ -73,11 +71,29 @@ QList<PJLinkClient::Notice> PJLinkClient::advance(qint64 now)
     return notices;
 }
 
-qint64 PJLinkClient::nextDueMs() const
+// A query goes to the session only when nothing waits there: the user's
+// commands go straight in and so come before the queries not yet sent.
+QByteArray PJLinkClient::takeOutput(qint64 now)
 {
-    const qint64 a = session.nextDueMs();
-    const qint64 b = deferral.nextDueMs();
-    return a < 0 ? b : b < 0 ? a : qMin(a, b);
+    if (!session.waiting() && session.queued() == 0 && !queries.isEmpty())
+        session.enqueue(queries.takeFirst());
+    return session.takeOutput(now);
+}
+
+void PJLinkClient::finishing()
+{
+    closing = true;
+    queries.clear();
+}
+
+void PJLinkClient::queue(const QList<PJLink::Command> &commands)
+{
+    if (closing)
+        return;
+    for (const PJLink::Command &command : commands) {
+        if (!queries.contains(command))
+            queries.append(command);
+    }
 }
 
 void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<Notice> &notices)
@@ -88,20 +104,25 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
         if (!greetedOnce)
             refresh.connected(now);
         greetedOnce = true;
+        queue(refresh.take());
         notices.append(notice(Notice::Kind::Ready));
         return;
     case Kind::Answered:
         answered(event.command, event.reply, now, notices);
+        queue(refresh.take());
         return;
     case Kind::GaveUp:
-        // What the page shows once must not stay unknown for one lost answer.
-        if (event.command.origin == PJLink::Command::Origin::Refresh)
-            refresh.retry(event.command);
         notices.append(notice(Notice::Kind::NoAnswer, event.command, QStringLiteral("no answer")));
+        // What the page shows must not stay unknown for one lost answer.
+        if (event.command.origin == PJLink::Command::Origin::Refresh) {
+            unreadable(event.command, QStringLiteral("no answer"), notices);
+            queue(refresh.take());
+        }
         return;
     case Kind::Rejected:
         loginRejected = true;
         deferral.clear();
+        queries.clear();
         session.clearQueue();
         notices.append(notice(Notice::Kind::Rejected, event.command,
                               session.passwordMissing() ? QStringLiteral("needs a password")
@@ -121,8 +142,10 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
             QStringLiteral("a line longer than %1 bytes was dropped").arg(PJLink::MaxPacket)));
         return;
     case Kind::Unmatched:
-        notices.append(notice(Notice::Kind::Stray, PJLink::Command(),
-                              QString::fromLatin1(event.line.constData(), event.line.size())));
+        notices.append(notice(
+            Notice::Kind::Stray, PJLink::Command(),
+            ProjectorText::plain(QString::fromLatin1(event.line.constData(), event.line.size()),
+                                 PJLink::MaxPacket)));
         return;
     }
 }
@@ -132,8 +155,11 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
 {
     if (current.apply(command, reply))
         notices.append(notice(Notice::Kind::StateChanged, command));
+    const bool refreshed = command.origin == PJLink::Command::Origin::Refresh;
 
     if (reply.error != PJLink::Error::None) {
+        if (refreshed)
+            refresh.refused(command, reply.error);
         // No lamp and no filter are answers, not failures.
         const bool absent = reply.error == PJLink::Error::Undefined && command.isQuery()
             && (command.name == "LAMP" || command.name == "FILT");
@@ -151,6 +177,15 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
     }
 
     if (command.isQuery()) {
+        if (refreshed && !PJLinkState::readable(command, reply)) {
+            unreadable(command, QStringLiteral("an answer of no sense"), notices);
+            return;
+        }
+        if (refreshed) {
+            refresh.answered(command);
+            if (current.unreadable.remove(command.name))
+                notices.append(notice(Notice::Kind::StateChanged, command));
+        }
         if (command.name == "POWR" && current.power) {
             for (const PJLink::Command &again : deferral.powerReported(*current.power, now))
                 session.enqueue(again);
@@ -168,4 +203,16 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
         deferral.powerOnAccepted();
     if (command.origin == PJLink::Command::Origin::User)
         notices.append(notice(Notice::Kind::Done, command));
+}
+
+void PJLinkClient::unreadable(const PJLink::Command &command, const QString &why,
+                              QList<Notice> &notices)
+{
+    if (!refresh.unreadable(command))
+        return;
+    current.unreadable.insert(command.name);
+    notices.append(notice(Notice::Kind::StateChanged, command));
+    notices.append(notice(
+        Notice::Kind::Unreadable, command,
+        QStringLiteral("unreadable (%1, asked %2 times)").arg(why).arg(PJLinkRefresh::MaxTries)));
 }

@@ -28,7 +28,8 @@ void PJLinkClient::opened(qint64 now)
     if (!greetedOnce)
         refresh.connected(now);
     greetedOnce = true;
-    queue(refresh.take());
+    // The power before anything else, as with every poll.
+    queue(refresh.poll(now));
 }
 
 QList<PJLinkClient::Notice> PJLinkClient::disconnected()

@@ -491,8 +491,7 @@ int pjlinkLatency(Rig &rig, int count)
             break;
         }
         samples.push_back(microseconds(Clock::time_point(Clock::duration(seenAt)) - clicked));
-        // The window reads the answer on its next tick; until then a click
-        // would wait behind it, which is not what a user's click meets.
+        // A click on an idle connection: whatever a tick would send has gone.
         QTest::qWait(2 * VantrelProbe::pollTimer(*rig.window).interval() + 50);
     }
     stop = true;

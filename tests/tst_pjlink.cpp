@@ -274,6 +274,7 @@ struct Scripted
                  out = client.takeOutput(now)) {
                 const QByteArray line = out.chopped(1);
                 sent << line;
+                times << now;
                 const QByteArray answer = answers.value(line, "ERR1");
                 if (answer != "-")
                     take(client.receive(line.left(6) + '=' + answer + '\r', now));
@@ -292,6 +293,7 @@ struct Scripted
     QMap<QByteArray, QByteArray> answers;
     PJLinkClient client;
     QByteArrayList sent;
+    QList<qint64> times; // when each line of sent went out
     QStringList unreadable;
     qint64 now = 0;
 };
@@ -988,6 +990,24 @@ private slots:
             QCOMPARE(page.health[0].toolTip, QStringLiteral("fan: unreadable"));
         if (unreadable.contains(QStringLiteral("unreadable CLSS ?")))
             QCOMPARE(page.pjClass, QStringLiteral("unreadable"));
+    }
+
+    // The power of each poll goes before the page's queries not yet sent,
+    // so that a projector silent to some of them does not look lost.
+    void powerBeforeSlowQueries()
+    {
+        Scripted projector({ { "%1CLSS ?", "2" },
+                             { "%1POWR ?", "1" },
+                             { "%1NAME ?", "-" },
+                             { "%1INF1 ?", "-" },
+                             { "%1INF2 ?", "-" } });
+        projector.runUntil(10000);
+        const int second = projector.sent.indexOf("%1POWR ?", 1);
+        QVERIFY2(second > 0, projector.sent.join(',').constData());
+        // The first answer given up at 5 s was the name's; the power goes next.
+        QCOMPARE(projector.sent.at(second - 1), QByteArray("%1NAME ?"));
+        QCOMPARE(projector.times.at(second),
+                 projector.times.at(second - 1) + PJLink::ReplyTimeoutMs);
     }
 
     // An input list longer than a packet may be (45 inputs, 142 bytes) is

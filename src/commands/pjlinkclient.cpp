@@ -91,8 +91,15 @@ void PJLinkClient::queue(const QList<PJLink::Command> &commands)
 {
     if (closing)
         return;
+    int polls = 0;
     for (const PJLink::Command &command : commands) {
-        if (!queries.contains(command))
+        if (queries.contains(command))
+            continue;
+        // The power goes before the page's queries: a projector slow to
+        // answer them must not look lost.
+        if (command.origin == PJLink::Command::Origin::Poll)
+            queries.insert(polls++, command);
+        else
             queries.append(command);
     }
 }

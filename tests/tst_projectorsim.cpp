@@ -412,7 +412,7 @@ private slots:
                 all << QByteArray(1, type) + number;
         }
         const QByteArray longList = "%1INST=" + all.join(' ') + '\r';
-        QCOMPARE(longList.size(), 142);
+        QCOMPARE(int(longList.size()), 142);
         row("45 inputs", options, "%1INST ?\r%2INST ?\r%1INPT 59\r%2INNM ?59\r",
             longList + "%2INST=" + all.join(' ') + "\r%1INPT=OK\r%2INNM=Input 59\r");
         // Nothing for a line that is not a command; a long one is skipped whole.

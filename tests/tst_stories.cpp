@@ -300,8 +300,7 @@ private slots:
         Ui::VantrelClass &ui = story.ui();
         QCOMPARE(ui.model_stackedWidget->currentIndex(), 2);
         QVERIFY(story.tickUntil([&] { return ui.pjInputCbx->count() == inputs.size(); }, 400));
-        // The state is read one query a poll, the names last: a minute and a
-        // half covers it.
+        // A minute and a half of polls and refreshes leaves the page as it is.
         story.tick(31 * 30);
 
         QStringList shown;

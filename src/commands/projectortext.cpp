@@ -25,7 +25,7 @@ QString plain(const QByteArray &bytes, int maxLength)
 QString plain(const QString &text, int maxLength)
 {
     QString kept;
-    kept.reserve(qMin(text.size(), maxLength + 1));
+    kept.reserve(int(qMin<qsizetype>(text.size(), maxLength + 1)));
     int characters = 0;
     for (int i = 0; i < text.size(); ++i) {
         const QChar unit = text.at(i);

@@ -13,9 +13,10 @@
 // session of the connection, the state read from the answers, which queries
 // go out when, and the rule for commands refused while the projector warms
 // up. The queries go to the session one at a time, so that a command of the
-// user's waits at most for the answer under way. Bytes from the socket go in through receive(),
-// bytes for it come out of takeOutput(); what happened comes back as notices. Time is the caller's
-// clock in milliseconds, so all of it runs on a test's clock too.
+// user's waits at most for the answer under way. Bytes from the socket go in
+// through receive(), bytes for it come out of takeOutput(); what happened
+// comes back as notices. Time is the caller's clock in milliseconds, so all
+// of it runs on a test's clock too.
 class PJLinkClient
 {
 public:
@@ -33,7 +34,7 @@ public:
             ConnectionFault, // no greeting, or not one; text says which
             LineDropped, // a line longer than a packet may be
             Stray, // text: a line that answers no command waiting
-            Unreadable, // the value command asks for was given up: no answer, or none of sense
+            Unreadable, // the value command asks for is given up: no answer, or none of sense
         };
         Kind kind;
         PJLink::Command command;

@@ -22,6 +22,12 @@
 //                                       or through ser2net; with pjlink,
 //                                       click on Volume + to the simulator
 //                                       logging the command
+//   vantrel-bench behind [COUNT]         with pjlink, Volume + and at once
+//                                       Volume -: the second click to the
+//                                       simulator logging it
+//   vantrel-bench fill                   a window connecting to the PJLink
+//                                       simulator: the opened connection to
+//                                       the last field of the page shown
 //   vantrel-bench log-tick [LINES...]    one timer tick with "Debug" on, at
 //                                       these log sizes
 //   vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] BAUD
@@ -66,9 +72,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QTest>
@@ -483,8 +491,7 @@ int pjlinkLatency(Rig &rig, int count)
             break;
         }
         samples.push_back(microseconds(Clock::time_point(Clock::duration(seenAt)) - clicked));
-        // The window reads the answer on its next tick; until then a click
-        // would wait behind it, which is not what a user's click meets.
+        // A click on an idle connection: whatever a tick would send has gone.
         QTest::qWait(2 * VantrelProbe::pollTimer(*rig.window).interval() + 50);
     }
     stop = true;
@@ -493,6 +500,125 @@ int pjlinkLatency(Rig &rig, int count)
         return 1;
     std::printf("clicks=%d median_us=%.0f worst_us=%.0f\n", count, median(samples),
                 *std::max_element(samples.begin(), samples.end()));
+    return 0;
+}
+
+// A click that meets a command under way: Volume + and, at once, Volume -;
+// the time is the second click's, to "%2SVOL 0" logged by the simulator.
+int pjlinkBehind(int &argc, char **argv, int count)
+{
+    Rig rig;
+    if (!rig.setUp(argc, argv, "pjlink")) {
+        std::fprintf(stderr, "vantrel-bench: the window did not come up with its port open\n");
+        return 2;
+    }
+    auto *up = rig.window->findChild<QAbstractButton *>(QStringLiteral("pjVolumeUp"));
+    auto *down = rig.window->findChild<QAbstractButton *>(QStringLiteral("pjVolumeDown"));
+    if (!up || !down || !QTest::qWaitFor([up] { return up->isEnabled(); }, 10000)) {
+        std::fprintf(stderr, "vantrel-bench: Volume + never became usable\n");
+        return 2;
+    }
+    // Whatever the connection asks first is done before the clicks.
+    QTest::qWait(2000);
+    std::atomic<bool> stop { false };
+    std::atomic<int> seen { 0 };
+    std::atomic<int> answered { 0 };
+    std::atomic<Clock::rep> seenAt { 0 };
+    std::thread reader([&] {
+        while (!stop) {
+            const QByteArray line = rig.pjlink->readLine(20);
+            if (line.startsWith("RX ") && line.endsWith("SVOL 0\"")) {
+                seenAt = Clock::now().time_since_epoch().count();
+                ++seen;
+            } else if (line.startsWith("TX ") && line.contains("SVOL=")) {
+                ++answered;
+            } else {
+                continue;
+            }
+            QMetaObject::invokeMethod(
+                qApp, [] {}, Qt::QueuedConnection);
+        }
+    });
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i) {
+        const int expected = seen + 1;
+        const int answers = answered + 2;
+        QTest::mouseClick(up, Qt::LeftButton);
+        const Clock::time_point clicked = Clock::now();
+        QTest::mouseClick(down, Qt::LeftButton);
+        QElapsedTimer guard;
+        guard.start();
+        while ((seen < expected || answered < answers) && guard.elapsed() < 7000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (seen < expected) {
+            std::fprintf(stderr, "vantrel-bench: click %d never reached the simulator\n", i);
+            break;
+        }
+        samples.push_back(microseconds(Clock::time_point(Clock::duration(seenAt)) - clicked));
+        QTest::qWait(2 * VantrelProbe::pollTimer(*rig.window).interval() + 50);
+    }
+    stop = true;
+    reader.join();
+    if (int(samples.size()) != count)
+        return 1;
+    std::printf("clicks=%d median_us=%.0f worst_us=%.0f\n", count, median(samples),
+                *std::max_element(samples.begin(), samples.end()));
+    return 0;
+}
+
+// From the connection's opening to the last field of the class 2 page shown:
+// the name, make and model, class, lamps, filter, resolution, the inputs by
+// their own names with the current one chosen, and the health row.
+bool pageComplete(Vantrel &window)
+{
+    const auto text = [&window](const char *name) {
+        auto *label = window.findChild<QLabel *>(QLatin1String(name));
+        return label ? label->text() : QString();
+    };
+    for (const char *name :
+         { "pjNameValue", "pjMakeValue", "pjClassValue", "pjLampsValue", "pjFilterValue" }) {
+        if (text(name).isEmpty() || text(name) == QLatin1String("-"))
+            return false;
+    }
+    if (text("pjResolutionValue").isEmpty())
+        return false;
+    auto *inputs = window.findChild<QComboBox *>(QStringLiteral("pjInputCbx"));
+    if (!inputs || inputs->count() != 6 || inputs->currentIndex() < 0
+        || inputs->itemText(5) != QLatin1String("HDBaseT"))
+        return false;
+    auto *health = window.findChild<QLabel *>(QStringLiteral("pjOtherHealth"));
+    return health && !health->toolTip().contains(QLatin1String("not known"));
+}
+
+int pjlinkFill(int &argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchStore store;
+    BenchPjlinkSim sim(store.path());
+    if (!store.isValid() || sim.address().isEmpty()) {
+        std::fprintf(stderr, "vantrel-bench: the PJLink simulator did not start\n");
+        return 2;
+    }
+    store.chooseWithPassword(sim.address(), 3, sim.password());
+    QApplication app(argc, argv);
+    Vantrel window;
+    Clock::time_point opened {};
+    bool open = false;
+    QObject::connect(&VantrelProbe::serialPort(window), &ProjectorLink::opened, &window, [&] {
+        opened = Clock::now();
+        open = true;
+    });
+    window.show();
+    QElapsedTimer guard;
+    guard.start();
+    while (!(open && pageComplete(window)) && guard.elapsed() < 180000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (!open || !pageComplete(window)) {
+        std::fprintf(stderr, "vantrel-bench: the page was not complete within 180 s\n");
+        return 1;
+    }
+    std::printf("connect_to_complete_ms=%.1f\n", microseconds(Clock::now() - opened) / 1000);
     return 0;
 }
 
@@ -1140,6 +1266,8 @@ int usage()
                  "usage: vantrel-bench with-pty [--model N] [--via raw|rfc2217|pjlink] COMMAND...\n"
                  "       vantrel-bench idle SECONDS COMMAND...\n"
                  "       vantrel-bench latency [--via raw|rfc2217|pjlink] [COUNT]\n"
+                 "       vantrel-bench behind [COUNT]\n"
+                 "       vantrel-bench fill\n"
                  "       vantrel-bench log-tick [LINES...]\n"
                  "       vantrel-bench days [DAYS...]\n"
                  "       vantrel-bench chatter [--seconds S] [--rounds N] [--reply R] [--cap S] "
@@ -1169,6 +1297,10 @@ int main(int argc, char *argv[])
         return latency(qtArgc, argv, argc > next ? std::atoi(argv[next]) : 200,
                        via ? argv[3] : nullptr);
     }
+    if (mode == "behind")
+        return pjlinkBehind(qtArgc, argv, argc > 2 ? std::atoi(argv[2]) : 200);
+    if (mode == "fill")
+        return pjlinkFill(qtArgc, argv);
     if (mode == "chatter") {
         ChatterOptions options;
         int i = 2;

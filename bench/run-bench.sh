@@ -141,7 +141,12 @@ echo
 
 echo "Click on Volume + to \"%2SVOL 1\" logged by the PJLink simulator on 127.0.0.1 ($clicks clicks, offscreen):"
 echo "  PJLink:                    $(QT_QPA_PLATFORM=offscreen "$bench" latency --via pjlink "$clicks" 2>/dev/null)"
+echo "  PJLink, behind a command:  $(QT_QPA_PLATFORM=offscreen "$bench" behind "$clicks" 2>/dev/null)"
 echo "  (goal: under 2 ms, as for a serial port)"
+echo "PJLink page, from the connection to the last field shown (goal: within 1 s):"
+for _ in 1 2 3; do
+    echo "  $(QT_QPA_PLATFORM=offscreen "$bench" fill 2>/dev/null)"
+done
 echo
 
 echo "One timer tick with \"Debug\" on and a reply to log, by log size (medians, Xvfb, log pane shown):"

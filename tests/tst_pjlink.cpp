@@ -15,6 +15,7 @@
 #include "pjlinkview.h"
 #include "portstatus.h"
 #include "projectorlink.h"
+#include "projectortext.h"
 #include "simprocess.h"
 
 #include <QCryptographicHash>
@@ -136,6 +137,8 @@ QString describe(const PJLinkClient::Notice &notice)
         return QStringLiteral("no answer ") + command;
     case Kind::LineDropped:
         return QStringLiteral("line dropped");
+    case Kind::Unreadable:
+        return QStringLiteral("unreadable ") + command;
     case Kind::StateChanged:
     case Kind::Stray:
         break;
@@ -290,6 +293,53 @@ PjlinkModel::Options options(int pjClass, bool lampOn = false)
     options.lampOn = lampOn;
     return options;
 }
+
+// A projector that answers from a table, on the test's clock: each line the
+// client sends is answered at once with its value in the table, ERR1 when
+// it has none, nothing at all when the value is "-".
+struct Scripted
+{
+    explicit Scripted(const QMap<QByteArray, QByteArray> &table)
+        : answers(table)
+    { }
+
+    void runUntil(qint64 untilMs)
+    {
+        if (now == 0) {
+            client.opened(0);
+            client.poll(0);
+        }
+        for (; now <= untilMs; now += 10) {
+            if (now > 0 && now % 3100 == 0)
+                client.poll(now);
+            take(client.advance(now));
+            for (QByteArray out = client.takeOutput(now); !out.isEmpty();
+                 out = client.takeOutput(now)) {
+                const QByteArray line = out.chopped(1);
+                sent << line;
+                times << now;
+                const QByteArray answer = answers.value(line, "ERR1");
+                if (answer != "-")
+                    take(client.receive(line.left(6) + '=' + answer + '\r', now));
+            }
+        }
+    }
+
+    void take(const QList<PJLinkClient::Notice> &list)
+    {
+        for (const PJLinkClient::Notice &notice : list) {
+            if (notice.kind == Kind::Unreadable)
+                unreadable << describe(notice);
+        }
+    }
+
+    QMap<QByteArray, QByteArray> answers;
+    PJLinkClient client;
+    QByteArrayList sent;
+    QList<qint64> times; // when each line of sent went out
+    QStringList unreadable;
+    qint64 now = 0;
+};
 
 } // namespace
 
@@ -939,7 +989,7 @@ private slots:
             << "power=1 input=11 mutes=-- frozen=0 health=000210 lamps=1250:1,1251:1 "
                "inputs=11,12,21,31,32,3A innm11=computer 1 innm12=computer 2 innm21=video "
                "innm31=hdmi 1 innm32=hdmi 2 innm3A=hdbaset class=2 name=room 101 projector "
-               "maker=simulator model=pj-sim 2 ires=1920x1080 filter=320"
+               "maker=simulator model=pj-sim 2 info=projector-sim ires=1920x1080 filter=320"
             << QStringList();
 
         PjlinkModel::Options noLamp = options(1, true);
@@ -948,6 +998,38 @@ private slots:
             << noLamp << QByteArray() << Actions { { 4000, "AVMT 31" } } << qint64(20000)
             << QStringList { "done AVMT 31" } << "mutes=PS health=000000 lamps=none"
             << QStringList { "%1LAMP ?=1" };
+        QTest::newRow("off while warming up: refused, not held")
+            << warming << QByteArray() << Actions { { 1000, "POWR 1" }, { 1500, "POWR 0" } }
+            << qint64(100000)
+            << QStringList { "done POWR 1",
+                             "refused POWR 0: " + PJLink::errorText(PJLink::Error::Unavailable) }
+            << "power=1" << QStringList { "%1POWR 0=1" };
+        warming.warmupMs = 20000;
+        QTest::newRow("picture and sound mutes both held, both sent")
+            << warming << QByteArray()
+            << Actions { { 1000, "POWR 1" }, { 1500, "AVMT 11" }, { 2000, "AVMT 21" } }
+            << qint64(30000)
+            << QStringList { "done POWR 1", "held AVMT 11", "held AVMT 21", "done AVMT 11",
+                             "done AVMT 21" }
+            << "power=1 input=11 mutes=PS" << QStringList { "%1AVMT 11=2", "%1AVMT 21=2" };
+        PjlinkModel::Options noFilter = options(2, true);
+        noFilter.filter = false;
+        QTest::newRow("class 2 without a filter: no refusal")
+            << noFilter << QByteArray() << Actions() << qint64(40000) << QStringList()
+            << "filter=none" << QStringList { "%2FILT ?=2" };
+        PjlinkModel::Options noList = options(2, true);
+        noList.classTwoListRefused = true;
+        QTest::newRow("class 2 without %2INST: class 1's list")
+            << noList << QByteArray() << Actions() << qint64(5000)
+            << QStringList { "refused INST ?: " + PJLink::errorText(PJLink::Error::Undefined) }
+            << "inputs=11,12,21,31,32 innm11=Computer 1"
+            << QStringList { "%2INST ?=1", "%1INST ?=1", "%2INNM ?32=1" };
+        PjlinkModel::Options inputTwo = options(2, true);
+        inputTwo.classTwoInputOnly = true;
+        QTest::newRow("class 2 telling its input only as class 2")
+            << inputTwo << QByteArray() << Actions { { 4000, "2:INPT 3A" } } << qint64(8000)
+            << QStringList { "done INPT 3A" } << "input=3A"
+            << QStringList { "%2INPT ?=2", "%1INPT ?=0" };
         QTest::newRow("class 2 command on class 1")
             << options(1, true) << QByteArray() << Actions { { 4000, "2:FREZ 1" } } << qint64(8000)
             << QStringList { "refused FREZ 1: " + PJLink::errorText(PJLink::Error::Undefined) }
@@ -1062,35 +1144,217 @@ private slots:
         QCOMPARE(none.wire, QByteArray());
     }
 
-    // Every poll carries the power query and at most one more; the state is
-    // read again every 30 s.
-    void refreshSpread()
+    // Once the class is known, everything the page shows is asked back to
+    // back, one query waiting at a time; then the power with every poll, the
+    // state every 30 s, and what a command changed right after it.
+    void fillAtOnce()
     {
         Rig rig(options(2, true), QByteArray());
-        QList<QStringList> polls;
-        for (qint64 until = 0; until < 126000; until += 3100) {
-            const int before = rig.received().size();
-            rig.runUntil(until + 3090);
-            polls.append(rig.received().mid(before));
-        }
-        int inputQueries = 0;
-        for (const QStringList &poll : polls) {
-            QVERIFY2(poll.size() >= 1 && poll.size() <= 2, qPrintable(poll.join(',')));
-            QCOMPARE(poll.first(), QStringLiteral("%1POWR ?"));
-            inputQueries += poll.contains(QStringLiteral("%1INPT ?"));
-        }
-        QCOMPARE(inputQueries, 5); // after connecting, at 31, 62, 93 and 124 s
-        QCOMPARE(polls.at(1).value(1), QStringLiteral("%1CLSS ?"));
-        QCOMPARE(polls.at(2).value(1), QStringLiteral("%2INST ?"));
-        QCOMPARE(rig.received().filter(QStringLiteral("INNM")).size(), 6);
-        // An accepted change is read back at the next poll.
-        rig.runUntil(rig.now + 1000, { { rig.now + 500, "2:FREZ 1" } });
-        rig.runUntil((rig.now / 3100 + 1) * 3100 + 3000);
-        QVERIFY2(rig.received()
-                     .mid(rig.received().lastIndexOf(QStringLiteral("%2FREZ 1")))
-                     .contains(QStringLiteral("%2FREZ ?")),
-                 qPrintable(rig.received().join(',')));
+        rig.runUntil(1000);
+        QCOMPARE(summary(rig.client.state()),
+                 QStringLiteral("power=1 input=11 mutes=-- frozen=0 health=000000 lamps=1250:1 "
+                                "inputs=11,12,21,31,32,3A innm11=Computer 1 innm12=Computer 2 "
+                                "innm21=Video innm31=HDMI 1 innm32=HDMI 2 innm3A=HDBaseT class=2 "
+                                "name=Room 101 Projector maker=SIMULATOR model=PJ-SIM 2 "
+                                "info=projector-sim ires=1920x1080 filter=320"));
+        const QStringList page { "%1POWR ?",   "%1CLSS ?",   "%1NAME ?",   "%1INF1 ?",
+                                 "%1INF2 ?",   "%1INFO ?",   "%1LAMP ?",   "%2INST ?",
+                                 "%2INPT ?",   "%1AVMT ?",   "%1ERST ?",   "%2FREZ ?",
+                                 "%2FILT ?",   "%2IRES ?",   "%2INNM ?11", "%2INNM ?12",
+                                 "%2INNM ?21", "%2INNM ?31", "%2INNM ?32", "%2INNM ?3A" };
+        QCOMPARE(rig.received(), page);
+        QCOMPARE(rig.notices, QStringList());
+
+        // Until the state is due again, the power alone, once a poll.
+        rig.runUntil(30990);
+        QStringList powerOnly;
+        for (int poll = 1; poll <= 9; ++poll)
+            powerOnly << QStringLiteral("%1POWR ?");
+        QCOMPARE(rig.received().mid(page.size()), powerOnly);
+        rig.runUntil(31990);
+        QCOMPARE(rig.received().mid(page.size() + 9),
+                 QStringList({ "%1POWR ?", "%2INPT ?", "%1AVMT ?", "%1ERST ?", "%1LAMP ?",
+                               "%2FREZ ?", "%2FILT ?", "%2IRES ?" }));
+
+        // An accepted change is read back at once.
+        const int before = rig.received().size();
+        rig.runUntil(33000, { { 32500, "2:FREZ 1" } });
+        QCOMPARE(rig.received().mid(before), QStringList({ "%2FREZ 1", "%2FREZ ?" }));
         QCOMPARE(rig.client.state().frozen, std::optional<bool>(true));
+    }
+
+    // A command of the user's waits for the answer under way, not behind
+    // the queries not yet sent.
+    void userCommandFirst()
+    {
+        Rig rig(options(2, true), QByteArray());
+        rig.runUntil(20, { { 20, "AVMT 11" } });
+        rig.runUntil(1000);
+        const QStringList received = rig.received();
+        const int at = received.indexOf(QStringLiteral("%1AVMT 11"));
+        QVERIFY2(at >= 0 && at <= 3, qPrintable(received.join(',')));
+        QVERIFY(received.size() > 10);
+    }
+
+    // Projectors that bend the standard: a class 2 query refused is asked
+    // as class 1; a value that cannot be read is asked again at most twice,
+    // then shown as unreadable, with one notice.
+    void tolerant_data()
+    {
+        QTest::addColumn<QByteArrayList>("table"); // "line|answer"
+        QTest::addColumn<qint64>("untilMs");
+        QTest::addColumn<QStringList>("counts"); // "line=n": the client sent line n times
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QStringList>("unreadable");
+        const QByteArrayList two { "%1CLSS ?|2", "%1POWR ?|1" };
+        QTest::newRow("%2INPT refused: %1INPT")
+            << (two + QByteArrayList { "%2INPT ?|ERR1", "%1INPT ?|31" }) << qint64(5000)
+            << QStringList { "%2INPT ?=1", "%1INPT ?=1" } << "input=31" << QStringList();
+        QTest::newRow("%2INPT out of parameter: %1INPT")
+            << (two + QByteArrayList { "%2INPT ?|ERR2", "%1INPT ?|32" }) << qint64(5000)
+            << QStringList { "%2INPT ?=1", "%1INPT ?=1" } << "input=32" << QStringList();
+        QTest::newRow("%2INPT in standby: not asked as class 1")
+            << (two + QByteArrayList { "%2INPT ?|ERR3", "%1INPT ?|31" }) << qint64(5000)
+            << QStringList { "%2INPT ?=1", "%1INPT ?=0" } << "" << QStringList();
+        QTest::newRow("%2INPT answered: never asked as class 1")
+            << (two + QByteArrayList { "%2INPT ?|3A", "%1INPT ?|31" }) << qint64(40000)
+            << QStringList { "%2INPT ?=2", "%1INPT ?=0" } << "input=3A" << QStringList();
+        QTest::newRow("%2INST refused: %1INST, names still asked")
+            << (two + QByteArrayList { "%2INST ?|ERR1", "%1INST ?|11 31", "%2INNM ?31|HDMI" })
+            << qint64(5000) << QStringList { "%2INST ?=1", "%1INST ?=1", "%2INNM ?31=1" }
+            << "inputs=11,31 innm31=HDMI" << QStringList();
+        QTest::newRow("class 1: class 1 queries only")
+            << QByteArrayList { "%1CLSS ?|1", "%1INST ?|11", "%1INPT ?|11" } << qint64(5000)
+            << QStringList { "%1INST ?=1", "%1INPT ?=1", "%2INST ?=0", "%2INPT ?=0", "%2FILT ?=0" }
+            << "inputs=11 class=1" << QStringList();
+        QTest::newRow("inputs of no sense: three tries")
+            << (two + QByteArrayList { "%2INST ?|11 7Z" }) << qint64(60000)
+            << QStringList { "%2INST ?=3", "%1INST ?=0" } << ""
+            << QStringList { "unreadable INST ?" };
+        QTest::newRow("name never answered: three tries")
+            << (two + QByteArrayList { "%1NAME ?|-" }) << qint64(60000)
+            << QStringList { "%1NAME ?=3" } << "" << QStringList { "unreadable NAME ?" };
+        QTest::newRow("class of no sense: three tries, then read as class 1")
+            << QByteArrayList { "%1CLSS ?|none", "%1INST ?|11" } << qint64(5000)
+            << QStringList { "%1CLSS ?=3", "%1INST ?=1", "%2INST ?=0" } << "inputs=11"
+            << QStringList { "unreadable CLSS ?" };
+        // Given up, a value of the state is asked with each 30 s reading
+        // still, once, and told of once.
+        QTest::newRow("health never answered")
+            << (two + QByteArrayList { "%1ERST ?|-" }) << qint64(95000)
+            << QStringList { "%1ERST ?=6" } << "" << QStringList { "unreadable ERST ?" };
+    }
+
+    void tolerant()
+    {
+        QFETCH(QByteArrayList, table);
+        QFETCH(qint64, untilMs);
+        QFETCH(QStringList, counts);
+        QFETCH(QString, state);
+        QFETCH(QStringList, unreadable);
+        QMap<QByteArray, QByteArray> answers;
+        for (const QByteArray &entry : table)
+            answers.insert(entry.left(entry.indexOf('|')), entry.mid(entry.indexOf('|') + 1));
+        Scripted projector(answers);
+        projector.runUntil(untilMs);
+        for (const QString &count : counts) {
+            const QByteArray line = count.section(QLatin1Char('='), 0, 0).toLatin1();
+            QVERIFY2(projector.sent.count(line) == count.section(QLatin1Char('='), 1).toInt(),
+                     qPrintable(count + QStringLiteral(" in ")
+                                + QString::fromLatin1(projector.sent.join(','))));
+        }
+        QVERIFY2(summary(projector.client.state()).contains(state),
+                 qPrintable(summary(projector.client.state())));
+        QCOMPARE(projector.unreadable, unreadable);
+        const PJLinkView::Page page = PJLinkView::describe(projector.client.state());
+        QCOMPARE(page.inputsUnreadable, unreadable.contains(QStringLiteral("unreadable INST ?")));
+        if (unreadable.contains(QStringLiteral("unreadable NAME ?")))
+            QCOMPARE(page.name, QStringLiteral("unreadable"));
+        if (unreadable.contains(QStringLiteral("unreadable ERST ?")))
+            QCOMPARE(page.health[0].toolTip, QStringLiteral("fan: unreadable"));
+        if (unreadable.contains(QStringLiteral("unreadable CLSS ?")))
+            QCOMPARE(page.pjClass, QStringLiteral("unreadable"));
+    }
+
+    // The power of each poll goes before the page's queries not yet sent,
+    // so that a projector silent to some of them does not look lost.
+    void powerBeforeSlowQueries()
+    {
+        Scripted projector({ { "%1CLSS ?", "2" },
+                             { "%1POWR ?", "1" },
+                             { "%1NAME ?", "-" },
+                             { "%1INF1 ?", "-" },
+                             { "%1INF2 ?", "-" } });
+        projector.runUntil(10000);
+        const int second = projector.sent.indexOf("%1POWR ?", 1);
+        QVERIFY2(second > 0, projector.sent.join(',').constData());
+        // The first answer given up at 5 s was the name's; the power goes next.
+        QCOMPARE(projector.sent.at(second - 1), QByteArray("%1NAME ?"));
+        QCOMPARE(projector.times.at(second),
+                 projector.times.at(second - 1) + PJLink::ReplyTimeoutMs);
+    }
+
+    // An input list longer than a packet may be (45 inputs, 142 bytes) is
+    // either read or given up after three tries: never asked again and again.
+    void longInputList()
+    {
+        PjlinkModel::Options listing = options(2, true);
+        listing.longInputList = true;
+        Rig rig(listing, QByteArray());
+        rig.runUntil(120000);
+        const QStringList received = rig.received();
+        const int asked = received.count(QStringLiteral("%2INST ?"))
+            + received.count(QStringLiteral("%1INST ?"));
+        QVERIFY2(asked >= 1 && asked <= PJLinkRefresh::MaxTries, qPrintable(received.join(',')));
+        const PJLinkState &state = rig.client.state();
+        QVERIFY((state.inputs && state.inputs->size() == 45) || state.unreadable.contains("INST"));
+        QVERIFY(rig.notices.count(QStringLiteral("unreadable INST ?")) <= 1);
+        // The rest of the page came meanwhile.
+        QCOMPARE(state.name, QStringLiteral("Room 101 Projector"));
+        QCOMPARE(state.filterHours, std::optional<int>(320));
+    }
+
+    // Text from a projector is plain, bounded and free of control and
+    // direction characters, wherever it is shown.
+    void plainText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("markup stays as it is")
+            << QByteArray("<h1><font color=red>Big</font></h1><img src=\"/etc/x.png\">")
+            << QStringLiteral("<h1><font color=red>Big</font></h1><img src=\"/etc/x.png\">");
+        QTest::newRow("controls removed") << QByteArray("A\x01\tB\x1b[2J\x7f\xc2\x85"
+                                                        "C")
+                                          << QStringLiteral("AB[2JC");
+        QTest::newRow("direction overrides removed")
+            << QByteArray("exe.\xe2\x80\xaetxt\xe2\x81\xa6x\xe2\x81\xa9\xe2\x80\x8f")
+            << QStringLiteral("exe.txtx");
+        QTest::newRow("line separator removed") << QByteArray("a\xe2\x80\xa8"
+                                                              "b")
+                                                << QStringLiteral("ab");
+        QTest::newRow("accents kept")
+            << QByteArray("Salle \xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xa5")
+            << QString::fromUtf8("Salle \xc3\xa9t\xc3\xa9 \xf0\x9f\x8e\xa5");
+        QTest::newRow("64 characters kept") << QByteArray(64, 'n') << QString(64, QLatin1Char('n'));
+        QTest::newRow("longer cut")
+            << QByteArray(4000, 'n') << QString(64, QLatin1Char('n')) + QChar(0x2026);
+        QTest::newRow("cut between characters, not inside one")
+            << QByteArray(63, 'n') + QByteArray("\xf0\x9f\x8e\xa5\xf0\x9f\x8e\xa5")
+            << QString(63, QLatin1Char('n')) + QString::fromUtf8("\xf0\x9f\x8e\xa5")
+                + QChar(0x2026);
+    }
+
+    void plainText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(ProjectorText::plain(bytes), text);
+        // The state keeps the names and the inputs' names so.
+        PJLinkState state;
+        state.apply(command("NAME ?"), PJLink::parseReply("%1NAME=" + bytes));
+        state.apply(command("2:INNM ?31"), PJLink::parseReply("%2INNM=" + bytes));
+        QCOMPARE(state.name, text);
+        QCOMPARE(state.inputNames.value("31"), text);
     }
 
     // The link the window and vantrelctl use, over TCP to the simulator:

@@ -387,6 +387,34 @@ private slots:
             "%1powr=1\r%1clss=class 2\r%1inf1=simulator\r");
         options.lowerCase = false;
         row("class in words", options, "%1CLSS ?\r", "%1CLSS=Class 2\r");
+        // As real projectors bend the standard.
+        options = pjlinkOptions(2, true);
+        row("class 2 input in class 1's words", options,
+            "%2INPT 3A\r%1INPT ?\r%2INPT ?\r%2INPT 31\r%1INPT ?\r",
+            "%2INPT=OK\r%1INPT=ERR2\r%2INPT=3A\r%2INPT=OK\r%1INPT=31\r");
+        options.classTwoListRefused = true;
+        row("class 2 without its list of inputs", options, "%2INST ?\r%1INST ?\r",
+            "%2INST=ERR1\r%1INST=11 12 21 31 32\r");
+        options = pjlinkOptions(2, true);
+        options.classTwoInputOnly = true;
+        row("class 2 telling the input only as class 2", options, "%1INPT ?\r%2INPT ?\r",
+            "%1INPT=ERR1\r%2INPT=11\r");
+        options = pjlinkOptions(2, true);
+        options.filter = false;
+        options.name = "<b>R\xe2\x80\xae\x01</b>";
+        row("no filter, a name as given", options, "%2FILT ?\r%1NAME ?\r",
+            "%2FILT=ERR1\r%1NAME=<b>R\xe2\x80\xae\x01</b>\r");
+        options = pjlinkOptions(2, true);
+        options.longInputList = true;
+        QByteArrayList all;
+        for (char type = '1'; type <= '5'; ++type) {
+            for (char number = '1'; number <= '9'; ++number)
+                all << QByteArray(1, type) + number;
+        }
+        const QByteArray longList = "%1INST=" + all.join(' ') + '\r';
+        QCOMPARE(int(longList.size()), 142);
+        row("45 inputs", options, "%1INST ?\r%2INST ?\r%1INPT 59\r%2INNM ?59\r",
+            longList + "%2INST=" + all.join(' ') + "\r%1INPT=OK\r%2INNM=Input 59\r");
         // Nothing for a line that is not a command; a long one is skipped whole.
         // A malformed command whose header can be told is ERR1.
         row("not commands", pjlinkOptions(1, true),

@@ -301,8 +301,7 @@ private slots:
         Ui::VantrelClass &ui = story.ui();
         QCOMPARE(ui.model_stackedWidget->currentIndex(), 2);
         QVERIFY(story.tickUntil([&] { return ui.pjInputCbx->count() == inputs.size(); }, 400));
-        // The state is read one query a poll, the names last: a minute and a
-        // half covers it.
+        // A minute and a half of polls and refreshes leaves the page as it is.
         story.tick(31 * 30);
 
         QStringList shown;
@@ -350,6 +349,60 @@ private slots:
         const QRegularExpression command(QStringLiteral("^%[12][A-Z0-9]{4} "));
         for (const QString &line : received.mid(1))
             QVERIFY2(command.match(line).hasMatch(), qPrintable(line));
+    }
+
+    // Within a second of the connection on the window's clock the class 2
+    // page is complete. Answers are read as they arrive, so a click behind a
+    // query under way goes out with that answer, with no tick at all. What
+    // the projector calls itself shows as plain text, whatever markup and
+    // direction overrides it holds.
+    void pjlinkPageCompleteAtOnce()
+    {
+        PjlinkModel::Options options = projector(2, "secret");
+        options.lampOn = true;
+        options.lamps = 2;
+        options.name = "<h1><font color=red>Big</font></h1>\xe2\x80\xae<img src=\"/etc/hostname\">";
+        NetworkStory story(options);
+        QVERIFY(story.start(QStringLiteral("secret"), true));
+        Ui::VantrelClass &ui = story.ui();
+        const qint64 opened = VantrelProbe::tickCount(story.window());
+        const auto complete = [&] {
+            for (const QLabel *label : { ui.pjNameValue, ui.pjMakeValue, ui.pjClassValue,
+                                         ui.pjLampsValue, ui.pjFilterValue }) {
+                if (label->text() == QLatin1String("-"))
+                    return false;
+            }
+            return !ui.pjResolutionValue->text().isEmpty() && ui.pjInputCbx->count() == 6
+                && ui.pjInputCbx->itemText(5) == QLatin1String("HDBaseT")
+                && ui.pjInputCbx->currentIndex() == 0 && ui.pjFreeze->isEnabled()
+                && !ui.pjOtherHealth->toolTip().contains(QLatin1String("not known"));
+        };
+        story.settle();
+        QVERIFY(story.tickUntil(complete, 10));
+        QVERIFY(VantrelProbe::tickCount(story.window()) - opened <= 10);
+        QCOMPARE(ui.pjMakeValue->text(), QStringLiteral("SIMULATOR PJ-SIM 2"));
+        QCOMPARE(ui.pjLampsValue->text(), QStringLiteral("1: 1250 h, lit\n2: 1251 h, lit"));
+        QCOMPARE(ui.pjFilterValue->text(), QStringLiteral("320 h"));
+        QCOMPARE(ui.pjResolutionValue->text(), QStringLiteral("1920x1080"));
+
+        const QString name
+            = QStringLiteral("<h1><font color=red>Big</font></h1><img src=\"/etc/hostname\">");
+        QCOMPARE(ui.pjNameValue->text(), name);
+        for (const QLabel *label : { ui.pjNameValue, ui.pjMakeValue, ui.pjClassValue,
+                                     ui.pjLampsValue, ui.pjFilterValue, ui.pjResolutionValue })
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(!story.rig->log().contains(QChar(0x202e)));
+
+        // A query under way, and a click behind it: out with its answer.
+        const qint64 ticks = VantrelProbe::tickCount(story.window());
+        VantrelProbe::sendPJLink(story.window(), PJLink::query(1, "LAMP"));
+        QVERIFY(VantrelProbe::pjlink(story.window()).waiting());
+        QVERIFY(click(ui.pjVolumeUp)
+                || VantrelProbe::invoke(story.window(), "on_pjVolumeUp_clicked"));
+        QVERIFY(QTest::qWaitFor([&] { return story.has("TX \"%2SVOL=OK\""); }, 5000));
+        QCOMPARE(VantrelProbe::tickCount(story.window()), ticks);
+        const QStringList received = story.received();
+        QCOMPARE(received.mid(received.size() - 2), QStringList({ "%1LAMP ?", "%2SVOL 1" }));
     }
 
     // Each control of the page puts its own command on the wire, and

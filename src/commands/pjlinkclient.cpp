@@ -1,9 +1,8 @@
 #include "pjlinkclient.h"
 
-namespace {
+#include "projectortext.h"
 
-// How many polls may wait behind the one under way before the next are left out.
-const int maxQueuedPolls = 2;
+namespace {
 
 PJLinkClient::Notice notice(PJLinkClient::Notice::Kind kind,
                             const PJLink::Command &command = PJLink::Command(),
@@ -24,6 +23,8 @@ void PJLinkClient::opened(qint64 now)
     if (!greetedOnce)
         refresh.connected(now);
     greetedOnce = true;
+    // The power before anything else, as with every poll.
+    queue(refresh.poll(now));
 }
 
 QList<PJLinkClient::Notice> PJLinkClient::disconnected()
@@ -36,10 +37,7 @@ QList<PJLinkClient::Notice> PJLinkClient::disconnected()
 
 void PJLinkClient::poll(qint64 now)
 {
-    if (session.queued() > maxQueuedPolls)
-        return;
-    for (const PJLink::Command &command : refresh.poll(now))
-        session.enqueue(command);
+    queue(refresh.poll(now));
 }
 
 bool PJLinkClient::send(PJLink::Command command)
@@ -68,11 +66,36 @@ QList<PJLinkClient::Notice> PJLinkClient::advance(qint64 now)
     return notices;
 }
 
-qint64 PJLinkClient::nextDueMs() const
+// A query goes to the session only when nothing waits there: the user's
+// commands go straight in and so come before the queries not yet sent.
+QByteArray PJLinkClient::takeOutput(qint64 now)
 {
-    const qint64 a = session.nextDueMs();
-    const qint64 b = deferral.nextDueMs();
-    return a < 0 ? b : b < 0 ? a : qMin(a, b);
+    if (!session.waiting() && session.queued() == 0 && !queries.isEmpty())
+        session.enqueue(queries.takeFirst());
+    return session.takeOutput(now);
+}
+
+void PJLinkClient::finishing()
+{
+    closing = true;
+    queries.clear();
+}
+
+void PJLinkClient::queue(const QList<PJLink::Command> &commands)
+{
+    if (closing)
+        return;
+    int polls = 0;
+    for (const PJLink::Command &command : commands) {
+        if (queries.contains(command))
+            continue;
+        // The power goes before the page's queries: a projector slow to
+        // answer them must not look lost.
+        if (command.origin == PJLink::Command::Origin::Poll)
+            queries.insert(polls++, command);
+        else
+            queries.append(command);
+    }
 }
 
 void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<Notice> &notices)
@@ -81,12 +104,15 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
     switch (event.kind) {
     case Kind::Answered:
         answered(event.command, event.reply, now, notices);
+        queue(refresh.take());
         return;
     case Kind::GaveUp:
-        // What the page shows once must not stay unknown for one lost answer.
-        if (event.command.origin == PJLink::Command::Origin::Refresh)
-            refresh.retry(event.command);
         notices.append(notice(Notice::Kind::NoAnswer, event.command, QStringLiteral("no answer")));
+        // What the page shows must not stay unknown for one lost answer.
+        if (event.command.origin == PJLink::Command::Origin::Refresh) {
+            unreadable(event.command, QStringLiteral("no answer"), notices);
+            queue(refresh.take());
+        }
         return;
     case Kind::LineDropped:
         notices.append(
@@ -94,8 +120,10 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
                    QStringLiteral("a line longer than %1 bytes was dropped").arg(PJLink::MaxLine)));
         return;
     case Kind::Unmatched:
-        notices.append(notice(Notice::Kind::Stray, PJLink::Command(),
-                              QString::fromLatin1(event.line.constData(), event.line.size())));
+        notices.append(notice(
+            Notice::Kind::Stray, PJLink::Command(),
+            ProjectorText::plain(QString::fromLatin1(event.line.constData(), event.line.size()),
+                                 PJLink::MaxPacket)));
         return;
     }
 }
@@ -105,8 +133,11 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
 {
     if (current.apply(command, reply))
         notices.append(notice(Notice::Kind::StateChanged, command));
+    const bool refreshed = command.origin == PJLink::Command::Origin::Refresh;
 
     if (reply.error != PJLink::Error::None) {
+        if (refreshed)
+            refresh.refused(command, reply.error);
         // No lamp and no filter are answers, not failures.
         const bool absent = reply.error == PJLink::Error::Undefined && command.isQuery()
             && (command.name == "LAMP" || command.name == "FILT");
@@ -124,6 +155,15 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
     }
 
     if (command.isQuery()) {
+        if (refreshed && !PJLinkState::readable(command, reply)) {
+            unreadable(command, QStringLiteral("an answer of no sense"), notices);
+            return;
+        }
+        if (refreshed) {
+            refresh.answered(command);
+            if (current.unreadable.remove(command.name))
+                notices.append(notice(Notice::Kind::StateChanged, command));
+        }
         if (command.name == "POWR" && current.power) {
             for (const PJLink::Command &again : deferral.powerReported(*current.power, now))
                 session.enqueue(again);
@@ -141,4 +181,16 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
         deferral.powerOnAccepted();
     if (command.origin == PJLink::Command::Origin::User)
         notices.append(notice(Notice::Kind::Done, command));
+}
+
+void PJLinkClient::unreadable(const PJLink::Command &command, const QString &why,
+                              QList<Notice> &notices)
+{
+    if (!refresh.unreadable(command))
+        return;
+    current.unreadable.insert(command.name);
+    notices.append(notice(Notice::Kind::StateChanged, command));
+    notices.append(notice(
+        Notice::Kind::Unreadable, command,
+        QStringLiteral("unreadable (%1, asked %2 times)").arg(why).arg(PJLinkRefresh::MaxTries)));
 }

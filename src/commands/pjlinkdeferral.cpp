@@ -72,16 +72,6 @@ QList<PJLink::Command> PJLinkDeferral::expire(qint64 now)
     return expired;
 }
 
-qint64 PJLinkDeferral::nextDueMs() const
-{
-    qint64 due = -1;
-    for (const Held &held : commands) {
-        if (due < 0 || held.since + WaitMs < due)
-            due = held.since + WaitMs;
-    }
-    return due;
-}
-
 void PJLinkDeferral::clear()
 {
     commands.clear();

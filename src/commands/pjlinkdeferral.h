@@ -22,10 +22,7 @@ public:
     bool hold(const PJLink::Command &command, qint64 now);
     // The commands whose minute is over; they are not sent.
     QList<PJLink::Command> expire(qint64 now);
-    qint64 nextDueMs() const;
     void clear();
-    bool warmingUp() const { return warming; }
-    int held() const { return commands.size(); }
 
 private:
     struct Held

@@ -3,42 +3,55 @@
 #include "pjlink.h"
 
 #include <QList>
+#include <QMap>
 
-// Which queries go out with each poll of a PJLink projector: the power query
-// every time, and at most one more, so that a poll never waits behind a
-// burst. The rest of the state is read after connecting, after each accepted
-// command that changes it, and every 30 s; what the window shows once (the
-// class, the inputs, the names) after connecting. Time is the caller's clock
-// in milliseconds.
+// Which queries a PJLink projector is asked, and when. After connecting the
+// class is asked; once it is known, everything the page shows is asked at
+// once (the client sends them back to back, one waiting at a time). Then
+// the power with every poll, the state every 30 s, and what a command
+// changed right after it was accepted. A value whose answer cannot be read
+// is asked again at most twice and then given up as unreadable. Time is
+// the caller's clock in milliseconds.
 class PJLinkRefresh
 {
 public:
     static constexpr qint64 EveryMs = 30000;
+    // Tries of one query before its value counts as unreadable.
+    static constexpr int MaxTries = 3;
 
     // A new connection: everything is read again, the class first.
     void connected(qint64 now);
-    void disconnected();
-    // Class 2 adds freeze, filter hours and input resolution to the state.
+    // The class decides what the rest is asked with: class 2 adds freeze,
+    // filter hours, input resolution and the names of the inputs.
     void classReported(int pjClass);
-    // On class 2 the names of the inputs are read too.
     void inputsReported(const QList<QByteArray> &inputs);
-    // The state a command changed is read at the next poll.
+    // The state a command changed is read again at once.
     void accepted(const PJLink::Command &command);
-    // A query that got no answer is asked again.
-    void retry(const PJLink::Command &command);
-    // The queries of the poll due now.
+    // A query refused: a class 2 query of the inputs (or of the input in
+    // use) that the projector does not know is asked as class 1.
+    void refused(const PJLink::Command &command, PJLink::Error error);
+    // An answer was read: the query is readable again.
+    void answered(const PJLink::Command &command);
+    // No answer, or one of no sense. True when the value is given up now,
+    // after its last try; the query is asked again otherwise.
+    bool unreadable(const PJLink::Command &command);
+    // The power query of a poll, and the state when it is due again.
     QList<PJLink::Command> poll(qint64 now);
-    int waiting() const { return queries.size() + later.size(); }
+    // The queries to send now, in order.
+    QList<PJLink::Command> take();
 
 private:
-    // The state goes before what is shown once, so the 30 s reading is not
-    // held up by a long list of input names.
-    enum class Place { First, State, Later };
-    void add(const PJLink::Command &command, Place place = Place::State);
+    void add(const PJLink::Command &command);
+    void addPage();
     void addState();
+    PJLink::Command inputQuery() const;
 
     int pjClass = 1;
-    qint64 lastRead = -1; // when the state was last put in line; -1 while not connected
+    bool classKnown = false;
+    bool classTwoList = true; // %2INST, until refused
+    bool classTwoInput = true; // %2INPT, until refused
+    qint64 lastRead = -1; // when the state was last asked; -1 while not connected
     QList<PJLink::Command> queries;
-    QList<PJLink::Command> later;
+    // Failed tries of each query since its last answer; MaxTries: given up.
+    QMap<QByteArray, int> failures;
 };

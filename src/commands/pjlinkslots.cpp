@@ -136,6 +136,9 @@ void Vantrel::HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices)
         case Kind::LineDropped:
             Log(notice.text + QLatin1Char('\n'));
             break;
+        case Kind::Unreadable:
+            Log(tr("%1: %2\n").arg(PJLinkView::queryCaption(command), notice.text));
+            break;
         case Kind::Stray:
             if (ui.debugCheckBox->isChecked())
                 Log(tr("Answer to no command: %1\n").arg(notice.text));
@@ -197,6 +200,7 @@ void Vantrel::ShowPJLinkState()
             inputs->addItem(input.caption, input.code);
     }
     inputs->setCurrentIndex(page.currentInput);
+    inputs->setPlaceholderText(page.inputsUnreadable ? tr("unreadable") : QString());
     ui.pjResolutionValue->setText(page.resolution);
 
     ui.pjPictureMute->setChecked(page.pictureMuted);
@@ -230,6 +234,7 @@ void Vantrel::FinishPJLink()
 {
     QElapsedTimer clock;
     clock.start();
+    pjlink.finishing();
     while (serialPort.isOpen() && pjlink.waiting() && clock.elapsed() < PJLink::ReplyTimeoutMs) {
         serialPort.waitForReadyRead(int(PJLink::ReplyTimeoutMs - clock.elapsed()));
         DrainReplies();

@@ -1,6 +1,7 @@
 #include "pjlinkstate.h"
 
-#include <QRegularExpression>
+#include "projectortext.h"
+
 #include <QSet>
 
 namespace {
@@ -25,16 +26,6 @@ bool sameLamps(const QList<PJLink::Lamp> &a, const QList<PJLink::Lamp> &b)
     return true;
 }
 
-// Free text as received, all of it: a NUL or another control byte inside is
-// left out rather than ending the text there.
-QString freeText(const QByteArray &bytes)
-{
-    QString text = QString::fromUtf8(bytes.constData(), bytes.size());
-    static const QRegularExpression control(QStringLiteral("[\\x00-\\x1f\\x7f]"));
-    text.remove(control);
-    return text;
-}
-
 } // namespace
 
 bool PJLinkState::apply(const PJLink::Command &command, const PJLink::Reply &reply)
@@ -44,7 +35,7 @@ bool PJLinkState::apply(const PJLink::Command &command, const PJLink::Reply &rep
         return false;
     const QByteArray &name = reply.name;
     const QByteArray &value = reply.value;
-    const QString text = freeText(reply.text);
+    const QString text = ProjectorText::plain(reply.text);
 
     if (reply.error != Error::None) {
         if (reply.error != Error::Undefined)
@@ -137,6 +128,35 @@ bool PJLinkState::apply(const PJLink::Command &command, const PJLink::Reply &rep
     if (name == "RFIL")
         return update(filterPart, text);
     return false;
+}
+
+bool PJLinkState::readable(const PJLink::Command &command, const PJLink::Reply &reply)
+{
+    if (!reply.valid || reply.error != PJLink::Error::None)
+        return reply.valid;
+    const QByteArray &name = reply.name;
+    const QByteArray &value = reply.value;
+    if (name == "POWR")
+        return PJLink::parsePower(value).has_value();
+    if (name == "INPT")
+        return !PJLink::parseInput(value).isEmpty();
+    if (name == "AVMT")
+        return PJLink::parseMutes(value).has_value();
+    if (name == "FREZ")
+        return value == "0" || value == "1";
+    if (name == "ERST")
+        return PJLink::parseHealth(value).has_value();
+    if (name == "LAMP")
+        return PJLink::parseLamps(value).has_value();
+    if (name == "INST")
+        return PJLink::parseInputs(value).has_value();
+    if (name == "CLSS")
+        return PJLink::parseClass(value).has_value();
+    if (name == "FILT")
+        return PJLink::parseHours(value).has_value();
+    if (name == "INNM")
+        return !PJLink::parseInput(command.parameter.mid(1).toUpper()).isEmpty();
+    return true;
 }
 
 QString PJLinkState::inputCaption(const QByteArray &input) const

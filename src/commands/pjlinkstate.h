@@ -5,12 +5,14 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 #include <optional>
 
 // What a PJLink projector has told about itself, answer by answer. A value
 // stays unknown (nullopt, empty) until an answer of the right form gives it.
+// Its texts are plain, bounded and free of control characters.
 class PJLinkState
 {
 public:
@@ -19,6 +21,9 @@ public:
     // faulty value changes nothing.
     bool apply(const PJLink::Command &command, const PJLink::Reply &reply);
     void clear() { *this = PJLinkState(); }
+    // Whether an answer without error to a query has the value's form; a
+    // free text always has.
+    static bool readable(const PJLink::Command &command, const PJLink::Reply &reply);
 
     // How an input is shown: its own name on class 2 when it has one,
     // otherwise "RGB 1", "Video 2" and so on.
@@ -51,4 +56,6 @@ public:
     QString inputResolution; // "1920x1080", "no signal", "unknown"
     QString lampPart;
     QString filterPart;
+    // The queries ("INST") whose answers could not be read, given up for now.
+    QSet<QByteArray> unreadable;
 };

@@ -7,6 +7,7 @@ namespace PJLinkView {
 namespace {
 
 const QString Unknown = QStringLiteral("-");
+const QString Unreadable = QStringLiteral("unreadable");
 
 QString orUnknown(const QString &text)
 {
@@ -54,6 +55,7 @@ Page describe(const PJLinkState &state)
             page.currentInput = page.inputs.size() - 1;
         }
     }
+    page.inputsUnreadable = page.inputs.isEmpty() && state.unreadable.contains("INST");
     page.resolution = state.inputResolution;
     if (state.mutes) {
         page.pictureMuted = state.mutes->picture;
@@ -73,16 +75,51 @@ Page describe(const PJLinkState &state)
     else
         page.filter = QStringLiteral("%1 h").arg(*state.filterHours);
 
+    // A value given up shows so, rather than one that may be long stale.
+    const auto given = [&state](const char *query) { return state.unreadable.contains(query); };
+    if (given("NAME"))
+        page.name = Unreadable;
+    if (given("INF1") || given("INF2"))
+        page.make = Unreadable;
+    if (given("CLSS"))
+        page.pjClass = Unreadable;
+    if (given("LAMP"))
+        page.lamps = Unreadable;
+    if (given("FILT"))
+        page.filter = Unreadable;
+    if (given("IRES"))
+        page.resolution = Unreadable;
+
     for (int part = 0; part < PJLink::HealthParts; ++part) {
         Health &health = page.health[part];
-        if (state.health)
+        if (state.health && !given("ERST"))
             health.level = state.health->at(part);
-        const QString level = PJLink::healthLevelName(health.level);
+        const QString level = given("ERST") ? Unreadable : PJLink::healthLevelName(health.level);
         health.toolTip = QStringLiteral("%1: %2").arg(
             PJLink::healthPartName(part),
             level.isEmpty() ? QStringLiteral("not known yet") : level);
     }
     return page;
+}
+
+QString queryCaption(const PJLink::Command &command)
+{
+    static const char *const captions[][2] = {
+        { "POWR", "Power" },  { "INPT", "Input" },
+        { "INST", "Inputs" }, { "AVMT", "Mutes" },
+        { "ERST", "Health" }, { "LAMP", "Lamps" },
+        { "NAME", "Name" },   { "INF1", "Make" },
+        { "INF2", "Model" },  { "INFO", "Other information" },
+        { "CLSS", "Class" },  { "FREZ", "Freeze" },
+        { "FILT", "Filter" }, { "IRES", "Resolution" },
+    };
+    for (const auto &caption : captions) {
+        if (command.name == caption[0])
+            return QLatin1String(caption[1]);
+    }
+    if (command.name == "INNM")
+        return QStringLiteral("Name of %1").arg(PJLink::inputCaption(command.parameter.mid(1)));
+    return QString::fromLatin1(command.name);
 }
 
 QString commandCaption(const PJLink::Command &command, const PJLinkState &state)

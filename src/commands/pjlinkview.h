@@ -9,7 +9,8 @@
 #include <array>
 
 // What the PJLink control page shows of a projector's state, worked out
-// apart from the widgets that show it. A value not known yet shows as "-".
+// apart from the widgets that show it. A value not known yet shows as "-",
+// one given up as "unreadable".
 namespace PJLinkView {
 
 struct Input
@@ -27,6 +28,7 @@ struct Health
 struct Page
 {
     QList<Input> inputs;
+    bool inputsUnreadable = false; // and none known
     int currentInput = -1; // index into inputs; -1 when not known
     QString resolution; // of the current input, class 2; empty when not known
     bool pictureMuted = false;
@@ -42,6 +44,9 @@ struct Page
 };
 
 Page describe(const PJLinkState &state);
+
+// What a query reads, as the log names it: "Inputs", "Name", "Lamps".
+QString queryCaption(const PJLink::Command &command);
 
 // A command as the status bar names it: "Power on", "Input Digital 1",
 // "Picture mute".

@@ -162,6 +162,13 @@ void Vantrel::WatchForLostDevice()
                 ShowPortFailed(problem, detail);
             });
     connect(&serialPort, &ProjectorLink::lost, this, [this] { CloseLostPort(); });
+    // PJLink answers are read as they arrive: the next query, or a click
+    // that waits behind one, goes out at once. The serial families keep
+    // the tick, which their reply matching counts in.
+    connect(&serialPort, &QIODevice::readyRead, this, [this] {
+        if (ModelIndex == PJLink::ModelIndex)
+            DrainReplies();
+    });
 }
 
 // The link has closed itself, once, after the line broke.

@@ -130,7 +130,12 @@ during warm-up and cool-down); unknown and malformed commands ERR1 (such as
 --idle-close-ms closes a connection that long after its last traffic.
 Faults: --lower-case answers, --class-text answers CLSS "Class 1",
 --greeting-delay-ms, --cut-reply NAME drops the connection half way through
-the first answer to that command.)help";
+the first answer to that command. As some projectors do: --long-input-list
+offers all 45 inputs of class 1 (an INST answer of 142 bytes, over the
+packet limit), --no-class2-inputs refuses %2INST, --class2-input-only refuses
+%1INPT ? on class 2, --no-filter answers FILT with ERR1. --pjlink-name TEXT is
+the name NAME answers, markup and all. A class 1 answer to %1INPT ? never names
+a class 2 input such as 3A: it is ERR2 then.)help";
 
 struct Parsed
 {
@@ -185,6 +190,12 @@ bool parsePjlink(const QCommandLineParser &parser, const ProjectorModel::Options
     options.lowerCase = parser.isSet("lower-case");
     options.classText = parser.isSet("class-text");
     options.cutReplyTo = parser.value("cut-reply").toLatin1();
+    options.longInputList = parser.isSet("long-input-list");
+    options.classTwoListRefused = parser.isSet("no-class2-inputs");
+    options.classTwoInputOnly = parser.isSet("class2-input-only");
+    options.filter = !parser.isSet("no-filter");
+    if (parser.isSet("pjlink-name"))
+        options.name = parser.value("pjlink-name").toUtf8();
     if (parser.isSet("erst")) {
         options.errorStatus = parser.value("erst").toLatin1();
         bool valid = options.errorStatus.size() == 6;
@@ -254,6 +265,11 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
         { "class-text", "PJLink: answer CLSS with \"Class N\"." },
         { "greeting-delay-ms", "PJLink: greet this late.", "ms" },
         { "cut-reply", "PJLink: drop the connection in the first answer to NAME.", "name" },
+        { "long-input-list", "PJLink: offer 45 inputs, an INST answer of 142 bytes." },
+        { "no-class2-inputs", "PJLink: class 2, but refuse %2INST with ERR1." },
+        { "class2-input-only", "PJLink: class 2, but refuse %1INPT ? with ERR1." },
+        { "no-filter", "PJLink: no filter, FILT answers ERR1." },
+        { "pjlink-name", "PJLink: the name NAME answers (UTF-8, as given).", "text" },
     });
     parser.process(app);
 

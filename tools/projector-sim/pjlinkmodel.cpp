@@ -27,6 +27,12 @@ quint32 scramble(quint32 x)
     return x ? x : 1;
 }
 
+// An input only class 2 can name: the internal type, or a number past 9.
+bool classTwoOnly(const QByteArray &input)
+{
+    return input.size() == 2 && (input.at(0) == '6' || input.at(1) < '1' || input.at(1) > '9');
+}
+
 QString text(const QByteArray &bytes)
 {
     return ProjectorModel::printable(bytes);
@@ -193,6 +199,11 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
     const auto queryOnly = [&](const QByteArray &value) { return query ? value : err2; };
 
     if (name == "INPT" && (classOne || classTwo)) {
+        if (query && classOne && m_options.pjClass >= 2 && m_options.classTwoInputOnly)
+            return err1;
+        // Class 1 has no words for an input such as 3A.
+        if (query && classOne && classTwoOnly(m_input))
+            return err2;
         if (query)
             return m_input;
         if (!inputList(pjClass).split(' ').contains(parameter))
@@ -202,6 +213,8 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
         m_input = parameter;
         return ok;
     }
+    if (name == "INST" && classTwo && m_options.classTwoListRefused)
+        return err1;
     if (name == "INST" && (classOne || classTwo))
         return queryOnly(inputList(pjClass));
 
@@ -263,7 +276,7 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
             return pairs.join(' ');
         }
         if (name == "NAME")
-            return queryOnly("Room 101 Projector");
+            return queryOnly(m_options.name);
         if (name == "INF1")
             return queryOnly("SIMULATOR");
         if (name == "INF2")
@@ -288,7 +301,7 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
     if (name == "IRES")
         return queryOnly(on ? "1920x1080" : "-");
     if (name == "FILT")
-        return queryOnly("320");
+        return m_options.filter ? queryOnly("320") : err1;
     if (name == "RLMP")
         return queryOnly("LMP-0101");
     if (name == "RFIL")
@@ -297,6 +310,8 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
         const QByteArray input = parameter.mid(1);
         if (!parameter.startsWith('?') || !inputList('2').split(' ').contains(input))
             return err2;
+        if (m_options.longInputList)
+            return "Input " + input;
         for (const auto &entry : inputNames) {
             if (input == entry[0])
                 return entry[1];
@@ -323,6 +338,15 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
 
 QByteArray PjlinkModel::inputList(char pjClass) const
 {
+    if (m_options.longInputList) {
+        // Every type and number class 1 has: 45 inputs.
+        QByteArrayList inputs;
+        for (char type = '1'; type <= '5'; ++type) {
+            for (char number = '1'; number <= '9'; ++number)
+                inputs.append(QByteArray(1, type) + number);
+        }
+        return inputs.join(' ');
+    }
     return pjClass == '2' && m_options.pjClass >= 2 ? classTwoInputs : classOneInputs;
 }
 

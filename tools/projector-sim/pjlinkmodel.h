@@ -37,6 +37,7 @@ public:
         qint64 delayMs = 0;
         quint32 seed = 1;
         QByteArray mac = "00:00:5e:00:53:01";
+        QByteArray name = "Room 101 Projector"; // as NAME answers it, bytes as they are
         // Faults.
         bool lowerCase = false; // every answer in lower case
         bool classText = false; // CLSS answered "Class 1" instead of "1"
@@ -44,6 +45,11 @@ public:
         // The first answer to this command (e.g. "LAMP") stops half way and
         // the connection is dropped.
         QByteArray cutReplyTo;
+        // Ways real projectors bend the standard.
+        bool longInputList = false; // 45 inputs: an INST answer of 142 bytes
+        bool classTwoListRefused = false; // class 2, but %2INST answered ERR1
+        bool classTwoInputOnly = false; // class 2, but %1INPT ? answered ERR1
+        bool filter = true; // false: FILT answered ERR1
     };
 
     static constexpr int maxPacket = 136;

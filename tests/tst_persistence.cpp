@@ -166,11 +166,16 @@ void TestPersistence::okThenRestart()
                 dialog->findChild<QComboBox *>("model_comboBox")->setCurrentIndex(chosen);
             dialog->findChild<QPushButton *>("applySettings")->click();
         });
+        // A file that does not parse is replaced only when the user says so.
+        if (damage == "random")
+            settings.thenPress(QMessageBox::Save);
         // A store that cannot be written is said so, not passed over in silence.
         if (!writable)
             settings.thenPress(QMessageBox::Ok);
         VantrelProbe::ui(w).actionSettings->trigger();
         QVERIFY2(settings.waitDone(), qPrintable(settings.problems()));
+        if (damage == "random")
+            QCOMPARE(settings.box(1).title, QString("Settings file damaged"));
         if (!writable) {
             QCOMPARE(settings.box(1).title, QString("Settings not saved"));
             QVERIFY(settings.box(1).text.contains("applies to this session only"));

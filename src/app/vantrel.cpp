@@ -2,6 +2,7 @@
 
 #include "elidinglabel.h"
 #include "framing.h"
+#include "storewatcher.h"
 #include "trafficlog.h"
 
 #include <QActionGroup>
@@ -35,6 +36,8 @@ Vantrel::Vantrel(QWidget *parent)
             SLOT(OnProjectorChosen(QAction *)));
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();
+    storeWatcher = new StoreWatcher(this);
+    connect(storeWatcher, SIGNAL(changed()), this, SLOT(OnStoreChanged()));
     Configure(false);
     connect(&pollTimer, SIGNAL(timeout()), this, SLOT(OnTimer()));
     pollTimer.setInterval(100);

@@ -102,14 +102,15 @@ void ProjectorList::readArray(QSettings &store, QList<Projector> *into, QString 
 
 bool ProjectorList::write(Damaged damaged) const
 {
-    // Looked at again now, as a hand edit may have come since the read.
-    if (damaged == Damaged::Keep && !StoredSettings::formatProblem().isEmpty())
+    // Looked at now, as a hand edit may have come since the read.
+    const bool unreadable = !StoredSettings::formatProblem().isEmpty();
+    if (damaged == Damaged::Keep && unreadable)
         return false;
     const auto store = StoredSettings::open();
     if (!StoredSettings::canSave(*store))
         return false;
     // The user chose to replace what could not be read: none of it stays.
-    if (damaged == Damaged::Replace && !formatProblem.isEmpty())
+    if (unreadable)
         store->clear();
     const bool anyPassword = std::any_of(list.cbegin(), list.cend(),
                                          [](const Projector &p) { return !p.password.isEmpty(); });

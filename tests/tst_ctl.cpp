@@ -1582,6 +1582,7 @@ void TestCtl::storeProblems_data()
     // Quotes that close, escaped ones and comments are what QSettings reads.
     QByteArray fine = TwoRooms;
     fine.replace("1\\Port=ttyA", "1\\Port=\"tty\\\"A;x\" ; a comment\n; \"alone");
+    fine.prepend("\xef\xbb\xbf"); // an editor's byte order mark too
     QTest::newRow("quotes that close")
         << fine << "projector list" << 0 << "a\tacer\ttty\"A;x\nb\tacer\tttyB"
         << "" << true;

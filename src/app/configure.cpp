@@ -38,7 +38,7 @@ void Vantrel::Configure(bool showDialog)
             if (lent && !configuredPort.isEmpty())
                 ReopenSerialPort();
             // What vantrelctl changed while the dialog was open.
-            OnStoreChanged();
+            ReloadProjectors();
             return;
         }
     }
@@ -146,7 +146,7 @@ void Vantrel::OnProjectorChosen(QAction *action)
 // The store changed on disk: the menu shows its list, and the projector
 // driven now, when removed or changed there, gives way to what the store
 // names current.
-void Vantrel::OnStoreChanged()
+void Vantrel::ReloadProjectors()
 {
     // The dialog's Ok applies its changes to the store as it is by then.
     if (configuring)

@@ -36,8 +36,9 @@ Vantrel::Vantrel(QWidget *parent)
             SLOT(OnProjectorChosen(QAction *)));
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();
-    storeWatcher = new StoreWatcher(this);
-    connect(storeWatcher, SIGNAL(changed()), this, SLOT(OnStoreChanged()));
+    // Not a child of the window, and no slot of its own: the slot table stays as described.
+    storeWatcher = std::make_unique<StoreWatcher>();
+    connect(storeWatcher.get(), &StoreWatcher::changed, this, [this] { ReloadProjectors(); });
     Configure(false);
     connect(&pollTimer, SIGNAL(timeout()), this, SLOT(OnTimer()));
     pollTimer.setInterval(100);

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -111,13 +112,13 @@ private slots:
     void on_pjFreeze_clicked(bool checked);
     void on_pjVolumeUp_clicked();
     void on_pjVolumeDown_clicked();
-    void OnStoreChanged();
 
 private:
     // Application shell
     void Configure(bool showDialog);
     void ApplyChoice(int model, const QString &port, const QString &password);
     void ShowProjectors(const QString &current);
+    void ReloadProjectors();
     void ShowStoreProblem(const QString &problem);
 
     // Projector link
@@ -207,7 +208,7 @@ private:
     QString currentProjector;
     // The store, edited by vantrelctl or by hand meanwhile: the list is
     // read again, and a projector removed there is driven no more.
-    StoreWatcher *storeWatcher = nullptr;
+    std::unique_ptr<StoreWatcher> storeWatcher;
     bool configuring = false; // the settings dialog is open
     // A PJLink projector: its commands, answers and state, all but the socket.
     PJLinkClient pjlink;

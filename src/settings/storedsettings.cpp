@@ -134,7 +134,8 @@ QString formatProblem()
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     const QByteArray data = file.readAll();
-    for (int from = 0; from < data.size();) {
+    // An editor's byte order mark, which QSettings passes over too.
+    for (int from = data.startsWith("\xef\xbb\xbf") ? 3 : 0; from < data.size();) {
         int end = lineEnd(data, from);
         // An odd number of backslashes at the end carries the line on, as in QSettings.
         for (;;) {

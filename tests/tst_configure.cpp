@@ -483,7 +483,7 @@ void TestConfigure::storeProblemsShown()
     QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
     QAction *second = nullptr;
     for (QAction *action : menu->actions())
-        second = action->data() == "b" ? action : second;
+        second = action->data().toString() == "b" ? action : second;
     QVERIFY(second);
     second->trigger();
     QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - b"));

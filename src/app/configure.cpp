@@ -161,7 +161,8 @@ void Vantrel::ReloadProjectors()
     // A projector the list never held (a first start's port) is not taken away.
     bool listed = false;
     for (const QAction *action : projectorActions->actions())
-        listed = listed || (!currentProjector.isEmpty() && action->data() == currentProjector);
+        listed = listed
+            || (!currentProjector.isEmpty() && action->data().toString() == currentProjector);
     const bool unchanged = driven
         ? driven->port == configuredPort && Family::orDefault(driven->model) == ModelIndex
         : !listed && (!currentProjector.isEmpty() || !projectors.current());

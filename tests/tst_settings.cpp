@@ -499,6 +499,11 @@ void TestSettings::okKeepsWhatOthersStored_data()
         << "add c --family acer --port ttyS1" << QStringList { "add", "name d" }
         << "d:1:ttyS0:|a:0:ttyS0:|b:1:ttyUSB0:north|c:0:ttyS1:"
         << "";
+    QTest::newRow("added there, two names swapped here")
+        << "add c --family acer --port ttyS1"
+        << QStringList { "name x", "select a", "name b", "select x", "name a" }
+        << "a:1:ttyUSB0:north|b:0:ttyS0:|c:0:ttyS1:"
+        << "";
     QTest::newRow("removed there, untouched here")
         << "remove a" << QStringList() << "b:1:ttyUSB0:north"
         << "";
@@ -529,6 +534,9 @@ void TestSettings::okKeepsWhatOthersStored()
         for (const QString &step : steps) {
             if (step == "add") {
                 QTest::mouseClick(shown->findChild<QPushButton *>("addProjector"), Qt::LeftButton);
+            } else if (step.startsWith("select ")) {
+                QComboBox *list = combo(shown, "projector_comboBox");
+                list->setCurrentIndex(list->findText(step.mid(7)));
             } else {
                 auto *name = shown->findChild<QLineEdit *>("name_lineEdit");
                 name->selectAll();

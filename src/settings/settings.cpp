@@ -343,30 +343,52 @@ QString Settings::merge(const ProjectorList &mine, ProjectorList *now) const
         return a.name == b.name && a.model == b.model && a.port == b.port
             && a.password == b.password && a.group == b.group;
     };
-    // What was removed here goes, where it is still there.
-    for (int k = 0; k < opened.size(); ++k) {
-        if (!origins.contains(k))
-            now->remove(opened.at(k).name);
+    // The stored list in its order, each entry the dialog knew replaced by
+    // what became of it here; what others added stays as they stored it.
+    QList<Projector> result;
+    QList<bool> placed;
+    for (int i = 0; i < mine.entries().size(); ++i)
+        placed.append(false);
+    for (const Projector &stored : now->entries()) {
+        int known = -1;
+        for (int k = 0; k < opened.size() && known < 0; ++k)
+            known = opened.at(k).name == stored.name ? k : -1;
+        const int here = known < 0 ? -1 : origins.indexOf(known);
+        if (known >= 0 && (here < 0 || here >= mine.entries().size()))
+            continue; // removed here
+        if (known < 0) {
+            result.append(stored);
+            continue;
+        }
+        placed[here] = true;
+        const Projector &entry = mine.entries().at(here);
+        // Untouched here: as the store has it now.
+        result.append(same(opened.at(known), entry) ? stored : entry);
     }
     for (int i = 0; i < mine.entries().size(); ++i) {
-        const Projector &entry = mine.entries().at(i);
         const int origin = origins.value(i, -1);
-        const Projector *was = origin >= 0 ? &opened.at(origin) : nullptr;
-        // Untouched here: as the store has it now, also when another removed
-        // it; but the projector Ok chooses is there for the window to drive.
-        if (was && same(*was, entry) && (now->find(was->name) || i != shown))
+        // Removed by another and untouched here, it stays removed; but the
+        // projector Ok chooses is there for the window to drive.
+        if (placed.at(i)
+            || (origin >= 0 && same(opened.at(origin), mine.entries().at(i)) && i != shown))
             continue;
-        const bool done
-            = was && now->find(was->name) ? now->replace(was->name, entry) : now->add(entry);
-        if (!done) {
-            const QString problem = now->find(entry.name)
+        result.append(mine.entries().at(i));
+    }
+    ProjectorList merged;
+    for (const Projector &entry : result) {
+        if (!merged.add(entry)) {
+            const QString problem = merged.find(entry.name)
                 ? tr("two projectors are called \"%1\"").arg(entry.name)
-                : tr("the list holds %1 projectors, as many as it can").arg(now->entries().size());
+                : tr("the list holds %1 projectors, as many as it can")
+                      .arg(merged.entries().size());
             return tr("Projector \"%1\": %2.").arg(entry.name, problem);
         }
     }
     if (shown >= 0)
-        now->setCurrent(mine.entries().at(shown).name);
+        merged.setCurrent(mine.entries().at(shown).name);
+    else if (const Projector *current = now->current())
+        merged.setCurrent(current->name);
+    *now = merged;
     return QString();
 }
 

@@ -1596,6 +1596,14 @@ void TestCtl::storeProblems_data()
         << huge << "projector list" << 0 << "a\tacer\tttyA\nb\tacer\tttyB" << ignored << true;
     QTest::newRow("a size of 2^31-1: add")
         << huge << "projector add c --family acer --port ttyC" << 0 << "" << ignored << false;
+    QByteArray full = "[Projectors]\n";
+    for (int i = 1; i <= 1000; ++i)
+        full += QByteArray::number(i) + "\\Name=r" + QByteArray::number(i) + "\n"
+            + QByteArray::number(i) + "\\Port=ttyR\n";
+    full += "size=1000\n";
+    QTest::newRow("a full list: no 1001st")
+        << full << "projector add c --family acer --port ttyC" << 64 << ""
+        << "the list holds 1000 projectors, as many as it can" << true;
     QTest::newRow("a size of 2^31-1: --all") << huge << "--all --timeout 0.2 press menu" << 69
                                              << "a: error: ttyA: not present\nb: error: ttyB: not "
                                                 "present"

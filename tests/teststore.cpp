@@ -4,6 +4,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 static QTemporaryDir &runDir()
 {
     static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/vantrel-test-XXXXXX"));
@@ -77,4 +82,40 @@ bool TestStore::contains(const QString &key)
 QStringList TestStore::keys()
 {
     return QSettings(Organisation, Application).allKeys();
+}
+
+SecretWatch::SecretWatch(const QString &folder, const QByteArray &secret)
+{
+    reader = std::thread([this, path = QFile::encodeName(folder), secret] {
+        while (!stop) {
+            DIR *dir = ::opendir(path.constData());
+            if (!dir)
+                continue;
+            while (const dirent *entry = ::readdir(dir)) {
+                struct stat info;
+                if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode)
+                    || !(info.st_mode & 0077))
+                    continue;
+                const int file = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC);
+                if (file < 0)
+                    continue;
+                // Checked again once open: the permissions that let it be opened.
+                char bytes[4096];
+                const ssize_t size = ::fstat(file, &info) == 0 && (info.st_mode & 0077)
+                    ? ::read(file, bytes, sizeof bytes)
+                    : 0;
+                ::close(file);
+                if (size > 0 && QByteArray::fromRawData(bytes, int(size)).contains(secret))
+                    ++seen;
+            }
+            ::closedir(dir);
+            ++rounds;
+        }
+    });
+}
+
+SecretWatch::~SecretWatch()
+{
+    stop = true;
+    reader.join();
 }

@@ -5,6 +5,9 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <atomic>
+#include <thread>
+
 // The program's settings store, moved into a directory that exists only for
 // one test run. isolate() must run before anything creates a QSettings or the
 // application object; VANTREL_TEST_MAIN does that.
@@ -27,4 +30,22 @@ public:
     static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
     static bool contains(const QString &key);
     static QStringList keys();
+};
+
+// Reads every file of a folder over and over, as another user would, from
+// a thread of its own while it lives: how often one held the secret while
+// others could read it.
+class SecretWatch
+{
+public:
+    SecretWatch(const QString &folder, const QByteArray &secret);
+    ~SecretWatch();
+    int exposed() const { return seen; }
+    int looks() const { return rounds; }
+
+private:
+    std::atomic<bool> stop { false };
+    std::atomic<int> seen { 0 };
+    std::atomic<int> rounds { 0 };
+    std::thread reader;
 };

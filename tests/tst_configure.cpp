@@ -11,9 +11,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QThread>
+
+#include <memory>
 
 // Applying the stored or chosen family and port: at start-up, and through the dialog.
 class TestConfigure : public QObject
@@ -29,6 +33,9 @@ private slots:
     void projectorMenu();
     void findProjector_data();
     void findProjector();
+    void storeProblemsShown_data();
+    void storeProblemsShown();
+    void removedElsewhere();
 };
 
 namespace {
@@ -413,6 +420,111 @@ void TestConfigure::findProjector()
     // Its projector hears from the window again, as the family it now has.
     rig.tick(PollClock::PollEvery);
     QVERIFY(rig.modem.drain().endsWith(pollOf(model)));
+}
+
+void TestConfigure::storeProblemsShown_data()
+{
+    QTest::addColumn<QByteArray>("from"); // replaced in the store as written
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("shown"); // %f: the store's file
+    QTest::addColumn<bool>("damaged");
+
+    // QSettings reads the rest, so the list is all there, but a save would drop the line.
+    QTest::newRow("a line that is no setting")
+        << QByteArray("size=2\n") << QByteArray("size=2\nroom-c ttyS9\n")
+        << "%f:14: a line that is neither \"[section]\" nor \"key=value\". The settings file is "
+           "left as it is: put it right by hand, or replace it in File > Settings."
+        << true;
+    QTest::newRow("a size of 2^31-1")
+        << QByteArray("size=2") << QByteArray("size=2147483647")
+        << "%f claims 2147483647 projectors; the first 1000 were read, the rest ignored" << false;
+}
+
+// At the start the window says what is wrong with the store, in the status
+// bar and the log, and writes nothing to a file that does not parse.
+void TestConfigure::storeProblemsShown()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, shown);
+    QFETCH(bool, damaged);
+
+    Rig rig(Acer::ModelIndex);
+    NullModem other;
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "a", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
+    QVERIFY(projectors.add({ "b", Acer::ModelIndex, other.portName(), {}, {} }));
+    QVERIFY(projectors.write());
+    QByteArray bytes = storeBytes();
+    bytes.replace(from, to);
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+    shown.replace("%f", TestStore::fileName());
+
+    // The window reads the list as this does: bounded first, so a read
+    // without end fails here and now rather than at the test's time limit.
+    std::unique_ptr<QThread> reader(QThread::create([] { ProjectorList::read(); }));
+    reader->start();
+    if (!reader->wait(30000)) {
+        reader->terminate();
+        reader->wait();
+        QFAIL("reading the list did not end");
+    }
+    BoxAnswerer noBox;
+    rig.clearLog();
+    VantrelProbe::configure(rig.window(), false); // what start-up runs
+    QCOMPARE(rig.window().statusBar()->currentMessage(), shown);
+    QVERIFY2(rig.log().startsWith(shown + '\n'), qPrintable(rig.log()));
+    QVERIFY(noBox.waitDone());
+
+    // Choosing another projector is not saved in a file that does not parse.
+    QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
+    QAction *second = nullptr;
+    for (QAction *action : menu->actions())
+        second = action->data().toString() == "b" ? action : second;
+    QVERIFY(second);
+    second->trigger();
+    QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - b"));
+    if (damaged)
+        QCOMPARE(storeBytes(), bytes);
+    else
+        QCOMPARE(TestStore::value("Projector").toString(), QString("b"));
+}
+
+// Removed by vantrelctl while the window drives it: the window reloads the
+// list and drives what the store names current, without a restart.
+void TestConfigure::removedElsewhere()
+{
+    Rig rig(Acer::ModelIndex);
+    NullModem other;
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "a", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
+    QVERIFY(projectors.add({ "b", InFocus::ModelIndex, other.portName(), {}, {} }));
+    QVERIFY(projectors.write());
+    VantrelProbe::configure(rig.window(), false);
+    QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - a"));
+
+    QProcess ctl;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", TestStore::runDirectory() + "/config");
+    ctl.setProcessEnvironment(environment);
+    ctl.start(VANTRELCTL_EXE_PATH, { "projector", "remove", "a" });
+    QVERIFY(ctl.waitForFinished(30000));
+    QCOMPARE(ctl.exitCode(), 0);
+
+    QTRY_COMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - b"));
+    QCOMPARE(VantrelProbe::modelIndex(rig.window()), int(InFocus::ModelIndex));
+    QVERIFY(rig.log().contains("a was removed from the settings file; b takes its place.\n"));
+    QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
+    QCOMPARE(menu->actions().size(), 1);
+    QCOMPARE(menu->actions().at(0)->data().toString(), QString("b"));
+    // The removed one hears nothing more; the other gets the polls.
+    rig.modem.readAll();
+    rig.tick(PollClock::PollEvery);
+    QCOMPARE(other.readBytes(6), QByteArray("(CST)\r"));
+    QCOMPARE(rig.modem.expectSilence(50), QByteArray());
 }
 
 VANTREL_TEST_MAIN(TestConfigure)

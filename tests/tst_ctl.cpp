@@ -11,6 +11,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,6 +26,7 @@
 #include <QUdpSocket>
 
 #include <cmath>
+#include <sys/stat.h>
 
 #include <memory>
 #include <vector>
@@ -217,6 +219,13 @@ private slots:
     void networkFailures();
     void detect_data();
     void detect();
+    void storeProblems_data();
+    void storeProblems();
+    void concurrentAdds();
+    void passwordNeverReadable_data();
+    void passwordNeverReadable();
+    void unusableEntries_data();
+    void unusableEntries();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -723,16 +732,25 @@ void TestCtl::projectorList_data()
         }() << QStringList() << "a\tacer\tttyA\nb\tvivitek\tttyNew\tnorth"
                                                                      << QVariant("ttyNew")
                                                                      << QVariant(1);
+    // Every reader takes the first of a name, and a write keeps only that one.
+    QTest::newRow("a name twice, by hand: the first wins")
+        << QVariantMap { { "Projectors/size", 2 },        { "Projectors/1/Name", "a" },
+                         { "Projectors/1/Model", 0 },     { "Projectors/1/Port", "ttyA1" },
+                         { "Projectors/2/Name", "a" },    { "Projectors/2/Model", 1 },
+                         { "Projectors/2/Port", "ttyA2" } }
+        << QStringList { "add b --family acer --port ttyB=0" } << "a\tacer\tttyA1\nb\tacer\tttyB"
+        << QVariant("ttyA1") << QVariant(0);
     QTest::newRow("refused: nothing changes")
         << two
-        << QStringList { "add a --family acer --port ttyX=64",
-                         "remove c=64",
+        << QStringList { "add a --family acer --port ttyX=64", "remove c=64",
                          "add -c --family acer --port ttyX=64",
-                         "add c --family epson --port ttyX=64",
-                         "add c --family acer=64",
+                         "add c --family epson --port ttyX=64", "add c --family acer=64",
                          "add c --family acer --port ttyX --password-file /dev/null=64",
-                         "remove a --port ttyX=64",
-                         "rename a=64" }
+                         "remove a --port ttyX=64", "rename a=64",
+                         // Checked as --port is, or every run on the list fails on it later.
+                         "add c --family acer --port tcp://=64",
+                         "add c --family acer --port rfc2217://127.0.0.1:0=64",
+                         "add c --family pjlink --port 127.0.0.1:99999=64" }
         << "a\tacer\tttyA\nb\tvivitek\tttyB\tnorth" << QVariant("ttyB") << QVariant(1);
 }
 
@@ -1154,6 +1172,9 @@ void TestCtl::pjlink_data()
         "lamp on", { "LOGIN%1POWR ?" });
     row("password from the settings", locked, "store", "s3cret", { "status" }, 0, "lamp on",
         { "LOGIN%1POWR ?" });
+    // As an unset shell variable expands: no choice, so the stored one counts.
+    row("empty environment variable: the settings' password", locked, "store, empty environment",
+        "s3cret", { "status" }, 0, "lamp on", { "LOGIN%1POWR ?" });
     // The newer login is tried once, and an older projector refuses it too.
     row("wrong password", locked, "environment", "S3cret", { "on" }, 77,
         "password rejected (MD5 and SHA-256 logins refused)", { "BADLOGIN%1POWR 1", "PJLINK 2" });
@@ -1222,7 +1243,7 @@ void TestCtl::pjlink()
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(password.toUtf8() + '\n');
         given = QStringList { "--password-file", file.fileName() };
-    } else if (source == QLatin1String("store")) {
+    } else if (source.startsWith(QLatin1String("store"))) {
         TestStore::seed({ { "Projector", "hall" },
                           { "Projectors/size", 1 },
                           { "Projectors/1/Name", "hall" },
@@ -1239,7 +1260,7 @@ void TestCtl::pjlink()
         if (words.first() == QLatin1String("send"))
             words = QStringList { "send", words.mid(1).join(' ') };
         // From the store, nothing but the command is given.
-        const QStringList arguments = source == QLatin1String("store")
+        const QStringList arguments = source.startsWith(QLatin1String("store"))
             ? words
             : QStringList { "--family", "pjlink", "--port", address, "--timeout", "1" } + given
                 + words;
@@ -1248,7 +1269,9 @@ void TestCtl::pjlink()
                 continue;
             SimProcess ctl;
             start(ctl, asJson ? arguments + QStringList { "--json" } : arguments,
-                  source == QLatin1String("environment") ? password : QString());
+                  source == QLatin1String("environment")                    ? password
+                      : source == QLatin1String("store, empty environment") ? QString("")
+                                                                            : QString());
             QVERIFY(ctl.waitForFinished(HangMargin));
             const QByteArray printed = ctl.lines().join('\n');
             const QByteArray error = ctl.readAllStandardError();
@@ -1937,6 +1960,273 @@ void TestCtl::detect()
     }
     for (const auto &modem : modems)
         QCOMPARE(modem->expectSilence(50), QByteArray());
+}
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+void writeStore(const QByteArray &bytes)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(TestStore::fileName()).absolutePath()));
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+const QByteArray TwoRooms = "[General]\nComPort=ttyB\nModel=0\nProjector=b\n\n[Projectors]\n"
+                            "1\\Model=0\n1\\Name=a\n1\\Port=ttyA\n"
+                            "2\\Model=0\n2\\Name=b\n2\\Port=ttyB\nsize=2\n";
+
+} // namespace
+
+void TestCtl::storeProblems_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("error"); // a part of standard error; %f: the store's file
+    QTest::addColumn<bool>("untouched");
+
+    // A stray quote swallows the lines after it, "size" among them, and the
+    // list would read as empty: such a file is named with its line and kept.
+    QByteArray quote = TwoRooms;
+    quote.replace("1\\Port=ttyA", "1\\Port=\"ttyA");
+    const QString stray = "%f:9: a quote (\") that is not closed on its line";
+    for (const char *command : { "projector list", "projector add c --family acer --port ttyC",
+                                 "projector remove a", "--all on", "on", "--projector b on" })
+        QTest::addRow("stray quote: %s", command) << quote << command << 78 << "" << stray << true;
+    QByteArray section = TwoRooms;
+    section.replace("[Projectors]", "[Projectors");
+    QTest::newRow("section without its bracket")
+        << section << "projector add c --family acer --port ttyC" << 78 << ""
+        << "%f:6: a section name without its \"]\"" << true;
+    // Quotes that close, escaped ones and comments are what QSettings reads.
+    QByteArray fine = TwoRooms;
+    fine.replace("1\\Port=ttyA", "1\\Port=\"tty\\\"A;x\" ; a comment\n; \"alone");
+    fine.prepend("\xef\xbb\xbf"); // an editor's byte order mark too
+    QTest::newRow("quotes that close")
+        << fine << "projector list" << 0 << "a\tacer\ttty\"A;x\nb\tacer\tttyB"
+        << "" << true;
+
+    // Read at most a thousand, at once, and say so.
+    QByteArray huge = TwoRooms;
+    huge.replace("size=2", "size=2147483647");
+    const QString ignored = "%f claims 2147483647 projectors; the first 1000 were read, the "
+                            "rest ignored";
+    QTest::newRow("a size of 2^31-1: list")
+        << huge << "projector list" << 0 << "a\tacer\tttyA\nb\tacer\tttyB" << ignored << true;
+    QTest::newRow("a size of 2^31-1: add")
+        << huge << "projector add c --family acer --port ttyC" << 0 << "" << ignored << false;
+    QByteArray full = "[Projectors]\n";
+    for (int i = 1; i <= 1000; ++i)
+        full += QByteArray::number(i) + "\\Name=r" + QByteArray::number(i) + "\n"
+            + QByteArray::number(i) + "\\Port=ttyR\n";
+    full += "size=1000\n";
+    QTest::newRow("a full list: no 1001st")
+        << full << "projector add c --family acer --port ttyC" << 64 << ""
+        << "the list holds 1000 projectors, as many as it can" << true;
+    QTest::newRow("a size of 2^31-1: --all") << huge << "--all --timeout 0.2 press menu" << 69
+                                             << "a: error: ttyA: not present\nb: error: ttyB: not "
+                                                "present"
+                                             << ignored << true;
+}
+
+// vantrelctl never writes over a store it cannot read whole, and reads one
+// that claims too much without hanging.
+void TestCtl::storeProblems()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+    QFETCH(QString, error);
+    QFETCH(bool, untouched);
+
+    writeStore(file);
+    SimProcess ctl;
+    start(ctl, arguments.split(' '));
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(QString::fromUtf8(ctl.lines().join('\n')), printed);
+    const QString errors = QString::fromLocal8Bit(ctl.readAllStandardError());
+    QVERIFY2(errors.contains(QString(error).replace("%f", TestStore::fileName())),
+             qPrintable(errors));
+    if (untouched)
+        QCOMPARE(fileBytes(TestStore::fileName()), file);
+    else
+        QCOMPARE(TestStore::value("Projectors/size").toInt(), 3);
+}
+
+// Adds made at the same time each land: none reads the list while another
+// is between its read and its write.
+void TestCtl::concurrentAdds()
+{
+    TestStore::clear();
+    constexpr int Count = 24;
+    std::vector<std::unique_ptr<SimProcess>> adds;
+    for (int i = 0; i < Count; ++i) {
+        adds.push_back(std::make_unique<SimProcess>());
+        start(*adds.back(),
+              { "projector", "add", QString("room-%1").arg(i), "--family", "acer", "--port",
+                QString("ttyR%1").arg(i) });
+    }
+    for (const auto &add : adds) {
+        QVERIFY(finished(*add));
+        QCOMPARE(add->exitCode(), 0);
+    }
+    SimProcess list;
+    start(list, { "projector", "list" });
+    QVERIFY(list.waitForFinished(HangMargin));
+    QCOMPARE(list.lines().size(), Count);
+}
+
+void TestCtl::passwordNeverReadable_data()
+{
+    QTest::addColumn<QVariantMap>("seed"); // empty: no file at all
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("runs");
+
+    QTest::newRow("a new file") << QVariantMap()
+                                << "projector add hall --family pjlink --port 127.0.0.1" << 20;
+    QTest::newRow("the first password of a file")
+        << QVariantMap { { "Projectors/size", 1 },
+                         { "Projectors/1/Name", "a" },
+                         { "Projectors/1/Model", 0 },
+                         { "Projectors/1/Port", "ttyA" } }
+        << "projector add hall --family pjlink --port 127.0.0.1" << 20;
+    // Written by hand, readable by all, the password on the first entry only.
+    QTest::newRow("a password on the first entry, not the last")
+        << QVariantMap { { "Projectors/size", 2 },
+                         { "Projectors/1/Name", "hall" },
+                         { "Projectors/1/Model", 3 },
+                         { "Projectors/1/Port", "127.0.0.1" },
+                         { "Projectors/1/Password", "s3cret" },
+                         { "Projectors/2/Name", "a" },
+                         { "Projectors/2/Model", 0 },
+                         { "Projectors/2/Port", "ttyA" } }
+        << "projector add c --family acer --port ttyC" << 1;
+}
+
+// Another user reading the folder in a loop never finds the password: the
+// file is private before the first byte of it goes in.
+void TestCtl::passwordNeverReadable()
+{
+    QFETCH(QVariantMap, seed);
+    QFETCH(QString, arguments);
+    QFETCH(int, runs);
+
+    const bool byHand = seed.contains("Projectors/1/Password");
+    int looks = 0;
+    for (int run = 0; run < runs; ++run) {
+        QFile::remove(TestStore::fileName());
+        if (!seed.isEmpty())
+            TestStore::seed(seed); // readable by all, as QSettings makes a new file
+        QVERIFY(QDir().mkpath(QFileInfo(TestStore::fileName()).absolutePath()));
+        // A store seeded with the password by hand is readable from the start.
+        std::unique_ptr<SecretWatch> watch;
+        if (!byHand)
+            watch = std::make_unique<SecretWatch>(QFileInfo(TestStore::fileName()).absolutePath(),
+                                                  "s3cret");
+        SimProcess ctl;
+        start(ctl, arguments.split(' '), "s3cret");
+        QVERIFY(ctl.waitForFinished(HangMargin));
+        QCOMPARE(ctl.exitCode(), 0);
+        if (watch) {
+            QTRY_VERIFY(watch->looks() > 0);
+            QCOMPARE(watch->exposed(), 0);
+            looks += watch->looks();
+        }
+        struct stat info;
+        QVERIFY(::stat(QFile::encodeName(TestStore::fileName()).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    }
+    qInfo("the folder was read %d times", looks);
+}
+
+void TestCtl::unusableEntries_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // %a: the good one's port
+
+    const QString bad = "--all --timeout 3 on";
+    const QString done = "a: done\nz: error: ";
+    QTest::newRow("an address without a port") << "0"
+                                               << "tcp://" << bad << 78
+                                               << done
+            + "the stored address \"tcp://\" is not valid: no port after the host; write "
+              "HOST:PORT";
+    QTest::newRow("a PJLink port out of range") << "3"
+                                                << "127.0.0.1:99999" << bad << 78
+                                                << done
+            + "the stored address \"127.0.0.1:99999\" is not valid: \"99999\" is not a TCP "
+              "port (1 to 65535)";
+    QTest::newRow("no port") << "0"
+                             << "" << bad << 78 << done + "no port stored";
+    QTest::newRow("an unknown family")
+        << "9"
+        << "ttyZ" << bad << 78 << done + "the stored family (Model=9) is unknown";
+    QTest::newRow("by name") << "0"
+                             << "tcp://"
+                             << "--timeout 3 --projector z --projector a on" << 78
+                             << done
+            + "the stored address \"tcp://\" is not valid: no port "
+              "after the host; write HOST:PORT";
+    QTest::newRow("the others' failures come first")
+        << "0"
+        << "tcp://"
+        << "--all --timeout 0.2 status" << 2
+        << "a: error: %a: no answer to \"* 0 Lamp ?\" within 0.2 s\nz: error: the stored "
+           "address \"tcp://\" is not valid: no port after the host; write HOST:PORT";
+    // What is wrong with the command itself still sends nothing.
+    QTest::newRow("unknown button") << "0"
+                                    << "tcp://"
+                                    << "--all press nothing" << 64 << "";
+    QTest::newRow("unknown command") << "9"
+                                     << "ttyZ"
+                                     << "--all dance" << 64 << "";
+}
+
+// A stored entry that cannot be used is its own projector's error; the
+// others are still driven.
+void TestCtl::unusableEntries()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, port);
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+
+    NullModem modem(nextLink());
+    QVERIFY(modem.isOpen());
+    TestStore::seed({ { "Projectors/size", 2 },
+                      { "Projectors/1/Name", "z" },
+                      { "Projectors/1/Model", model },
+                      { "Projectors/1/Port", port },
+                      { "Projectors/2/Name", "a" },
+                      { "Projectors/2/Model", 0 },
+                      { "Projectors/2/Port", modem.portName() } });
+    SimProcess ctl;
+    start(ctl, arguments.split(' '));
+    if (exitCode == 64) {
+        QVERIFY(finished(ctl));
+        QCOMPARE(modem.expectSilence(50), QByteArray());
+    } else if (!arguments.contains("status")) {
+        QCOMPARE(modem.readBytes(11), QByteArray("OKOKOKOKOK\r"));
+        QVERIFY(modem.write("*000\r"));
+    }
+    QVERIFY(finished(ctl));
+    QCOMPARE(ctl.exitCode(), exitCode);
+    QCOMPARE(QString::fromUtf8(ctl.lines().join('\n')),
+             QString(output).replace("%a", modem.portName()));
 }
 
 VANTREL_TEST_MAIN(TestCtl)

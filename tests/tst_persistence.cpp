@@ -74,6 +74,7 @@ class TestPersistence : public QObject
 private slots:
     void okThenRestart_data();
     void okThenRestart();
+    void hugeListStartsPromptly();
 };
 
 void TestPersistence::okThenRestart_data()
@@ -166,11 +167,16 @@ void TestPersistence::okThenRestart()
                 dialog->findChild<QComboBox *>("model_comboBox")->setCurrentIndex(chosen);
             dialog->findChild<QPushButton *>("applySettings")->click();
         });
+        // A file that does not parse is replaced only when the user says so.
+        if (damage == "random")
+            settings.thenPress(QMessageBox::Save);
         // A store that cannot be written is said so, not passed over in silence.
         if (!writable)
             settings.thenPress(QMessageBox::Ok);
         VantrelProbe::ui(w).actionSettings->trigger();
         QVERIFY2(settings.waitDone(), qPrintable(settings.problems()));
+        if (damage == "random")
+            QCOMPARE(settings.box(1).title, QString("Settings file damaged"));
         if (!writable) {
             QCOMPARE(settings.box(1).title, QString("Settings not saved"));
             QVERIFY(settings.box(1).text.contains("applies to this session only"));
@@ -194,6 +200,27 @@ void TestPersistence::okThenRestart()
     QVERIFY(programPolls(config.path(), *modem, applied));
     // Starting does not write the store.
     QCOMPARE(snapshot(config.path()), written);
+}
+
+// A list that claims 2^31-1 entries: the program reads a thousand at most
+// and polls its projector, rather than read for the better part of an hour.
+void TestPersistence::hugeListStartsPromptly()
+{
+    QTemporaryDir config(TestStore::runDirectory() + "/config-XXXXXX");
+    QVERIFY(config.isValid());
+    NullModem modem(TestStore::runDirectory() + "/ttyHuge");
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    {
+        QSettings store(config.filePath("Toskeld/Vantrel.conf"), QSettings::IniFormat);
+        store.setValue("ComPort", modem.portName());
+        store.setValue("Model", 1);
+        store.setValue("Projector", "a");
+        store.setValue("Projectors/1/Name", "a");
+        store.setValue("Projectors/1/Model", 1);
+        store.setValue("Projectors/1/Port", modem.portName());
+        store.setValue("Projectors/size", 2147483647);
+    }
+    QVERIFY(programPolls(config.path(), modem, 1));
 }
 
 VANTREL_TEST_MAIN(TestPersistence)

@@ -2,6 +2,7 @@
 #include "portstatus.h"
 #include "projectorlist.h"
 #include "settings.h"
+#include "storedsettings.h"
 #include "testmain.h"
 #include "teststore.h"
 
@@ -10,11 +11,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QTest>
+#include <QThread>
 #include <QWindow>
+
+#include <sys/stat.h>
 
 // The settings dialog on the real store: what it preselects, what Ok writes, what else writes.
 class TestSettings : public QObject
@@ -30,6 +36,12 @@ private slots:
     void systemNamesAreStoredNames();
     void editList_data();
     void editList();
+    void okKeepsWhatOthersStored_data();
+    void okKeepsWhatOthersStored();
+    void damagedStore_data();
+    void damagedStore();
+    void hugeSizeReadPromptly();
+    void passwordNeverReadable();
 };
 
 namespace {
@@ -423,6 +435,223 @@ void TestSettings::editList()
     QCOMPARE(TestStore::value("ComPort"), current ? QVariant(current->port) : QVariant());
     if (dialog.IsApplied())
         QCOMPARE(dialog.SelectedPort(), current ? current->port : QString());
+}
+
+namespace {
+
+const QVariantMap TwoStored = { { "ComPort", "ttyUSB0" },
+                                { "Model", 1 },
+                                { "Projector", "b" },
+                                { "Projectors/size", 2 },
+                                { "Projectors/1/Name", "a" },
+                                { "Projectors/1/Model", 0 },
+                                { "Projectors/1/Port", "ttyS0" },
+                                { "Projectors/2/Name", "b" },
+                                { "Projectors/2/Model", 1 },
+                                { "Projectors/2/Port", "ttyUSB0" },
+                                { "Projectors/2/Group", "north" } };
+
+// vantrelctl on this run's store, as a script runs it while the dialog is open.
+int vantrelctl(const QStringList &arguments)
+{
+    QProcess ctl;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", TestStore::runDirectory() + "/config");
+    ctl.setProcessEnvironment(environment);
+    ctl.start(VANTRELCTL_EXE_PATH, arguments);
+    return ctl.waitForFinished(30000) ? ctl.exitCode() : -1;
+}
+
+// The list as stored, "name:model:port:group|...", the current one first.
+QString storedList()
+{
+    const ProjectorList projectors = ProjectorList::read();
+    QStringList listed;
+    for (const ProjectorList::Projector &p : projectors.entries()) {
+        const QString entry
+            = QStringList { p.name, QString::number(p.model), p.port, p.group }.join(':');
+        if (&p == projectors.current())
+            listed.prepend(entry);
+        else
+            listed.append(entry);
+    }
+    return listed.join('|');
+}
+
+} // namespace
+
+void TestSettings::okKeepsWhatOthersStored_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // vantrelctl projector ..., while the dialog is open
+    QTest::addColumn<QStringList>("steps"); // "name N", "add", "select N", then Ok
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("box"); // what Ok refuses with; empty: none
+
+    QTest::newRow("added there, nothing changed here")
+        << "add c --family acer --port ttyS1" << QStringList()
+        << "b:1:ttyUSB0:north|a:0:ttyS0:|c:0:ttyS1:"
+        << "";
+    QTest::newRow("added there, renamed here")
+        << "add c --family acer --port ttyS1" << QStringList { "name b2" }
+        << "b2:1:ttyUSB0:north|a:0:ttyS0:|c:0:ttyS1:"
+        << "";
+    QTest::newRow("added there, added here")
+        << "add c --family acer --port ttyS1" << QStringList { "add", "name d" }
+        << "d:1:ttyS0:|a:0:ttyS0:|b:1:ttyUSB0:north|c:0:ttyS1:"
+        << "";
+    QTest::newRow("added there, two names swapped here")
+        << "add c --family acer --port ttyS1"
+        << QStringList { "name x", "select a", "name b", "select x", "name a" }
+        << "a:1:ttyUSB0:north|b:0:ttyS0:|c:0:ttyS1:"
+        << "";
+    QTest::newRow("removed there, untouched here")
+        << "remove a" << QStringList() << "b:1:ttyUSB0:north"
+        << "";
+    // The projector Ok chooses is the one the window drives: it stays.
+    QTest::newRow("removed there, chosen here")
+        << "remove b" << QStringList() << "b:1:ttyUSB0:north|a:0:ttyS0:"
+        << "";
+    QTest::newRow("added there under the name added here")
+        << "add c --family acer --port ttyS1" << QStringList { "add", "name c" }
+        << "b:1:ttyUSB0:north|a:0:ttyS0:|c:0:ttyS1:"
+        << "Projector \"c\": two projectors are called \"c\".";
+}
+
+// Ok applies what was done in the dialog to the list as it is stored by
+// then, not the list as it was when the dialog opened.
+void TestSettings::okKeepsWhatOthersStored()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, stored);
+    QFETCH(QString, box);
+    PortEnumeration::setLister([] { return Two; });
+    TestStore::seed(TwoStored);
+
+    Settings dialog;
+    DialogDriver driver([&](QDialog *shown) {
+        QCOMPARE(vantrelctl(QStringList { "projector" } + meanwhile.split(' ')), 0);
+        for (const QString &step : steps) {
+            if (step == "add") {
+                QTest::mouseClick(shown->findChild<QPushButton *>("addProjector"), Qt::LeftButton);
+            } else if (step.startsWith("select ")) {
+                QComboBox *list = combo(shown, "projector_comboBox");
+                list->setCurrentIndex(list->findText(step.mid(7)));
+            } else {
+                auto *name = shown->findChild<QLineEdit *>("name_lineEdit");
+                name->selectAll();
+                QTest::keyClick(name, Qt::Key_Delete);
+                QTest::keyClicks(name, step.section(' ', 1));
+            }
+        }
+        BoxAnswerer refusal;
+        if (!box.isEmpty())
+            refusal.thenPress(QMessageBox::Ok);
+        shown->findChild<QPushButton *>("applySettings")->click();
+        if (!box.isEmpty()) {
+            QVERIFY(refusal.waitDone());
+            QCOMPARE(refusal.box().text, box);
+            shown->findChild<QPushButton *>("cancelSettings")->click();
+        }
+    });
+    dialog.exec();
+    QVERIFY(driver.waitDone());
+    QCOMPARE(dialog.IsApplied(), box.isEmpty());
+    QCOMPARE(storedList(), stored);
+}
+
+void TestSettings::damagedStore_data()
+{
+    QTest::addColumn<int>("answer"); // the button pressed on the question
+    QTest::newRow("kept") << int(QMessageBox::Cancel);
+    QTest::newRow("replaced") << int(QMessageBox::Save);
+}
+
+// A hand edit that QSettings would misread: the dialog says so, and Ok
+// writes over the file only when the user says so.
+void TestSettings::damagedStore()
+{
+    QFETCH(int, answer);
+    PortEnumeration::setLister([] { return Two; });
+    TestStore::seed(TwoStored);
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray damaged = file.readAll();
+    file.close();
+    // The quote takes in the lines after it, "size" among them.
+    damaged.replace("1\\Port=ttyS0", "1\\Port=\"ttyS0");
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(damaged), damaged.size());
+    file.close();
+    const int line = damaged.left(damaged.indexOf("\"ttyS0")).count('\n') + 1;
+    const QString problem = QString("%1:%2: a quote (\") that is not closed on its line")
+                                .arg(file.fileName())
+                                .arg(line);
+
+    Settings dialog;
+    QCOMPARE(dialog.StoreDamage(), problem);
+    QCOMPARE(dialog.findChild<QLabel *>("findStatus")->text(), problem);
+    DialogDriver driver([&](QDialog *shown) {
+        BoxAnswerer question;
+        question.thenPress(QMessageBox::StandardButton(answer));
+        shown->findChild<QPushButton *>("applySettings")->click();
+        QVERIFY(question.waitDone());
+        QCOMPARE(question.box().title, QString("Settings file damaged"));
+        QVERIFY(question.box().text.startsWith(problem));
+        if (answer == QMessageBox::Cancel) {
+            QVERIFY(shown->isVisible());
+            QCOMPARE(storeBytes(), damaged);
+            shown->findChild<QPushButton *>("cancelSettings")->click();
+        }
+    });
+    dialog.exec();
+    QVERIFY(driver.waitDone());
+    if (answer == QMessageBox::Cancel) {
+        QCOMPARE(storeBytes(), damaged);
+        return;
+    }
+    // Replaced by what the dialog showed: the list lost its size to the
+    // quote, so the older keys made it a list of one.
+    QVERIFY(StoredSettings::formatProblem().isEmpty());
+    QCOMPARE(storedList(), "ttyUSB0:1:ttyUSB0:");
+}
+
+// A size no list has is read no further than the most there may be, at once.
+void TestSettings::hugeSizeReadPromptly()
+{
+    TestStore::seed(TwoStored);
+    TestStore::set("Projectors/size", 2147483647);
+    ProjectorList projectors;
+    std::unique_ptr<QThread> reader(
+        QThread::create([&projectors] { projectors = ProjectorList::read(); }));
+    reader->start();
+    if (!reader->wait(30000)) {
+        reader->terminate();
+        reader->wait();
+        QFAIL("reading the list did not end");
+    }
+    QCOMPARE(projectors.entries().size(), 2);
+    QCOMPARE(projectors.note(),
+             TestStore::fileName()
+                 + " claims 2147483647 projectors; the first 1000 were read, the rest ignored");
+}
+
+// The window's writer too: no other user ever reads the password.
+void TestSettings::passwordNeverReadable()
+{
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "a", 0, "ttyS0", {}, {} }));
+    QVERIFY(projectors.add({ "hall", 3, "127.0.0.1", "s3cret", {} }));
+    SecretWatch watch(QFileInfo(TestStore::fileName()).absolutePath(), "s3cret");
+    for (int run = 0; run < 20; ++run) {
+        QFile::remove(TestStore::fileName());
+        QVERIFY(projectors.write());
+        struct stat info;
+        QVERIFY(::stat(QFile::encodeName(TestStore::fileName()).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    }
+    QTRY_VERIFY(watch.looks() > 0);
+    QCOMPARE(watch.exposed(), 0);
 }
 
 VANTREL_TEST_MAIN(TestSettings)

@@ -10,11 +10,19 @@
 #include <QFontMetrics>
 #include <QLabel>
 
+#include <memory>
 #include <utility>
 
 void Vantrel::Configure(bool showDialog)
 {
     Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
+    if (!showDialog) {
+        if (!dialog.StoreDamage().isEmpty())
+            ShowStoreProblem(tr("%1. The settings file is left as it is: put it right by hand, "
+                                "or replace it in File > Settings.")
+                                 .arg(dialog.StoreDamage()));
+        ShowStoreProblem(dialog.StoreNote());
+    }
     if (showDialog) {
         // The search opens every port it can, this window's own among them.
         connect(&dialog, &Settings::SearchStarting, this, [this] {
@@ -22,11 +30,15 @@ void Vantrel::Configure(bool showDialog)
             ForgetPendingReplies();
             portLent = true;
         });
+        configuring = true;
         dialog.exec();
+        configuring = false;
         const bool lent = std::exchange(portLent, false);
         if (!dialog.IsApplied()) {
             if (lent && !configuredPort.isEmpty())
                 ReopenSerialPort();
+            // What vantrelctl changed while the dialog was open.
+            ReloadProjectors();
             return;
         }
     }
@@ -105,6 +117,9 @@ void Vantrel::ShowProjectors(const QString &current)
 void Vantrel::OnProjectorChosen(QAction *action)
 {
     const QString name = action->data().toString();
+    // Read, changed and written under the lock vantrelctl takes too; a file
+    // that does not parse is not written over.
+    auto lock = std::make_unique<StoredSettings::EditLock>();
     ProjectorList projectors = ProjectorList::read();
     const ProjectorList::Projector *chosen = projectors.find(name);
     if (!chosen || name == currentProjector) {
@@ -113,7 +128,8 @@ void Vantrel::OnProjectorChosen(QAction *action)
     }
     const ProjectorList::Projector projector = *chosen;
     projectors.setCurrent(name);
-    const bool saved = projectors.write();
+    const bool saved = lock->isLocked() && projectors.write();
+    lock.reset();
     projectorOn = false;
     contactCounter = 50;
     ShowTransition();
@@ -123,6 +139,61 @@ void Vantrel::OnProjectorChosen(QAction *action)
     if (!saved)
         Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
                 .arg(name, StoredSettings::location()));
+    if (!projectors.damage().isEmpty())
+        ShowStoreProblem(projectors.damage());
+}
+
+// The store changed on disk: the menu shows its list, and the projector
+// driven now, when removed or changed there, gives way to what the store
+// names current.
+void Vantrel::ReloadProjectors()
+{
+    // The dialog's Ok applies its changes to the store as it is by then.
+    if (configuring)
+        return;
+    const ProjectorList projectors = ProjectorList::read();
+    if (!projectors.damage().isEmpty()) {
+        ShowStoreProblem(projectors.damage());
+        return;
+    }
+    ShowStoreProblem(projectors.note());
+    const ProjectorList::Projector *driven = projectors.find(currentProjector);
+    // A projector the list never held (a first start's port) is not taken away.
+    bool listed = false;
+    for (const QAction *action : projectorActions->actions())
+        listed = listed
+            || (!currentProjector.isEmpty() && action->data().toString() == currentProjector);
+    const bool unchanged = driven
+        ? driven->port == configuredPort && Family::orDefault(driven->model) == ModelIndex
+        : !listed && (!currentProjector.isEmpty() || !projectors.current());
+    if (unchanged) {
+        ShowProjectors(currentProjector);
+        return;
+    }
+    const ProjectorList::Projector *next = driven ? driven : projectors.current();
+    if (next)
+        Log(driven ? tr("%1 was changed in the settings file.\n").arg(next->name)
+                   : tr("%1 was removed from the settings file; %2 takes its place.\n")
+                         .arg(currentProjector, next->name));
+    else
+        Log(tr("%1 was removed from the settings file.\n").arg(currentProjector));
+    projectorOn = false;
+    contactCounter = 50;
+    ShowTransition();
+    ProjectorLink::forgetRejectedLogins();
+    ApplyChoice(next ? next->model : 0, next ? next->port : QString(),
+                next ? next->password : QString());
+    ShowProjectors(next ? next->name : QString());
+}
+
+// What the store's file made the list lack, where the user looks: the
+// status bar, and the log that keeps it.
+void Vantrel::ShowStoreProblem(const QString &problem)
+{
+    if (problem.isEmpty())
+        return;
+    Log(problem + QLatin1Char('\n'));
+    ui.statusBar->showMessage(problem);
 }
 
 void Vantrel::on_connectionStatus_clicked()

@@ -2,6 +2,7 @@
 
 #include "elidinglabel.h"
 #include "framing.h"
+#include "storewatcher.h"
 #include "trafficlog.h"
 
 #include <QActionGroup>
@@ -35,6 +36,9 @@ Vantrel::Vantrel(QWidget *parent)
             SLOT(OnProjectorChosen(QAction *)));
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     WatchForLostDevice();
+    // Not a child of the window, and no slot of its own: the slot table stays as described.
+    storeWatcher = std::make_unique<StoreWatcher>();
+    connect(storeWatcher.get(), &StoreWatcher::changed, this, [this] { ReloadProjectors(); });
     Configure(false);
     connect(&pollTimer, SIGNAL(timeout()), this, SLOT(OnTimer()));
     pollTimer.setInterval(100);

@@ -17,12 +17,14 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 
 class QAction;
 class QActionGroup;
 class QCloseEvent;
 class QKeyEvent;
 class ElidingLabel;
+class StoreWatcher;
 
 // The remote control window. Every user action and the 100 ms tick arrive as
 // one of its slots; the protocol itself lives in the pure helpers beside it.
@@ -116,6 +118,8 @@ private:
     void Configure(bool showDialog);
     void ApplyChoice(int model, const QString &port, const QString &password);
     void ShowProjectors(const QString &current);
+    void ReloadProjectors();
+    void ShowStoreProblem(const QString &problem);
 
     // Projector link
     bool OpenSerialPort(const QString &portName);
@@ -202,6 +206,10 @@ private:
     QActionGroup *projectorActions = nullptr;
     QLabel *projectorName = nullptr; // the current one, in the status bar
     QString currentProjector;
+    // The store, edited by vantrelctl or by hand meanwhile: the list is
+    // read again, and a projector removed there is driven no more.
+    std::unique_ptr<StoreWatcher> storeWatcher;
+    bool configuring = false; // the settings dialog is open
     // A PJLink projector: its commands, answers and state, all but the socket.
     PJLinkClient pjlink;
     QMap<QByteArray, int> pjlinkRefusals; // the last error logged for each query

@@ -72,12 +72,29 @@ int Fleet::run()
     for (int i = 0; i < invocation.targets.size(); ++i) {
         Outcome &outcome = outcomes[std::size_t(i)];
         outcome.target = invocation.targets.at(i);
+        if (!outcome.target.error.isEmpty()) {
+            // A stored entry that cannot be used: its own error, on its own line.
+            Report report(invocation.json, Report::Collected);
+            if (!outcome.target.family.isEmpty())
+                report.set(QStringLiteral("family"), outcome.target.family);
+            outcome.exit = report.finish(ExitCode::Config, outcome.target.error);
+            outcome.warnings = report.warnings();
+            outcome.result = report.result();
+            continue;
+        }
         // Each one's port is created, used and closed on its own thread.
         threads.emplace_back(QThread::create([&outcome, json = invocation.json] {
             const Invocation one(outcome.target.arguments);
             Report report(json, Report::Collected);
-            outcome.exit = one.model == PJLink::ModelIndex ? PJLinkCommandLine(one, report).run()
-                                                           : Session(one, report).run();
+            if (one.outcome != Invocation::Outcome::Run)
+                outcome.exit = report.finish(one.outcome == Invocation::Outcome::ConfigError
+                                                 ? ExitCode::Config
+                                                 : ExitCode::Usage,
+                                             one.message);
+            else
+                outcome.exit = one.model == PJLink::ModelIndex
+                    ? PJLinkCommandLine(one, report).run()
+                    : Session(one, report).run();
             outcome.printed = report.printed();
             outcome.warnings = report.warnings();
             outcome.result = report.result();

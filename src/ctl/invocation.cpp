@@ -74,6 +74,8 @@ Exit status:
       a network serial server refused, not found, timed out, lost, or refused
       the line settings
   73  the settings could not be saved
+  78  the settings file does not parse (its file and line are named), or
+      with --all, --group or --projector, a stored projector cannot be used
   77  PJLink: the password was rejected, or the projector needs one
 )";
 
@@ -296,11 +298,15 @@ bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGive
     if (passwordFileGiven) {
         if (const QString problem = readPassword(passwordFile, &password); !problem.isEmpty())
             return usage(problem);
-    } else if (qEnvironmentVariableIsSet("VANTREL_PJLINK_PASSWORD")) {
+    } else if (!qEnvironmentVariableIsEmpty("VANTREL_PJLINK_PASSWORD")) {
+        // Set but empty, as an unset shell variable expands: no choice, so
+        // the stored password still counts.
         password = QString::fromUtf8(qgetenv("VANTREL_PJLINK_PASSWORD"));
     } else {
         // The stored projector of that address; without --port, the current one.
         const ProjectorList projectors = ProjectorList::read();
+        if (!projectors.damage().isEmpty())
+            return storeUnreadable(projectors.damage());
         const ProjectorList::Projector *stored = portGiven ? nullptr : projectors.current();
         for (const ProjectorList::Projector &entry : projectors.entries()) {
             if (!stored && entry.model == PJLink::ModelIndex && entry.port == port)
@@ -347,6 +353,8 @@ bool Invocation::takeLine(const QString &portOption, const QString &familyOption
         return false;
     port = portOption;
     if (port.isEmpty() || model < 0) {
+        if (const QString problem = StoredSettings::formatProblem(); !problem.isEmpty())
+            return storeUnreadable(problem);
         const StoredSettings::Choice stored = StoredSettings::read();
         if (port.isEmpty())
             port = stored.port;
@@ -473,6 +481,10 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
                                const QString &passwordFile)
 {
     const ProjectorList projectors = ProjectorList::read();
+    if (!projectors.damage().isEmpty())
+        return storeUnreadable(projectors.damage());
+    if (!projectors.note().isEmpty())
+        warnings.append(projectors.note());
     QStringList known;
     for (const ProjectorList::Projector &projector : projectors.entries())
         known.append(projector.name);
@@ -481,33 +493,44 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
             return usage(QStringLiteral("there is no projector \"%1\"; the projectors are %2")
                              .arg(name, known.isEmpty() ? QStringLiteral("none") : joined(known)));
     }
+    bool checked = false; // the command was checked against a family
     for (const ProjectorList::Projector &projector : projectors.entries()) {
         if (!all && !names.contains(projector.name)
             && !(groups.contains(projector.group) && !projector.group.isEmpty()))
             continue;
-        if (!Family::isKnown(projector.model))
-            return usage(QStringLiteral("%1: the stored family (Model=%2) is unknown")
-                             .arg(projector.name)
-                             .arg(projector.model));
-        if (projector.port.isEmpty())
-            return usage(QStringLiteral("%1: no port stored").arg(projector.name));
         Target target;
         target.name = projector.name;
         target.group = projector.group;
+        target.error = entryProblem(projector.model, projector.port);
+        if (Family::isKnown(projector.model))
+            target.family = Family::key(projector.model);
         target.arguments = forwarded;
-        target.arguments << QStringLiteral("--port") << projector.port << QStringLiteral("--family")
-                         << Family::key(projector.model);
+        // An entry that cannot be used still has the command checked for
+        // its family, on a port that stands in for its own.
+        target.arguments << QStringLiteral("--port")
+                         << (target.error.isEmpty() ? projector.port : QStringLiteral("ttyS0"))
+                         << QStringLiteral("--family") << target.family;
         // A PJLink projector's own stored password, unless a file is given.
         if (projector.model == PJLink::ModelIndex && !passwordFile.isEmpty())
             target.arguments << QStringLiteral("--password-file") << passwordFile;
         target.arguments << QStringLiteral("--") << words;
         // Whatever one projector's family cannot take stops the run before
         // anything is sent to any of them.
-        const Invocation one(target.arguments);
-        if (one.outcome != Outcome::Run)
-            return usage(projector.name + QLatin1String(": ") + one.message);
-        command = one.command;
-        commandName = one.commandName;
+        if (!target.family.isEmpty()) {
+            const Invocation one(target.arguments);
+            if (one.outcome == Outcome::ConfigError) {
+                outcome = one.outcome;
+                message = one.message;
+                return false;
+            }
+            if (one.outcome != Outcome::Run)
+                return usage(projector.name + QLatin1String(": ") + one.message);
+            command = one.command;
+            commandName = one.commandName;
+            checked = true;
+        }
+        if (!target.error.isEmpty())
+            target.arguments.clear();
         targets.append(target);
     }
     if (targets.isEmpty())
@@ -515,7 +538,34 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
                                           "projector add")
                          : QStringLiteral("no stored projector is in the group \"%1\"")
                                .arg(groups.join(QLatin1String("\" or \""))));
+    if (!checked) {
+        // No family to check the command against: at least it is a command.
+        const Invocation one(forwarded
+                             + QStringList { QStringLiteral("--port"), QStringLiteral("ttyS0"),
+                                             QStringLiteral("--family"), Family::key(0),
+                                             QStringLiteral("--") }
+                             + words);
+        if (one.outcome != Outcome::Run)
+            return usage(one.message);
+        command = one.command;
+        commandName = one.commandName;
+    }
     return true;
+}
+
+QString Invocation::entryProblem(int storedModel, const QString &storedPort)
+{
+    if (!Family::isKnown(storedModel))
+        return QStringLiteral("the stored family (Model=%1) is unknown").arg(storedModel);
+    if (storedPort.isEmpty())
+        return QStringLiteral("no port stored");
+    LinkAddress address = LinkAddress::parse(storedPort);
+    if (address.isValid() && storedModel == PJLink::ModelIndex)
+        address = LinkAddress::parsePJLink(storedPort);
+    if (!address.isValid())
+        return QStringLiteral("the stored address \"%1\" is not valid: %2")
+            .arg(storedPort, address.error());
+    return QString();
 }
 
 // The one projector of --port, or the stored current one, under its stored
@@ -584,6 +634,13 @@ bool Invocation::takeProjectorEdit(const QStringList &words, const QString &port
     port = portOption;
     if (port.isEmpty())
         return usage(QStringLiteral("projector add needs --port"));
+    // Checked as --port is, or every later run on the list would fail on it.
+    LinkAddress address = LinkAddress::parse(port);
+    if (address.isValid() && model == PJLink::ModelIndex)
+        address = LinkAddress::parsePJLink(port);
+    if (!address.isValid())
+        return usage(
+            QStringLiteral("\"%1\" is not a valid address: %2").arg(port, address.error()));
 
     // Never a plain argument: the command line is there for anyone to read.
     const bool logsIn = Family::key(model) == QLatin1String("pjlink");
@@ -603,6 +660,14 @@ bool Invocation::takeProjectorEdit(const QStringList &words, const QString &port
     if (password.size() > 32)
         return usage(QStringLiteral("a password has at most 32 characters"));
     return true;
+}
+
+bool Invocation::storeUnreadable(const QString &formatProblem)
+{
+    outcome = Outcome::ConfigError;
+    message = formatProblem
+        + QStringLiteral("; the settings file is left as it is until this is put right");
+    return false;
 }
 
 bool Invocation::usage(const QString &problem)

@@ -14,7 +14,8 @@
 class Invocation
 {
 public:
-    enum class Outcome { Run, Help, Version, UsageError };
+    // ConfigError: the settings file does not parse; nothing is run.
+    enum class Outcome { Run, Help, Version, UsageError, ConfigError };
     enum class Command {
         On,
         Off,
@@ -36,6 +37,9 @@ public:
 
     Outcome outcome = Outcome::UsageError;
     QString message; // the help or version text, or what is wrong
+    // For standard error before the run: what the settings file made
+    // vantrelctl leave out.
+    QStringList warnings;
     bool json = false;
 
     Command command = Command::Status;
@@ -66,12 +70,15 @@ public:
 
     // The stored projectors a command runs on, each with the arguments that
     // run it on that one alone; empty for the one projector of --port or the
-    // store's current one.
+    // store's current one. A stored entry that cannot be used is that
+    // projector's own error: it runs nothing, and the others run.
     struct Target
     {
         QString name;
         QString group;
+        QString family; // its key; empty when the stored number names none
         QStringList arguments;
+        QString error; // empty: usable
     };
     QList<Target> targets;
 
@@ -100,4 +107,8 @@ private:
                            const QString &familyOption, const QString &groupOption,
                            const QString &passwordFile, bool passwordFileGiven);
     bool usage(const QString &problem);
+    // False, with the store's problem, when its file does not parse.
+    bool storeUnreadable(const QString &formatProblem);
+    // Why a stored entry cannot be used; empty when it can.
+    static QString entryProblem(int storedModel, const QString &storedPort);
 };

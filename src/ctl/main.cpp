@@ -29,9 +29,13 @@ int main(int argc, char *argv[])
         return ExitCode::Done;
     case Invocation::Outcome::UsageError:
         return report.finish(ExitCode::Usage, invocation.message);
+    case Invocation::Outcome::ConfigError:
+        return report.finish(ExitCode::Config, invocation.message);
     case Invocation::Outcome::Run:
         break;
     }
+    for (const QString &warning : invocation.warnings)
+        report.warn(warning);
     if (invocation.command == Invocation::Command::Projector)
         return ProjectorEdit(invocation, report).run();
     if (invocation.command == Invocation::Command::Detect)

@@ -36,9 +36,26 @@ int ProjectorEdit::run()
     return list();
 }
 
+// The store as it is, or why it cannot be used: a file that does not parse
+// is named with its line and left alone.
+bool ProjectorEdit::readable(const ProjectorList &projectors)
+{
+    if (!projectors.note().isEmpty())
+        report.warn(projectors.note());
+    if (projectors.damage().isEmpty())
+        return true;
+    report.finish(ExitCode::Config,
+                  projectors.damage()
+                      + QStringLiteral("; the settings file is left as it is until this is put "
+                                       "right"));
+    return false;
+}
+
 int ProjectorEdit::list()
 {
     const ProjectorList projectors = ProjectorList::read();
+    if (!readable(projectors))
+        return ExitCode::Config;
     QJsonArray array;
     const ProjectorList::Projector *current = projectors.current();
     for (const ProjectorList::Projector &projector : projectors.entries()) {
@@ -60,12 +77,23 @@ int ProjectorEdit::list()
 
 int ProjectorEdit::add()
 {
-    ProjectorList projectors = ProjectorList::read();
     report.set(QStringLiteral("name"), invocation.name);
+    // Read, changed and written by one editor at a time, or one of two
+    // edits made at once is lost.
+    const StoredSettings::EditLock lock;
+    if (!lock.isLocked())
+        return cannotSave();
+    ProjectorList projectors = ProjectorList::read();
+    if (!readable(projectors))
+        return ExitCode::Config;
     if (projectors.find(invocation.name))
         return report.finish(ExitCode::Usage,
                              QStringLiteral("there is a projector \"%1\" already; remove it first")
                                  .arg(invocation.name));
+    if (projectors.entries().size() >= ProjectorList::MaxEntries)
+        return report.finish(ExitCode::Usage,
+                             QStringLiteral("the list holds %1 projectors, as many as it can")
+                                 .arg(projectors.entries().size()));
     ProjectorList::Projector projector;
     projector.name = invocation.name;
     projector.model = invocation.model;
@@ -78,8 +106,13 @@ int ProjectorEdit::add()
 
 int ProjectorEdit::remove()
 {
-    ProjectorList projectors = ProjectorList::read();
     report.set(QStringLiteral("name"), invocation.name);
+    const StoredSettings::EditLock lock;
+    if (!lock.isLocked())
+        return cannotSave();
+    ProjectorList projectors = ProjectorList::read();
+    if (!readable(projectors))
+        return ExitCode::Config;
     if (!projectors.remove(invocation.name)) {
         QStringList names;
         for (const ProjectorList::Projector &projector : projectors.entries())
@@ -96,8 +129,13 @@ int ProjectorEdit::remove()
 int ProjectorEdit::save(const ProjectorList &projectors)
 {
     if (!projectors.write())
-        return report.finish(ExitCode::CannotSave,
-                             QStringLiteral("the settings could not be saved in %1")
-                                 .arg(StoredSettings::location()));
+        return cannotSave();
     return report.finish(ExitCode::Done);
+}
+
+int ProjectorEdit::cannotSave()
+{
+    return report.finish(
+        ExitCode::CannotSave,
+        QStringLiteral("the settings could not be saved in %1").arg(StoredSettings::location()));
 }

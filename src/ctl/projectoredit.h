@@ -17,6 +17,8 @@ private:
     int add();
     int remove();
     int save(const class ProjectorList &projectors);
+    int cannotSave();
+    bool readable(const class ProjectorList &projectors);
 
     const Invocation &invocation;
     Report &report;

@@ -14,6 +14,7 @@ constexpr int Usage = 64; // EX_USAGE
 constexpr int Unavailable = 69; // EX_UNAVAILABLE: the port
 constexpr int CannotSave = 73; // EX_CANTCREAT: the settings store
 constexpr int NoPermission = 77; // EX_NOPERM: a PJLink password rejected or missing
+constexpr int Config = 78; // EX_CONFIG: the settings file does not parse, or an entry is unusable
 } // namespace ExitCode
 
 // What the program tells its caller: text lines on standard output, or with

@@ -42,6 +42,7 @@ ProjectorList ProjectorList::read()
 {
     const auto store = StoredSettings::open();
     ProjectorList projectors;
+    projectors.formatProblem = StoredSettings::formatProblem();
     const QString oldPort = store->value(OldPortKey, QString()).toString();
     const int oldModel = store->value(OldModelKey, 0).toInt();
     if (!store->contains(ArrayKey + QLatin1String("/size"))) {
@@ -56,7 +57,7 @@ ProjectorList ProjectorList::read()
         }
         return projectors;
     }
-    readArray(*store, &projectors.list);
+    readArray(*store, &projectors.list, &projectors.ignored);
     projectors.setCurrent(store->value(CurrentKey).toString());
     // An older Vantrel changes only the two keys; what it chose last is
     // the current projector's port and family now.
@@ -70,10 +71,16 @@ ProjectorList ProjectorList::read()
     return projectors;
 }
 
-void ProjectorList::readArray(QSettings &store, QList<Projector> *into)
+void ProjectorList::readArray(QSettings &store, QList<Projector> *into, QString *ignored)
 {
     const int size = store.beginReadArray(ArrayKey);
-    for (int i = 0; i < size; ++i) {
+    if (size > MaxEntries)
+        *ignored = QStringLiteral("%1 claims %2 projectors; the first %3 were read, the rest "
+                                  "ignored")
+                       .arg(StoredSettings::location())
+                       .arg(size)
+                       .arg(MaxEntries);
+    for (int i = 0; i < qMin(size, MaxEntries); ++i) {
         store.setArrayIndex(i);
         Projector projector;
         projector.name = store.value(NameKey).toString();
@@ -82,7 +89,8 @@ void ProjectorList::readArray(QSettings &store, QList<Projector> *into)
         projector.password = store.value(PasswordKey).toString();
         projector.group = store.value(GroupKey).toString();
         // An entry edited by hand into something no command could name, or
-        // a second one of a name, is left out rather than guessed at.
+        // a second one of a name, is left out rather than guessed at: the
+        // first of a name is the one every reader takes.
         const bool taken = std::any_of(into->cbegin(), into->cend(), [&](const Projector &p) {
             return p.name == projector.name;
         });
@@ -92,12 +100,23 @@ void ProjectorList::readArray(QSettings &store, QList<Projector> *into)
     store.endArray();
 }
 
-bool ProjectorList::write() const
+bool ProjectorList::write(Damaged damaged) const
 {
+    // Looked at now, as a hand edit may have come since the read.
+    const bool unreadable = !StoredSettings::formatProblem().isEmpty();
+    if (damaged == Damaged::Keep && unreadable)
+        return false;
     const auto store = StoredSettings::open();
     if (!StoredSettings::canSave(*store))
         return false;
-    bool anyPassword = false;
+    // The user chose to replace what could not be read: none of it stays.
+    if (unreadable)
+        store->clear();
+    const bool anyPassword = std::any_of(list.cbegin(), list.cend(),
+                                         [](const Projector &p) { return !p.password.isEmpty(); });
+    // Private before the first byte of a password goes in, not after.
+    if (anyPassword)
+        StoredSettings::keepPrivate(*store);
     store->remove(ArrayKey);
     store->beginWriteArray(ArrayKey, list.size());
     for (int i = 0; i < list.size(); ++i) {
@@ -110,7 +129,6 @@ bool ProjectorList::write() const
             store->setValue(PasswordKey, projector.password);
         if (!projector.group.isEmpty())
             store->setValue(GroupKey, projector.group);
-        anyPassword = anyPassword || !projector.password.isEmpty();
     }
     store->endArray();
     if (const Projector *now = current()) {
@@ -123,8 +141,6 @@ bool ProjectorList::write() const
         store->remove(OldModelKey);
     }
     store->sync();
-    if (anyPassword)
-        StoredSettings::keepPrivate(*store);
     return store->status() == QSettings::NoError;
 }
 
@@ -189,7 +205,8 @@ void ProjectorList::setCurrent(const QString &name)
 
 bool ProjectorList::add(const Projector &projector)
 {
-    if (!nameProblem(projector.name).isEmpty() || indexOf(projector.name) >= 0)
+    if (!nameProblem(projector.name).isEmpty() || indexOf(projector.name) >= 0
+        || list.size() >= MaxEntries)
         return false;
     list.append(projector);
     if (list.size() == 1)

@@ -22,11 +22,26 @@ public:
         QString group; // empty: none
     };
 
+    // No more are read, however many the store claims to hold: a size of
+    // two thousand million would take the better part of an hour.
+    static constexpr int MaxEntries = 1000;
+
     static ProjectorList read();
-    // False when the store could not be written; the list is then unchanged
-    // there. An empty list also removes "ComPort" and "Model", or the next
-    // read would bring the old entry back as a migrated one.
-    bool write() const;
+    // Whether a store whose file does not parse may be written over: only
+    // when the user, told so, chose to replace it.
+    enum class Damaged { Keep, Replace };
+    // False when the store could not be written, or its file does not parse
+    // and is kept; the list is then unchanged there. An empty list also
+    // removes "ComPort" and "Model", or the next read would bring the old
+    // entry back as a migrated one. A read, change and write that others may
+    // run at the same time goes under a StoredSettings::EditLock.
+    bool write(Damaged damaged = Damaged::Keep) const;
+
+    // Empty when the store's file parsed when it was read; otherwise
+    // "FILE:LINE: what is wrong", and the list may lack what the damage hid.
+    const QString &damage() const { return formatProblem; }
+    // What the read left out and the user should hear of; empty for nothing.
+    const QString &note() const { return ignored; }
 
     // Empty when name may name a projector, otherwise why not. Names are
     // told apart exactly, letter case included.
@@ -45,7 +60,8 @@ public:
     const Projector *current() const;
     void setCurrent(const QString &name);
 
-    // False (and nothing changes) when the name is taken or not valid.
+    // False (and nothing changes) when the name is taken or not valid, or
+    // the list holds MaxEntries already.
     bool add(const Projector &projector);
     // Replaces the entry called name, which may be renamed on the way;
     // false when there is none or the new name is taken or not valid.
@@ -54,8 +70,10 @@ public:
     bool remove(const QString &name);
 
 private:
-    static void readArray(QSettings &store, QList<Projector> *into);
+    static void readArray(QSettings &store, QList<Projector> *into, QString *ignored);
 
     QList<Projector> list;
     QString currentName;
+    QString formatProblem;
+    QString ignored;
 };

@@ -21,6 +21,11 @@ Settings::Settings(QWidget *parent, Ports ports)
 
     const ProjectorList stored = ProjectorList::read();
     entries = stored.entries();
+    opened = entries;
+    for (int i = 0; i < entries.size(); ++i)
+        origins.append(i);
+    storeDamage = stored.damage();
+    storeNote = stored.note();
     const ProjectorList::Projector *current = stored.current();
     // Listing every port walks the whole device tree; to apply a stored
     // choice only the stored port matters.
@@ -34,12 +39,18 @@ Settings::Settings(QWidget *parent, Ports ports)
         ProjectorList::Projector first;
         first.model = StoredSettings::read().model;
         entries.append(first);
+        origins.append(-1);
     }
     showing = true;
     for (const ProjectorList::Projector &entry : entries)
         ui.projector_comboBox->addItem(entry.name);
     showing = false;
     showEntry(current ? stored.currentIndex() : 0);
+    // Said before anything is changed, and again before Ok replaces the file.
+    if (!storeDamage.isEmpty() || !storeNote.isEmpty()) {
+        ui.findStatus->setText(storeDamage.isEmpty() ? storeNote : storeDamage);
+        ui.findStatus->setVisible(true);
+    }
 
     connect(&finder, &ProjectorFinder::portDone, this, &Settings::OnPortProbed);
     connect(&finder, &ProjectorFinder::finished, this, &Settings::OnSearchFinished);
@@ -83,12 +94,53 @@ QString Settings::SelectedName() const
     return name.isEmpty() ? ProjectorList::nameAfter(SelectedPort()) : name;
 }
 
+QString Settings::StoreDamage() const
+{
+    return storeDamage;
+}
+
+QString Settings::StoreNote() const
+{
+    return storeNote;
+}
+
 void Settings::on_applySettings_clicked()
 {
-    ProjectorList projectors;
-    if (!collect(&projectors))
+    ProjectorList mine;
+    if (!collect(&mine))
         return;
-    if (!projectors.write()) {
+    // A file that does not parse is written over only when the user says so.
+    auto damaged = ProjectorList::Damaged::Keep;
+    if (const QString problem = StoredSettings::formatProblem(); !problem.isEmpty()) {
+        const auto answer = QMessageBox::question(
+            this, tr("Settings file damaged"),
+            tr("%1\n\nSaving replaces the file with the list shown here, and whatever the "
+               "damage hides is lost. Replace it?")
+                .arg(problem),
+            QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (answer != QMessageBox::Save)
+            return;
+        damaged = ProjectorList::Damaged::Replace;
+    }
+    bool saved = false;
+    QString conflict;
+    {
+        // Read, changed and written under the lock vantrelctl takes too.
+        const StoredSettings::EditLock lock;
+        if (lock.isLocked()) {
+            ProjectorList projectors = mine;
+            if (damaged == ProjectorList::Damaged::Keep) {
+                projectors = ProjectorList::read();
+                conflict = merge(mine, &projectors);
+            }
+            saved = conflict.isEmpty() && projectors.write(damaged);
+        }
+    }
+    if (!conflict.isEmpty()) {
+        QMessageBox::warning(this, tr("Settings not saved"), conflict);
+        return;
+    }
+    if (!saved) {
         QMessageBox::warning(this, tr("Settings not saved"),
                              tr("The settings could not be saved in %1.\n"
                                 "The choice applies to this session only.")
@@ -125,6 +177,7 @@ void Settings::on_addProjector_clicked()
     }
     added.model = entries.isEmpty() ? 0 : entries.at(qMax(shown, 0)).model;
     entries.append(added);
+    origins.append(-1);
     showing = true;
     ui.projector_comboBox->addItem(added.name);
     showing = false;
@@ -140,6 +193,7 @@ void Settings::on_removeProjector_clicked()
         return;
     const int removed = shown;
     entries.removeAt(removed);
+    origins.removeAt(removed);
     shown = -1;
     showing = true;
     ui.projector_comboBox->removeItem(removed);
@@ -280,6 +334,62 @@ bool Settings::collect(ProjectorList *into)
     if (shown >= 0)
         into->setCurrent(into->entries().at(shown).name);
     return true;
+}
+
+QString Settings::merge(const ProjectorList &mine, ProjectorList *now) const
+{
+    using Projector = ProjectorList::Projector;
+    const auto same = [](const Projector &a, const Projector &b) {
+        return a.name == b.name && a.model == b.model && a.port == b.port
+            && a.password == b.password && a.group == b.group;
+    };
+    // The stored list in its order, each entry the dialog knew replaced by
+    // what became of it here; what others added stays as they stored it.
+    QList<Projector> result;
+    QList<bool> placed;
+    for (int i = 0; i < mine.entries().size(); ++i)
+        placed.append(false);
+    for (const Projector &stored : now->entries()) {
+        int known = -1;
+        for (int k = 0; k < opened.size() && known < 0; ++k)
+            known = opened.at(k).name == stored.name ? k : -1;
+        const int here = known < 0 ? -1 : origins.indexOf(known);
+        if (known >= 0 && (here < 0 || here >= mine.entries().size()))
+            continue; // removed here
+        if (known < 0) {
+            result.append(stored);
+            continue;
+        }
+        placed[here] = true;
+        const Projector &entry = mine.entries().at(here);
+        // Untouched here: as the store has it now.
+        result.append(same(opened.at(known), entry) ? stored : entry);
+    }
+    for (int i = 0; i < mine.entries().size(); ++i) {
+        const int origin = origins.value(i, -1);
+        // Removed by another and untouched here, it stays removed; but the
+        // projector Ok chooses is there for the window to drive.
+        if (placed.at(i)
+            || (origin >= 0 && same(opened.at(origin), mine.entries().at(i)) && i != shown))
+            continue;
+        result.append(mine.entries().at(i));
+    }
+    ProjectorList merged;
+    for (const Projector &entry : result) {
+        if (!merged.add(entry)) {
+            const QString problem = merged.find(entry.name)
+                ? tr("two projectors are called \"%1\"").arg(entry.name)
+                : tr("the list holds %1 projectors, as many as it can")
+                      .arg(merged.entries().size());
+            return tr("Projector \"%1\": %2.").arg(entry.name, problem);
+        }
+    }
+    if (shown >= 0)
+        merged.setCurrent(mine.entries().at(shown).name);
+    else if (const Projector *current = now->current())
+        merged.setCurrent(current->name);
+    *now = merged;
+    return QString();
 }
 
 // The plain port name of an item, whatever the list shows for it.

@@ -29,6 +29,10 @@ public:
     QString SelectedName() const;
     // For a family that logs in; empty for none.
     QString SelectedPassword() const;
+    // What the store's file made the list lack, for the window to say:
+    // "FILE:LINE: ..." when it does not parse, the entries left unread.
+    QString StoreDamage() const;
+    QString StoreNote() const;
 
 signals:
     // A search for the projector is about to open the listed ports; whoever
@@ -58,12 +62,22 @@ private:
     // The entries as Ok would store them; empty with a problem shown when
     // one cannot be stored.
     bool collect(ProjectorList *into);
+    // Applies the dialog's own changes to now, the list as the store holds
+    // it by then; what went wrong when one cannot be.
+    QString merge(const ProjectorList &mine, ProjectorList *now) const;
     void ShowSearching(bool searching);
 
     Ui::SettingsClass ui;
     bool applied = false;
     QStringList listed; // the system's ports
     QList<ProjectorList::Projector> entries;
+    // The entries as the dialog found them, and where each entry came from
+    // among them: -1 for one added here. Ok changes only what was changed
+    // here, so that what others stored meanwhile stays.
+    QList<ProjectorList::Projector> opened;
+    QList<int> origins;
+    QString storeDamage;
+    QString storeNote;
     int shown = -1; // the entry the fields show
     bool showing = false; // the fields are being filled, not edited
     ProjectorFinder finder;

@@ -7,6 +7,12 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace StoredSettings {
 
@@ -63,9 +69,126 @@ bool canSave(const QSettings &store)
 
 void keepPrivate(const QSettings &store)
 {
-    if (isFileBased(store))
-        QFile::setPermissions(store.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    if (!isFileBased(store))
+        return;
+#ifdef Q_OS_UNIX
+    // A file saved where there was none gets the umask's permissions, which
+    // let others read it: one made empty and private first is what it takes.
+    const int made = ::open(QFile::encodeName(store.fileName()).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (made >= 0)
+        ::close(made);
+#endif
+    QFile::setPermissions(store.fileName(), QFile::ReadOwner | QFile::WriteOwner);
 }
+
+namespace {
+
+// Where the line that starts at from ends: at its CR or LF, or the end.
+int lineEnd(const QByteArray &data, int from)
+{
+    while (from < data.size() && data.at(from) != '\n' && data.at(from) != '\r')
+        ++from;
+    return from;
+}
+
+// What QSettings would misread in one line of an INI file; empty when it
+// reads it as written. Quotes, backslashes and semicolons count as QSettings
+// counts them, and no line it writes itself has a quote left open.
+QString lineProblem(const QByteArray &line)
+{
+    const QByteArray text = line.trimmed();
+    if (text.isEmpty() || text.startsWith(';'))
+        return QString();
+    if (text.startsWith('['))
+        return text.contains(']') ? QString() : QStringLiteral("a section name without its \"]\"");
+    bool quoted = false;
+    bool equals = false;
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '\\')
+            ++i;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == '=' && !quoted)
+            equals = true;
+        else if (c == ';' && !quoted)
+            break;
+    }
+    if (quoted)
+        return QStringLiteral("a quote (\") that is not closed on its line");
+    if (!equals)
+        return QStringLiteral("a line that is neither \"[section]\" nor \"key=value\"");
+    return QString();
+}
+
+} // namespace
+
+QString formatProblem()
+{
+    const auto store = open();
+    if (!isFileBased(*store))
+        return QString();
+    QFile file(store->fileName());
+    // No file, or none to read: nothing there that a save could lose.
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray data = file.readAll();
+    // An editor's byte order mark, which QSettings passes over too.
+    for (int from = data.startsWith("\xef\xbb\xbf") ? 3 : 0; from < data.size();) {
+        int end = lineEnd(data, from);
+        // An odd number of backslashes at the end carries the line on, as in QSettings.
+        for (;;) {
+            int backslashes = 0;
+            while (end - backslashes > from && data.at(end - backslashes - 1) == '\\')
+                ++backslashes;
+            if (backslashes % 2 == 0 || end >= data.size())
+                break;
+            end = lineEnd(data, end + (data.mid(end, 2) == "\r\n" ? 2 : 1));
+        }
+        if (const QString problem = lineProblem(data.mid(from, end - from)); !problem.isEmpty()) {
+            const QByteArray before = data.left(from);
+            const int number
+                = 1 + int(before.count('\n') + before.count('\r')) - int(before.count("\r\n"));
+            return QStringLiteral("%1:%2: %3")
+                .arg(QDir::toNativeSeparators(file.fileName()))
+                .arg(number)
+                .arg(problem);
+        }
+        from = end + (data.mid(end, 2) == "\r\n" ? 2 : 1);
+    }
+    if (store->status() == QSettings::FormatError)
+        return QStringLiteral("%1: the file does not read as settings")
+            .arg(QDir::toNativeSeparators(file.fileName()));
+    return QString();
+}
+
+namespace {
+
+// Edits take a few milliseconds; a script adding rooms one after another,
+// or many at once, waits its turn well within this.
+constexpr int EditLockWaitMs = 10000;
+
+QString editLockName()
+{
+    const auto store = open();
+    if (isFileBased(*store))
+        return store->fileName() + QLatin1String(".edit.lock");
+    return QStandardPaths::writableLocation(QStandardPaths::TempLocation)
+        + QLatin1String("/Toskeld-Vantrel.edit.lock");
+}
+
+} // namespace
+
+EditLock::EditLock()
+{
+    const QString name = editLockName();
+    QDir().mkpath(QFileInfo(name).absolutePath());
+    file = std::make_unique<QLockFile>(name);
+    locked = file->tryLock(EditLockWaitMs);
+}
+
+EditLock::~EditLock() = default;
 
 Choice read()
 {
@@ -78,7 +201,12 @@ Choice read()
 
 bool write(const Choice &choice)
 {
+    const EditLock lock;
+    if (!lock.isLocked())
+        return false;
     ProjectorList projectors = ProjectorList::read();
+    if (!projectors.damage().isEmpty())
+        return false;
     if (const ProjectorList::Projector *current = projectors.current()) {
         ProjectorList::Projector changed = *current;
         changed.port = choice.port;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class QLockFile;
 class QSettings;
 
 // The family and port the user chose, as the settings store keeps them:
@@ -32,7 +33,33 @@ QString location();
 std::unique_ptr<QSettings> open();
 // False when saving would wait without end for QSettings' lock file.
 bool canSave(const QSettings &store);
-// A store that holds a password is for its owner's eyes alone.
+// A store that holds a password is for its owner's eyes alone: made so
+// before anything is written, as the file is saved through a new file that
+// takes the old one's permissions, or the umask's when there is none.
 void keepPrivate(const QSettings &store);
+
+// Empty when the store's file parses as QSettings writes it; otherwise
+// "FILE:LINE: what is wrong". QSettings reads such a file without a word,
+// and what a stray quote swallows would be lost at the next save.
+QString formatProblem();
+
+// The list's read, change and write, by the window and vantrelctl alike, run
+// under this lock beside the store, so that edits made at once all land.
+class EditLock
+{
+public:
+    EditLock();
+    ~EditLock();
+    EditLock(const EditLock &) = delete;
+    EditLock &operator=(const EditLock &) = delete;
+
+    // False when another editor held it for longer than any edit takes, or
+    // it cannot be made (a read-only folder): nothing may be saved then.
+    bool isLocked() const { return locked; }
+
+private:
+    std::unique_ptr<QLockFile> file;
+    bool locked = false;
+};
 
 } // namespace StoredSettings

@@ -1,6 +1,7 @@
 // vantrelctl: the projector from the command line, for scripts and schedules.
 
 #include "detection.h"
+#include "exporter.h"
 #include "fleet.h"
 #include "invocation.h"
 #include "pjlink.h"
@@ -34,6 +35,8 @@ int main(int argc, char *argv[])
     }
     if (invocation.command == Invocation::Command::Projector)
         return ProjectorEdit(invocation, report).run();
+    if (invocation.command == Invocation::Command::Exporter)
+        return Exporter(invocation).run();
     if (invocation.command == Invocation::Command::Detect)
         return Detection(invocation, report).run();
     if (!invocation.targets.isEmpty())

@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
 done
 [ -z "$screenshot" ] || case "$screenshot" in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
 
-tools/install-deps.sh dpkg-dev desktop-file-utils appstream lintian xdotool libgtk-3-bin
+tools/install-deps.sh dpkg-dev desktop-file-utils appstream lintian xdotool libgtk-3-bin man-db
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -203,6 +203,14 @@ status=$(/usr/bin/vantrelctl --port "$link" --family acer status) \
     || fail "the installed vantrelctl did not read the lamp (exit $?)"
 [ "$status" = "lamp on" ] || fail "the installed vantrelctl said \"$status\", not \"lamp on\""
 echo "vantrelctl status: $status"
+
+echo "== the exporter's unit and rules"
+unit=/usr/lib/systemd/user/vantrel-exporter.service
+[ -f "$unit" ] || fail "the package did not install $unit"
+systemd-analyze verify --user "$unit" || fail "systemd-analyze verify found faults in $unit"
+rules=/usr/share/vantrel/prometheus
+promtool check rules "$rules/vantrel-rules.yml" || fail "promtool rejects the installed rules"
+(cd "$rules" && promtool test rules vantrel-rules-test.yml) || fail "the installed rules fail their tests"
 
 # --- Removal ---------------------------------------------------------------
 if [ -n "$installed_by_us" ]; then

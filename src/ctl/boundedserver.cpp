@@ -140,6 +140,9 @@ BoundedServer::BoundedServer(const Limits &limits)
 {
     // Nothing the exporter serves takes a body.
     set_payload_max_length(std::size_t(limits.requestBytes));
+    // What the answers' Keep-Alive header tells the client.
+    set_keep_alive_max_count(std::size_t(limits.requestsPerConnection));
+    set_keep_alive_timeout(limits.keepAliveMs / 1000);
 }
 
 BoundedServer::~BoundedServer()

@@ -161,6 +161,7 @@ private slots:
     void onlyStoredProjectors();
     void parallelScrapesShareOneProbe();
     void projectorsSideBySide();
+    void scrapeTimeout();
     void slowClients();
     void limits_data();
     void limits();
@@ -392,6 +393,42 @@ void TestExporter::projectorsSideBySide()
     QVERIFY(QTest::qWaitFor([&] { return a.closed() && b.closed(); }, HangMargin));
     QCOMPARE(a.status(), 200);
     QCOMPARE(b.status(), 200);
+}
+
+// A probe that outlasts the time Prometheus gives the scrape: the scrape is
+// answered in time with the projector unreachable, and the probe goes on,
+// shared by the next scrape, until the projector is heard of.
+void TestExporter::scrapeTimeout()
+{
+    Silent projector;
+    store({ { "hall", "north", 3, projector.address(), QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "60" });
+    QVERIFY(port);
+    const QByteArray request = "GET /probe?target=hall HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "X-Prometheus-Scrape-Timeout-Seconds: 1.5\r\n"
+                               "Connection: close\r\n\r\n";
+    for (int scrape = 1; scrape <= 2; ++scrape) {
+        Scrape late;
+        late.send(port, request);
+        QVERIFY(QTest::qWaitFor([&] { return late.closed(); }, HangMargin));
+        QCOMPARE(late.status(), 200);
+        const QStringList samples = parsed(late.body());
+        QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=north,name=hall}"), 0.0);
+        QVERIFY(
+            valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=hall}")
+            > 0);
+        // The probe is still under way, on its one connection.
+        QCOMPARE(projector.open(), 1);
+        const QStringList mine = own(port);
+        QCOMPARE(valueOf(mine, "vantrel_exporter_late_answers_total{}"), double(scrape));
+        QCOMPARE(valueOf(mine, "vantrel_exporter_probes_running{}"), 1.0);
+    }
+    projector.connections.front()->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(valueOf(own(port), "vantrel_exporter_probes_running{}"), 0.0,
+                              HangMargin);
+    QCOMPARE(valueOf(own(port), "vantrel_exporter_probes_total{result=unreachable}"), 1.0);
+    QCOMPARE(int(projector.connections.size()), 1);
 }
 
 // Twenty clients that send a request a byte at a time, each byte well within

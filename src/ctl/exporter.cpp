@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,6 +57,17 @@ QString escaped(QString value)
     return value.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
         .replace(QLatin1Char('"'), QLatin1String("\\\""))
         .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
+// What Prometheus allows the scrape, less a margin for the answer to
+// travel, as the blackbox exporter takes it; 0 when it says nothing.
+int budgetMs(const httplib::Request &request)
+{
+    const std::string header = request.get_header_value("X-Prometheus-Scrape-Timeout-Seconds");
+    const double seconds = std::strtod(header.c_str(), nullptr);
+    if (!(seconds > 0) || seconds > 3600)
+        return 0;
+    return int(std::max(0.25, seconds > 1 ? seconds - 0.5 : seconds / 2) * 1000);
 }
 
 std::string number(double value)
@@ -152,7 +164,8 @@ Exporter::Exporter(const Invocation &invocation)
                       "or group\n" };
         else
             reply = probeEndpoint(request.get_param_value("target"),
-                                  groups ? request.get_param_value("group") : std::string());
+                                  groups ? request.get_param_value("group") : std::string(),
+                                  budgetMs(request));
         response.status = reply.status;
         response.set_content(reply.body, reply.status == 200 ? MetricsType : TextType);
     });
@@ -223,7 +236,8 @@ void Exporter::stop()
     QCoreApplication::quit();
 }
 
-Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::string &group)
+Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::string &group,
+                                        int budgetMs)
 {
     if (stopping)
         return { 503, "the exporter is stopping\n" };
@@ -232,9 +246,9 @@ Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::st
     ++waiting;
     QMetaObject::invokeMethod(
         this,
-        [this, reply, target = QString::fromStdString(target),
+        [this, reply, budgetMs, target = QString::fromStdString(target),
          group = QString::fromStdString(group), byGroup = target.empty() && !group.empty()] {
-            scrape(byGroup ? QString() : target, byGroup ? group : QString(), reply);
+            scrape(byGroup ? QString() : target, byGroup ? group : QString(), budgetMs, reply);
         },
         Qt::QueuedConnection);
     Reply result { 503, "no answer in time\n" };
@@ -255,7 +269,8 @@ Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::st
     return result;
 }
 
-void Exporter::scrape(const QString &target, const QString &group, const PendingReply &reply)
+void Exporter::scrape(const QString &target, const QString &group, int budgetMs,
+                      const PendingReply &reply)
 {
     if (stopping) {
         reply->set_value({ 503, "the exporter is stopping\n" });
@@ -283,38 +298,62 @@ void Exporter::scrape(const QString &target, const QString &group, const Pending
         return;
     }
 
-    struct Gathered
-    {
-        int missing;
-        QList<Result> results;
-    };
-    const auto gathered
-        = std::make_shared<Gathered>(Gathered { int(selection.targets.size()), {} });
+    const auto gathered = std::make_shared<Gathered>();
+    gathered->reply = reply;
+    gathered->targets = selection.targets;
+    gathered->clock.start();
     for (const Invocation::Target &one : selection.targets) {
-        join(one, [gathered, reply](const Result &result) {
-            gathered->results.append(result);
-            if (--gathered->missing > 0)
-                return;
-            std::sort(gathered->results.begin(), gathered->results.end(),
-                      [](const Result &a, const Result &b) {
-                          return a.projector.name < b.projector.name;
-                      });
-            QList<Metrics::Projector> projectors;
-            QString durations = QStringLiteral(
-                "# HELP vantrel_probe_duration_seconds How long asking the projector took.\n"
-                "# TYPE vantrel_probe_duration_seconds gauge\n");
-            for (const Result &each : gathered->results) {
-                const Metrics::Projector &p = each.projector;
-                projectors.append(p);
-                durations
-                    += QStringLiteral("vantrel_probe_duration_seconds{name=\"%1\",family=\"%2\","
-                                      "group=\"%3\"} %4\n")
-                           .arg(escaped(p.name), escaped(p.family), escaped(p.group),
-                                QString::number(each.seconds, 'f', 6));
-            }
-            reply->set_value({ 200, (Metrics::exposition(projectors) + durations).toStdString() });
+        join(one, [this, gathered](const Result &result) {
+            gathered->results.insert(result.projector.name, result);
+            if (gathered->results.size() == gathered->targets.size())
+                answer(*gathered);
         });
     }
+    // Prometheus gives up on a scrape after its timeout: what has not
+    // answered by then is unreachable for this scrape, as the blackbox
+    // exporter has it, while its probe goes on for the next.
+    if (budgetMs > 0)
+        QTimer::singleShot(budgetMs, this, [this, gathered] { answer(*gathered); });
+}
+
+void Exporter::answer(Gathered &gathered)
+{
+    if (gathered.answered)
+        return;
+    gathered.answered = true;
+    QList<Invocation::Target> targets = gathered.targets;
+    std::sort(
+        targets.begin(), targets.end(),
+        [](const Invocation::Target &a, const Invocation::Target &b) { return a.name < b.name; });
+    QList<Metrics::Projector> projectors;
+    QString durations = QStringLiteral(
+        "# HELP vantrel_probe_duration_seconds How long asking the projector took.\n"
+        "# TYPE vantrel_probe_duration_seconds gauge\n");
+    int late = 0;
+    for (const Invocation::Target &target : targets) {
+        Result result;
+        const auto found = gathered.results.constFind(target.name);
+        if (found != gathered.results.constEnd()) {
+            result = *found;
+        } else {
+            ++late;
+            const int family = target.arguments.indexOf(QLatin1String("--family")) + 1;
+            result.projector
+                = { target.name, target.arguments.value(family), target.group, QJsonObject(), 0 };
+            result.seconds = double(gathered.clock.nsecsElapsed()) / 1e9;
+        }
+        const Metrics::Projector &p = result.projector;
+        projectors.append(p);
+        durations += QStringLiteral("vantrel_probe_duration_seconds{name=\"%1\",family=\"%2\","
+                                    "group=\"%3\"} %4\n")
+                         .arg(escaped(p.name), escaped(p.family), escaped(p.group),
+                              QString::number(result.seconds, 'f', 6));
+    }
+    if (late > 0) {
+        std::lock_guard<std::mutex> lock(statsMutex);
+        lateAnswers += std::uint64_t(late);
+    }
+    gathered.reply->set_value({ 200, (Metrics::exposition(projectors) + durations).toStdString() });
 }
 
 void Exporter::join(const Invocation::Target &target,
@@ -393,6 +432,13 @@ std::string Exporter::ownMetrics() const
                "How long the probes of projectors took.");
         out << "vantrel_exporter_probe_duration_seconds_sum " << number(probeSeconds) << '\n'
             << "vantrel_exporter_probe_duration_seconds_count " << probeCount << '\n';
+    }
+    {
+        std::lock_guard<std::mutex> lock(statsMutex);
+        family(out, "vantrel_exporter_late_answers_total", "counter",
+               "Projectors answered as unreachable because their probe outlasted the scrape's "
+               "timeout.");
+        out << "vantrel_exporter_late_answers_total " << lateAnswers << '\n';
     }
     family(out, "vantrel_exporter_probes_running", "gauge", "Probes of projectors under way.");
     out << "vantrel_exporter_probes_running " << running << '\n';

@@ -3,6 +3,8 @@
 #include "invocation.h"
 #include "metrics.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -50,15 +52,26 @@ private:
         bool loginRejected = false;
     };
     struct Probe;
+    // A scrape's projectors, as their probes answer.
+    struct Gathered
+    {
+        PendingReply reply;
+        QList<Invocation::Target> targets;
+        QHash<QString, Result> results; // by name
+        QElapsedTimer clock;
+        bool answered = false;
+    };
 
-    // On the main thread.
-    void scrape(const QString &target, const QString &group, const PendingReply &reply);
+    // On the main thread. budgetMs > 0: answer by then, whoever answered.
+    void scrape(const QString &target, const QString &group, int budgetMs,
+                const PendingReply &reply);
+    void answer(Gathered &gathered);
     void join(const Invocation::Target &target, const std::function<void(const Result &)> &done);
     void finish(const QString &name);
     void stop();
 
     // On the HTTP threads.
-    Reply probeEndpoint(const std::string &target, const std::string &group);
+    Reply probeEndpoint(const std::string &target, const std::string &group, int budgetMs);
     std::string ownMetrics() const;
 
     const Invocation &invocation;
@@ -73,4 +86,5 @@ private:
     std::map<std::string, std::uint64_t> probesByResult;
     double probeSeconds = 0;
     std::uint64_t probeCount = 0;
+    std::uint64_t lateAnswers = 0;
 };

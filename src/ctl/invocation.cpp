@@ -165,7 +165,7 @@ bool Invocation::parse(const QStringList &arguments)
                         listenOption });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
-                                                "list, query, send TEXT or detect."),
+                                                "list, query, send TEXT, detect or exporter."),
                                  QStringLiteral("<command> [arguments]"));
 
     const bool parsed = parser.parse(arguments);

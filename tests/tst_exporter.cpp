@@ -454,11 +454,9 @@ void TestExporter::slowClients()
         sent = qMin(sent + 1, int(request.size()) - 3); // never the end of it
     });
     drip.start(300);
+    // A scrape answered while all twenty are open: it counts them and itself.
     QTRY_COMPARE_WITH_TIMEOUT(valueOf(own(port), "vantrel_exporter_open_connections{}"), 21.0,
                               HangMargin);
-    // Answered while all twenty are still there.
-    for (const auto &client : slow)
-        QVERIFY(!client->closed());
     for (const auto &client : slow) {
         QVERIFY(QTest::qWaitFor([&] { return client->closed(); }, HangMargin));
         // Cut in its request line, or refused once its headers run out of time.
@@ -507,10 +505,10 @@ void TestExporter::limits()
             idle.push_back(std::make_unique<Scrape>());
             idle.back()->send(port, QByteArray());
         }
-        // Six beyond the 64 are closed at once, long before the idle ones' time is up.
-        QTRY_COMPARE_WITH_TIMEOUT(
-            int(std::count_if(idle.begin(), idle.end(), [](const auto &s) { return s->closed(); })),
-            6, HangMargin);
+        // Six beyond the 64 are closed at once, the others when their time is up.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::count_if(idle.begin(), idle.end(), [](const auto &s) { return s->closed(); }) >= 6,
+            HangMargin);
         for (const auto &client : idle)
             QTRY_VERIFY_WITH_TIMEOUT(client->closed(), HangMargin);
         QCOMPARE(valueOf(own(port), "vantrel_exporter_rejected_connections_total{}"), 6.0);

@@ -23,6 +23,14 @@ configure_file(${_vantrel_packaging}/${VANTREL_APP_ID}.metainfo.xml.in
 install(FILES ${_vantrel_generated}/${VANTREL_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
+# The exporter's alert rules with their promtool tests, and its systemd user
+# unit (which names /usr/bin/vantrelctl, where the package puts it).
+install(FILES ${_vantrel_packaging}/prometheus/vantrel-rules.yml
+              ${_vantrel_packaging}/prometheus/vantrel-rules-test.yml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/vantrel/prometheus)
+install(FILES ${_vantrel_packaging}/systemd/vantrel-exporter.service
+        DESTINATION lib/systemd/user)
+
 # Drawn by tools/draw-images --app-icons; kept in the tree as the theme lays them out.
 install(DIRECTORY ${_vantrel_packaging}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 

@@ -56,7 +56,9 @@ projector and shows its lamp state, whether it answers, the current
 settings of a Vivitek projector and a traffic log of the serial line. It
 opens the serial port again by itself when an adapter comes back.
 The companion command vantrelctl does the same from scripts and schedules:
-switch projectors on and off, read their lamp state and settings.")
+switch projectors on and off, read their lamp state and settings, and serve
+their state to Prometheus (vantrelctl exporter, with a systemd user unit and
+alert rules tested with promtool).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

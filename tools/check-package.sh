@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
 done
 [ -z "$screenshot" ] || case "$screenshot" in /*) ;; *) screenshot=$PWD/$screenshot ;; esac
 
-tools/install-deps.sh dpkg-dev desktop-file-utils appstream lintian xdotool libgtk-3-bin
+tools/install-deps.sh dpkg-dev desktop-file-utils appstream lintian xdotool libgtk-3-bin man-db curl
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -203,6 +203,29 @@ status=$(/usr/bin/vantrelctl --port "$link" --family acer status) \
     || fail "the installed vantrelctl did not read the lamp (exit $?)"
 [ "$status" = "lamp on" ] || fail "the installed vantrelctl said \"$status\", not \"lamp on\""
 echo "vantrelctl status: $status"
+
+echo "== /usr/bin/vantrelctl exporter"
+/usr/bin/vantrelctl exporter --listen 127.0.0.1:0 >"$work/exporter.out" &
+exporter_pid=$!
+children+=("$exporter_pid")
+await "$exporter_pid" grep -q '^vantrelctl: serving' "$work/exporter.out" \
+    || fail "the installed exporter did not start"
+exporter_port=$(sed -n 's|^vantrelctl: serving http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/exporter.out")
+exporter_metrics=$(curl -fsS "http://127.0.0.1:$exporter_port/metrics") \
+    || fail "the installed exporter did not answer"
+grep -q '^vantrel_exporter_probes_total' <<<"$exporter_metrics" \
+    || fail "the installed exporter did not serve its metrics"
+kill -TERM "$exporter_pid"
+wait "$exporter_pid" || fail "the installed exporter did not end cleanly on SIGTERM"
+echo "exporter: served its metrics on 127.0.0.1:$exporter_port, ended on SIGTERM"
+
+echo "== the exporter's unit and rules"
+unit=/usr/lib/systemd/user/vantrel-exporter.service
+[ -f "$unit" ] || fail "the package did not install $unit"
+systemd-analyze verify --user "$unit" || fail "systemd-analyze verify found faults in $unit"
+rules=/usr/share/vantrel/prometheus
+promtool check rules "$rules/vantrel-rules.yml" || fail "promtool rejects the installed rules"
+(cd "$rules" && promtool test rules vantrel-rules-test.yml) || fail "the installed rules fail their tests"
 
 # --- Removal ---------------------------------------------------------------
 if [ -n "$installed_by_us" ]; then

@@ -6,7 +6,17 @@
 # One exception: the lock on a serial device needs flock(), which Qt does not
 # offer. It stays in one file, behind Q_OS_UNIX, so other systems build
 # without it.
-platform_allowed="src/link/serialline.cpp:sys/file.h"
+#
+# The other: vantrelctl exporter, built on Linux only. It serves HTTP with
+# Debian's cpp-httplib behind an accept loop on the system's sockets, stops
+# on SIGTERM through a pipe, and reads the process metrics from /proc.
+platform_allowed="src/link/serialline.cpp:sys/file.h src/ctl/boundedserver.h:httplib.h"
+for header in arpa/inet.h fcntl.h netdb.h netinet/in.h poll.h sys/socket.h unistd.h; do
+    platform_allowed+=" src/ctl/boundedserver.cpp:$header"
+done
+for header in dirent.h fcntl.h sys/resource.h unistd.h; do
+    platform_allowed+=" src/ctl/exporter.cpp:$header"
+done
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

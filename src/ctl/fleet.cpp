@@ -28,17 +28,6 @@ struct Outcome
     qint64 finishedAtMs = 0;
 };
 
-// Answered at least one of query's questions.
-bool answered(const QJsonObject &result)
-{
-    const QJsonObject values = result.value(QStringLiteral("values")).toObject();
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (it.value() != QLatin1String("no answer"))
-            return true;
-    }
-    return false;
-}
-
 void write(FILE *stream, const QString &line)
 {
     const QByteArray bytes = (line + QLatin1Char('\n')).toLocal8Bit();
@@ -50,6 +39,16 @@ void write(FILE *stream, const QString &line)
 Fleet::Fleet(const Invocation &invocation)
     : invocation(invocation)
 { }
+
+bool Fleet::answered(const QJsonObject &result)
+{
+    const QJsonObject values = result.value(QStringLiteral("values")).toObject();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it.value() != QLatin1String("no answer"))
+            return true;
+    }
+    return false;
+}
 
 int Fleet::overall(const QList<int> &codes)
 {

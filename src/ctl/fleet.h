@@ -2,6 +2,7 @@
 
 #include "invocation.h"
 
+#include <QJsonObject>
 #include <QList>
 
 // One command on several stored projectors at once: each runs on a thread of
@@ -17,6 +18,8 @@ public:
     // The one code that stands for all: 0 when every one succeeded, else the
     // first present of the port, no answer, the login, a refusal, then any.
     static int overall(const QList<int> &codes);
+    // Whether query's JSON result holds an answer to at least one question.
+    static bool answered(const QJsonObject &result);
 
 private:
     const Invocation &invocation;

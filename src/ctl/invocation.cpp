@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHostAddress>
 
 #include <cmath>
 
@@ -42,6 +43,12 @@ Commands:
   query            Print the projector's state as name=value lines.
   send TEXT        Send TEXT and a carriage return; print every reply.
   metrics          Print what query finds in the Prometheus text format.
+  exporter [--listen ADDRESS:PORT]
+                   Serve the stored projectors' metrics over HTTP until
+                   stopped: /probe?target=NAME asks that projector there and
+                   then, /probe?group=G each of the group, /metrics the
+                   exporter's own. Listens on 127.0.0.1:14352 unless --listen
+                   gives a numeric address and port, e.g. 0.0.0.0:14352.
   search [--to ADDRESS]
                    PJLink: ask by UDP which projectors are there (the broadcast
                    address unless --to names one, with an optional :port) and
@@ -149,11 +156,18 @@ bool Invocation::parse(const QStringList &arguments)
     const QCommandLineOption noScanOption(
         QStringLiteral("no-scan"),
         QStringLiteral("detect: probe only the ports given with --port, none of the others."));
+    const QCommandLineOption listenOption(
+        QStringLiteral("listen"),
+        QStringLiteral("exporter: the numeric address and port to serve on (default "
+                       "127.0.0.1:%1).")
+            .arg(ExporterPort),
+        QStringLiteral("address:port"));
     parser.addOptions({ portOption, familyOption, timeoutOption, jsonOption, groupOption,
-                        passwordFileOption, toOption, projectorOption, allOption, noScanOption });
+                        passwordFileOption, toOption, projectorOption, allOption, noScanOption,
+                        listenOption });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("on, off, status, press NAME, set LIST ENTRY, "
-                                                "list, query, send TEXT or detect."),
+                                                "list, query, send TEXT, detect or exporter."),
                                  QStringLiteral("<command> [arguments]"));
 
     const bool parsed = parser.parse(arguments);
@@ -192,6 +206,17 @@ bool Invocation::parse(const QStringList &arguments)
     // current choice, so it works whatever that holds.
     const bool selecting = parser.isSet(projectorOption) || parser.isSet(allOption)
         || (parser.isSet(groupOption) && words.value(0) != QLatin1String("projector"));
+    if (words.value(0) == QLatin1String("exporter") || parser.isSet(listenOption)) {
+        if (words.value(0) != QLatin1String("exporter"))
+            return usage(QStringLiteral("--listen is for exporter"));
+        // It probes stored projectors by name, as each scrape asks.
+        if (selecting || parser.isSet(portOption) || parser.isSet(familyOption)
+            || parser.isSet(toOption) || parser.isSet(passwordFileOption) || json)
+            return usage(QStringLiteral("exporter takes only --listen and --timeout; each "
+                                        "scrape names the stored projector or group"));
+        return takeTimeout(parser.value(timeoutOption))
+            && takeExporter(words, parser.value(listenOption), parser.isSet(listenOption));
+    }
     if (words.value(0) == QLatin1String("projector")) {
         if (parser.isSet(projectorOption) || parser.isSet(allOption))
             return usage(QStringLiteral("--projector and --all choose where a command runs; "
@@ -566,6 +591,37 @@ QString Invocation::entryProblem(int storedModel, const QString &storedPort)
         return QStringLiteral("the stored address \"%1\" is not valid: %2")
             .arg(storedPort, address.error());
     return QString();
+}
+
+bool Invocation::takeExporter(const QStringList &words, const QString &listen, bool listenGiven)
+{
+    command = Command::Exporter;
+    commandName = QStringLiteral("exporter");
+    if (words.size() != 1)
+        return usage(QStringLiteral("exporter takes no arguments but --listen ADDRESS:PORT"));
+    if (!listenGiven)
+        return true;
+    // Numeric only: a name would need a look-up, and could stand for several.
+    const QString wrong = QStringLiteral("--listen takes a numeric address and a port, such as "
+                                         "0.0.0.0:%1 or [::1]:%1, not \"%2\"")
+                              .arg(ExporterPort)
+                              .arg(listen);
+    const int colon = listen.lastIndexOf(QLatin1Char(':'));
+    QString host = listen.left(colon);
+    const bool bracketed
+        = host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')) && host.size() > 2;
+    if (bracketed)
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const int number = listen.mid(colon + 1).toInt(&ok);
+    const QHostAddress address(host);
+    const bool six = address.protocol() == QAbstractSocket::IPv6Protocol;
+    if (colon < 0 || !ok || number < 0 || number > 65535 || address.isNull() || six != bracketed
+        || host.contains(QLatin1Char('%')))
+        return usage(wrong);
+    listenAddress = address.toString();
+    listenPort = number;
+    return true;
 }
 
 // The one projector of --port, or the stored current one, under its stored

@@ -28,7 +28,8 @@ public:
         Projector,
         Search,
         Metrics,
-        Detect
+        Detect,
+        Exporter
     };
     // What "projector" does to the stored list.
     enum class Edit { List, Add, Remove };
@@ -82,6 +83,11 @@ public:
     };
     QList<Target> targets;
 
+    // Where exporter serves: a numeric address and a port (0: any free one).
+    static constexpr int ExporterPort = 14352;
+    QString listenAddress = QStringLiteral("127.0.0.1");
+    int listenPort = ExporterPort;
+
     // What projector add and remove take.
     Edit edit = Edit::List;
     QString name;
@@ -102,6 +108,7 @@ private:
     bool takeSelection(const QStringList &names, const QStringList &groups, bool all,
                        const QStringList &forwarded, const QStringList &words,
                        const QString &passwordFile);
+    bool takeExporter(const QStringList &words, const QString &listen, bool listenGiven);
     bool takeMetricsOfOne(const QStringList &forwarded, bool portGiven);
     bool takeProjectorEdit(const QStringList &words, const QString &portOption,
                            const QString &familyOption, const QString &groupOption,

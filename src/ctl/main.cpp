@@ -1,6 +1,9 @@
 // vantrelctl: the projector from the command line, for scripts and schedules.
 
 #include "detection.h"
+#ifdef VANTREL_EXPORTER
+#include "exporter.h"
+#endif
 #include "fleet.h"
 #include "invocation.h"
 #include "pjlink.h"
@@ -38,6 +41,14 @@ int main(int argc, char *argv[])
         report.warn(warning);
     if (invocation.command == Invocation::Command::Projector)
         return ProjectorEdit(invocation, report).run();
+    if (invocation.command == Invocation::Command::Exporter) {
+#ifdef VANTREL_EXPORTER
+        return Exporter(invocation).run();
+#else
+        return report.finish(ExitCode::Unavailable,
+                             QStringLiteral("exporter is built on Linux only"));
+#endif
+    }
     if (invocation.command == Invocation::Command::Detect)
         return Detection(invocation, report).run();
     if (!invocation.targets.isEmpty())

@@ -1,5 +1,7 @@
 #include "metrics.h"
 
+#include "report.h"
+
 #include <QJsonArray>
 
 #include <functional>
@@ -118,6 +120,15 @@ QString exposition(const QList<Projector> &projectors)
         { "vantrel_reachable", "Whether the projector answered this run (1) or not (0).",
           [](const Projector &p, const QJsonObject &) {
               return QList<Sample> { { QString(), reachable(p) ? "1" : QStringLiteral("0") } };
+          } },
+        // Only when it happened: the rest of the output stays as it was.
+        { "vantrel_login_rejected",
+          "1 when the projector rejected the PJLink password, or asked for one and none was "
+          "stored.",
+          [](const Projector &p, const QJsonObject &) {
+              return single(p.query.value(QStringLiteral("exit")).toInt() == ExitCode::NoPermission
+                                ? QStringLiteral("1")
+                                : QString());
           } },
         { "vantrel_lamp_state", "The lamp: 0 off, 1 on, 2 cooling down, 3 warming up.",
           [](const Projector &, const QJsonObject &v) {

@@ -87,6 +87,7 @@ int PJLinkCommandLine::run()
     case Command::Search:
     case Command::Metrics:
     case Command::Detect:
+    case Command::Exporter:
         break;
     }
     return report.finish(ExitCode::Usage, QStringLiteral("not a PJLink command"));

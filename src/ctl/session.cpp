@@ -62,6 +62,7 @@ int Session::carryOut()
     case Command::Search:
     case Command::Metrics:
     case Command::Detect:
+    case Command::Exporter:
         break;
     }
     return list();

@@ -1,0 +1,455 @@
+// httplib.h first: Qt's keyword macros must not reach it.
+#include "boundedserver.h"
+
+#include "exporter.h"
+
+#include "fleet.h"
+#include "pjlink.h"
+#include "pjlinkcommandline.h"
+#include "projectorlist.h"
+#include "report.h"
+#include "session.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const char MetricsType[] = "text/plain; version=0.0.4; charset=utf-8";
+const char TextType[] = "text/plain; charset=utf-8";
+
+// How long a scrape waits for its probes at most: far beyond any probe,
+// which is bounded by its own timeouts; only a fault runs into it.
+constexpr std::chrono::seconds WaitLimit(120);
+constexpr std::chrono::milliseconds WaitSlice(200);
+
+int signalPipe[2] = { -1, -1 };
+
+extern "C" void onStopSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+QString escaped(QString value)
+{
+    return value.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('"'), QLatin1String("\\\""))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
+// What Prometheus allows the scrape, less a margin for the answer to
+// travel, as the blackbox exporter takes it; 0 when it says nothing.
+int budgetMs(const httplib::Request &request)
+{
+    const std::string header = request.get_header_value("X-Prometheus-Scrape-Timeout-Seconds");
+    const double seconds = std::strtod(header.c_str(), nullptr);
+    if (!(seconds > 0) || seconds > 3600)
+        return 0;
+    return int(std::max(0.25, seconds > 1 ? seconds - 0.5 : seconds / 2) * 1000);
+}
+
+std::string number(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+void family(std::ostringstream &out, const char *name, const char *type, const char *help)
+{
+    out << "# HELP " << name << ' ' << help << "\n# TYPE " << name << ' ' << type << '\n';
+}
+
+// The standard process metrics, from /proc as Prometheus's own client
+// libraries read them.
+void processMetrics(std::ostringstream &out)
+{
+    std::ifstream statFile("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+    // The command name may hold spaces and parentheses: count from the last ')'.
+    std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
+    std::vector<std::string> field;
+    for (std::string word; fields >> word;)
+        field.push_back(word);
+    // field[0] is the third field of proc(5), the state.
+    const auto at = [&field](std::size_t procField) {
+        return procField - 3 < field.size() ? std::strtod(field[procField - 3].c_str(), nullptr)
+                                            : 0.0;
+    };
+    const double ticks = double(::sysconf(_SC_CLK_TCK));
+    const double page = double(::sysconf(_SC_PAGESIZE));
+    double bootTime = 0;
+    std::ifstream system("/proc/stat");
+    for (std::string line; std::getline(system, line);) {
+        if (line.rfind("btime ", 0) == 0)
+            bootTime = std::strtod(line.c_str() + 6, nullptr);
+    }
+    int openFds = 0;
+    if (DIR *directory = ::opendir("/proc/self/fd")) {
+        while (const dirent *entry = ::readdir(directory))
+            openFds += entry->d_name[0] != '.';
+        ::closedir(directory);
+        --openFds; // the directory's own
+    }
+    rlimit limit {};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+
+    family(out, "process_cpu_seconds_total", "counter",
+           "Total user and system CPU time spent in seconds.");
+    out << "process_cpu_seconds_total " << number((at(14) + at(15)) / ticks) << '\n';
+    family(out, "process_resident_memory_bytes", "gauge", "Resident memory size in bytes.");
+    out << "process_resident_memory_bytes " << number(at(24) * page) << '\n';
+    family(out, "process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.");
+    out << "process_virtual_memory_bytes " << number(at(23)) << '\n';
+    family(out, "process_start_time_seconds", "gauge",
+           "Start time of the process since unix epoch in seconds.");
+    out << "process_start_time_seconds " << number(bootTime + at(22) / ticks) << '\n';
+    family(out, "process_open_fds", "gauge", "Number of open file descriptors.");
+    out << "process_open_fds " << openFds << '\n';
+    family(out, "process_max_fds", "gauge", "Maximum number of open file descriptors.");
+    out << "process_max_fds " << number(double(limit.rlim_cur)) << '\n';
+}
+
+} // namespace
+
+struct Exporter::Probe
+{
+    struct Outcome
+    {
+        int exit = ExitCode::Done;
+        QJsonObject result;
+        qint64 finishedAtMs = 0;
+    };
+
+    Invocation::Target target;
+    std::unique_ptr<QThread> thread;
+    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+    QElapsedTimer clock;
+    QList<std::function<void(const Result &)>> waiting;
+};
+
+Exporter::Exporter(const Invocation &invocation)
+    : invocation(invocation)
+    , server(std::make_unique<BoundedServer>(BoundedServer::Limits()))
+{
+    server->Get("/probe", [this](const httplib::Request &request, httplib::Response &response) {
+        Reply reply;
+        const std::size_t targets = request.get_param_value_count("target");
+        const std::size_t groups = request.get_param_value_count("group");
+        if (targets + groups != 1)
+            reply = { 400,
+                      "give one target=NAME or one group=GROUP, a stored projector's name "
+                      "or group\n" };
+        else
+            reply = probeEndpoint(request.get_param_value("target"),
+                                  groups ? request.get_param_value("group") : std::string(),
+                                  budgetMs(request));
+        response.status = reply.status;
+        response.set_content(reply.body, reply.status == 200 ? MetricsType : TextType);
+    });
+    server->Get("/metrics", [this](const httplib::Request &, httplib::Response &response) {
+        response.set_content(ownMetrics(), MetricsType);
+    });
+    server->Get("/", [](const httplib::Request &, httplib::Response &response) {
+        response.set_content("vantrelctl exporter\n\n"
+                             "/probe?target=NAME  the stored projector NAME, asked now\n"
+                             "/probe?group=GROUP  every stored projector of the group\n"
+                             "/metrics            the exporter's own metrics\n",
+                             TextType);
+    });
+}
+
+Exporter::~Exporter()
+{
+    server->shutdown();
+    for (auto &probe : probes)
+        probe.second->thread->wait();
+}
+
+int Exporter::run()
+{
+    const QString host = invocation.listenAddress;
+    const QString shown = QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol
+        ? QLatin1Char('[') + host + QLatin1Char(']')
+        : host;
+    const std::string problem = server->bind(host.toStdString(), invocation.listenPort);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "vantrelctl: cannot listen on %s:%d: %s\n", qPrintable(shown),
+                     invocation.listenPort, problem.c_str());
+        return ExitCode::Unavailable;
+    }
+
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("vantrelctl: pipe");
+        return ExitCode::Unavailable;
+    }
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(signalNotifier, &QSocketNotifier::activated, this, &Exporter::stop);
+
+    server->start();
+    std::printf("vantrelctl: serving http://%s:%d/ (/probe?target=NAME, /probe?group=GROUP, "
+                "/metrics)\n",
+                qPrintable(shown), server->boundPort());
+    std::fflush(stdout);
+    const int code = QCoreApplication::exec();
+    std::printf("vantrelctl: stopped\n");
+    std::fflush(stdout);
+    return code;
+}
+
+void Exporter::stop()
+{
+    signalNotifier->setEnabled(false);
+    // Scrapes waiting for an answer give up within a slice of their wait.
+    stopping = true;
+    server->shutdown();
+    QCoreApplication::quit();
+}
+
+Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::string &group,
+                                        int budgetMs)
+{
+    if (stopping)
+        return { 503, "the exporter is stopping\n" };
+    const auto reply = std::make_shared<std::promise<Reply>>();
+    std::future<Reply> answer = reply->get_future();
+    ++waiting;
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply, budgetMs, target = QString::fromStdString(target),
+         group = QString::fromStdString(group), byGroup = target.empty() && !group.empty()] {
+            scrape(byGroup ? QString() : target, byGroup ? group : QString(), budgetMs, reply);
+        },
+        Qt::QueuedConnection);
+    Reply result { 503, "no answer in time\n" };
+    const auto limit = std::chrono::steady_clock::now() + WaitLimit;
+    for (;;) {
+        if (answer.wait_for(WaitSlice) == std::future_status::ready) {
+            result = answer.get();
+            break;
+        }
+        if (stopping) {
+            result = { 503, "the exporter is stopping\n" };
+            break;
+        }
+        if (std::chrono::steady_clock::now() > limit)
+            break;
+    }
+    --waiting;
+    return result;
+}
+
+void Exporter::scrape(const QString &target, const QString &group, int budgetMs,
+                      const PendingReply &reply)
+{
+    if (stopping) {
+        reply->set_value({ 503, "the exporter is stopping\n" });
+        return;
+    }
+    // Only what is stored: an address given as a target is never asked.
+    const ProjectorList stored = ProjectorList::read();
+    bool known = !target.isEmpty() && stored.find(target);
+    for (const ProjectorList::Projector &projector : stored.entries())
+        known = known || (!group.isEmpty() && projector.group == group);
+    if (!known) {
+        const QString why = group.isEmpty()
+            ? QStringLiteral("there is no stored projector \"%1\"\n").arg(target)
+            : QStringLiteral("no stored projector is in the group \"%1\"\n").arg(group);
+        reply->set_value({ 404, why.toStdString() });
+        return;
+    }
+    const Invocation selection({ QStringLiteral("vantrelctl"), QStringLiteral("--timeout"),
+                                 invocation.timeoutText,
+                                 group.isEmpty() ? QLatin1String("--projector=") + target
+                                                 : QLatin1String("--group=") + group,
+                                 QStringLiteral("metrics") });
+    if (selection.outcome != Invocation::Outcome::Run || selection.targets.isEmpty()) {
+        reply->set_value({ 500, (selection.message + QLatin1Char('\n')).toStdString() });
+        return;
+    }
+
+    const auto gathered = std::make_shared<Gathered>();
+    gathered->reply = reply;
+    gathered->targets = selection.targets;
+    gathered->clock.start();
+    for (const Invocation::Target &one : selection.targets) {
+        join(one, [this, gathered](const Result &result) {
+            gathered->results.insert(result.projector.name, result);
+            if (gathered->results.size() == gathered->targets.size())
+                answer(*gathered);
+        });
+    }
+    // Prometheus gives up on a scrape after its timeout: what has not
+    // answered by then is unreachable for this scrape, as the blackbox
+    // exporter has it, while its probe goes on for the next.
+    if (budgetMs > 0)
+        QTimer::singleShot(budgetMs, this, [this, gathered] { answer(*gathered); });
+}
+
+void Exporter::answer(Gathered &gathered)
+{
+    if (gathered.answered)
+        return;
+    gathered.answered = true;
+    QList<Invocation::Target> targets = gathered.targets;
+    std::sort(
+        targets.begin(), targets.end(),
+        [](const Invocation::Target &a, const Invocation::Target &b) { return a.name < b.name; });
+    QList<Metrics::Projector> projectors;
+    QString durations = QStringLiteral(
+        "# HELP vantrel_probe_duration_seconds How long asking the projector took.\n"
+        "# TYPE vantrel_probe_duration_seconds gauge\n");
+    int late = 0;
+    for (const Invocation::Target &target : targets) {
+        Result result;
+        const auto found = gathered.results.constFind(target.name);
+        if (found != gathered.results.constEnd()) {
+            result = *found;
+        } else {
+            ++late;
+            const int family = target.arguments.indexOf(QLatin1String("--family")) + 1;
+            result.projector
+                = { target.name, target.arguments.value(family), target.group, QJsonObject(), 0 };
+            result.seconds = double(gathered.clock.nsecsElapsed()) / 1e9;
+        }
+        const Metrics::Projector &p = result.projector;
+        projectors.append(p);
+        durations += QStringLiteral("vantrel_probe_duration_seconds{name=\"%1\",family=\"%2\","
+                                    "group=\"%3\"} %4\n")
+                         .arg(escaped(p.name), escaped(p.family), escaped(p.group),
+                              QString::number(result.seconds, 'f', 6));
+    }
+    if (late > 0) {
+        std::lock_guard<std::mutex> lock(statsMutex);
+        lateAnswers += std::uint64_t(late);
+    }
+    gathered.reply->set_value({ 200, (Metrics::exposition(projectors) + durations).toStdString() });
+}
+
+void Exporter::join(const Invocation::Target &target,
+                    const std::function<void(const Result &)> &done)
+{
+    std::unique_ptr<Probe> &probe = probes[target.name];
+    if (!probe) {
+        probe = std::make_unique<Probe>();
+        probe->target = target;
+        probe->clock.start();
+        // The projector's line is made, used and closed on the probe's own
+        // thread, as in a fleet run.
+        probe->thread.reset(
+            QThread::create([outcome = probe->outcome, arguments = target.arguments] {
+                const Invocation one(arguments);
+                Report report(one.json, Report::Collected);
+                if (one.outcome != Invocation::Outcome::Run)
+                    outcome->exit = report.finish(ExitCode::Usage, one.message);
+                else
+                    outcome->exit = one.model == PJLink::ModelIndex
+                        ? PJLinkCommandLine(one, report).run()
+                        : Session(one, report).run();
+                outcome->result = report.result();
+                outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
+            }));
+        connect(probe->thread.get(), &QThread::finished, this,
+                [this, name = target.name] { finish(name); });
+        ++running;
+        probe->thread->start();
+    }
+    probe->waiting.append(done);
+}
+
+void Exporter::finish(const QString &name)
+{
+    const auto found = probes.find(name);
+    if (found == probes.end())
+        return;
+    const std::unique_ptr<Probe> probe = std::move(found->second);
+    probes.erase(found);
+    --running;
+    probe->thread->wait();
+
+    const Probe::Outcome &outcome = *probe->outcome;
+    Result result;
+    result.seconds = double(probe->clock.nsecsElapsed()) / 1e9;
+    result.projector
+        = { name, outcome.result.value(QStringLiteral("family")).toString(), probe->target.group,
+            outcome.result, Fleet::answered(outcome.result) ? outcome.finishedAtMs : 0 };
+    result.loginRejected = outcome.exit == ExitCode::NoPermission;
+    {
+        std::lock_guard<std::mutex> lock(statsMutex);
+        ++probesByResult[result.loginRejected                    ? "login_rejected"
+                             : result.projector.answeredAtMs > 0 ? "reachable"
+                                                                 : "unreachable"];
+        probeSeconds += result.seconds;
+        ++probeCount;
+    }
+    for (const auto &done : probe->waiting)
+        done(result);
+}
+
+std::string Exporter::ownMetrics() const
+{
+    std::ostringstream out;
+    {
+        std::lock_guard<std::mutex> lock(statsMutex);
+        family(out, "vantrel_exporter_probes_total", "counter",
+               "Probes of projectors since the start, by what came of them.");
+        for (const char *result : { "reachable", "unreachable", "login_rejected" }) {
+            const auto found = probesByResult.find(result);
+            out << "vantrel_exporter_probes_total{result=\"" << result << "\"} "
+                << (found == probesByResult.end() ? 0 : found->second) << '\n';
+        }
+        family(out, "vantrel_exporter_probe_duration_seconds", "summary",
+               "How long the probes of projectors took.");
+        out << "vantrel_exporter_probe_duration_seconds_sum " << number(probeSeconds) << '\n'
+            << "vantrel_exporter_probe_duration_seconds_count " << probeCount << '\n';
+    }
+    {
+        std::lock_guard<std::mutex> lock(statsMutex);
+        family(out, "vantrel_exporter_late_answers_total", "counter",
+               "Projectors answered as unreachable because their probe outlasted the scrape's "
+               "timeout.");
+        out << "vantrel_exporter_late_answers_total " << lateAnswers << '\n';
+    }
+    family(out, "vantrel_exporter_probes_running", "gauge", "Probes of projectors under way.");
+    out << "vantrel_exporter_probes_running " << running << '\n';
+    family(out, "vantrel_exporter_scrapes_waiting", "gauge",
+           "Scrapes of /probe waiting for their projectors.");
+    out << "vantrel_exporter_scrapes_waiting " << waiting << '\n';
+    family(out, "vantrel_exporter_open_connections", "gauge", "HTTP connections open now.");
+    out << "vantrel_exporter_open_connections " << server->openConnections() << '\n';
+    family(out, "vantrel_exporter_rejected_connections_total", "counter",
+           "HTTP connections closed at once because too many were open.");
+    out << "vantrel_exporter_rejected_connections_total " << server->rejectedConnections() << '\n';
+    processMetrics(out);
+    return out.str();
+}

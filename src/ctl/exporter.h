@@ -1,0 +1,90 @@
+#pragma once
+
+#include "invocation.h"
+#include "metrics.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class BoundedServer;
+class QSocketNotifier;
+
+// vantrelctl exporter: the metrics of stored projectors for Prometheus, each
+// asked there and then when it is scraped, as the blackbox exporter asks
+// its targets. HTTP is served by worker threads; every probe is decided on
+// this object's (the main) thread, and runs on a thread of its own as a
+// fleet run's projectors do, so projectors are asked side by side and a
+// projector never twice at once.
+class Exporter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Exporter(const Invocation &invocation);
+    ~Exporter() override;
+
+    int run(); // the exit code
+
+    struct Reply
+    {
+        int status = 200;
+        std::string body;
+    };
+    using PendingReply = std::shared_ptr<std::promise<Reply>>;
+
+private:
+    struct Result
+    {
+        Metrics::Projector projector;
+        double seconds = 0;
+        bool loginRejected = false;
+    };
+    struct Probe;
+    // A scrape's projectors, as their probes answer.
+    struct Gathered
+    {
+        PendingReply reply;
+        QList<Invocation::Target> targets;
+        QHash<QString, Result> results; // by name
+        QElapsedTimer clock;
+        bool answered = false;
+    };
+
+    // On the main thread. budgetMs > 0: answer by then, whoever answered.
+    void scrape(const QString &target, const QString &group, int budgetMs,
+                const PendingReply &reply);
+    void answer(Gathered &gathered);
+    void join(const Invocation::Target &target, const std::function<void(const Result &)> &done);
+    void finish(const QString &name);
+    void stop();
+
+    // On the HTTP threads.
+    Reply probeEndpoint(const std::string &target, const std::string &group, int budgetMs);
+    std::string ownMetrics() const;
+
+    const Invocation &invocation;
+    std::unique_ptr<BoundedServer> server;
+    QSocketNotifier *signalNotifier = nullptr;
+    std::map<QString, std::unique_ptr<Probe>> probes; // those under way, by name
+
+    std::atomic<bool> stopping { false };
+    std::atomic<int> waiting { 0 }; // scrapes of /probe waiting for their answer
+    std::atomic<int> running { 0 }; // probes under way
+    mutable std::mutex statsMutex;
+    std::map<std::string, std::uint64_t> probesByResult;
+    double probeSeconds = 0;
+    std::uint64_t probeCount = 0;
+    std::uint64_t lateAnswers = 0;
+};

@@ -1,0 +1,565 @@
+// vantrelctl exporter as Prometheus scrapes it: real HTTP on 127.0.0.1, the
+// answers read by a real parser of the exposition format, projectors played
+// by the simulator or by listeners that count who connects.
+// ctest-properties: LABELS e2e TIMEOUT 300
+
+#include "simprocess.h"
+#include "testmain.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Far beyond any wait below: only a hang runs into it.
+constexpr int HangMargin = 30000;
+
+// One HTTP exchange on a connection of its own, read to the end.
+struct Scrape
+{
+    QTcpSocket socket;
+    QByteArray received;
+
+    void send(quint16 port, const QByteArray &request,
+              const QHostAddress &to = QHostAddress::LocalHost)
+    {
+        QObject::connect(&socket, &QTcpSocket::readyRead, &socket,
+                         [this] { received += socket.readAll(); });
+        socket.connectToHost(to, port);
+        if (!request.isEmpty())
+            socket.write(request);
+    }
+    void get(quint16 port, const QByteArray &path)
+    {
+        send(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    }
+    bool closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    int status() const { return received.split(' ').value(1).toInt(); }
+    QByteArray header(const QByteArray &name) const
+    {
+        for (const QByteArray &line : received.left(received.indexOf("\r\n\r\n")).split('\n')) {
+            if (line.toLower().startsWith(name.toLower() + ':'))
+                return line.mid(name.size() + 1).trimmed();
+        }
+        return QByteArray();
+    }
+    QByteArray body() const { return received.mid(received.indexOf("\r\n\r\n") + 4); }
+};
+
+// The samples as python3-prometheus-client reads them: "name{k=v,...} value",
+// labels sorted, sorted; empty with a warning when the text does not parse.
+QStringList parsed(const QByteArray &text)
+{
+    QProcess parser;
+    parser.start("/usr/bin/python3",
+                 { "-c",
+                   "import sys\n"
+                   "from prometheus_client.parser import text_string_to_metric_families\n"
+                   "for family in text_string_to_metric_families(sys.stdin.read()):\n"
+                   "    assert family.type in ('gauge', 'counter', 'summary'), family\n"
+                   "    assert family.documentation, family\n"
+                   "    for s in family.samples:\n"
+                   "        labels = ','.join(k + '=' + v for k, v in sorted(s.labels.items()))\n"
+                   "        print(f'{s.name}{{{labels}}} {s.value!r}')\n" });
+    if (!parser.waitForStarted())
+        return {};
+    parser.write(text);
+    parser.closeWriteChannel();
+    if (!parser.waitForFinished(HangMargin) || parser.exitCode() != 0) {
+        qWarning("the parser refused it: %s\n%s", parser.readAllStandardError().constData(),
+                 text.constData());
+        return {};
+    }
+    QStringList samples
+        = QString::fromUtf8(parser.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    samples.sort();
+    return samples;
+}
+
+// The value of a series written with its labels in any order.
+double valueOf(const QStringList &samples, QString series)
+{
+    const int open = series.indexOf('{'), close = series.lastIndexOf('}');
+    QStringList labels = series.mid(open + 1, close - open - 1).split(',', Qt::SkipEmptyParts);
+    labels.sort();
+    series = series.left(open + 1) + labels.join(',') + series.mid(close);
+    for (const QString &sample : samples) {
+        if (sample.startsWith(series + ' '))
+            return sample.section(' ', -1).toDouble();
+    }
+    return -1;
+}
+
+// A projector's address that answers nothing, and counts who connects.
+struct Silent
+{
+    QTcpServer server;
+    std::vector<std::unique_ptr<QTcpSocket>> connections;
+
+    Silent()
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection())
+                connections.emplace_back(socket);
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+    int open() const
+    {
+        int count = 0;
+        for (const auto &socket : connections)
+            count += socket->state() == QAbstractSocket::ConnectedState;
+        return count;
+    }
+};
+
+struct Stored
+{
+    QString name;
+    QString group;
+    int model;
+    QString port;
+    QString password;
+};
+
+void store(const QList<Stored> &projectors)
+{
+    QVariantMap stored { { "Projectors/size", projectors.size() } };
+    for (int i = 0; i < projectors.size(); ++i) {
+        const QString entry = QString("Projectors/%1/").arg(i + 1);
+        stored.insert(entry + "Name", projectors[i].name);
+        stored.insert(entry + "Model", projectors[i].model);
+        stored.insert(entry + "Port", projectors[i].port);
+        stored.insert(entry + "Group", projectors[i].group);
+        if (!projectors[i].password.isEmpty())
+            stored.insert(entry + "Password", projectors[i].password);
+    }
+    TestStore::seed(stored);
+}
+
+} // namespace
+
+class TestExporter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void endpoints();
+    void onlyStoredProjectors_data();
+    void onlyStoredProjectors();
+    void parallelScrapesShareOneProbe();
+    void projectorsSideBySide();
+    void scrapeTimeout();
+    void slowClients();
+    void limits_data();
+    void limits();
+    void defaultBindOnLoopback();
+    void usage_data();
+    void usage();
+
+private:
+    // The exporter with the test run's store, on a free port of 127.0.0.1
+    // unless arguments say otherwise; 0 when it did not start serving.
+    quint16 start(SimProcess &exporter,
+                  const QStringList &arguments = { "--listen", "127.0.0.1:0" })
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VANTREL_PJLINK_PASSWORD"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           TestStore::runDirectory() + QStringLiteral("/config"));
+        exporter.setProcessEnvironment(environment);
+        exporter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        exporter.start(QStringLiteral(VANTRELCTL_EXE_PATH), QStringList { "exporter" } + arguments);
+        const QRegularExpression serving("^vantrelctl: serving http://127\\.0\\.0\\.1:(\\d+)/");
+        quint16 port = 0;
+        [[maybe_unused]] const bool spoke = QTest::qWaitFor(
+            [&] {
+                const QList<QByteArray> lines = exporter.lines();
+                if (!lines.isEmpty())
+                    port = quint16(
+                        serving.match(QString::fromUtf8(lines.first())).captured(1).toUInt());
+                return !lines.isEmpty() || exporter.state() == QProcess::NotRunning;
+            },
+            HangMargin);
+        return port;
+    }
+
+    // The exporter's own metrics, parsed.
+    static QStringList own(quint16 port)
+    {
+        Scrape scrape;
+        scrape.get(port, "/metrics");
+        if (!QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) || scrape.status() != 200)
+            return {};
+        return parsed(scrape.body());
+    }
+};
+
+// Each endpoint, as Prometheus reads it: one projector, a group, and the
+// exporter's own metrics counting what came of the probes.
+void TestExporter::endpoints()
+{
+    QFile secret(TestStore::runDirectory() + QStringLiteral("/exporter-password"));
+    QVERIFY(secret.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    secret.write("aula\n");
+    secret.close();
+    SimProcess hall, locked;
+    QVERIFY(hall.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                { "--family", "pjlink", "--pjlink-class", "2", "--erst", "010200",
+                                  "--password-file", secret.fileName() }));
+    QVERIFY(locked.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                  { "--family", "pjlink", "--password-file", secret.fileName() }));
+    const QString link = TestStore::runDirectory() + QStringLiteral("/ttyExporter");
+    SimProcess serial;
+    QVERIFY(serial.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                  { "--family", "acer", "--lamp", "on", "--link", link }));
+    QTcpServer refusing;
+    QVERIFY(refusing.listen(QHostAddress::LocalHost));
+    const QString closed = QStringLiteral("127.0.0.1:%1").arg(refusing.serverPort());
+    refusing.close();
+    store({ { "hall \"A\"", "north", 3, hall.tcpAddress(), "aula" },
+            { "room-3", "north", 0, link, QString() },
+            { "gone", "north", 3, closed, QString() },
+            { "locked", "south", 3, locked.tcpAddress(), "wrong" } });
+
+    SimProcess exporter;
+    const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "1" });
+    QVERIFY2(port, exporter.lines().join('\n').constData());
+
+    const QString hallLabels = "family=pjlink,group=north,name=hall \"A\"";
+    const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    Scrape one;
+    one.get(port, "/probe?target=hall%20%22A%22");
+    QVERIFY(QTest::qWaitFor([&] { return one.closed(); }, HangMargin));
+    QCOMPARE(one.status(), 200);
+    QCOMPARE(one.header("Content-Type"), QByteArray("text/plain; version=0.0.4; charset=utf-8"));
+    QStringList samples = parsed(one.body());
+    QCOMPARE(valueOf(samples, "vantrel_reachable{" + hallLabels + "}"), 1.0);
+    QCOMPARE(valueOf(samples, "vantrel_health{" + hallLabels + ",part=lamp}"), 1.0);
+    QCOMPARE(valueOf(samples, "vantrel_health{" + hallLabels + ",part=cover}"), 2.0);
+    QCOMPARE(valueOf(samples, "vantrel_lamp_hours{" + hallLabels + ",lamp=1}"), 1250.0);
+    QVERIFY(valueOf(samples, "vantrel_last_answer_timestamp_seconds{" + hallLabels + "}")
+            >= std::floor(before));
+    QVERIFY(valueOf(samples, "vantrel_probe_duration_seconds{" + hallLabels + "}") >= 0);
+    // Nothing of any other projector.
+    QCOMPARE(samples.filter("name=hall \"A\"").size(), samples.size());
+
+    Scrape group;
+    group.get(port, "/probe?group=north");
+    QVERIFY(QTest::qWaitFor([&] { return group.closed(); }, HangMargin));
+    QCOMPARE(group.status(), 200);
+    samples = parsed(group.body());
+    QCOMPARE(valueOf(samples, "vantrel_reachable{" + hallLabels + "}"), 1.0);
+    QCOMPARE(valueOf(samples, "vantrel_reachable{family=acer,group=north,name=room-3}"), 1.0);
+    QCOMPARE(valueOf(samples, "vantrel_lamp_state{family=acer,group=north,name=room-3}"), 1.0);
+    // Unreachable is an answer too, as the blackbox exporter gives it.
+    QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=north,name=gone}"), 0.0);
+    QVERIFY(valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=gone}")
+            >= 0);
+    QCOMPARE(samples.filter("name=locked").size(), 0);
+
+    Scrape rejected;
+    rejected.get(port, "/probe?target=locked");
+    QVERIFY(QTest::qWaitFor([&] { return rejected.closed(); }, HangMargin));
+    QCOMPARE(rejected.status(), 200);
+    samples = parsed(rejected.body());
+    QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
+             1.0);
+    QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=south,name=locked}"), 0.0);
+
+    // Five probes: the hall twice, then room-3, gone and locked.
+    const QStringList mine = own(port);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=reachable}"), 3.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=unreachable}"), 1.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=login_rejected}"), 1.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probe_duration_seconds_count{}"), 5.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_running{}"), 0.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_open_connections{}"), 1.0); // its own
+    QVERIFY(valueOf(mine, "process_open_fds{}") > 2);
+    QVERIFY(valueOf(mine, "process_resident_memory_bytes{}") > 0);
+    QVERIFY(valueOf(mine, "process_cpu_seconds_total{}") >= 0);
+    const double started = valueOf(mine, "process_start_time_seconds{}");
+    QVERIFY2(started > before - 3600 && started <= QDateTime::currentSecsSinceEpoch() + 1,
+             qPrintable(QString::number(started, 'f')));
+
+    // SIGTERM ends it cleanly.
+    exporter.terminate();
+    QVERIFY(exporter.waitForFinished(HangMargin));
+    QCOMPARE(exporter.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(exporter.exitCode(), 0);
+}
+
+// A target that is not a stored name is not asked: 404, and the listener at
+// the address given sees no connection.
+void TestExporter::onlyStoredProjectors_data()
+{
+    QTest::addColumn<QByteArray>("query"); // %1: the listener's address
+    QTest::newRow("a name not stored") << QByteArray("target=nobody");
+    QTest::newRow("the listener's address") << QByteArray("target=%1");
+    QTest::newRow("a stored projector's address") << QByteArray("target=%1");
+    QTest::newRow("an option") << QByteArray("target=--all");
+    QTest::newRow("a group not stored") << QByteArray("group=elsewhere");
+}
+
+void TestExporter::onlyStoredProjectors()
+{
+    QFETCH(QByteArray, query);
+
+    Silent listener;
+    QVERIFY(listener.server.isListening());
+    // Stored under another name, at the listener's address.
+    store({ { "hall", "north", 3,
+              QTest::currentDataTag() == QByteArray("a stored projector's address")
+                  ? listener.address()
+                  : QString("127.0.0.1:9"),
+              QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter);
+    QVERIFY(port);
+
+    Scrape scrape;
+    scrape.get(port, "/probe?" + QByteArray(query).replace("%1", listener.address().toLatin1()));
+    QVERIFY(QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin));
+    QCOMPARE(scrape.status(), 404);
+    // No probe started, so none can connect later either.
+    const QStringList mine = own(port);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probe_duration_seconds_count{}"), 0.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_running{}"), 0.0);
+    QCOMPARE(int(listener.connections.size()), 0);
+    QVERIFY(!listener.server.hasPendingConnections());
+}
+
+// Forty scrapes of one projector at once: one probe, one connection to the
+// projector, and every scrape gets its answer.
+void TestExporter::parallelScrapesShareOneProbe()
+{
+    Silent projector;
+    store({ { "hall", "north", 3, projector.address(), QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "60" });
+    QVERIFY(port);
+
+    std::vector<std::unique_ptr<Scrape>> scrapes;
+    for (int i = 0; i < 40; ++i) {
+        scrapes.push_back(std::make_unique<Scrape>());
+        scrapes.back()->get(port, "/probe?target=hall");
+    }
+    // The projector holds the probe until all forty wait for it.
+    QTRY_COMPARE_WITH_TIMEOUT(valueOf(own(port), "vantrel_exporter_scrapes_waiting{}"), 40.0,
+                              HangMargin);
+    QTRY_COMPARE_WITH_TIMEOUT(int(projector.connections.size()), 1, HangMargin);
+    projector.connections.front()->disconnectFromHost();
+    for (const auto &scrape : scrapes) {
+        QVERIFY(QTest::qWaitFor([&] { return scrape->closed(); }, HangMargin));
+        QCOMPARE(scrape->status(), 200);
+        QCOMPARE(valueOf(parsed(scrape->body()),
+                         "vantrel_reachable{family=pjlink,group=north,name=hall}"),
+                 0.0);
+    }
+    QCOMPARE(int(projector.connections.size()), 1);
+    QCOMPARE(valueOf(own(port), "vantrel_exporter_probe_duration_seconds_count{}"), 1.0);
+}
+
+// Two projectors, each holding its probe: both are asked at the same time.
+void TestExporter::projectorsSideBySide()
+{
+    Silent first, second;
+    store({ { "first", "north", 3, first.address(), QString() },
+            { "second", "south", 3, second.address(), QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "60" });
+    QVERIFY(port);
+    Scrape a, b;
+    a.get(port, "/probe?target=first");
+    b.get(port, "/probe?target=second");
+    QTRY_VERIFY_WITH_TIMEOUT(first.open() == 1 && second.open() == 1, HangMargin);
+    first.connections.front()->disconnectFromHost();
+    second.connections.front()->disconnectFromHost();
+    QVERIFY(QTest::qWaitFor([&] { return a.closed() && b.closed(); }, HangMargin));
+    QCOMPARE(a.status(), 200);
+    QCOMPARE(b.status(), 200);
+}
+
+// A probe that outlasts the time Prometheus gives the scrape: the scrape is
+// answered in time with the projector unreachable, and the probe goes on,
+// shared by the next scrape, until the projector is heard of.
+void TestExporter::scrapeTimeout()
+{
+    Silent projector;
+    store({ { "hall", "north", 3, projector.address(), QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "60" });
+    QVERIFY(port);
+    const QByteArray request = "GET /probe?target=hall HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "X-Prometheus-Scrape-Timeout-Seconds: 1.5\r\n"
+                               "Connection: close\r\n\r\n";
+    for (int scrape = 1; scrape <= 2; ++scrape) {
+        Scrape late;
+        late.send(port, request);
+        QVERIFY(QTest::qWaitFor([&] { return late.closed(); }, HangMargin));
+        QCOMPARE(late.status(), 200);
+        const QStringList samples = parsed(late.body());
+        QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=north,name=hall}"), 0.0);
+        QVERIFY(
+            valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=hall}")
+            > 0);
+        // The probe is still under way, on its one connection.
+        QCOMPARE(projector.open(), 1);
+        const QStringList mine = own(port);
+        QCOMPARE(valueOf(mine, "vantrel_exporter_late_answers_total{}"), double(scrape));
+        QCOMPARE(valueOf(mine, "vantrel_exporter_probes_running{}"), 1.0);
+    }
+    projector.connections.front()->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(valueOf(own(port), "vantrel_exporter_probes_running{}"), 0.0,
+                              HangMargin);
+    QCOMPARE(valueOf(own(port), "vantrel_exporter_probes_total{result=unreachable}"), 1.0);
+    QCOMPARE(int(projector.connections.size()), 1);
+}
+
+// Twenty clients that send a request a byte at a time, each byte well within
+// the time one read may take: each is dropped once its request's time is up,
+// and a scrape meanwhile is answered at once.
+void TestExporter::slowClients()
+{
+    store({});
+    SimProcess exporter;
+    const quint16 port = start(exporter);
+    QVERIFY(port);
+    const QByteArray request = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        + QByteArray("X-Padding: ") + QByteArray(200, 'x') + "\r\n\r\n";
+    std::vector<std::unique_ptr<Scrape>> slow;
+    for (int i = 0; i < 20; ++i) {
+        slow.push_back(std::make_unique<Scrape>());
+        slow.back()->send(port, QByteArray());
+    }
+    int sent = 0;
+    QTimer drip;
+    QObject::connect(&drip, &QTimer::timeout, &drip, [&] {
+        for (const auto &client : slow) {
+            if (client->socket.state() == QAbstractSocket::ConnectedState)
+                client->socket.write(request.mid(sent, 1));
+        }
+        sent = qMin(sent + 1, int(request.size()) - 3); // never the end of it
+    });
+    drip.start(300);
+    // A scrape answered while all twenty are open: it counts them and itself.
+    QTRY_COMPARE_WITH_TIMEOUT(valueOf(own(port), "vantrel_exporter_open_connections{}"), 21.0,
+                              HangMargin);
+    for (const auto &client : slow) {
+        QVERIFY(QTest::qWaitFor([&] { return client->closed(); }, HangMargin));
+        // Cut in its request line, or refused once its headers run out of time.
+        QVERIFY2(client->status() == 0 || client->status() == 400, client->received.constData());
+    }
+    QVERIFY(sent > 0);
+    QCOMPARE(valueOf(own(port), "vantrel_exporter_open_connections{}"), 1.0);
+}
+
+// Oversized requests are refused; connections beyond the limit are closed at
+// once, and the exporter serves again when they are gone.
+void TestExporter::limits_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("status"); // 0: closed without an answer
+    QTest::newRow("a long request line")
+        << "GET /probe?target=" + QByteArray(9000, 'a') + " HTTP/1.1\r\nHost: a\r\n\r\n"
+        << 414;
+    QByteArray headers = "GET /metrics HTTP/1.1\r\nHost: a\r\n";
+    for (int i = 0; i < 40; ++i)
+        headers += "X-Padding-" + QByteArray::number(i) + ": " + QByteArray(1000, 'x') + "\r\n";
+    QTest::newRow("many headers") << headers + "\r\n" << 400;
+    QTest::newRow("a body") << QByteArray("POST /probe?target=a HTTP/1.1\r\nHost: a\r\n"
+                                          "Content-Length: 100000000\r\n\r\nxxxx")
+                            << 413;
+    QTest::newRow("too many connections") << QByteArray() << 0;
+}
+
+void TestExporter::limits()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+
+    store({});
+    SimProcess exporter;
+    const quint16 port = start(exporter);
+    QVERIFY(port);
+    if (!request.isEmpty()) {
+        Scrape scrape;
+        scrape.send(port, request);
+        QVERIFY(QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin));
+        QCOMPARE(scrape.status(), status);
+    } else {
+        std::vector<std::unique_ptr<Scrape>> idle;
+        for (int i = 0; i < 70; ++i) {
+            idle.push_back(std::make_unique<Scrape>());
+            idle.back()->send(port, QByteArray());
+        }
+        // Six beyond the 64 are closed at once, the others when their time is up.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::count_if(idle.begin(), idle.end(), [](const auto &s) { return s->closed(); }) >= 6,
+            HangMargin);
+        for (const auto &client : idle)
+            QTRY_VERIFY_WITH_TIMEOUT(client->closed(), HangMargin);
+        QCOMPARE(valueOf(own(port), "vantrel_exporter_rejected_connections_total{}"), 6.0);
+    }
+    QCOMPARE(valueOf(own(port), "vantrel_exporter_open_connections{}"), 1.0);
+}
+
+// Without --listen: 127.0.0.1 and the documented port, and no other address,
+// not even another of the loopback net.
+void TestExporter::defaultBindOnLoopback()
+{
+    store({});
+    SimProcess exporter;
+    const quint16 port = start(exporter, {});
+    if (!port && exporter.state() == QProcess::NotRunning && exporter.exitCode() == 69)
+        QSKIP("the default port is taken on this machine");
+    QCOMPARE(port, quint16(14352));
+    QVERIFY(!own(port).isEmpty());
+    Scrape other;
+    other.send(port, "GET /metrics HTTP/1.1\r\n\r\n", QHostAddress("127.0.0.2"));
+    QVERIFY(QTest::qWaitFor([&] { return other.closed(); }, HangMargin));
+    QCOMPARE(other.socket.error(), QAbstractSocket::ConnectionRefusedError);
+    QCOMPARE(other.received, QByteArray());
+}
+
+void TestExporter::usage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("a name to listen on") << QStringList { "exporter", "--listen", "localhost:1" };
+    QTest::newRow("no port") << QStringList { "exporter", "--listen", "127.0.0.1" };
+    QTest::newRow("IPv6 without brackets") << QStringList { "exporter", "--listen", "::1:80" };
+    QTest::newRow("--listen elsewhere")
+        << QStringList { "--all", "metrics", "--listen", "127.0.0.1:1" };
+    QTest::newRow("a port") << QStringList { "exporter", "--port", "127.0.0.1:4352" };
+}
+
+void TestExporter::usage()
+{
+    QFETCH(QStringList, arguments);
+    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
+    SimProcess ctl;
+    ctl.setProcessChannelMode(QProcess::SeparateChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       TestStore::runDirectory() + QStringLiteral("/config"));
+    ctl.setProcessEnvironment(environment);
+    ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 64);
+    QVERIFY(ctl.readAllStandardError().startsWith("vantrelctl: "));
+}
+
+VANTREL_TEST_MAIN(TestExporter)
+#include "tst_exporter.moc"

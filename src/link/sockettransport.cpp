@@ -129,6 +129,16 @@ void SocketTransport::sessionFailed(PortStatus::Problem problem, const QString &
     emit failed(problem, detail);
 }
 
+void SocketTransport::dropPeer(PortStatus::Problem problem, const QString &detail)
+{
+    if (phase != Phase::Open)
+        return sessionFailed(problem, detail);
+    phase = Phase::Idle; // told once
+    timer.stop();
+    socket.abort();
+    emit gone(problem, detail);
+}
+
 void SocketTransport::pull()
 {
     const qint64 before = inbox.size();

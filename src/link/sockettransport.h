@@ -50,6 +50,9 @@ protected:
     void sendRaw(const QByteArray &bytes);
     void sessionReady();
     void sessionFailed(PortStatus::Problem problem, const QString &detail);
+    // Ends the connection because of what the peer did: failed() while the
+    // session is being set up, gone() once it is open.
+    void dropPeer(PortStatus::Problem problem, const QString &detail);
     bool inSession() const { return phase == Phase::Session; }
     int modelIndex() const { return model; }
 

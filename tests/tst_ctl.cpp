@@ -10,6 +10,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -71,10 +72,13 @@ class TestCtl : public QObject
 private slots:
     void wire_data();
     void wire();
+    void lateAnswerOfAnEarlierRun_data();
+    void lateAnswerOfAnEarlierRun();
     void simulator_data();
     void simulator();
     void silentProjector_data();
     void silentProjector();
+    void silentProjectorInAFleet();
     void portUnavailable_data();
     void portUnavailable();
     void usageErrorsSendNothing_data();
@@ -185,17 +189,13 @@ void TestCtl::wire_data()
     // Answers that come after later questions went out are their own
     // questions', too late; no other value moves.
     QByteArrayList late = vivitekQuery;
-    late[1] = late[3] = "";
-    late[5].prepend("P0\rP7\r");
+    late[3] = late[5] = "";
+    late[7].prepend("P0\rP7\r");
     row("vivitek query, answers after later questions", "--family vivitek --timeout 0.2 query",
         late, 2,
         QByteArray(vivitekState)
-            .replace("lamp=on", "lamp=no answer")
-            .replace("lamp-hours=1250", "lamp-hours=no answer"));
-    // A late answer is still taken before the program ends, so the next run
-    // cannot take it for its own.
-    row("vivitek status, the answer after the end", "--family vivitek --timeout 0.2 status",
-        { "V99G0007\r", "" }, 2, "", "", "P0\r");
+            .replace("lamp-hours=1250", "lamp-hours=no answer")
+            .replace("firmware=1.04S", "firmware=no answer"));
 
     // What was on the line before the question, whole or in part, never answers it.
     row("vivitek status after a stale reply", "--family vivitek status", { "V99G0007\r", "P1\r" },
@@ -243,6 +243,48 @@ void TestCtl::wire()
     if (!late.isEmpty())
         QVERIFY(modem.waitConsumed(0));
     QCOMPARE(modem.expectSilence(50), QByteArray());
+}
+
+void TestCtl::lateAnswerOfAnEarlierRun_data()
+{
+    QTest::addColumn<bool>("beforeAsked"); // the late answer is on the line before the question
+
+    QTest::newRow("late answer after the next question") << false;
+    QTest::newRow("late answer before the next question") << true;
+}
+
+// A Vivitek answer that comes once its run has given up and ended belongs to
+// that run's question, never to the next run's; and no run waits for it.
+void TestCtl::lateAnswerOfAnEarlierRun()
+{
+    QFETCH(bool, beforeAsked);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    const QStringList line { "--port", modem.portName(), "--family", "vivitek" };
+    SimProcess first;
+    start(first, line + QStringList { "--timeout", "0.3", "status" });
+    QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(finished(first));
+    QCOMPARE(first.exitCode(), 2);
+
+    if (beforeAsked)
+        QVERIFY(modem.write("P0\r"));
+    SimProcess second;
+    start(second, line + QStringList { "status" });
+    QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(modem.write(beforeAsked ? "P1\r" : "P0\rP1\r"));
+    QVERIFY(finished(second));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.lines().join('\n'), QByteArray("lamp on"));
+
+    // Matched, the record is spent: a third run takes its own answer.
+    SimProcess third;
+    start(third, line + QStringList { "status" });
+    QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(modem.write("P0\r"));
+    QVERIFY(finished(third));
+    QCOMPARE(third.lines().join('\n'), QByteArray("lamp off"));
 }
 
 void TestCtl::simulator_data()
@@ -345,15 +387,28 @@ void TestCtl::silentProjector_data()
     QTest::newRow("vivitek") << "vivitek"
                              << "on"
                              << "";
+    QTest::newRow("vivitek status") << "vivitek"
+                                    << "status"
+                                    << "";
+    QTest::newRow("vivitek query") << "vivitek"
+                                   << "query"
+                                   << "";
+    QTest::newRow("vivitek press keystone-up") << "vivitek"
+                                               << "press keystone-up"
+                                               << "";
     QTest::newRow("infocus") << "infocus"
                              << "off"
                              << "";
     QTest::newRow("acer query, % in the name") << "acer"
                                                << "query"
                                                << "%1%2";
+    QTest::newRow("acer send") << "acer"
+                               << "send * 0 Lamp ?"
+                               << "";
 }
 
-// Unanswered, it gives up after the timeout; this checks that it ends, not how fast.
+// Unanswered, it gives up after the timeout: the run ends within --timeout
+// and half a second, as the manual promises, whatever the command.
 void TestCtl::silentProjector()
 {
     QFETCH(QString, family);
@@ -365,16 +420,56 @@ void TestCtl::silentProjector()
     QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
                                { "--family", family, "--silent", "--link", link }));
     SimProcess ctl;
-    start(ctl, { "--port", link, "--family", family, "--timeout", "0.5", "--json", command });
+    QStringList words = command.split(' ');
+    if (words.first() == "send")
+        words = QStringList { "send", words.mid(1).join(' ') };
+    QElapsedTimer run;
+    run.start();
+    start(ctl,
+          QStringList { "--port", link, "--family", family, "--timeout", "0.5", "--json" } + words);
     QVERIFY(ctl.waitForFinished(500 + HangMargin));
+    QVERIFY2(run.elapsed() <= 500 + 500, qPrintable(QString::number(run.elapsed())));
     QCOMPARE(ctl.exitCode(), 2);
     const QVariantMap object = json(ctl);
     QCOMPARE(object.value("answered"), QVariant(false));
     QCOMPARE(object.value("exit"), QVariant(2));
-    QVERIFY(object.value("error").toString().startsWith(link + ": no answer"));
+    QVERIFY(object.value("error").toString().startsWith(link + ": no "));
     // Asked once, and not again.
     QTRY_VERIFY(sim.has("-- line closed"));
-    QCOMPARE(sim.received().size(), command == "query" ? 3 : 1);
+    QCOMPARE(sim.received().size(), 1);
+}
+
+// Side by side, a silent projector holds up the run no longer than the
+// timeout promises.
+void TestCtl::silentProjectorInAFleet()
+{
+    const QString silentLink = nextLink();
+    const QString link = nextLink();
+    SimProcess silent;
+    QVERIFY(silent.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                  { "--family", "vivitek", "--silent", "--link", silentLink }));
+    SimProcess answering;
+    QVERIFY(answering.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                     { "--family", "acer", "--lamp", "on", "--link", link }));
+    TestStore::seed({ { "Projectors/size", 2 },
+                      { "Projectors/1/Name", "room-1" },
+                      { "Projectors/1/Model", 1 },
+                      { "Projectors/1/Port", silentLink },
+                      { "Projectors/2/Name", "room-2" },
+                      { "Projectors/2/Model", 0 },
+                      { "Projectors/2/Port", link } });
+    SimProcess ctl;
+    QElapsedTimer run;
+    run.start();
+    start(ctl, { "--all", "--timeout", "0.5", "status" });
+    QVERIFY(ctl.waitForFinished(500 + HangMargin));
+    QVERIFY2(run.elapsed() <= 500 + 500, qPrintable(QString::number(run.elapsed())));
+    QCOMPARE(ctl.exitCode(), 2);
+    const QByteArrayList lines = ctl.lines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).startsWith("room-1: ") && lines.at(0).contains("no answer"),
+             lines.at(0).constData());
+    QCOMPARE(lines.at(1), QByteArray("room-2: lamp on"));
 }
 
 void TestCtl::portUnavailable_data()
@@ -459,6 +554,10 @@ void TestCtl::usageErrorsSendNothing_data()
     row("--family acer --port telnet://127.0.0.1:7000 on", "use tcp:// or rfc2217://");
     row("--family acer --port tcp://::1:7000 on", "an IPv6 address goes in brackets");
     row("--family acer --port rfc2217://[::1]:70000 on", "not a TCP port");
+    // A PJLink address is as strict as a network serial server's.
+    row("--family pjlink --port 127.0.0.1:99999 status", "not a TCP port");
+    row("--family pjlink --port :0 status", "is not a host name or address");
+    row("--family pjlink --port ::1 status", "an IPv6 address goes in brackets");
     row("--family acer --no-scan on", "--no-scan is for detect only");
     row("--family epson detect", "the families are acer, vivitek, infocus");
     row("--family pjlink detect", "detect looks on serial lines");

@@ -79,6 +79,7 @@ private slots:
     void silentProjector_data();
     void silentProjector();
     void silentProjectorInAFleet();
+    void pjlinkTextShownAsReceived();
     void portUnavailable_data();
     void portUnavailable();
     void usageErrorsSendNothing_data();
@@ -470,6 +471,37 @@ void TestCtl::silentProjectorInAFleet()
     QVERIFY2(lines.at(0).startsWith("room-1: ") && lines.at(0).contains("no answer"),
              lines.at(0).constData());
     QCOMPARE(lines.at(1), QByteArray("room-2: lamp on"));
+}
+
+// Text a PJLink projector sends in UTF-8 and that is not plain ASCII is
+// shown as the bytes that came.
+void TestCtl::pjlinkTextShownAsReceived()
+{
+    QTcpServer projector;
+    QVERIFY(projector.listen(QHostAddress::LocalHost));
+    QObject::connect(&projector, &QTcpServer::newConnection, [&projector] {
+        QTcpSocket *socket = projector.nextPendingConnection();
+        socket->write("PJLINK 0\r");
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            while (socket->canReadLine() || socket->peek(512).contains('\r')) {
+                QByteArray line = socket->peek(512);
+                line = socket->read(line.indexOf('\r') + 1);
+                const QByteArray head = line.left(6);
+                if (head == "%1NAME")
+                    socket->write(head + "=\xc3\xa9\xe2\x80\xa6\r");
+                else if (head == "%1POWR")
+                    socket->write(head + "=0\r");
+                else
+                    socket->write(head + "=ERR1\r");
+            }
+        });
+    });
+    SimProcess ctl;
+    start(ctl,
+          { "--family", "pjlink", "--port", QString("127.0.0.1:%1").arg(projector.serverPort()),
+            "--timeout", "1", "query" });
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QVERIFY2(ctl.lines().contains("name=c3 a9 e2 80 a6"), ctl.lines().join('\n').constData());
 }
 
 void TestCtl::portUnavailable_data()

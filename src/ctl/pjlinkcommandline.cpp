@@ -257,7 +257,7 @@ int PJLinkCommandLine::query()
         if (value.isEmpty())
             return;
         values.insert(name, value);
-        lines.append(name + QLatin1Char('=') + Report::shown(value));
+        lines.append(name + QLatin1Char('=') + Report::shownUtf8(value));
     };
     const auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
 

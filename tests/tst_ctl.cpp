@@ -6,6 +6,7 @@
 #include "serialline.h"
 #include "serialserver.h"
 #include "simprocess.h"
+#include "telnetcodec.h"
 #include "testmain.h"
 
 #include <QCryptographicHash>
@@ -20,6 +21,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 
@@ -106,6 +108,7 @@ private slots:
     void networkFailures();
     void detect_data();
     void detect();
+    void detectWaitsForASlowServer();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -1641,6 +1644,56 @@ void TestCtl::detect()
     }
     for (const auto &modem : modems)
         QCOMPARE(modem->expectSilence(50), QByteArray());
+}
+
+// A network serial server that takes its time to set the line up (here 2 s,
+// far beyond --timeout, within the connection's own time) is waited for.
+void TestCtl::detectWaitsForASlowServer()
+{
+    using T = TelnetCodec;
+    const auto bytes = [](std::initializer_list<int> list) {
+        QByteArray out;
+        for (int byte : list)
+            out += char(byte);
+        return out;
+    };
+    const auto confirm = [&bytes](int code, const QByteArray &value) {
+        return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
+            + bytes({ T::Iac, T::Se });
+    };
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket *socket = server.nextPendingConnection();
+        auto *heard = new QByteArray;
+        QObject::connect(socket, &QObject::destroyed, [heard] { delete heard; });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        // Agrees to the option after 2 s, then confirms what it is asked for
+        // and answers an Acer's lamp poll.
+        QTimer::singleShot(2000, socket, [socket, &bytes] {
+            socket->write(
+                bytes({ T::Iac, T::Will, T::ComPortOption, T::Iac, T::Do, T::ComPortOption }));
+        });
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, &confirm] {
+            const int before = heard->count(char(T::Se));
+            *heard += socket->readAll();
+            if (before < 5 && heard->count(char(T::Se)) >= 5)
+                socket->write(confirm(1, bytes({ 0, 0, 0x25, 0x80 })) + confirm(2, "\x08")
+                              + confirm(3, "\x01") + confirm(4, "\x01"));
+            if (heard->contains("* 0 Lamp ?\r")) {
+                heard->replace("* 0 Lamp ?\r", "");
+                socket->write("Lamp 0\r");
+            }
+        });
+    });
+    SimProcess ctl;
+    start(ctl,
+          { "--timeout", "0.3", "--family", "acer", "--no-scan", "--port",
+            QString("rfc2217://127.0.0.1:%1").arg(server.serverPort()), "detect" });
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QCOMPARE(ctl.lines().join('\n'),
+             QString("rfc2217://127.0.0.1:%1: Acer").arg(server.serverPort()).toUtf8());
+    QCOMPARE(ctl.exitCode(), 0);
 }
 
 VANTREL_TEST_MAIN(TestCtl)

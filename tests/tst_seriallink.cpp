@@ -84,6 +84,7 @@ private slots:
     void telnetCommandsNeverReachData();
     void rfc2217SetsTheWholeLine_data();
     void rfc2217SetsTheWholeLine();
+    void negotiationFloodIsDropped_data();
     void negotiationFloodIsDropped();
     void networkBurstArrivesWhole();
 };
@@ -616,8 +617,16 @@ void TestSerialLink::rfc2217SetsTheWholeLine()
 
 // A server that agrees, then asks and asks and reads none of the answers:
 // what waits for it stays bounded, and the link is dropped with a reason.
+void TestSerialLink::negotiationFloodIsDropped_data()
+{
+    QTest::addColumn<bool>("agreed"); // the line was set up before the flood
+    QTest::newRow("while the line is set up") << false;
+    QTest::newRow("once it is open") << true;
+}
+
 void TestSerialLink::negotiationFloodIsDropped()
 {
+    QFETCH(bool, agreed);
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     // Small queues on the server's side, so its unread answers pile up at
@@ -628,18 +637,22 @@ void TestSerialLink::negotiationFloodIsDropped()
         0);
     ProjectorLink link;
     QSignalSpy lost(&link, &ProjectorLink::lost);
+    QSignalSpy failed(&link, &ProjectorLink::failed);
     link.connectTo(QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort()), 0);
     QVERIFY(server.waitForNewConnection(5000));
     QTcpSocket *peer = server.nextPendingConnection();
     QVERIFY(peer);
-    peer->write(telnet({ TelnetCodec::Iac, TelnetCodec::Will, TelnetCodec::ComPortOption,
-                         TelnetCodec::Iac, TelnetCodec::Do, TelnetCodec::ComPortOption }));
-    // The settings are confirmed once asked for, not before.
-    QByteArray asked;
-    QTRY_VERIFY((asked += peer->readAll()).count(char(TelnetCodec::Se)) >= 5);
-    peer->write(confirmation(1, telnet({ 0, 0, 0x25, 0x80 })) + confirmation(2, QByteArray(1, 8))
-                + confirmation(3, QByteArray(1, 1)) + confirmation(4, QByteArray(1, 1)));
-    QTRY_VERIFY(link.isOpen());
+    if (agreed) {
+        peer->write(telnet({ TelnetCodec::Iac, TelnetCodec::Will, TelnetCodec::ComPortOption,
+                             TelnetCodec::Iac, TelnetCodec::Do, TelnetCodec::ComPortOption }));
+        // The settings are confirmed once asked for, not before.
+        QByteArray asked;
+        QTRY_VERIFY((asked += peer->readAll()).count(char(TelnetCodec::Se)) >= 5);
+        peer->write(confirmation(1, telnet({ 0, 0, 0x25, 0x80 }))
+                    + confirmation(2, QByteArray(1, 8)) + confirmation(3, QByteArray(1, 1))
+                    + confirmation(4, QByteArray(1, 1)));
+        QTRY_VERIFY(link.isOpen());
+    }
 
     // Offers of an option nobody wants, each answered with a refusal.
     const QByteArray offers
@@ -649,21 +662,25 @@ void TestSerialLink::negotiationFloodIsDropped()
     constexpr qint64 FloodCap = qint64(64) * 1024 * 1024;
     const auto flood = [&] {
         mostUnsent = qMax(mostUnsent, link.bytesToWrite());
-        while (link.isOpen() && peer->state() == QAbstractSocket::ConnectedState
+        while ((link.isOpen() || link.isOpening())
+               && peer->state() == QAbstractSocket::ConnectedState
                && peer->bytesToWrite() < offers.size() && flooded < FloodCap)
             flooded += peer->write(offers);
     };
     QObject::connect(peer, &QTcpSocket::bytesWritten, flood);
     flood();
-    QTRY_VERIFY_WITH_TIMEOUT(lost.count() == 1, 10000);
-    QCOMPARE(link.problem(), PortStatus::Problem::ConnectionLost);
+    QSignalSpy &told = agreed ? lost : failed;
+    QTRY_VERIFY_WITH_TIMEOUT(told.count() == 1, 10000);
+    QCOMPARE(link.problem(),
+             agreed ? PortStatus::Problem::ConnectionLost
+                    : PortStatus::Problem::LineSettingsRefused);
     QVERIFY(!link.problemDetail().isEmpty());
     QVERIFY2(mostUnsent <= Rfc2217Transport::MaxUnreadAnswers,
              qPrintable(QString::number(mostUnsent)));
     QVERIFY(flooded < FloodCap);
     // Closed once, and closed for good.
     QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(lost.count(), 1);
+    QCOMPARE(lost.count() + failed.count(), 1);
 }
 
 // More than the read buffer holds, at once through ser2net: all of it comes,

@@ -152,10 +152,15 @@ void Exchange::takeOwedRecord()
         bool ok = false;
         const qint64 expires = line.left(blank).toLongLong(&ok);
         const QByteArray command = line.mid(blank + 1);
-        // A clock set back must not keep a command owed for long.
-        if (!ok || blank < 1 || command.isEmpty() || expires <= now || expires - now > giveUpMs)
+        // A clock set back must not keep a command owed for long: no run
+        // waits longer than the longest --timeout, an hour.
+        if (!ok || blank < 1 || command.isEmpty() || expires <= now
+            || expires - now > qint64(3600) * 1000)
             continue;
-        matcher.sent(QString::fromLatin1(command), clock.elapsed() + (expires - now) - giveUpMs);
+        // Owed at most as long as this run gives a command, so the record's
+        // order stays the matcher's.
+        const qint64 left = qMin<qint64>(expires - now, giveUpMs);
+        matcher.sent(QString::fromLatin1(command), clock.elapsed() + left - giveUpMs);
     }
 }
 

@@ -81,6 +81,8 @@ private slots:
     void silentProjector_data();
     void silentProjector();
     void silentProjectorInAFleet();
+    void silentPJLinkProjector_data();
+    void silentPJLinkProjector();
     void pjlinkTextShownAsReceived();
     void portUnavailable_data();
     void portUnavailable();
@@ -463,6 +465,40 @@ void TestCtl::silentProjectorInAFleet()
     QVERIFY2(lines.at(0).startsWith("room-1: ") && lines.at(0).contains("no answer"),
              lines.at(0).constData());
     QCOMPARE(lines.at(1), QByteArray("room-2: lamp on"));
+}
+
+void TestCtl::silentPJLinkProjector_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("status") << "status";
+    QTest::newRow("query") << "query";
+    QTest::newRow("on") << "on";
+}
+
+// A PJLink projector that greets and then answers nothing: the run ends
+// within --timeout and half a second, whatever the command.
+void TestCtl::silentPJLinkProjector()
+{
+    QFETCH(QString, command);
+    QTcpServer projector;
+    QVERIFY(projector.listen(QHostAddress::LocalHost));
+    QByteArray heard;
+    QObject::connect(&projector, &QTcpServer::newConnection, [&] {
+        QTcpSocket *socket = projector.nextPendingConnection();
+        socket->write("PJLINK 0\r");
+        QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                         [&heard, socket] { heard += socket->readAll(); });
+    });
+    SimProcess ctl;
+    QElapsedTimer run;
+    run.start();
+    start(ctl,
+          { "--family", "pjlink", "--port", QString("127.0.0.1:%1").arg(projector.serverPort()),
+            "--timeout", "0.5", command });
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QVERIFY2(run.elapsed() <= 500 + 500, qPrintable(QString::number(run.elapsed())));
+    QCOMPARE(ctl.exitCode(), 2);
+    QCOMPARE(heard.count('\r'), 1); // asked once, and not again
 }
 
 // Text a PJLink projector sends in UTF-8 and that is not plain ASCII is

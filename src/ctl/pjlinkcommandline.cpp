@@ -244,12 +244,18 @@ int PJLinkCommandLine::query()
     QJsonObject values;
     QStringList lines;
     int missing = 0;
+    bool answeredAny = false;
     const auto read = [&](const PJLink::Command &command, bool optional) {
+        // A projector that answers nothing gets one question: --timeout
+        // bounds the whole run.
+        if (missing > 0 && !answeredAny)
+            return true;
         const Answer answer = ask(command);
         if (answer.outcome == Answer::Lost)
             return false;
         if (answer.outcome == Answer::NoAnswer && !optional)
             ++missing;
+        answeredAny = answeredAny || answer.outcome != Answer::NoAnswer;
         state.apply(command, answer.reply);
         return true;
     };

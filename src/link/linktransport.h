@@ -49,6 +49,9 @@ public:
     virtual void setReadLimit(qint64 bytes) = 0;
 
     virtual Speed speed() const { return Speed::Set; }
+    // For a link over the network: how long connecting, and then setting up
+    // the session, may each take, from the next start() on.
+    virtual void setOpenTimeout(int ms) { Q_UNUSED(ms) }
     // For a link that logs in: used from the next start() on.
     virtual void setPassword(const QByteArray &password) { Q_UNUSED(password) }
     // The serial port underneath, if there is one: for its line settings.

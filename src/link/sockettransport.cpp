@@ -15,7 +15,7 @@ SocketTransport::SocketTransport(QObject *parent)
         // Commands are a few bytes; each should leave when written.
         socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         phase = Phase::Session;
-        timer.start(SessionTimeoutMs);
+        timer.start(openTimeoutMs);
         beginSession();
     });
     connect(&socket, &QTcpSocket::readyRead, this, &SocketTransport::pull);
@@ -42,7 +42,7 @@ void SocketTransport::start(const LinkAddress &address, int modelIndex)
         timer.start(0);
         return;
     }
-    timer.start(SessionTimeoutMs);
+    timer.start(openTimeoutMs);
     socket.connectToHost(address.host(), address.port());
 }
 

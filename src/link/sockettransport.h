@@ -11,7 +11,7 @@
 // talks its protocol in beginSession() and received(), and calls
 // sessionReady() or sessionFailed().
 //
-// Connecting and the session each get SessionTimeoutMs. A server that
+// Connecting and the session each get SessionTimeoutMs unless told otherwise. A server that
 // accepts and then closes at once (another client holds its port) never
 // counts as open: a raw session starts only once the connection has stood
 // for SettleMs.
@@ -34,6 +34,7 @@ public:
     qint64 unsent() const override { return socket.bytesToWrite(); }
     bool push() override { return socket.flush(); }
     void setReadLimit(qint64 bytes) override;
+    void setOpenTimeout(int ms) override { openTimeoutMs = ms; }
     Speed speed() const override { return Speed::ServersOwn; }
 
 protected:
@@ -67,6 +68,7 @@ private:
     QTimer timer; // the connect and session deadline; the settling of a raw session
     QByteArray inbox; // data bytes not taken yet
     qint64 limit = 0;
+    int openTimeoutMs = SessionTimeoutMs;
     Phase phase = Phase::Idle;
     int model = 0;
     bool settling = false;

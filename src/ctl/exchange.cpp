@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -109,8 +110,14 @@ void Exchange::settle()
 
 QString Exchange::owedRecordPath(const QString &portName, int modelIndex)
 {
-    const QString directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (directory.isEmpty())
+    // Without a session (cron, a plain ssh login) there is no runtime
+    // directory, and Qt would warn on every run: the cache directory serves.
+    const bool runtime = !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
+    const QString directory = runtime
+        ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+        : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+            + QStringLiteral("/vantrel");
+    if (directory.isEmpty() || !QDir().mkpath(directory))
         return QString();
     // One record per device, however its name was written.
     QString key = portName;

@@ -26,6 +26,7 @@
 #include <cmath>
 
 #include <memory>
+#include <sys/socket.h>
 #include <vector>
 
 namespace {
@@ -111,6 +112,7 @@ private slots:
     void detect_data();
     void detect();
     void detectWaitsForASlowServer();
+    void sendToAFloodingServer();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -1669,6 +1671,58 @@ void TestCtl::detect()
     }
     for (const auto &modem : modems)
         QCOMPARE(modem->expectSilence(50), QByteArray());
+}
+
+// A serial server that sets the line up and then floods telnet requests
+// without reading a single answer: send is dropped with the reason, and
+// what waited for the server stayed bounded all along.
+void TestCtl::sendToAFloodingServer()
+{
+    using T = TelnetCodec;
+    const auto bytes = [](std::initializer_list<int> list) {
+        QByteArray out;
+        for (int byte : list)
+            out += char(byte);
+        return out;
+    };
+    const auto confirm = [&bytes](int code, const QByteArray &value) {
+        return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
+            + bytes({ T::Iac, T::Se });
+    };
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const int small = 4096;
+    QCOMPARE(
+        ::setsockopt(int(server.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small),
+        0);
+    SimProcess ctl;
+    start(ctl,
+          { "--family", "acer", "--timeout", "10", "--port",
+            QString("rfc2217://127.0.0.1:%1").arg(server.serverPort()), "send", "* 0 Lamp ?" });
+    QVERIFY(server.waitForNewConnection(HangMargin));
+    QTcpSocket *peer = server.nextPendingConnection();
+    peer->write(bytes({ T::Iac, T::Will, T::ComPortOption, T::Iac, T::Do, T::ComPortOption }));
+    QByteArray heard;
+    QTRY_VERIFY((heard += peer->readAll()).count(char(T::Se)) >= 5);
+    peer->write(confirm(1, bytes({ 0, 0, 0x25, 0x80 })) + confirm(2, "\x08") + confirm(3, "\x01")
+                + confirm(4, "\x01"));
+    // The text comes once the line is open; from then on nothing is read.
+    QTRY_VERIFY((heard += peer->readAll()).contains("* 0 Lamp ?\r"));
+    const QByteArray offers = bytes({ T::Iac, T::Will, 99 }).repeated(64 * 1024 / 3);
+    qint64 flooded = 0;
+    constexpr qint64 FloodCap = qint64(64) * 1024 * 1024;
+    const auto flood = [&] {
+        while (peer->state() == QAbstractSocket::ConnectedState
+               && peer->bytesToWrite() < offers.size() && flooded < FloodCap)
+            flooded += peer->write(offers);
+    };
+    QObject::connect(peer, &QTcpSocket::bytesWritten, flood);
+    flood();
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QCOMPARE(ctl.exitCode(), 69);
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.contains(": connection lost"), error.constData());
+    QVERIFY(flooded < FloodCap);
 }
 
 // A network serial server that takes its time to set the line up is waited

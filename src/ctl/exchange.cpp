@@ -50,6 +50,14 @@ QString Exchange::open(const QString &portName)
     return QString();
 }
 
+QString Exchange::lossReason() const
+{
+    const PortStatus::Problem problem = port.problem();
+    return PortStatus::reason(problem == PortStatus::Problem::None ? PortStatus::Problem::Lost
+                                                                   : problem,
+                              port.problemDetail());
+}
+
 Exchange::Answer Exchange::ask(const QByteArray &command)
 {
     discardUnasked();

@@ -48,6 +48,8 @@ public:
     // timeout. Empty when it is open, otherwise why not, in the window's
     // plain words.
     QString open(const QString &portName);
+    // Why the line went, once it was lost: "device lost", "connection lost".
+    QString lossReason() const;
     // Set when the port opened but refused the family's speed.
     QString warning() const { return speedWarning; }
 

@@ -353,6 +353,5 @@ int Session::ask(const QByteArray &command, QString *reply)
 int Session::lost()
 {
     return report.finish(ExitCode::Unavailable,
-                         invocation.port + QLatin1String(": ")
-                             + PortStatus::reason(PortStatus::Problem::Lost));
+                         invocation.port + QLatin1String(": ") + exchange.lossReason());
 }

@@ -7,11 +7,13 @@
 #include "serialline.h"
 #include "serialserver.h"
 #include "simprocess.h"
+#include "telnetcodec.h"
 #include "testmain.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,6 +31,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <sys/socket.h>
 #include <vector>
 
 namespace {
@@ -179,10 +182,16 @@ class TestCtl : public QObject
 private slots:
     void wire_data();
     void wire();
+    void lateAnswerOfAnEarlierRun_data();
+    void lateAnswerOfAnEarlierRun();
     void simulator_data();
     void simulator();
     void silentProjector_data();
     void silentProjector();
+    void silentProjectorInAFleet();
+    void silentPJLinkProjector_data();
+    void silentPJLinkProjector();
+    void pjlinkTextShownAsReceived();
     void portUnavailable_data();
     void portUnavailable();
     void usageErrorsSendNothing_data();
@@ -226,6 +235,8 @@ private slots:
     void passwordNeverReadable();
     void unusableEntries_data();
     void unusableEntries();
+    void detectWaitsForASlowServer();
+    void sendToAFloodingServer();
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
@@ -249,12 +260,11 @@ void TestCtl::wire_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("printed");
     QTest::addColumn<QByteArray>("before"); // on the line before the program starts
-    QTest::addColumn<QByteArray>("late"); // comes once the program has given up and reported
 
     auto row = [](const char *name, const char *arguments, QByteArrayList talk, int exitCode,
-                  const char *printed = "", const char *before = "", const char *late = "") {
+                  const char *printed = "", const char *before = "") {
         QTest::newRow(name) << QString(arguments).split(' ') << talk << exitCode
-                            << QByteArray(printed) << QByteArray(before) << QByteArray(late);
+                            << QByteArray(printed) << QByteArray(before);
     };
     row("acer on", "--family acer on", { "OKOKOKOKOK\r", "*000\r" }, 0);
     row("acer off refused", "--family acer off", { "* 0 IR 002\r", "*001\r" }, 1);
@@ -310,17 +320,13 @@ void TestCtl::wire_data()
     // Answers that come after later questions went out are their own
     // questions', too late; no other value moves.
     QByteArrayList late = vivitekQuery;
-    late[1] = late[3] = "";
-    late[5].prepend("P0\rP7\r");
+    late[3] = late[5] = "";
+    late[7].prepend("P0\rP7\r");
     row("vivitek query, answers after later questions", "--family vivitek --timeout 0.2 query",
         late, 2,
         QByteArray(vivitekState)
-            .replace("lamp=on", "lamp=no answer")
-            .replace("lamp-hours=1250", "lamp-hours=no answer"));
-    // A late answer is still taken before the program ends, so the next run
-    // cannot take it for its own.
-    row("vivitek status, the answer after the end", "--family vivitek --timeout 0.2 status",
-        { "V99G0007\r", "" }, 2, "", "", "P0\r");
+            .replace("lamp-hours=1250", "lamp-hours=no answer")
+            .replace("firmware=1.04S", "firmware=no answer"));
 
     // What was on the line before the question, whole or in part, never answers it.
     row("vivitek status after a stale reply", "--family vivitek status", { "V99G0007\r", "P1\r" },
@@ -340,7 +346,6 @@ void TestCtl::wire()
     QFETCH(int, exitCode);
     QFETCH(QByteArray, printed);
     QFETCH(QByteArray, before);
-    QFETCH(QByteArray, late);
 
     NullModem modem;
     QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
@@ -355,19 +360,52 @@ void TestCtl::wire()
         QCOMPARE(modem.readBytes(talk.at(i).size()), talk.at(i));
         QVERIFY(modem.write(talk.at(i + 1)));
     }
-    if (!late.isEmpty()) {
-        QByteArray error;
-        QTRY_VERIFY_WITH_TIMEOUT((error += ctl.readAllStandardError()).contains("no answer"),
-                                 HangMargin);
-        QVERIFY(modem.write(late));
-    }
     QVERIFY(finished(ctl));
     QCOMPARE(ctl.exitCode(), exitCode);
     QCOMPARE(ctl.lines().join('\n'), printed);
-    // Read by the run it belongs to, not left for the next one.
-    if (!late.isEmpty())
-        QVERIFY(modem.waitConsumed(0));
     QCOMPARE(modem.expectSilence(50), QByteArray());
+}
+
+void TestCtl::lateAnswerOfAnEarlierRun_data()
+{
+    QTest::addColumn<bool>("beforeAsked"); // the late answer is on the line before the question
+
+    QTest::newRow("late answer after the next question") << false;
+    QTest::newRow("late answer before the next question") << true;
+}
+
+// A Vivitek answer that comes once its run has given up and ended belongs to
+// that run's question, never to the next run's; and no run waits for it.
+void TestCtl::lateAnswerOfAnEarlierRun()
+{
+    QFETCH(bool, beforeAsked);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    const QStringList line { "--port", modem.portName(), "--family", "vivitek" };
+    SimProcess first;
+    start(first, line + QStringList { "--timeout", "0.3", "status" });
+    QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(finished(first));
+    QCOMPARE(first.exitCode(), 2);
+
+    if (beforeAsked)
+        QVERIFY(modem.write("P0\r"));
+    SimProcess second;
+    start(second, line + QStringList { "status" });
+    QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(modem.write(beforeAsked ? "P1\r" : "P0\rP1\r"));
+    QVERIFY(finished(second));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.lines().join('\n'), QByteArray("lamp on"));
+
+    // Matched, the record is spent: a third run takes its own answer.
+    SimProcess third;
+    start(third, line + QStringList { "status" });
+    QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(modem.write("P0\r"));
+    QVERIFY(finished(third));
+    QCOMPARE(third.lines().join('\n'), QByteArray("lamp off"));
 }
 
 void TestCtl::simulator_data()
@@ -470,15 +508,28 @@ void TestCtl::silentProjector_data()
     QTest::newRow("vivitek") << "vivitek"
                              << "on"
                              << "";
+    QTest::newRow("vivitek status") << "vivitek"
+                                    << "status"
+                                    << "";
+    QTest::newRow("vivitek query") << "vivitek"
+                                   << "query"
+                                   << "";
+    QTest::newRow("vivitek press keystone-up") << "vivitek"
+                                               << "press keystone-up"
+                                               << "";
     QTest::newRow("infocus") << "infocus"
                              << "off"
                              << "";
     QTest::newRow("acer query, % in the name") << "acer"
                                                << "query"
                                                << "%1%2";
+    QTest::newRow("acer send") << "acer"
+                               << "send * 0 Lamp ?"
+                               << "";
 }
 
-// Unanswered, it gives up after the timeout; this checks that it ends, not how fast.
+// Unanswered, it gives up after the timeout: the run ends within --timeout
+// and half a second, as the manual promises, whatever the command.
 void TestCtl::silentProjector()
 {
     QFETCH(QString, family);
@@ -490,16 +541,121 @@ void TestCtl::silentProjector()
     QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
                                { "--family", family, "--silent", "--link", link }));
     SimProcess ctl;
-    start(ctl, { "--port", link, "--family", family, "--timeout", "0.5", "--json", command });
+    QStringList words = command.split(' ');
+    if (words.first() == "send")
+        words = QStringList { "send", words.mid(1).join(' ') };
+    QElapsedTimer run;
+    run.start();
+    start(ctl,
+          QStringList { "--port", link, "--family", family, "--timeout", "0.5", "--json" } + words);
     QVERIFY(ctl.waitForFinished(500 + HangMargin));
+    QVERIFY2(run.elapsed() <= 500 + 500, qPrintable(QString::number(run.elapsed())));
     QCOMPARE(ctl.exitCode(), 2);
     const QVariantMap object = json(ctl);
     QCOMPARE(object.value("answered"), QVariant(false));
     QCOMPARE(object.value("exit"), QVariant(2));
-    QVERIFY(object.value("error").toString().startsWith(link + ": no answer"));
+    QVERIFY(object.value("error").toString().startsWith(link + ": no "));
     // Asked once, and not again.
     QTRY_VERIFY(sim.has("-- line closed"));
-    QCOMPARE(sim.received().size(), command == "query" ? 3 : 1);
+    QCOMPARE(sim.received().size(), 1);
+}
+
+// Side by side, a silent projector holds up the run no longer than the
+// timeout promises.
+void TestCtl::silentProjectorInAFleet()
+{
+    const QString silentLink = nextLink();
+    const QString link = nextLink();
+    SimProcess silent;
+    QVERIFY(silent.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                  { "--family", "vivitek", "--silent", "--link", silentLink }));
+    SimProcess answering;
+    QVERIFY(answering.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                     { "--family", "acer", "--lamp", "on", "--link", link }));
+    TestStore::seed({ { "Projectors/size", 2 },
+                      { "Projectors/1/Name", "room-1" },
+                      { "Projectors/1/Model", 1 },
+                      { "Projectors/1/Port", silentLink },
+                      { "Projectors/2/Name", "room-2" },
+                      { "Projectors/2/Model", 0 },
+                      { "Projectors/2/Port", link } });
+    SimProcess ctl;
+    QElapsedTimer run;
+    run.start();
+    start(ctl, { "--all", "--timeout", "0.5", "status" });
+    QVERIFY(ctl.waitForFinished(500 + HangMargin));
+    QVERIFY2(run.elapsed() <= 500 + 500, qPrintable(QString::number(run.elapsed())));
+    QCOMPARE(ctl.exitCode(), 2);
+    const QByteArrayList lines = ctl.lines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).startsWith("room-1: ") && lines.at(0).contains("no answer"),
+             lines.at(0).constData());
+    QCOMPARE(lines.at(1), QByteArray("room-2: lamp on"));
+}
+
+void TestCtl::silentPJLinkProjector_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("status") << "status";
+    QTest::newRow("query") << "query";
+    QTest::newRow("on") << "on";
+}
+
+// A PJLink projector that greets and then answers nothing: the run ends
+// within --timeout and half a second, whatever the command.
+void TestCtl::silentPJLinkProjector()
+{
+    QFETCH(QString, command);
+    QTcpServer projector;
+    QVERIFY(projector.listen(QHostAddress::LocalHost));
+    QByteArray heard;
+    QObject::connect(&projector, &QTcpServer::newConnection, [&] {
+        QTcpSocket *socket = projector.nextPendingConnection();
+        socket->write("PJLINK 0\r");
+        QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                         [&heard, socket] { heard += socket->readAll(); });
+    });
+    SimProcess ctl;
+    QElapsedTimer run;
+    run.start();
+    start(ctl,
+          { "--family", "pjlink", "--port", QString("127.0.0.1:%1").arg(projector.serverPort()),
+            "--timeout", "0.5", command });
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QVERIFY2(run.elapsed() <= 500 + 500, qPrintable(QString::number(run.elapsed())));
+    QCOMPARE(ctl.exitCode(), 2);
+    QCOMPARE(heard.count('\r'), 1); // asked once, and not again
+}
+
+// Text a PJLink projector sends in UTF-8 and that is not plain ASCII is
+// shown as the bytes that came.
+void TestCtl::pjlinkTextShownAsReceived()
+{
+    QTcpServer projector;
+    QVERIFY(projector.listen(QHostAddress::LocalHost));
+    QObject::connect(&projector, &QTcpServer::newConnection, [&projector] {
+        QTcpSocket *socket = projector.nextPendingConnection();
+        socket->write("PJLINK 0\r");
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            while (socket->canReadLine() || socket->peek(512).contains('\r')) {
+                QByteArray line = socket->peek(512);
+                line = socket->read(line.indexOf('\r') + 1);
+                const QByteArray head = line.left(6);
+                if (head == "%1NAME")
+                    socket->write(head + "=\xc3\xa9\xe2\x80\xa6\r");
+                else if (head == "%1POWR")
+                    socket->write(head + "=0\r");
+                else
+                    socket->write(head + "=ERR1\r");
+            }
+        });
+    });
+    SimProcess ctl;
+    start(ctl,
+          { "--family", "pjlink", "--port", QString("127.0.0.1:%1").arg(projector.serverPort()),
+            "--timeout", "1", "query" });
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QVERIFY2(ctl.lines().contains("name=c3 a9 e2 80 a6"), ctl.lines().join('\n').constData());
 }
 
 void TestCtl::portUnavailable_data()
@@ -585,6 +741,10 @@ void TestCtl::usageErrorsSendNothing_data()
     row("--family acer --port telnet://127.0.0.1:7000 on", "use tcp:// or rfc2217://");
     row("--family acer --port tcp://::1:7000 on", "an IPv6 address goes in brackets");
     row("--family acer --port rfc2217://[::1]:70000 on", "not a TCP port");
+    // A PJLink address is as strict as a network serial server's.
+    row("--family pjlink --port 127.0.0.1:99999 status", "not a TCP port");
+    row("--family pjlink --port :0 status", "is not a host name or address");
+    row("--family pjlink --port ::1 status", "an IPv6 address goes in brackets");
     row("--family acer --no-scan on", "--no-scan is for detect only");
     row("--family epson detect", "the families are acer, vivitek, infocus");
     row("--family pjlink detect", "detect looks on serial lines");
@@ -2227,6 +2387,109 @@ void TestCtl::unusableEntries()
     QCOMPARE(ctl.exitCode(), exitCode);
     QCOMPARE(QString::fromUtf8(ctl.lines().join('\n')),
              QString(output).replace("%a", modem.portName()));
+}
+
+// A serial server that sets the line up and then floods telnet requests
+// without reading a single answer: send is dropped with the reason, and
+// what waited for the server stayed bounded all along.
+void TestCtl::sendToAFloodingServer()
+{
+    using T = TelnetCodec;
+    const auto bytes = [](std::initializer_list<int> list) {
+        QByteArray out;
+        for (int byte : list)
+            out += char(byte);
+        return out;
+    };
+    const auto confirm = [&bytes](int code, const QByteArray &value) {
+        return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
+            + bytes({ T::Iac, T::Se });
+    };
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const int small = 4096;
+    QCOMPARE(
+        ::setsockopt(int(server.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small),
+        0);
+    SimProcess ctl;
+    start(ctl,
+          { "--family", "acer", "--timeout", "10", "--port",
+            QString("rfc2217://127.0.0.1:%1").arg(server.serverPort()), "send", "* 0 Lamp ?" });
+    QVERIFY(server.waitForNewConnection(HangMargin));
+    QTcpSocket *peer = server.nextPendingConnection();
+    peer->write(bytes({ T::Iac, T::Will, T::ComPortOption, T::Iac, T::Do, T::ComPortOption }));
+    QByteArray heard;
+    QTRY_VERIFY((heard += peer->readAll()).count(char(T::Se)) >= 5);
+    peer->write(confirm(1, bytes({ 0, 0, 0x25, 0x80 })) + confirm(2, "\x08") + confirm(3, "\x01")
+                + confirm(4, "\x01"));
+    // The text comes once the line is open; from then on nothing is read.
+    QTRY_VERIFY((heard += peer->readAll()).contains("* 0 Lamp ?\r"));
+    const QByteArray offers = bytes({ T::Iac, T::Will, 99 }).repeated(64 * 1024 / 3);
+    qint64 flooded = 0;
+    constexpr qint64 FloodCap = qint64(64) * 1024 * 1024;
+    const auto flood = [&] {
+        while (peer->state() == QAbstractSocket::ConnectedState
+               && peer->bytesToWrite() < offers.size() && flooded < FloodCap)
+            flooded += peer->write(offers);
+    };
+    QObject::connect(peer, &QTcpSocket::bytesWritten, flood);
+    flood();
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QCOMPARE(ctl.exitCode(), 69);
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.contains(": connection lost"), error.constData());
+    QVERIFY(flooded < FloodCap);
+}
+
+// A network serial server that takes its time to set the line up is waited
+// for as long as detect promises (3.5 s): here 3.1 s, beyond --timeout and
+// beyond the 3 s a link of the window waits.
+void TestCtl::detectWaitsForASlowServer()
+{
+    using T = TelnetCodec;
+    const auto bytes = [](std::initializer_list<int> list) {
+        QByteArray out;
+        for (int byte : list)
+            out += char(byte);
+        return out;
+    };
+    const auto confirm = [&bytes](int code, const QByteArray &value) {
+        return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
+            + bytes({ T::Iac, T::Se });
+    };
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket *socket = server.nextPendingConnection();
+        auto *heard = new QByteArray;
+        QObject::connect(socket, &QObject::destroyed, [heard] { delete heard; });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        // Agrees to the option after 3.1 s, then confirms what it is asked
+        // for and answers an Acer's lamp poll.
+        QTimer::singleShot(3100, socket, [socket, &bytes] {
+            socket->write(
+                bytes({ T::Iac, T::Will, T::ComPortOption, T::Iac, T::Do, T::ComPortOption }));
+        });
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, &confirm] {
+            const int before = heard->count(char(T::Se));
+            *heard += socket->readAll();
+            if (before < 5 && heard->count(char(T::Se)) >= 5)
+                socket->write(confirm(1, bytes({ 0, 0, 0x25, 0x80 })) + confirm(2, "\x08")
+                              + confirm(3, "\x01") + confirm(4, "\x01"));
+            if (heard->contains("* 0 Lamp ?\r")) {
+                heard->replace("* 0 Lamp ?\r", "");
+                socket->write("Lamp 0\r");
+            }
+        });
+    });
+    SimProcess ctl;
+    start(ctl,
+          { "--timeout", "0.3", "--family", "acer", "--no-scan", "--port",
+            QString("rfc2217://127.0.0.1:%1").arg(server.serverPort()), "detect" });
+    QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, HangMargin);
+    QCOMPARE(ctl.lines().join('\n'),
+             QString("rfc2217://127.0.0.1:%1: Acer").arg(server.serverPort()).toUtf8());
+    QCOMPARE(ctl.exitCode(), 0);
 }
 
 VANTREL_TEST_MAIN(TestCtl)

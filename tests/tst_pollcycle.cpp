@@ -61,6 +61,7 @@ private slots:
     void logKeepsTheNewestLinesForAWeek();
     void logLinesGoAtTheEnd_data();
     void logLinesGoAtTheEnd();
+    void logTrimsPastTenThousandLines();
 };
 
 // "|" separates the ticks' pieces and the replies they dispatch, ";" the
@@ -403,6 +404,8 @@ void TestPollCycle::trafficLog_data()
     logRow("InFocus bytes 00 05 c8 ff", 2, "hex", QByteArray("\x00\x05\xc8\xff)", 5),
            "< 28 43 53 54 29 0d\n|> 00 05 c8 ff 29 \n-> "
                + QString::fromLatin1("\x00\x05\xc8\xff)\n", 6));
+    logRow("Acer UTF-8 bytes in hex", 0, "hex", "\xc3\xa9\r",
+           acer + "> c3 a9 0d \n" + QString::fromLatin1("\xc3\xa9\n-> \xc3\xa9\n"));
     logRow("InFocus character", 2, "character", "(CST1)", "< (CST)0d\n|> (CST1)\n-> (CST1)\n");
     logRow("Debug off", 0, "off", "LA|MP 1\r", "||");
 }
@@ -531,6 +534,41 @@ void TestPollCycle::logLinesGoAtTheEnd()
     const bool atEnd = anchor == before.size() && position == before.size();
     QCOMPARE(log->textCursor().anchor(), atEnd ? rig.log().size() : anchor);
     QCOMPARE(log->textCursor().position(), atEnd ? rig.log().size() : position);
+}
+
+// The pane holds 10,000 lines and lets the oldest go only at the 10,001st;
+// what the user selected in the lines it keeps stays selected.
+void TestPollCycle::logTrimsPastTenThousandLines()
+{
+    Rig rig(0);
+    Vantrel &w = rig.window();
+    QTextEdit *log = rig.ui().textEdit;
+    log->clear();
+    QString lines;
+    for (int i = 1; i <= 10000; ++i)
+        lines += QString::number(i) + '\n';
+    VantrelProbe::log(w, lines);
+    const auto shown = [&] { return rig.log().split('\n'); };
+    QCOMPARE(shown().size() - 1, 10000);
+    QCOMPARE(shown().first(), QString("1"));
+
+    // The user selects from line 9500 to the end.
+    const QString text = rig.log();
+    const int start = text.indexOf("\n9500\n") + 1;
+    QTextCursor user(log->document());
+    user.setPosition(start);
+    user.setPosition(text.size(), QTextCursor::KeepAnchor);
+    log->setTextCursor(user);
+    const QString selected = log->textCursor().selectedText();
+    QVERIFY(selected.startsWith("9500") && selected.contains("10000"));
+
+    VantrelProbe::log(w, QStringLiteral("10001\n"));
+    const QStringList kept = shown();
+    QVERIFY2(kept.size() - 1 < 10000, qPrintable(QString::number(kept.size() - 1)));
+    QCOMPARE(kept.at(kept.size() - 2), QString("10001"));
+    // The newest, in order, without a gap.
+    QCOMPARE(kept.first().toInt(), 10001 - (kept.size() - 1) + 1);
+    QCOMPARE(log->textCursor().selectedText(), selected);
 }
 
 VANTREL_TEST_MAIN(TestPollCycle)

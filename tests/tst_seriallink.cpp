@@ -1,7 +1,10 @@
+#include "framing.h"
 #include "linkaddress.h"
 #include "portenumeration.h"
 #include "portloss.h"
 #include "power.h"
+#include "projectorlink.h"
+#include "rfc2217transport.h"
 #include "rig.h"
 #include "serialline.h"
 #include "serialserver.h"
@@ -10,6 +13,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -21,6 +25,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -77,6 +82,11 @@ private slots:
     void addresses();
     void telnetCommandsNeverReachData_data();
     void telnetCommandsNeverReachData();
+    void rfc2217SetsTheWholeLine_data();
+    void rfc2217SetsTheWholeLine();
+    void negotiationFloodIsDropped_data();
+    void negotiationFloodIsDropped();
+    void networkBurstArrivesWhole();
 };
 
 void TestSerialLink::commandGoesOutAt8N1_data()
@@ -338,6 +348,10 @@ void TestSerialLink::networkLineSameBytes()
     QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
     ProjectorLink &link = VantrelProbe::serialPort(rig.window());
     QTRY_VERIFY(link.isOpen());
+    // The log names what was reached; no serial port was opened here.
+    QVERIFY2(rig.log().contains("Connected to " + address + '\n')
+                 && !rig.log().contains("Serial port"),
+             qPrintable(rig.log()));
     const int baud = model == 2 ? 19200 : 9600;
     QCOMPARE(VantrelProbe::portStatus(rig.window()),
              QString(telnet ? "Connected to %1 (%2, %3 baud)" : "Connected to %1 (%2)")
@@ -512,6 +526,184 @@ void TestSerialLink::telnetCommandsNeverReachData()
     QCOMPARE(received.toHex(' '), data.toHex(' '));
     QCOMPARE(answered.toHex(' '), answer.toHex(' '));
     QCOMPARE(codec.state(), TelnetCodec::State::Negotiating);
+}
+
+namespace {
+
+QByteArray telnet(std::initializer_list<int> bytes)
+{
+    QByteArray out;
+    for (int byte : bytes)
+        out += char(byte);
+    return out;
+}
+
+// The COM port settings in what a client sent: code, value.
+QMap<int, QByteArray> comPortSettings(const QByteArray &sent)
+{
+    QMap<int, QByteArray> settings;
+    const QByteArray start
+        = telnet({ TelnetCodec::Iac, TelnetCodec::Sb, TelnetCodec::ComPortOption });
+    const QByteArray end = telnet({ TelnetCodec::Iac, TelnetCodec::Se });
+    for (int at = sent.indexOf(start); at >= 0; at = sent.indexOf(start, at + 1)) {
+        const int close = sent.indexOf(end, at);
+        if (close < 0)
+            break;
+        const QByteArray payload = sent.mid(at + start.size(), close - at - start.size());
+        settings.insert(static_cast<unsigned char>(payload.at(0)), payload.mid(1));
+    }
+    return settings;
+}
+
+// A server's confirmation of one setting.
+QByteArray confirmation(int code, const QByteArray &value)
+{
+    return telnet({ TelnetCodec::Iac, TelnetCodec::Sb, TelnetCodec::ComPortOption,
+                    code + TelnetCodec::ServerOffset })
+        + value + telnet({ TelnetCodec::Iac, TelnetCodec::Se });
+}
+
+} // namespace
+
+void TestSerialLink::rfc2217SetsTheWholeLine_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("confirmedCode"); // the setting the server confirms otherwise; 0: none
+    QTest::addColumn<QByteArray>("confirmedValue");
+    QTest::newRow("9600, all confirmed") << 9600 << 0 << QByteArray();
+    QTest::newRow("19200, all confirmed") << 19200 << 0 << QByteArray();
+    QTest::newRow("7 data bits confirmed") << 9600 << 2 << QByteArray(1, 7);
+    QTest::newRow("even parity confirmed") << 9600 << 3 << QByteArray(1, 3);
+    QTest::newRow("2 stop bits confirmed") << 9600 << 4 << QByteArray(1, 2);
+}
+
+// The client asks for the speed and 8N1 without flow control, and holds the
+// line for agreed only once the server confirmed all of the four.
+void TestSerialLink::rfc2217SetsTheWholeLine()
+{
+    QFETCH(int, baud);
+    QFETCH(int, confirmedCode);
+    QFETCH(QByteArray, confirmedValue);
+    TelnetCodec codec(baud);
+    codec.greeting();
+    QByteArray data;
+    const QByteArray sent
+        = codec.receive(telnet({ TelnetCodec::Iac, TelnetCodec::Will, TelnetCodec::ComPortOption,
+                                 TelnetCodec::Iac, TelnetCodec::Do, TelnetCodec::ComPortOption }),
+                        &data);
+    const QMap<int, QByteArray> settings = comPortSettings(sent);
+    const QByteArray rate
+        = telnet({ baud >> 24, (baud >> 16) & 0xff, (baud >> 8) & 0xff, baud & 0xff });
+    QCOMPARE(settings.value(1).toHex(' '), rate.toHex(' '));
+    QCOMPARE(settings.value(2).toHex(' '), QByteArray("08"));
+    QCOMPARE(settings.value(3).toHex(' '), QByteArray("01"));
+    QCOMPARE(settings.value(4).toHex(' '), QByteArray("01"));
+    QCOMPARE(settings.value(5).toHex(' '), QByteArray("01"));
+
+    QByteArray confirmations;
+    for (int code = 1; code <= 4; ++code)
+        confirmations
+            += confirmation(code, code == confirmedCode ? confirmedValue : settings.value(code));
+    codec.receive(confirmations.left(confirmations.size() - 1), &data);
+    // The last one is not whole yet: agreed only with it.
+    QCOMPARE(codec.state(),
+             confirmedCode && confirmedCode < 4 ? TelnetCodec::State::Refused
+                                                : TelnetCodec::State::Negotiating);
+    codec.receive(confirmations.right(1), &data);
+    QCOMPARE(codec.state(),
+             confirmedCode ? TelnetCodec::State::Refused : TelnetCodec::State::Agreed);
+    QCOMPARE(data, QByteArray());
+}
+
+// A server that agrees, then asks and asks and reads none of the answers:
+// what waits for it stays bounded, and the link is dropped with a reason.
+void TestSerialLink::negotiationFloodIsDropped_data()
+{
+    QTest::addColumn<bool>("agreed"); // the line was set up before the flood
+    QTest::newRow("while the line is set up") << false;
+    QTest::newRow("once it is open") << true;
+}
+
+void TestSerialLink::negotiationFloodIsDropped()
+{
+    QFETCH(bool, agreed);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    // Small queues on the server's side, so its unread answers pile up at
+    // the client soon.
+    const int small = 4096;
+    QCOMPARE(
+        ::setsockopt(int(server.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small),
+        0);
+    ProjectorLink link;
+    QSignalSpy lost(&link, &ProjectorLink::lost);
+    QSignalSpy failed(&link, &ProjectorLink::failed);
+    link.connectTo(QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort()), 0);
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    QVERIFY(peer);
+    if (agreed) {
+        peer->write(telnet({ TelnetCodec::Iac, TelnetCodec::Will, TelnetCodec::ComPortOption,
+                             TelnetCodec::Iac, TelnetCodec::Do, TelnetCodec::ComPortOption }));
+        // The settings are confirmed once asked for, not before.
+        QByteArray asked;
+        QTRY_VERIFY((asked += peer->readAll()).count(char(TelnetCodec::Se)) >= 5);
+        peer->write(confirmation(1, telnet({ 0, 0, 0x25, 0x80 }))
+                    + confirmation(2, QByteArray(1, 8)) + confirmation(3, QByteArray(1, 1))
+                    + confirmation(4, QByteArray(1, 1)));
+        QTRY_VERIFY(link.isOpen());
+    }
+
+    // Offers of an option nobody wants, each answered with a refusal.
+    const QByteArray offers
+        = telnet({ TelnetCodec::Iac, TelnetCodec::Will, 99 }).repeated(64 * 1024 / 3);
+    qint64 flooded = 0;
+    qint64 mostUnsent = 0;
+    constexpr qint64 FloodCap = qint64(64) * 1024 * 1024;
+    const auto flood = [&] {
+        mostUnsent = qMax(mostUnsent, link.bytesToWrite());
+        while ((link.isOpen() || link.isOpening())
+               && peer->state() == QAbstractSocket::ConnectedState
+               && peer->bytesToWrite() < offers.size() && flooded < FloodCap)
+            flooded += peer->write(offers);
+    };
+    QObject::connect(peer, &QTcpSocket::bytesWritten, flood);
+    flood();
+    QSignalSpy &told = agreed ? lost : failed;
+    QTRY_VERIFY_WITH_TIMEOUT(told.count() == 1, 10000);
+    QCOMPARE(link.problem(),
+             agreed ? PortStatus::Problem::ConnectionLost
+                    : PortStatus::Problem::LineSettingsRefused);
+    QVERIFY(!link.problemDetail().isEmpty());
+    QVERIFY2(mostUnsent <= Rfc2217Transport::MaxUnreadAnswers,
+             qPrintable(QString::number(mostUnsent)));
+    QVERIFY(flooded < FloodCap);
+    // Closed once, and closed for good.
+    QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(lost.count() + failed.count(), 1);
+}
+
+// More than the read buffer holds, at once through ser2net: all of it comes,
+// without more traffic to push it along.
+void TestSerialLink::networkBurstArrivesWhole()
+{
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    SerialServer server(modem.slavePath());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    ProjectorLink link;
+    link.setReadBufferSize(Framing::PortReadBuffer);
+    link.connectTo(server.rawAddress(), 0);
+    QVERIFY(link.waitForOpened(5000));
+
+    QByteArray burst;
+    for (int i = 0; burst.size() < 4 * Framing::PortReadBuffer; ++i)
+        burst += "Lamp " + QByteArray::number(i) + '\r';
+    QVERIFY(modem.write(burst));
+    QByteArray received;
+    QTRY_VERIFY_WITH_TIMEOUT((received += link.readAll()).size() >= burst.size(), 10000);
+    QCOMPARE(received.size(), burst.size());
+    QVERIFY(received == burst);
 }
 
 VANTREL_TEST_MAIN(TestSerialLink)

@@ -42,6 +42,7 @@ public:
     }
     static void configure(Vantrel &w, bool showDialog) { w.Configure(showDialog); }
     static void sendPJLink(Vantrel &w, const PJLink::Command &command) { w.SendPJLink(command); }
+    static void log(Vantrel &w, const QString &text) { w.Log(text); }
     // Clears what a reply could be matched to, as a change of family does.
     static void forgetPendingReplies(Vantrel &w) { w.ForgetPendingReplies(); }
 

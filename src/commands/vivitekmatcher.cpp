@@ -29,6 +29,15 @@ int VivitekMatcher::waiting(qint64 now)
     return queue.size();
 }
 
+QList<QPair<QString, qint64>> VivitekMatcher::waitingCommands(qint64 now)
+{
+    expire(now);
+    QList<QPair<QString, qint64>> commands;
+    for (const Sent &sent : queue)
+        commands.append({ sent.command, sent.at });
+    return commands;
+}
+
 void VivitekMatcher::expire(qint64 now)
 {
     while (!queue.isEmpty() && now - queue.first().at > timeout)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPair>
 #include <QString>
 
 // A Vivitek projector answers every command with exactly one reply, "P..."
@@ -23,6 +24,8 @@ public:
     QString answer(qint64 now);
     void clear();
     int waiting(qint64 now);
+    // The commands still waiting, oldest first, each with when it was sent.
+    QList<QPair<QString, qint64>> waitingCommands(qint64 now);
 
     // Commands a silent projector cannot make us hold on to without end.
     static constexpr int MaxWaiting = 64;

@@ -18,7 +18,10 @@
 // Nothing that began to arrive before a command went out answers it. A
 // Vivitek projector answers every command in order, so a command given up
 // still owes its answer: that answer is matched to it as in the window and
-// dropped, never taken for a later command's.
+// dropped, never taken for a later command's. The run does not wait for it:
+// the commands still owed are kept in a small record for the line, in the
+// runtime directory, and the next run on that line matches their answers
+// to them first.
 class Exchange
 {
 public:
@@ -45,16 +48,20 @@ public:
     // timeout. Empty when it is open, otherwise why not, in the window's
     // plain words.
     QString open(const QString &portName);
+    // Why the line went, once it was lost: "device lost", "connection lost".
+    QString lossReason() const;
     // Set when the port opened but refused the family's speed.
     QString warning() const { return speedWarning; }
 
     Answer ask(const QByteArray &command);
     // Sends text and gathers every reply that comes within the timeout.
     Heard listen(const QByteArray &text);
-    // Waits for the answers still owed to commands given up, at most as long
-    // as the window would, so that none is left on the line for whoever asks
-    // next. Returns at once when none is owed.
+    // Takes what the line holds now and keeps a record of the answers still
+    // owed to commands given up, for the next run on the line. Never waits.
     void settle();
+    // Where that record is kept for a port; empty when there is no runtime
+    // directory.
+    static QString owedRecordPath(const QString &portName, int modelIndex);
 
 private:
     enum class Step { Done, TimeUp, Lost };
@@ -65,6 +72,8 @@ private:
     bool answersQuestion(const QString &reply, bool stale);
     static Answer::Outcome failure(Step step);
     void discardUnasked();
+    void takeOwedRecord();
+    void keepOwedRecord();
 
     ProjectorLink port;
     const int model;
@@ -79,5 +88,5 @@ private:
     const int giveUpMs;
     VivitekMatcher matcher;
     QElapsedTimer clock; // the matcher's, in milliseconds
-    qint64 lastAskedAt = 0;
+    QString recordPath; // of the answers owed on this line
 };

@@ -392,6 +392,8 @@ bool Invocation::takeLine(const QString &portOption, const QString &familyOption
             model = stored.model;
         }
     }
+    if (Family::isNetwork(model))
+        return true; // checked with the command, which may need no address
     const LinkAddress address = LinkAddress::parse(port);
     if (!address.isValid())
         return usage(
@@ -428,16 +430,30 @@ bool Invocation::takeCommand(const QStringList &words)
                                           "Vantrel's settings")
                          : QStringLiteral("no serial port chosen; give --port or choose one in "
                                           "Vantrel's settings"));
+    bool taken = true;
     switch (command) {
     case Command::Press:
-        return takePress(arguments.at(0));
+        taken = takePress(arguments.at(0));
+        break;
     case Command::Set:
-        return takeSet(arguments.at(0), arguments.at(1));
+        taken = takeSet(arguments.at(0), arguments.at(1));
+        break;
     case Command::Send:
-        return takeSend(arguments.at(0));
+        taken = takeSend(arguments.at(0));
+        break;
     default:
-        return true;
+        break;
     }
+    if (!taken || !Family::isNetwork(model) || command == Command::List
+        || command == Command::Detect)
+        return taken;
+    // Read as the link will read it: a malformed address is a usage error,
+    // not an unreachable projector.
+    const LinkAddress address = LinkAddress::parsePJLink(port);
+    if (!address.isValid())
+        return usage(
+            QStringLiteral("\"%1\" is not a valid address: %2").arg(port, address.error()));
+    return true;
 }
 
 bool Invocation::takePress(const QString &name)

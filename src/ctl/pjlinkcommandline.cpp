@@ -306,7 +306,7 @@ int PJLinkCommandLine::query()
         if (value.isEmpty())
             return;
         values.insert(name, value);
-        lines.append(name + QLatin1Char('=') + Report::shown(value));
+        lines.append(name + QLatin1Char('=') + Report::shownUtf8(value));
     };
 
     // Each value in the order it is printed: its key, its query, whether the
@@ -326,17 +326,27 @@ int PJLinkCommandLine::query()
 
     enum class Outcome { Value, Refused, Unreadable, NoAnswer };
     int given = 0;
+    bool answeredAny = false;
+    bool silence = false;
     const auto read = [&](const Item &item, QString *why) {
         PJLink::Command command = item.command;
+        // A projector that answers nothing gets one question: --timeout
+        // bounds the whole run.
+        if (silence && !answeredAny) {
+            unanswered.append(shownCommand(command));
+            return std::optional<Outcome>(Outcome::NoAnswer);
+        }
         const Answer answer = command.name == "INST" || command.name == "INPT"
             ? askEitherClass(command, &command)
             : ask(command);
         if (answer.outcome == Answer::Lost)
             return std::optional<Outcome>();
         if (answer.outcome == Answer::NoAnswer) {
+            silence = true;
             unanswered.append(shownCommand(command));
             return std::optional<Outcome>(Outcome::NoAnswer);
         }
+        answeredAny = true;
         state.apply(command, answer.reply);
         if (answer.reply.error != PJLink::Error::None && !tellsAbsence(command, answer.reply)) {
             *why = refusalText(answer.reply);

@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -68,11 +69,27 @@ int Report::finish(int exitCode, const QString &error)
     return exitCode;
 }
 
+namespace {
+
+bool printableAscii(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7e; });
+}
+
+} // namespace
+
 QString Report::shown(const QString &reply)
 {
-    for (const QChar c : reply) {
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
-            return TrafficLog::bytesText(reply.toLatin1(), false).trimmed();
-    }
-    return reply;
+    // A serial reply holds one character per byte received.
+    if (printableAscii(reply))
+        return reply;
+    return TrafficLog::bytesText(reply.toLatin1(), false).trimmed();
+}
+
+QString Report::shownUtf8(const QString &text)
+{
+    if (printableAscii(text))
+        return text;
+    return TrafficLog::bytesText(text.toUtf8(), false).trimmed();
 }

@@ -250,6 +250,8 @@ int Session::query()
     const QList<Query> queries = queriesOf(invocation.model);
     QJsonObject values;
     int unanswered = 0;
+    bool answeredAny = false;
+    QByteArray silentAt; // the first question, when the projector answered none
     for (const Query &query : queries) {
         const Exchange::Answer answer = exchange.ask(query.command);
         QString value;
@@ -257,12 +259,17 @@ int Session::query()
         case Exchange::Answer::Lost:
             return lost();
         case Exchange::Answer::NoAnswer:
-            if (query.optional)
+            // A projector that answers nothing gets one question: --timeout
+            // bounds the whole run, not each of its questions.
+            if (!answeredAny)
+                silentAt = query.command;
+            if (query.optional && silentAt.isEmpty())
                 continue;
             ++unanswered;
             value = QStringLiteral("no answer");
             break;
         case Exchange::Answer::Replied:
+            answeredAny = true;
             if (Replies::refused(invocation.model, answer.reply)) {
                 if (query.optional)
                     continue;
@@ -276,9 +283,17 @@ int Session::query()
         }
         values.insert(query.name, value);
         report.print(query.name + QLatin1Char('=') + Report::shown(value));
+        if (!silentAt.isEmpty())
+            break;
     }
     report.set(QStringLiteral("values"), values);
     report.set(QStringLiteral("answered"), unanswered == 0);
+    if (!silentAt.isEmpty())
+        return report.finish(
+            ExitCode::NoAnswer,
+            QStringLiteral("%1: no answer to \"%2\" within %3 s; nothing more "
+                           "was asked")
+                .arg(invocation.port, QLatin1String(silentAt), invocation.timeoutText));
     if (unanswered > 0)
         return report.finish(
             ExitCode::NoAnswer,
@@ -339,6 +354,5 @@ int Session::ask(const QByteArray &command, QString *reply)
 int Session::lost()
 {
     return report.finish(ExitCode::Unavailable,
-                         invocation.port + QLatin1String(": ")
-                             + PortStatus::reason(PortStatus::Problem::Lost));
+                         invocation.port + QLatin1String(": ") + exchange.lossReason());
 }

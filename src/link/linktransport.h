@@ -52,6 +52,9 @@ public:
     // Why a start() that has not ended yet is late, for an owner that stops
     // waiting first.
     virtual PortStatus::Problem overdue() const { return PortStatus::Problem::TimedOut; }
+    // For a link over the network: how long connecting, and then setting up
+    // the session, may each take, from the next start() on.
+    virtual void setOpenTimeout(int ms) { Q_UNUSED(ms) }
     // For a link that logs in: used from the next start() on.
     virtual void setPassword(const QByteArray &password) { Q_UNUSED(password) }
     // The serial port underneath, if there is one: for its line settings.

@@ -145,6 +145,8 @@ void ProjectorFinder::begin(int index)
     const QString &name = outcomes.at(index).port;
     probe.kind = LinkAddress::parse(name).kind();
     probe.link.setReadBufferSize(Framing::PortReadBuffer);
+    // The link gives up no sooner than the search does.
+    probe.link.setOpenTimeout(qMax(waitMs, ConnectWaitMs));
     probe.deadline.setSingleShot(true);
     connect(&probe.link, &ProjectorLink::opened, this, [this, index] { send(index); });
     const auto unavailable = [this, index](PortStatus::Problem problem, const QString &detail) {

@@ -69,6 +69,8 @@ void ProjectorLink::useTransport(std::unique_ptr<LinkTransport> next)
     transport = std::move(next);
     if (readLimit > 0)
         transport->setReadLimit(readLimit);
+    if (openTimeoutMs > 0)
+        transport->setOpenTimeout(openTimeoutMs);
     LinkTransport *t = transport.get();
     connect(t, &LinkTransport::ready, this, &ProjectorLink::onReady);
     connect(t, &LinkTransport::failed, this, &ProjectorLink::onFailed);
@@ -175,6 +177,13 @@ void ProjectorLink::setReadBufferSize(qint64 size)
     readLimit = size;
     if (transport)
         transport->setReadLimit(size);
+}
+
+void ProjectorLink::setOpenTimeout(int ms)
+{
+    openTimeoutMs = ms;
+    if (transport)
+        transport->setOpenTimeout(ms);
 }
 
 qint64 ProjectorLink::bytesAvailable() const

@@ -46,6 +46,9 @@ public:
 
     // Applies to the next link opened as well.
     void setReadBufferSize(qint64 size);
+    // A network link: how long connecting, and setting up the session, may
+    // each take, from the next connectTo() on.
+    void setOpenTimeout(int ms);
     // PJLink: the password for the next connectTo(); empty for none.
     void setPassword(const QString &password);
     // PJLink: a login refused (or not tried for want of a password) is not
@@ -91,6 +94,7 @@ private:
     PortStatus::Problem why = PortStatus::Problem::NoPortChosen;
     QString detail;
     qint64 readLimit = 0;
+    int openTimeoutMs = 0; // 0: the transport's own
     int transportKind = -1;
     QByteArray loginPassword;
     int linkModel = -1;

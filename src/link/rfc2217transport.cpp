@@ -14,6 +14,12 @@ void Rfc2217Transport::received(const QByteArray &wire)
         return;
     QByteArray data;
     const QByteArray answer = codec->receive(wire, &data);
+    if (!answer.isEmpty() && unsent() + answer.size() > MaxUnreadAnswers) {
+        const bool open = !inSession();
+        fail(open ? PortStatus::Problem::ConnectionLost : PortStatus::Problem::LineSettingsRefused,
+             QStringLiteral("the server keeps negotiating and reads no answer"));
+        return;
+    }
     if (!answer.isEmpty())
         sendRaw(answer);
     deliver(data);

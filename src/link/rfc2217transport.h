@@ -12,6 +12,10 @@ class Rfc2217Transport : public SocketTransport
     Q_OBJECT
 
 public:
+    // Telnet answers a server has not read, past which it is dropped: a
+    // server that keeps asking and never reads must not fill the memory.
+    static constexpr qint64 MaxUnreadAnswers = 16 * 1024;
+
     using SocketTransport::SocketTransport;
     Speed speed() const override { return Speed::Set; }
 

@@ -34,7 +34,11 @@ void Vantrel::ShowPortOpened()
         switch (serialPort.speed()) {
         case LinkTransport::Speed::Set:
         case LinkTransport::Speed::ServersOwn:
-            Log(tr("Serial port successfully opened!\n"));
+            // One arg(): a "%1" in the address stays as it is.
+            if (serialPort.isNetwork())
+                Log(tr("Connected to %1\n").arg(configuredPort));
+            else
+                Log(tr("Serial port successfully opened!\n"));
             break;
         case LinkTransport::Speed::Refused:
             Log(tr("Failed to set serial port speed!\n"));

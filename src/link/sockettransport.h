@@ -41,6 +41,7 @@ public:
     qint64 unsent() const override { return socket.bytesToWrite(); }
     bool push() override { return socket.flush(); }
     void setReadLimit(qint64 bytes) override;
+    void setOpenTimeout(int ms) override { timeoutMs = ms; }
     Speed speed() const override { return Speed::ServersOwn; }
 
 protected:

@@ -66,6 +66,9 @@ public:
     PJLinkSession::State sessionState() const { return session.state(); }
     // A command is out and its answer not in yet.
     bool waiting() const { return session.waiting(); }
+    // Commands in line behind it, and queries the refresh still has to ask.
+    int queued() const { return session.queued(); }
+    int refreshing() const { return refresh.waiting(); }
     bool everGreeted() const { return greetedOnce; }
     // After a failed login nothing is tried again: projectors may lock out
     // after repeated failures. A new client comes with new settings.

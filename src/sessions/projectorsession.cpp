@@ -184,8 +184,18 @@ void ProjectorSession::onPollTimer()
 
 void ProjectorSession::poll()
 {
+    const bool first = lastDetail < 0;
+    const bool detailsDue = first || now() - lastDetail >= detailMs;
+    if (detailsDue)
+        lastDetail = now();
     if (isPJLink()) {
         pjlink->poll(now());
+        // Health and lamps at their own pace, beside the client's refresh;
+        // not again while the last ones still wait.
+        if (detailsDue && !first && pjlink->queued() < 4) {
+            pjlink->send(PJLink::query(1, "ERST"));
+            pjlink->send(PJLink::query(1, "LAMP"));
+        }
         flushPJLink();
         return;
     }
@@ -195,8 +205,7 @@ void ProjectorSession::poll()
         pollWaiting = pollWaiting || pending.purpose == Purpose::Poll;
     if (!pollWaiting)
         queue(Power::pollCommand(stored.model), Purpose::Poll);
-    if (lastDetail < 0 || now() - lastDetail >= detailMs) {
-        lastDetail = now();
+    if (detailsDue) {
         if (stored.model == Acer::ModelIndex)
             queue(acerLampHours(), Purpose::LampHours);
         if (stored.model == Vivitek::ModelIndex) {

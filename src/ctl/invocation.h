@@ -75,6 +75,10 @@ public:
     };
     QList<Target> targets;
 
+    // inventory: runs as query does, on every target, and prints the
+    // inventory of them all.
+    bool inventory = false;
+
     // What projector add and remove take.
     Edit edit = Edit::List;
     QString name;

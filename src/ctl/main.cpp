@@ -2,6 +2,7 @@
 
 #include "detection.h"
 #include "fleet.h"
+#include "inventoryrun.h"
 #include "invocation.h"
 #include "pjlink.h"
 #include "pjlinkcommandline.h"
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
         return ProjectorEdit(invocation, report).run();
     if (invocation.command == Invocation::Command::Detect)
         return Detection(invocation, report).run();
+    if (invocation.inventory)
+        return InventoryRun(invocation).run();
     if (!invocation.targets.isEmpty())
         return Fleet(invocation).run();
     if (invocation.command == Invocation::Command::Search)

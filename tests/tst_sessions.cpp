@@ -166,6 +166,9 @@ void TestSessions::power_data()
                              << QByteArray("V99S0002");
     QTest::newRow("pjlink") << QStringList { "--family", "pjlink", "--lamp", "on" } << 3
                             << QByteArray("%1POWR 0");
+    QTest::newRow("pjlink class 2")
+        << QStringList { "--family", "pjlink", "--pjlink-class", "2", "--lamp", "on" } << 3
+        << QByteArray("%1POWR 0");
 }
 
 void TestSessions::power()

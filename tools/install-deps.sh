@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
-          xvfb xauth x11-utils imagemagick ser2net python3-serial python3-prometheus-client "$@")
+          xvfb xauth x11-utils imagemagick ser2net python3-serial python3-prometheus-client
+          dbus-daemon "$@")
 
 missing=()
 for package in "${packages[@]}"; do

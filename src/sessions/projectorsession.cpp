@@ -471,9 +471,12 @@ void ProjectorSession::handlePJLink(const QList<PJLinkClient::Notice> &notices)
             news = true;
             break;
         case Kind::Done:
-            if (users)
+            if (users) {
                 emit commandFinished(PJLinkView::commandCaption(command, pjlink->state()), true,
                                      QString());
+                // What the command changed is read now, not at the next poll.
+                pjlink->poll(now());
+            }
             break;
         case Kind::Refused:
         case Kind::NotSent:

@@ -56,7 +56,6 @@ void RoomsWindow::setHost(const RoomsHost &host)
 void RoomsWindow::load()
 {
     const ProjectorList projectors = ProjectorList::read();
-    rooms.setPollInterval(ui.pollSeconds->value() * 1000);
     rooms.load(projectors.entries());
     QStringList groups;
     for (const ProjectorList::Projector &projector : projectors.entries()) {

@@ -85,6 +85,7 @@ void ProjectorSession::start()
     if (running)
         return;
     running = true;
+    startedAt = now();
     pollTimer.start();
     onPollTimer();
 }
@@ -128,8 +129,10 @@ void ProjectorSession::onOpened()
         current.problem.clear();
         changed();
     }
-    if (isPJLink())
+    if (isPJLink()) {
         pjlink->opened(now());
+        catchingUp = true;
+    }
     // Opened later than the poll that opened it: that poll is due now.
     if (!connecting)
         poll();
@@ -282,8 +285,10 @@ bool ProjectorSession::settled() const
 {
     if (!running || current.passwordRejected)
         return true;
-    // It cannot be reached, or it has not answered in time.
-    if (!current.problem.isEmpty() || (missed > 0 && !pollAnswered))
+    // It cannot be reached, or it has not answered in time (a network link
+    // may take longer than that to give up opening).
+    if (!current.problem.isEmpty() || (missed > 0 && !pollAnswered)
+        || (!pollAnswered && now() - startedAt >= replyTimeoutMs))
         return true;
     if (!pollAnswered)
         return false;
@@ -328,8 +333,9 @@ void ProjectorSession::onReadyRead()
             answered();
         handlePJLink(pjlink->receive(bytes, now()));
         // What is read after connecting goes out one after the other, not
-        // one more per poll.
-        if (!pjlink->waiting() && pjlink->queued() == 0 && pjlink->refreshing() > 0)
+        // one more per poll; later readings keep the client's pace.
+        catchingUp = catchingUp && pjlink->refreshing() > 0;
+        if (catchingUp && !pjlink->waiting() && pjlink->queued() == 0)
             pjlink->poll(now());
         flushPJLink();
         return;

@@ -112,6 +112,7 @@ private:
     int detailMs = DefaultDetailMs;
     int replyTimeoutMs = 2000;
     qint64 lastDetail = -1;
+    qint64 startedAt = 0;
     bool running = false;
     bool connecting = false; // within connectTo(), which may open the link at once
     bool changePending = false;
@@ -127,4 +128,5 @@ private:
 
     std::unique_ptr<PJLinkClient> pjlink;
     bool extrasAsked = false;
+    bool catchingUp = false; // the first reading after connecting
 };

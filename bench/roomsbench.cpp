@@ -171,8 +171,8 @@ int rooms(int count, int seconds)
     int reachable = 0;
     for (int row = 0; row < view.model().rowCount(); ++row)
         reachable += view.model().stateAt(row).reachable ? 1 : 0;
-    std::printf("rooms: %d projectors (%d silent), %d answering\n", count,
-                count / (count / Silent), reachable);
+    std::printf("rooms: %d projectors (%d silent), %d answering\n", count, count / (count / Silent),
+                reachable);
     std::printf("  table complete after %lld ms\n", static_cast<long long>(completeMs));
     std::printf("  CPU while polling every 10 s: %.2f %% of a core over %d s\n", cpu * 100,
                 seconds);
@@ -202,9 +202,10 @@ int inventory(int count)
     int threads = 0;
     long peak = 0;
     while (!ctl.waitForFinished(20)) {
-        threads = qMax(threads, int(QDir(QStringLiteral("/proc/%1/task").arg(pid))
-                                        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                                        .size()));
+        threads = qMax(threads,
+                       int(QDir(QStringLiteral("/proc/%1/task").arg(pid))
+                               .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                               .size()));
         peak = qMax(peak, procStatusKib(pid.toStdString(), "VmHWM"));
     }
     std::printf("inventory: %d projectors (%d silent), --timeout 2\n", count,

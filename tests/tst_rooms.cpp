@@ -234,6 +234,16 @@ void TestRooms::everyRowAndOffForTheSelection()
                  .toString(),
              QStringLiteral("locked: password rejected"));
 
+    // Export: the inventory of the rows shown, one line each after the header.
+    const QString exported = TestStore::runDirectory() + QStringLiteral("/rooms.csv");
+    QVERIFY(view.exportTo(exported));
+    QFile csv(exported);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.size(), 22); // the header, twenty rooms and the last line end
+    QVERIFY(lines.first().startsWith("name,group,family,address,make,model,serial,software,"));
+    QVERIFY(lines.at(1).startsWith("aula,south,pjlink,127.0.0.1:"));
+
     // Sorted by name; the group and text filters narrow the rows.
     RoomsFilter &filter = view.filter();
     QCOMPARE(filter.index(0, RoomsModel::Name).data().toString(), QStringLiteral("aula"));

@@ -141,6 +141,14 @@ void ProjectorSession::onOpened()
 void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail)
 {
     replyTimer.stop();
+    // Nothing waits for a line that may come back much later: a power
+    // command then would be a surprise.
+    for (const Pending &pending : waiting) {
+        if (pending.purpose == Purpose::Power)
+            emit commandFinished(QString::fromLatin1(pending.command), false,
+                                 PortStatus::reason(problem, detail));
+    }
+    waiting.clear();
     onLine.reset();
     matcher.clear();
     if (pjlink)
@@ -257,7 +265,7 @@ bool ProjectorSession::power(bool on)
     }
     const QByteArray command
         = on ? Power::onCommand(stored.model) : Power::offCommand(stored.model);
-    if (command.isEmpty() || waiting.size() >= MaxQueued)
+    if (command.isEmpty() || waiting.size() >= MaxQueued || !link.isOpen())
         return false;
     queue(command, Purpose::Power);
     queue(Power::pollCommand(stored.model), Purpose::Poll);

@@ -54,7 +54,8 @@ public:
     void stop();
     void pollNow();
 
-    // False when the family has no such command, or the queue is full.
+    // False when the family has no such command, the queue is full or (a
+    // serial line) the line is not open.
     bool power(bool on);
     bool selectInput(const QByteArray &input);
     bool mute(PJLink::MuteTarget target, bool on);

@@ -312,9 +312,12 @@ void RoomsModel::power(const QList<int> &rows, bool on)
 {
     for (const int row : rows) {
         Room &room = rooms.at(std::size_t(row));
-        if (room.session)
-            room.session->power(on);
-        else if (host.power)
+        if (room.session && !room.session->power(on))
+            emit commandFinished(
+                room.projector.name,
+                tr("%1 not sent: %2")
+                    .arg(on ? tr("On") : tr("Off"), room.session->state().stateText()));
+        else if (!room.session && host.power)
             host.power(on);
     }
 }

@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 
@@ -127,6 +128,7 @@ private slots:
     void silentWithoutNotificationService();
     void inventoryCells_data();
     void inventoryCells();
+    void intervalAndLampLifeKept();
 };
 
 void TestRooms::everyRowAndOffForTheSelection()
@@ -479,6 +481,22 @@ void TestRooms::inventoryCells()
     QFETCH(QString, value);
     QFETCH(QString, written);
     QCOMPARE(Inventory::cell(value), written);
+}
+
+void TestRooms::intervalAndLampLifeKept()
+{
+    TestStore::clear();
+    {
+        RoomsWindow view;
+        QCOMPARE(view.model().pollInterval(), 10000);
+        view.findChild<QSpinBox *>(QStringLiteral("pollSeconds"))->setValue(30);
+        view.findChild<QSpinBox *>(QStringLiteral("lampLife"))->setValue(2000);
+        QCOMPARE(view.model().pollInterval(), 30000);
+        QCOMPARE(view.model().noticeRules().lampLife(), 2000);
+    }
+    RoomsWindow again;
+    QCOMPARE(again.model().pollInterval(), 30000);
+    QCOMPARE(again.model().noticeRules().lampLife(), 2000);
 }
 
 VANTREL_TEST_MAIN(TestRooms)

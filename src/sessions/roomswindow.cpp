@@ -2,12 +2,21 @@
 
 #include "inventory.h"
 #include "projectorlist.h"
+#include "storedsettings.h"
 
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSaveFile>
 #include <QSet>
+#include <QSettings>
+
+namespace {
+
+const QString PollKey = QStringLiteral("Rooms/PollSeconds");
+const QString LampLifeKey = QStringLiteral("Rooms/LampLifeHours");
+
+} // namespace
 
 RoomsWindow::RoomsWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -19,13 +28,26 @@ RoomsWindow::RoomsWindow(QWidget *parent)
     ui.table->horizontalHeader()->setStretchLastSection(true);
     ui.table->verticalHeader()->hide();
 
+    // The interval and the lamp life stay from one run to the next.
+    {
+        const std::unique_ptr<QSettings> store = StoredSettings::open();
+        ui.pollSeconds->setValue(store->value(PollKey, ui.pollSeconds->value()).toInt());
+        ui.lampLife->setValue(store->value(LampLifeKey, 0).toInt());
+    }
+    rooms.setPollInterval(ui.pollSeconds->value() * 1000);
+    rooms.noticeRules().setLampLife(ui.lampLife->value());
+
     connect(ui.textFilter, &QLineEdit::textChanged, &rows, &RoomsFilter::setText);
     connect(ui.groupFilter, QOverload<int>::of(&QComboBox::activated), this,
             &RoomsWindow::chooseGroup);
-    connect(ui.pollSeconds, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            [this](int seconds) { rooms.setPollInterval(seconds * 1000); });
-    connect(ui.lampLife, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            [this](int hours) { rooms.noticeRules().setLampLife(hours); });
+    connect(ui.pollSeconds, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int seconds) {
+        rooms.setPollInterval(seconds * 1000);
+        remember(PollKey, seconds);
+    });
+    connect(ui.lampLife, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int hours) {
+        rooms.noticeRules().setLampLife(hours);
+        remember(LampLifeKey, hours);
+    });
     connect(ui.table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RoomsWindow::selectionChanged);
     connect(ui.table, &QAbstractItemView::activated, this, &RoomsWindow::openRow);
@@ -153,6 +175,13 @@ bool RoomsWindow::exportTo(const QString &fileName)
     showMessage(tr("Inventory of %n projector(s) written to %1", nullptr, int(inventory.size()))
                     .arg(fileName));
     return true;
+}
+
+void RoomsWindow::remember(const QString &key, int value)
+{
+    const std::unique_ptr<QSettings> store = StoredSettings::open();
+    if (StoredSettings::canSave(*store))
+        store->setValue(key, value);
 }
 
 void RoomsWindow::showMessage(const QString &text)

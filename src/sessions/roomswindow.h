@@ -36,6 +36,7 @@ private:
     void openRow(const QModelIndex &index);
     void exportChosen();
     void showMessage(const QString &text);
+    void remember(const QString &key, int value);
 
     Ui::RoomsWindow ui;
     RoomsModel rooms;

@@ -120,6 +120,7 @@ class TestRooms : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void everyRowAndOffForTheSelection();
     void currentProjectorFromTheWindow();
     void noticeRules_data();
@@ -130,6 +131,13 @@ private slots:
     void inventoryCells();
     void intervalAndLampLifeKept();
 };
+
+void TestRooms::initTestCase()
+{
+    // The views' notices must not reach the desktop of whoever runs the tests.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            QByteArray("unix:path=") + TestStore::runDirectory().toLocal8Bit() + "/no-bus");
+}
 
 void TestRooms::everyRowAndOffForTheSelection()
 {

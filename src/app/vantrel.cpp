@@ -3,6 +3,7 @@
 #include "elidinglabel.h"
 #include "framing.h"
 #include "storewatcher.h"
+#include "roomswindow.h"
 #include "trafficlog.h"
 
 #include <QActionGroup>
@@ -21,6 +22,8 @@ Vantrel::Vantrel(QWidget *parent)
     vvtRequeryPending = false;
     setWindowTitle(tr("Vantrel V 2.0"));
     connect(ui.actionAbout, SIGNAL(triggered()), this, SLOT(OnAbout()));
+    // Not a slot of the window's: its slots are the ones it is described with.
+    connect(ui.actionRooms, &QAction::triggered, ui.actionRooms, [this] { OpenRooms(); });
     contactCounter = 50;
     projectorOn = false;
     pendingHeight = 0;
@@ -49,6 +52,8 @@ Vantrel::Vantrel(QWidget *parent)
 
 Vantrel::~Vantrel()
 {
+    // Its hooks reach into this window: it goes first.
+    delete rooms;
     serialPort.close();
 }
 

@@ -25,6 +25,7 @@ class QCloseEvent;
 class QKeyEvent;
 class ElidingLabel;
 class StoreWatcher;
+class RoomsWindow;
 
 // The remote control window. Every user action and the 100 ms tick arrive as
 // one of its slots; the protocol itself lives in the pure helpers beside it.
@@ -116,6 +117,8 @@ private slots:
 private:
     // Application shell
     void Configure(bool showDialog);
+    // Every stored projector at a glance; this one's state from this window.
+    void OpenRooms();
     void ApplyChoice(int model, const QString &port, const QString &password);
     void ShowProjectors(const QString &current);
     void ReloadProjectors();
@@ -213,6 +216,7 @@ private:
     // A PJLink projector: its commands, answers and state, all but the socket.
     PJLinkClient pjlink;
     QMap<QByteArray, int> pjlinkRefusals; // the last error logged for each query
+    RoomsWindow *rooms = nullptr; // made when first opened
 
     // The tests' (and the fuzzer's) window into the state above.
     friend class VantrelProbe;

@@ -63,6 +63,11 @@ public:
     const PJLinkState &state() const { return current; }
     // A command is out and its answer not in yet.
     bool waiting() const { return session.waiting(); }
+    // Commands in line behind it, and queries the refresh still has to ask.
+    int queued() const { return session.queued(); }
+    int refreshing() const { return int(queries.size()) + refresh.pending(); }
+    // The link has been open at least once, so the state is being read.
+    bool everOpened() const { return greetedOnce; }
 
 private:
     void handle(const PJLinkSession::Event &event, qint64 now, QList<Notice> &notices);

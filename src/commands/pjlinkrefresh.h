@@ -39,6 +39,8 @@ public:
     QList<PJLink::Command> poll(qint64 now);
     // The queries to send now, in order.
     QList<PJLink::Command> take();
+    // Queries due and not taken yet.
+    int pending() const { return int(queries.size()); }
 
 private:
     void add(const PJLink::Command &command);

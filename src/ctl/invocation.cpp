@@ -49,6 +49,10 @@ Commands:
                    then, /probe?group=G each of the group, /metrics the
                    exporter's own. Listens on 127.0.0.1:14352 unless --listen
                    gives a numeric address and port, e.g. 0.0.0.0:14352.
+  inventory        Print every stored projector (or those of --all, --group,
+                   --projector) as CSV: name, group, family, address, make,
+                   model, serial, software, lamp and filter hours and parts,
+                   state, last answer; --json as an array.
   search [--to ADDRESS]
                    PJLink: ask by UDP which projectors are there (the broadcast
                    address unless --to names one, with an optional :port) and
@@ -263,7 +267,12 @@ bool Invocation::parse(const QStringList &arguments)
             && takeLine(parser.value(portOption), parser.value(familyOption))
             && takeMetricsOfOne(forwarded, parser.isSet(portOption));
     }
-    if (selecting) {
+    // inventory: the stored projectors chosen, all of them unless some are.
+    const bool inventoryWanted = words.value(0) == QLatin1String("inventory");
+    if (inventoryWanted && words.size() != 1)
+        return usage(QStringLiteral("inventory takes no arguments; choose projectors with --all, "
+                                    "--group or --projector"));
+    if (selecting || inventoryWanted) {
         if (parser.isSet(portOption) || parser.isSet(familyOption) || parser.isSet(toOption))
             return usage(QStringLiteral("--projector, --group and --all take the port and "
                                         "family from the stored list, not from --port and "
@@ -276,10 +285,15 @@ bool Invocation::parse(const QStringList &arguments)
             forwarded << QStringLiteral("--json");
         if (!takeTimeout(parser.value(timeoutOption))
             || !takeSelection(
-                parser.values(projectorOption), parser.values(groupOption), parser.isSet(allOption),
-                forwarded, metrics ? QStringList { QStringLiteral("query") } : words,
+                parser.values(projectorOption), parser.values(groupOption),
+                parser.isSet(allOption) || !selecting, forwarded,
+                metrics || inventoryWanted ? QStringList { QStringLiteral("query") } : words,
                 parser.isSet(passwordFileOption) ? parser.value(passwordFileOption) : QString()))
             return false;
+        if (inventoryWanted) {
+            inventory = true;
+            commandName = QStringLiteral("inventory");
+        }
         if (metrics) {
             command = Command::Metrics;
             commandName = QStringLiteral("metrics");

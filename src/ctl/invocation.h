@@ -87,6 +87,9 @@ public:
     static constexpr int ExporterPort = 14352;
     QString listenAddress = QStringLiteral("127.0.0.1");
     int listenPort = ExporterPort;
+    // inventory: runs as query does, on every target, and prints the
+    // inventory of them all.
+    bool inventory = false;
 
     // What projector add and remove take.
     Edit edit = Edit::List;

@@ -5,6 +5,7 @@
 #include "exporter.h"
 #endif
 #include "fleet.h"
+#include "inventoryrun.h"
 #include "invocation.h"
 #include "pjlink.h"
 #include "pjlinkcommandline.h"
@@ -51,6 +52,8 @@ int main(int argc, char *argv[])
     }
     if (invocation.command == Invocation::Command::Detect)
         return Detection(invocation, report).run();
+    if (invocation.inventory)
+        return InventoryRun(invocation).run();
     if (!invocation.targets.isEmpty())
         return Fleet(invocation).run();
     if (invocation.command == Invocation::Command::Search)

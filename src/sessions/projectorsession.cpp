@@ -1,0 +1,528 @@
+#include "projectorsession.h"
+
+#include "acer.h"
+#include "family.h"
+#include "framing.h"
+#include "infocus.h"
+#include "pjlinkview.h"
+#include "power.h"
+#include "vivitek.h"
+
+namespace {
+
+// Acer's lamp hours query: what the control page's "Lamp time" sends.
+QByteArray acerLampHours()
+{
+    return Acer::buttonCommand(Acer::Button::QueryLampTime).command;
+}
+
+bool refusedBy(int model, const QString &reply)
+{
+    switch (model) {
+    case Acer::ModelIndex:
+        return Acer::interpretReply(reply).refused;
+    case Vivitek::ModelIndex:
+        return !Vivitek::parseReply(reply).success;
+    case InFocus::ModelIndex:
+        return reply == QLatin1String(InFocus::Refused);
+    }
+    return false;
+}
+
+// A whole number of hours, blanks around it aside; -1 for anything else.
+int hoursIn(const QString &reply)
+{
+    bool ok = false;
+    const int hours = Framing::trimmed(reply).toInt(&ok);
+    return ok && hours >= 0 ? hours : -1;
+}
+
+} // namespace
+
+ProjectorSession::ProjectorSession(const ProjectorList::Projector &projector, QObject *parent)
+    : QObject(parent)
+    , stored(projector)
+{
+    clock.start();
+    link.setReadBufferSize(Framing::PortReadBuffer);
+    connect(&link, &ProjectorLink::opened, this, &ProjectorSession::onOpened);
+    connect(&link, &ProjectorLink::failed, this, &ProjectorSession::onDown);
+    connect(&link, &ProjectorLink::lost, this, &ProjectorSession::onDown);
+    connect(&link, &QIODevice::readyRead, this, &ProjectorSession::onReadyRead);
+    pollTimer.setInterval(pollMs);
+    connect(&pollTimer, &QTimer::timeout, this, &ProjectorSession::onPollTimer);
+    replyTimer.setSingleShot(true);
+    connect(&replyTimer, &QTimer::timeout, this, &ProjectorSession::onReplyTimeout);
+    advanceTimer.setSingleShot(true);
+    connect(&advanceTimer, &QTimer::timeout, this, &ProjectorSession::advancePJLink);
+    if (isPJLink())
+        pjlink = std::make_unique<PJLinkClient>();
+}
+
+ProjectorSession::~ProjectorSession()
+{
+    stop();
+}
+
+bool ProjectorSession::isPJLink() const
+{
+    return stored.model == PJLink::ModelIndex;
+}
+
+void ProjectorSession::setPollInterval(int ms)
+{
+    pollMs = qMax(1, ms);
+    pollTimer.setInterval(pollMs);
+}
+
+void ProjectorSession::setDetailInterval(int ms)
+{
+    detailMs = qMax(1, ms);
+}
+
+void ProjectorSession::start()
+{
+    if (running)
+        return;
+    running = true;
+    startedAt = now();
+    pollTimer.start();
+    onPollTimer();
+}
+
+void ProjectorSession::stop()
+{
+    if (!running)
+        return;
+    running = false;
+    pollTimer.stop();
+    replyTimer.stop();
+    advanceTimer.stop();
+    waiting.clear();
+    onLine.reset();
+    matcher.clear();
+    if (pjlink)
+        pjlink->disconnected();
+    link.close();
+}
+
+void ProjectorSession::pollNow()
+{
+    if (running)
+        onPollTimer();
+}
+
+void ProjectorSession::connectLink()
+{
+    link.setPassword(isPJLink() ? stored.password : QString());
+    connecting = true;
+    link.connectTo(stored.port, stored.model);
+    connecting = false;
+}
+
+void ProjectorSession::onOpened()
+{
+    partial.clear();
+    lineEnded = false;
+    // Open, but only an answer shows that the projector is there.
+    if (!current.problem.isEmpty()) {
+        current.problem.clear();
+        changed();
+    }
+    if (isPJLink()) {
+        pjlink->opened(now());
+        catchingUp = true;
+    }
+    // Opened later than the poll that opened it: that poll is due now.
+    if (!connecting)
+        poll();
+}
+
+void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail)
+{
+    replyTimer.stop();
+    // Nothing waits for a line that may come back much later: a power
+    // command then would be a surprise.
+    for (const Pending &pending : waiting) {
+        if (pending.purpose == Purpose::Power)
+            emit commandFinished(QString::fromLatin1(pending.command), false,
+                                 PortStatus::reason(problem, detail));
+    }
+    waiting.clear();
+    onLine.reset();
+    matcher.clear();
+    if (pjlink)
+        handlePJLink(pjlink->disconnected());
+    current.passwordRejected = current.passwordRejected
+        || problem == PortStatus::Problem::PasswordRejected
+        || problem == PortStatus::Problem::PasswordMissing;
+    setProblem(PortStatus::reason(problem, detail));
+}
+
+void ProjectorSession::setProblem(const QString &problem)
+{
+    const bool was = current.reachable;
+    current.reachable = false;
+    if (current.problem == problem && !was)
+        return;
+    current.problem = problem;
+    changed();
+}
+
+void ProjectorSession::changed()
+{
+    emit stateChanged();
+}
+
+void ProjectorSession::onPollTimer()
+{
+    if (!running)
+        return;
+    if (!link.isOpen()) {
+        if (!link.isOpening()) {
+            // Every poll while it is down is one without an answer.
+            if (pollAnswered || missed > 0 || !current.problem.isEmpty())
+                missedPoll();
+            connectLink();
+        }
+        // A serial port opens at once and is polled now; a network link
+        // when it has opened.
+        if (!link.isOpen())
+            return;
+    }
+    poll();
+}
+
+void ProjectorSession::poll()
+{
+    const bool first = lastDetail < 0;
+    const bool detailsDue = first || now() - lastDetail >= detailMs;
+    if (detailsDue)
+        lastDetail = now();
+    if (isPJLink()) {
+        pjlink->poll(now());
+        // Health and lamps at their own pace, beside the client's refresh;
+        // not again while the last ones still wait.
+        if (detailsDue && !first && pjlink->queued() < 4) {
+            pjlink->send(PJLink::query(1, "ERST"));
+            pjlink->send(PJLink::query(1, "LAMP"));
+        }
+        flushPJLink();
+        return;
+    }
+    // A poll still unanswered counts once, when it is given up.
+    bool pollWaiting = onLine && onLine->purpose == Purpose::Poll;
+    for (const Pending &pending : waiting)
+        pollWaiting = pollWaiting || pending.purpose == Purpose::Poll;
+    if (!pollWaiting)
+        queue(Power::pollCommand(stored.model), Purpose::Poll);
+    if (detailsDue) {
+        if (stored.model == Acer::ModelIndex)
+            queue(acerLampHours(), Purpose::LampHours);
+        if (stored.model == Vivitek::ModelIndex) {
+            queue(Vivitek::LampHours, Purpose::LampHours);
+            if (current.softwareVersion.isEmpty())
+                queue(Vivitek::Firmware, Purpose::Firmware);
+        }
+    }
+    detailsAsked = true;
+    sendNext();
+}
+
+void ProjectorSession::answered()
+{
+    const bool regained = !current.reachable || !current.problem.isEmpty();
+    current.lastAnswer = QDateTime::currentDateTimeUtc();
+    current.reachable = true;
+    current.problem.clear();
+    missed = 0;
+    pollAnswered = true;
+    if (regained)
+        changed();
+}
+
+void ProjectorSession::missedPoll()
+{
+    ++missed;
+    if (current.reachable) {
+        current.reachable = false;
+        changed();
+    } else if (missed == 1 || missed == 3) {
+        // The notices count missed polls.
+        changed();
+    }
+}
+
+bool ProjectorSession::power(bool on)
+{
+    if (!running)
+        return false;
+    if (isPJLink()) {
+        if (!pjlink->send(PJLink::power(on)))
+            return false;
+        flushPJLink();
+        return true;
+    }
+    const QByteArray command
+        = on ? Power::onCommand(stored.model) : Power::offCommand(stored.model);
+    if (command.isEmpty() || waiting.size() >= MaxQueued || !link.isOpen())
+        return false;
+    queue(command, Purpose::Power);
+    queue(Power::pollCommand(stored.model), Purpose::Poll);
+    sendNext();
+    return true;
+}
+
+bool ProjectorSession::selectInput(const QByteArray &input)
+{
+    if (!running || !isPJLink() || !pjlink->send(PJLink::selectInput(input)))
+        return false;
+    flushPJLink();
+    return true;
+}
+
+bool ProjectorSession::mute(PJLink::MuteTarget target, bool on)
+{
+    if (!running || !isPJLink() || !pjlink->send(PJLink::mute(target, on)))
+        return false;
+    flushPJLink();
+    return true;
+}
+
+bool ProjectorSession::settled() const
+{
+    if (!running || current.passwordRejected)
+        return true;
+    // It cannot be reached, or it has not answered in time (a network link
+    // may take longer than that to give up opening).
+    if (!current.problem.isEmpty() || (missed > 0 && !pollAnswered)
+        || (!pollAnswered && now() - startedAt >= replyTimeoutMs))
+        return true;
+    if (!pollAnswered)
+        return false;
+    if (!isPJLink())
+        return detailsAsked && waiting.isEmpty() && !onLine;
+    return pjlink->everOpened() && !pjlink->waiting() && pjlink->queued() == 0
+        && pjlink->refreshing() == 0 && current.pjClass && (*current.pjClass < 2 || extrasAsked);
+}
+
+// The serial families
+
+void ProjectorSession::queue(const QByteArray &command, Purpose purpose)
+{
+    if (waiting.size() >= MaxQueued)
+        return;
+    waiting.append({ command, purpose });
+}
+
+void ProjectorSession::sendNext()
+{
+    if (onLine || waiting.isEmpty() || !link.isOpen())
+        return;
+    onLine = waiting.takeFirst();
+    if (stored.model == Vivitek::ModelIndex)
+        matcher.sent(QString::fromLatin1(onLine->command), now());
+    link.write(onLine->command + '\r');
+    replyTimer.start(replyTimeoutMs);
+}
+
+void ProjectorSession::onReadyRead()
+{
+    const qint64 available = link.bytesAvailable();
+    if (available > Framing::MaxUnreadInput) {
+        // A flood: what it leaves is still read, the rest dropped.
+        link.skip(available - Framing::MaxUnreadInput);
+        partial.clear();
+        lineEnded = false;
+    }
+    const QByteArray bytes = link.read(Framing::MaxUnreadInput);
+    if (isPJLink()) {
+        if (bytes.contains('\r'))
+            answered();
+        handlePJLink(pjlink->receive(bytes, now()));
+        // What is read after connecting goes out one after the other, not
+        // one more per poll; later readings keep the client's pace.
+        catchingUp = catchingUp && pjlink->refreshing() > 0;
+        if (catchingUp && !pjlink->waiting() && pjlink->queued() == 0)
+            pjlink->poll(now());
+        flushPJLink();
+        return;
+    }
+    for (const char byte : bytes) {
+        if (Framing::feedByte(partial, lineEnded, byte, stored.model))
+            handleReply(std::exchange(partial, QString()));
+    }
+}
+
+void ProjectorSession::handleReply(const QString &reply)
+{
+    const int model = stored.model;
+    if (model == Vivitek::ModelIndex) {
+        // Each reply answers the oldest command waiting; a late one answers
+        // a command given up already and is only a sign of life.
+        const QString answers = matcher.answer(now());
+        answered();
+        if (!onLine || answers != QString::fromLatin1(onLine->command))
+            return;
+    } else {
+        answered();
+        if (!onLine)
+            return;
+        bool fits = refusedBy(model, reply);
+        switch (onLine->purpose) {
+        case Purpose::Poll:
+            fits = fits || Power::answersPoll(model, reply);
+            break;
+        case Purpose::LampHours:
+            fits = fits || hoursIn(reply) >= 0;
+            break;
+        case Purpose::Power:
+            fits = fits
+                || (model == Acer::ModelIndex ? reply == QLatin1String("*000")
+                                              : reply.startsWith(QLatin1Char('(')));
+            break;
+        case Purpose::Firmware:
+            break;
+        }
+        // A late answer to an earlier command: this one's is still to come.
+        if (!fits)
+            return;
+    }
+
+    const Pending done = *onLine;
+    onLine.reset();
+    replyTimer.stop();
+    const bool refused = refusedBy(model, reply);
+    bool news = false;
+    switch (done.purpose) {
+    case Purpose::Poll: {
+        int power = current.power;
+        if (model == Acer::ModelIndex) {
+            const Acer::Reply::Action action = Acer::interpretReply(reply).action;
+            if (action == Acer::Reply::LampOn || action == Acer::Reply::LampOff)
+                power = action == Acer::Reply::LampOn ? 1 : 0;
+        } else if (model == Vivitek::ModelIndex && !refused) {
+            power = Vivitek::lampOn(reply) ? 1 : 0;
+        }
+        news = power != current.power;
+        current.power = power;
+        break;
+    }
+    case Purpose::LampHours: {
+        const int hours
+            = model == Vivitek::ModelIndex ? Vivitek::parseReply(reply).value : hoursIn(reply);
+        if (refused || hours < 0)
+            break;
+        const QList<PJLink::Lamp> lamps { { hours, current.power == 1 } };
+        news
+            = !current.lamps || current.lamps->size() != 1 || current.lamps->first().hours != hours;
+        current.lamps = lamps;
+        break;
+    }
+    case Purpose::Firmware:
+        if (!refused) {
+            news = current.softwareVersion != reply.mid(1);
+            current.softwareVersion = reply.mid(1);
+        }
+        break;
+    case Purpose::Power:
+        emit commandFinished(QString::fromLatin1(done.command), !refused,
+                             refused ? QStringLiteral("refused") : QString());
+        break;
+    }
+    if (news)
+        changed();
+    sendNext();
+}
+
+void ProjectorSession::onReplyTimeout()
+{
+    if (!onLine)
+        return;
+    const Pending given = *onLine;
+    onLine.reset();
+    if (given.purpose == Purpose::Power)
+        emit commandFinished(QString::fromLatin1(given.command), false,
+                             QStringLiteral("no answer"));
+    if (given.purpose == Purpose::Poll)
+        missedPoll();
+    sendNext();
+}
+
+// PJLink
+
+void ProjectorSession::flushPJLink()
+{
+    if (link.isOpen()) {
+        const QByteArray bytes = pjlink->takeOutput(now());
+        if (!bytes.isEmpty())
+            link.write(bytes);
+    }
+    // Only an answer under way has a deadline to watch; a held command is
+    // looked at with the next poll.
+    if (pjlink->waiting()) {
+        if (!advanceTimer.isActive())
+            advanceTimer.start(AdvanceStepMs);
+    } else {
+        advanceTimer.stop();
+    }
+}
+
+void ProjectorSession::advancePJLink()
+{
+    if (!pjlink)
+        return;
+    handlePJLink(pjlink->advance(now()));
+    flushPJLink();
+}
+
+void ProjectorSession::handlePJLink(const QList<PJLinkClient::Notice> &notices)
+{
+    using Kind = PJLinkClient::Notice::Kind;
+    bool news = false;
+    for (const PJLinkClient::Notice &notice : notices) {
+        const PJLink::Command &command = notice.command;
+        const bool users = command.origin == PJLink::Command::Origin::User && !command.isQuery();
+        switch (notice.kind) {
+        case Kind::StateChanged:
+            news = true;
+            break;
+        case Kind::Done:
+            if (users) {
+                emit commandFinished(PJLinkView::commandCaption(command, pjlink->state()), true,
+                                     QString());
+                // What the command changed is read now, not at the next poll.
+                pjlink->poll(now());
+            }
+            break;
+        case Kind::Refused:
+        case Kind::NotSent:
+            if (users)
+                emit commandFinished(PJLinkView::commandCaption(command, pjlink->state()), false,
+                                     notice.text);
+            break;
+        case Kind::NoAnswer:
+            if (users)
+                emit commandFinished(PJLinkView::commandCaption(command, pjlink->state()), false,
+                                     notice.text);
+            if (command.name == "POWR" && command.origin == PJLink::Command::Origin::Poll)
+                missedPoll();
+            break;
+        case Kind::Held:
+        case Kind::Unreadable:
+        case Kind::LineDropped:
+        case Kind::Stray:
+            break;
+        }
+    }
+    if (!news)
+        return;
+    current.takePJLink(pjlink->state());
+    // What the refresh does not read: for the inventory.
+    if (!extrasAsked && current.pjClass && *current.pjClass >= 2) {
+        extrasAsked = true;
+        for (const char *name : { "SNUM", "SVER", "RLMP", "RFIL" })
+            pjlink->send(PJLink::query(2, name));
+    }
+    changed();
+}

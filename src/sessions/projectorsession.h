@@ -1,0 +1,135 @@
+#pragma once
+
+#include "pjlink.h"
+#include "pjlinkclient.h"
+#include "portstatus.h"
+#include "projectorlink.h"
+#include "projectorlist.h"
+#include "projectorstate.h"
+#include "vivitekmatcher.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+// One projector on the event loop: its link, opened again at each poll while
+// it is down (never faster), the framing of its replies, the polls, one
+// command on the line at a time with the rest in a bounded queue, and what
+// the answers say, read by the protocol library's rules. Nothing here
+// blocks or sleeps, so hundreds run side by side on one thread.
+class ProjectorSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultPollMs = 10000;
+    static constexpr int DefaultDetailMs = 60000;
+    // Commands of the user's that may wait behind the one on the line.
+    static constexpr int MaxQueued = 16;
+    // How often an answer under way is checked against its deadline.
+    static constexpr int AdvanceStepMs = 250;
+
+    explicit ProjectorSession(const ProjectorList::Projector &projector, QObject *parent = nullptr);
+    ~ProjectorSession() override;
+
+    const ProjectorList::Projector &projector() const { return stored; }
+    const ProjectorState &state() const { return current; }
+    // Polls in a row that got no answer, the link being down included.
+    int missedPolls() const { return missed; }
+    bool isRunning() const { return running; }
+
+    // Takes effect from the next poll on.
+    void setPollInterval(int ms);
+    // Lamp hours and the like for the serial families.
+    void setDetailInterval(int ms);
+    // How long a serial projector may take to answer.
+    void setReplyTimeout(int ms) { replyTimeoutMs = qMax(1, ms); }
+
+    // Opens the link and polls at once, then at every interval.
+    void start();
+    // Closes the link; the state stays as last known.
+    void stop();
+    void pollNow();
+
+    // False when the family has no such command, the queue is full or (a
+    // serial line) the line is not open.
+    bool power(bool on);
+    bool selectInput(const QByteArray &input);
+    bool mute(PJLink::MuteTarget target, bool on);
+
+    // Whether everything the session asks when it starts has been answered
+    // or given up, or it cannot be reached: what an inventory waits for.
+    bool settled() const;
+
+signals:
+    void stateChanged();
+    // A command of the user's was answered (or not): for the log of the view.
+    void commandFinished(const QString &command, bool accepted, const QString &detail);
+
+private:
+    enum class Purpose { Poll, LampHours, Firmware, Power };
+    struct Pending
+    {
+        QByteArray command;
+        Purpose purpose;
+    };
+
+    bool isPJLink() const;
+    qint64 now() const { return clock.elapsed(); }
+    void connectLink();
+    void onOpened();
+    void onDown(PortStatus::Problem problem, const QString &detail);
+    void onReadyRead();
+    void onPollTimer();
+    void poll();
+    void answered();
+    void missedPoll();
+    void setProblem(const QString &problem);
+    void changed();
+
+    // The serial families
+    void queue(const QByteArray &command, Purpose purpose);
+    void sendNext();
+    void handleReply(const QString &reply);
+    void onReplyTimeout();
+
+    // PJLink
+    void flushPJLink();
+    void handlePJLink(const QList<PJLinkClient::Notice> &notices);
+    void advancePJLink();
+    void scheduleAdvance();
+
+    ProjectorList::Projector stored;
+    ProjectorState current;
+    ProjectorLink link;
+    QElapsedTimer clock;
+    QTimer pollTimer;
+    QTimer replyTimer;
+    QTimer advanceTimer;
+    int pollMs = DefaultPollMs;
+    int detailMs = DefaultDetailMs;
+    int replyTimeoutMs = 2000;
+    qint64 lastDetail = -1;
+    qint64 startedAt = 0;
+    bool running = false;
+    bool connecting = false; // within connectTo(), which may open the link at once
+    bool changePending = false;
+    int missed = 0;
+    bool pollAnswered = false; // since start
+    bool detailsAsked = false;
+
+    QList<Pending> waiting;
+    std::optional<Pending> onLine;
+    QString partial;
+    bool lineEnded = false;
+    VivitekMatcher matcher { 5000 };
+
+    std::unique_ptr<PJLinkClient> pjlink;
+    bool extrasAsked = false;
+    bool catchingUp = false; // the first reading after connecting
+};

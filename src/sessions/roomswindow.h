@@ -1,0 +1,45 @@
+#pragma once
+
+#include "desktopnotifier.h"
+#include "roomsfilter.h"
+#include "roomsmodel.h"
+#include "ui_roomswindow.h"
+
+#include <QList>
+#include <QWidget>
+
+// Every stored projector at a glance. The window wires the form to the
+// model; what a row says and what a command does are the model's.
+class RoomsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit RoomsWindow(QWidget *parent = nullptr);
+
+    // Before load(): the window that drives the current projector.
+    void setHost(const RoomsHost &host);
+    // The stored projectors, read again.
+    void load();
+    RoomsModel &model() { return rooms; }
+    RoomsFilter &filter() { return rows; }
+    // The rows of the model that are selected.
+    QList<int> selectedRows() const;
+    // Writes the inventory of the rows shown, CSV or by a .json name JSON;
+    // false, with the reason shown, when the file cannot be written.
+    bool exportTo(const QString &fileName);
+
+private:
+    void chooseGroup(int index);
+    void selectionChanged();
+    void chooseInput(int index);
+    void openRow(const QModelIndex &index);
+    void exportChosen();
+    void showMessage(const QString &text);
+    void remember(const QString &key, int value);
+
+    Ui::RoomsWindow ui;
+    RoomsModel rooms;
+    RoomsFilter rows;
+    DesktopNotifier notifier;
+};

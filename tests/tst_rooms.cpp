@@ -1,0 +1,511 @@
+// The Rooms view over the simulators: every row's state from its own
+// session, commands for the selection only, the current projector taken
+// from the window and never opened twice, and the desktop notices on a
+// private session bus.
+// ctest-properties: LABELS e2e TIMEOUT 300
+
+#include "desktopnotifier.h"
+#include "inventory.h"
+#include "noticerules.h"
+#include "rig.h"
+#include "roomswindow.h"
+#include "serialserver.h"
+#include "simprocess.h"
+#include "testmain.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+QString nextLink()
+{
+    static int count = 0;
+    return TestStore::runDirectory() + QStringLiteral("/ttyRoom%1").arg(++count);
+}
+
+QString writePassword(const QByteArray &password)
+{
+    QFile file(TestStore::runDirectory() + QStringLiteral("/rooms-password"));
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write(password + '\n');
+    return file.fileName();
+}
+
+int rowNamed(const RoomsModel &model, const QString &name)
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.projectorAt(row).name == name)
+            return row;
+    }
+    return -1;
+}
+
+QString cell(const RoomsModel &model, const QString &name, int column)
+{
+    const int row = rowNamed(model, name);
+    return row < 0 ? QStringLiteral("(no row)") : model.index(row, column).data().toString();
+}
+
+// A private session bus, gone with the test.
+class PrivateBus
+{
+public:
+    bool start()
+    {
+        daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     { "--session", "--nofork", "--nopidfile", "--print-address=1" });
+        if (!daemon.waitForStarted())
+            return false;
+        if (!QTest::qWaitFor([this] { return daemon.canReadLine(); }, 10000))
+            return false;
+        address = QString::fromLatin1(daemon.readLine().trimmed());
+        return !address.isEmpty();
+    }
+    QDBusConnection connect(const QString &name)
+    {
+        return QDBusConnection::connectToBus(address, name);
+    }
+    ~PrivateBus()
+    {
+        daemon.terminate();
+        daemon.waitForFinished(3000);
+    }
+
+    QString address;
+
+private:
+    QProcess daemon;
+};
+
+} // namespace
+
+// What a desktop shows: every notice it was given.
+class NotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList shown;
+
+public slots:
+    uint Notify(const QString &application, uint replaces, const QString &icon,
+                const QString &summary, const QString &body, const QStringList &actions,
+                const QVariantMap &hints, int timeout)
+    {
+        Q_UNUSED(replaces)
+        Q_UNUSED(icon)
+        Q_UNUSED(actions)
+        Q_UNUSED(hints)
+        Q_UNUSED(timeout)
+        shown.append(application + QLatin1String(": ") + summary + QLatin1String(": ") + body);
+        return uint(shown.size());
+    }
+};
+
+class TestRooms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void everyRowAndOffForTheSelection();
+    void currentProjectorFromTheWindow();
+    void noticeRules_data();
+    void noticeRules();
+    void oneNoticeWhenHealthTurnsToWarning();
+    void silentWithoutNotificationService();
+    void inventoryCells_data();
+    void inventoryCells();
+    void intervalAndLampLifeKept();
+};
+
+void TestRooms::initTestCase()
+{
+    // The views' notices must not reach the desktop of whoever runs the tests.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            QByteArray("unix:path=") + TestStore::runDirectory().toLocal8Bit() + "/no-bus");
+}
+
+void TestRooms::everyRowAndOffForTheSelection()
+{
+    const QString password = writePassword("aula");
+    const struct
+    {
+        const char *name, *group;
+        int model;
+        QStringList simulator; // none: nothing there
+        const char *via; // "", "raw" or "rfc2217": through ser2net
+        const char *storedPassword;
+        const char *state;
+    } rooms[] = {
+        { "hall",
+          "north",
+          3,
+          { "--family", "pjlink", "--pjlink-class", "2", "--lamp", "on", "--password-file",
+            password },
+          "",
+          "aula",
+          "Lamp on" },
+        { "aula", "south", 3, { "--family", "pjlink" }, "", "", "Lamp off" },
+        { "locked",
+          "south",
+          3,
+          { "--family", "pjlink", "--password-file", password },
+          "",
+          "wrong",
+          "password rejected" },
+        { "room-1", "north", 0, { "--family", "acer", "--lamp", "on" }, "", "", "Lamp on" },
+        { "room-2", "south", 1, { "--family", "vivitek", "--lamp", "on" }, "", "", "Lamp on" },
+        { "room-3", "", 2, { "--family", "infocus", "--lamp", "on" }, "", "", "Contact" },
+        { "room-4", "north", 0, { "--family", "acer", "--lamp", "on" }, "raw", "", "Lamp on" },
+        { "room-5",
+          "south",
+          1,
+          { "--family", "vivitek", "--lamp", "on" },
+          "rfc2217",
+          "",
+          "Lamp on" },
+        { "gone", "", 0, {}, "", "", "not present" },
+    };
+    ProjectorList projectors;
+    std::map<QString, std::unique_ptr<SimProcess>> sims;
+    std::vector<std::unique_ptr<SerialServer>> servers;
+    for (const auto &room : rooms) {
+        QString port = nextLink();
+        if (!room.simulator.isEmpty()) {
+            const bool pjlink = room.model == 3;
+            auto sim = std::make_unique<SimProcess>();
+            QVERIFY(sim->startSimulator(
+                QStringLiteral(PROJECTOR_SIM_PATH),
+                room.simulator + QStringList { "--cooldown-ms", "200" }
+                    + (pjlink ? QStringList() : QStringList { "--link", port })));
+            if (pjlink)
+                port = sim->tcpAddress();
+            if (*room.via) {
+                servers.push_back(std::make_unique<SerialServer>(port));
+                QVERIFY2(servers.back()->start(), qPrintable(servers.back()->errorString()));
+                port = QLatin1String(room.via) == QLatin1String("raw")
+                    ? servers.back()->rawAddress()
+                    : servers.back()->rfc2217Address();
+            }
+            sims[room.name] = std::move(sim);
+        }
+        QVERIFY(projectors.add(
+            { room.name, room.model, port, QString::fromLatin1(room.storedPassword), room.group }));
+    }
+    // Eleven more, for twenty rooms in all.
+    QMap<QString, QString> expected;
+    for (const auto &room : rooms)
+        expected.insert(room.name, room.state);
+    for (int i = 1; i <= 11; ++i) {
+        const bool pjlink = i % 2 == 0;
+        const QString name = QStringLiteral("extra-%1").arg(i, 2, 10, QLatin1Char('0'));
+        QString port = nextLink();
+        auto sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->startSimulator(
+            QStringLiteral(PROJECTOR_SIM_PATH),
+            pjlink ? QStringList { "--family", "pjlink" }
+                   : QStringList { "--family", "acer", "--lamp", "on", "--link", port }));
+        if (pjlink)
+            port = sim->tcpAddress();
+        sims[name] = std::move(sim);
+        QVERIFY(projectors.add({ name, pjlink ? 3 : 0, port, {}, QStringLiteral("east") }));
+        expected.insert(name, pjlink ? QStringLiteral("Lamp off") : QStringLiteral("Lamp on"));
+    }
+    QVERIFY(projectors.write());
+
+    RoomsWindow view;
+    view.model().setPollInterval(300);
+    view.load();
+    view.show();
+    QCOMPARE(view.model().rowCount(), 20);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        QTRY_COMPARE_WITH_TIMEOUT(cell(view.model(), it.key(), RoomsModel::State), it.value(),
+                                  15000);
+    QTRY_COMPARE(cell(view.model(), "hall", RoomsModel::LampHours), QStringLiteral("1250"));
+    QCOMPARE(cell(view.model(), "room-1", RoomsModel::Family), QStringLiteral("Acer"));
+    // The reason in full in the row's tooltip.
+    QCOMPARE(view.model()
+                 .index(rowNamed(view.model(), "locked"), RoomsModel::Name)
+                 .data(Qt::ToolTipRole)
+                 .toString(),
+             QStringLiteral("locked: password rejected"));
+
+    // Export: the inventory of the rows shown, one line each after the header.
+    const QString exported = TestStore::runDirectory() + QStringLiteral("/rooms.csv");
+    QVERIFY(view.exportTo(exported));
+    QFile csv(exported);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.size(), 22); // the header, twenty rooms and the last line end
+    QVERIFY(lines.first().startsWith("name,group,family,address,make,model,serial,software,"));
+    QVERIFY(lines.at(1).startsWith("aula,south,pjlink,127.0.0.1:"));
+
+    // Sorted by name; the group and text filters narrow the rows.
+    RoomsFilter &filter = view.filter();
+    QCOMPARE(filter.index(0, RoomsModel::Name).data().toString(), QStringLiteral("aula"));
+    filter.setGroup(QStringLiteral("north"));
+    QCOMPARE(filter.rowCount(), 3);
+    filter.setText(QStringLiteral("ROOM"));
+    QCOMPARE(filter.rowCount(), 2);
+    filter.setGroup(QString());
+    filter.setText(QString());
+    QCOMPARE(filter.rowCount(), 20);
+
+    // Off for hall and room-4 (through ser2net): only they hear it.
+    auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
+    QVERIFY(table);
+    for (const char *name : { "hall", "room-4" }) {
+        const QModelIndex index
+            = filter.mapFromSource(view.model().index(rowNamed(view.model(), name), 0));
+        table->selectionModel()->select(index,
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QCOMPARE(view.selectedRows().size(), 2);
+    view.findChild<QPushButton *>(QStringLiteral("powerOff"))->click();
+    for (const char *name : { "hall", "room-4" })
+        QTRY_COMPARE_WITH_TIMEOUT(cell(view.model(), name, RoomsModel::State),
+                                  QStringLiteral("Lamp off"), 10000);
+    QVERIFY(sims.at("hall")->received().contains("%1POWR 0"));
+    QCOMPARE(sims.at("room-4")->received().count("* 0 IR 002"), 1);
+    for (const auto &[name, sim] : sims) {
+        if (name == QLatin1String("hall") || name == QLatin1String("room-4"))
+            continue;
+        for (const QByteArray &command : sim->received())
+            QVERIFY2(!command.contains("POWR 0") && command != "* 0 IR 002" && command != "V99S0002"
+                         && command != "(PWR0)",
+                     qPrintable(name));
+        QCOMPARE(cell(view.model(), name, RoomsModel::State), expected.value(name));
+    }
+}
+
+void TestRooms::currentProjectorFromTheWindow()
+{
+    Rig rig(Acer::ModelIndex);
+    const QString other = nextLink();
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                               { "--family", "acer", "--link", other }));
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "front", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
+    QVERIFY(projectors.add({ "back", Acer::ModelIndex, other, {}, {} }));
+    projectors.setCurrent(QStringLiteral("front"));
+    QVERIFY(projectors.write());
+    VantrelProbe::configure(rig.window(), false);
+
+    QCOMPARE(rig.ui().actionRooms->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    rig.ui().actionRooms->trigger();
+    auto *view = rig.window().findChild<RoomsWindow *>();
+    QVERIFY(view && view->isVisible());
+    QCOMPARE(view->windowTitle(), QStringLiteral("Rooms — Vantrel"));
+    RoomsModel &model = view->model();
+    model.setPollInterval(300);
+    QVERIFY(model.isCurrent(rowNamed(model, "front")));
+    QVERIFY(!model.isCurrent(rowNamed(model, "back")));
+
+    // The window's answer shows in its row; the view never opened its line.
+    QVERIFY(rig.receive("Lamp 1\r"));
+    rig.modem.readAll(); // the window's own polls
+    QTRY_COMPARE(cell(model, "front", RoomsModel::State), QStringLiteral("Lamp on"));
+    QTRY_COMPARE(cell(model, "back", RoomsModel::State), QStringLiteral("Lamp off"));
+    QTRY_VERIFY(sim.received().count("* 0 Lamp ?") >= 3);
+    // The window does not tick here: whatever came would be the view's.
+    QCOMPARE(rig.modem.expectSilence(300), QByteArray());
+
+    // Opening "back" hands its line to the window, and "front" to the view.
+    const QModelIndex back = view->filter().mapFromSource(model.index(rowNamed(model, "back"), 0));
+    auto *table = view->findChild<QTableView *>(QStringLiteral("table"));
+    table->setCurrentIndex(back);
+    emit table->activated(back);
+    QCOMPARE(rig.window().windowTitle(), QStringLiteral("Vantrel V 2.0 - back"));
+    QVERIFY(model.isCurrent(rowNamed(model, "back")));
+    QVERIFY(!model.isCurrent(rowNamed(model, "front")));
+    QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QVERIFY(rig.modem.write("Lamp 0\r"));
+    QTRY_COMPARE(cell(model, "front", RoomsModel::State), QStringLiteral("Lamp off"));
+
+    // Back to "front" by the window's own menu: the view lets its line go
+    // within a second, and the window, trying again at its next poll, has it.
+    QAction *front = nullptr;
+    for (QAction *action : rig.ui().menuProjector->actions()) {
+        if (action->data().toString() == QLatin1String("front"))
+            front = action;
+    }
+    QVERIFY(front);
+    front->trigger();
+    QTRY_VERIFY(model.isCurrent(rowNamed(model, "front")));
+    QVERIFY(!model.isCurrent(rowNamed(model, "back")));
+    rig.modem.readAll();
+    QTRY_VERIFY(VantrelProbe::serialPort(rig.window()).isOpen()
+                || (rig.tick(PollClock::PollEvery), false));
+    QVERIFY(rig.receive("Lamp 1\r"));
+    QTRY_COMPARE(cell(model, "front", RoomsModel::State), QStringLiteral("Lamp on"));
+}
+
+void TestRooms::noticeRules_data()
+{
+    QTest::addColumn<QStringList>("steps"); // reachable/power/health/lamp hours/rejected per poll
+    QTest::addColumn<int>("lampLife");
+    QTest::addColumn<QStringList>("notices");
+
+    // Each step: "R" reachable or "-" not, ERST digits or "", lamp hours or "", "X" rejected.
+    QTest::newRow("silent for more than two polls, once")
+        << QStringList { "R", "-", "-", "-", "-", "-" } << 0
+        << QStringList { "No longer answers: No contact" };
+    QTest::newRow("back and silent again: a second notice")
+        << QStringList { "R", "-", "-", "-", "R", "-", "-", "-" } << 0
+        << QStringList { "No longer answers: No contact", "No longer answers: No contact" };
+    QTest::newRow("never answered: nothing got worse")
+        << QStringList { "-", "-", "-", "-" } << 0 << QStringList();
+    QTest::newRow("health ok to warning, once")
+        << QStringList { "R 000000", "R 010000", "R 010000", "R 010000" } << 0
+        << QStringList { "Health: lamp: warning" };
+    QTest::newRow("warning from the start is no change")
+        << QStringList { "R 010000", "R 010000" } << 0 << QStringList();
+    QTest::newRow("ok to error and fan warning")
+        << QStringList { "R 000000", "R 102000" } << 0
+        << QStringList { "Health: fan: warning, temperature: error" };
+    QTest::newRow("lamp past 90 % of 2000 hours, once")
+        << QStringList { "R - 1799", "R - 1800", "R - 1801" } << 2000
+        << QStringList { "Lamp at 1800 hours, past 90 % of its 2000 hours" };
+    QTest::newRow("lamp hours without a life given")
+        << QStringList { "R - 1799", "R - 5000" } << 0 << QStringList();
+    QTest::newRow("password rejected, once")
+        << QStringList { "- - - X", "- - - X", "- - - X", "- - - X" } << 0
+        << QStringList { "Password rejected" };
+}
+
+void TestRooms::noticeRules()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, lampLife);
+    QFETCH(QStringList, notices);
+    NoticeRules rules;
+    rules.setLampLife(lampLife);
+    QStringList told;
+    int missed = 0;
+    for (const QString &step : steps) {
+        const QStringList parts = step.split(' ');
+        ProjectorState state;
+        state.reachable = parts.at(0) == QLatin1String("R");
+        missed = state.reachable ? 0 : missed + 1;
+        if (parts.value(1).size() == 6)
+            state.health = PJLink::parseHealth(parts.at(1).toLatin1());
+        if (!parts.value(2).isEmpty() && parts.value(2) != QLatin1String("-"))
+            state.lamps = QList<PJLink::Lamp> { { parts.at(2).toInt(), true } };
+        state.passwordRejected = parts.value(3) == QLatin1String("X");
+        told += rules.check(QStringLiteral("hall"), state, missed);
+    }
+    QCOMPARE(told, notices);
+}
+
+void TestRooms::oneNoticeWhenHealthTurnsToWarning()
+{
+    PrivateBus bus;
+    QVERIFY(bus.start());
+    QDBusConnection serviceSide = bus.connect(QStringLiteral("rooms-service"));
+    NotificationService service;
+    QVERIFY(serviceSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                       QDBusConnection::ExportAllSlots));
+    QVERIFY(serviceSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+    auto healthy = std::make_unique<SimProcess>();
+    QVERIFY(healthy->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                    { "--family", "pjlink", "--erst", "000000" }));
+    const QString address = healthy->tcpAddress();
+    RoomsModel model;
+    DesktopNotifier notifier(bus.connect(QStringLiteral("rooms-client")));
+    connect(&model, &RoomsModel::notice, &notifier, &DesktopNotifier::notify);
+    model.setPollInterval(200);
+    model.load({ { "hall", PJLink::ModelIndex, address, {}, {} } });
+    QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::Health), QStringLiteral("ok"), 10000);
+
+    // The same projector after a restart, its lamp now in trouble.
+    healthy.reset();
+    SimProcess troubled;
+    QVERIFY(troubled.startSimulator(
+        QStringLiteral(PROJECTOR_SIM_PATH),
+        { "--family", "pjlink", "--erst", "010000", "--port", address.section(':', 1) }));
+    QTRY_COMPARE_WITH_TIMEOUT(service.shown.size(), 1, 20000);
+    QCOMPARE(service.shown.first(), QStringLiteral("Vantrel: hall: Health: lamp: warning"));
+    // The warning read again and again is told once.
+    QTRY_VERIFY_WITH_TIMEOUT(troubled.received().count("%1ERST ?") >= 3, 20000);
+    QTRY_COMPARE(notifier.pending(), 0);
+    QCOMPARE(service.shown.size(), 1);
+    QCOMPARE(notifier.shown(), 1);
+}
+
+void TestRooms::silentWithoutNotificationService()
+{
+    PrivateBus bus;
+    QVERIFY(bus.start());
+    DesktopNotifier notifier(bus.connect(QStringLiteral("nobody-listens")));
+    notifier.notify(QStringLiteral("hall"), QStringLiteral("Password rejected"));
+    QTRY_COMPARE(notifier.pending(), 0);
+    QCOMPARE(notifier.shown(), 0);
+    // No bus at all.
+    DesktopNotifier unconnected(QDBusConnection(QStringLiteral("no-such-bus")));
+    unconnected.notify(QStringLiteral("hall"), QStringLiteral("Password rejected"));
+    QCOMPARE(unconnected.pending(), 0);
+}
+
+void TestRooms::inventoryCells_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("plain") << "room-1"
+                           << "room-1";
+    QTest::newRow("formula") << "=HYPERLINK(\"x\")"
+                             << "\"'=HYPERLINK(\"\"x\"\")\"";
+    QTest::newRow("plus") << "+1"
+                          << "'+1";
+    QTest::newRow("minus") << "-1"
+                           << "'-1";
+    QTest::newRow("at") << "@SUM(A1)"
+                        << "'@SUM(A1)";
+    QTest::newRow("comma") << "1250, 80"
+                           << "\"1250, 80\"";
+    QTest::newRow("line break") << "a\r\nb"
+                                << "\"a\r\nb\"";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestRooms::inventoryCells()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, written);
+    QCOMPARE(Inventory::cell(value), written);
+}
+
+void TestRooms::intervalAndLampLifeKept()
+{
+    TestStore::clear();
+    {
+        RoomsWindow view;
+        QCOMPARE(view.model().pollInterval(), 10000);
+        view.findChild<QSpinBox *>(QStringLiteral("pollSeconds"))->setValue(30);
+        view.findChild<QSpinBox *>(QStringLiteral("lampLife"))->setValue(2000);
+        QCOMPARE(view.model().pollInterval(), 30000);
+        QCOMPARE(view.model().noticeRules().lampLife(), 2000);
+    }
+    RoomsWindow again;
+    QCOMPARE(again.model().pollInterval(), 30000);
+    QCOMPARE(again.model().noticeRules().lampLife(), 2000);
+}
+
+VANTREL_TEST_MAIN(TestRooms)
+#include "tst_rooms.moc"

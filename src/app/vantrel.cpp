@@ -21,6 +21,7 @@ Vantrel::Vantrel(QWidget *parent)
     setWindowTitle(tr("Vantrel V 2.0"));
     connect(ui.actionAbout, SIGNAL(triggered()), this, SLOT(OnAbout()));
     contactCounter = 50;
+    ShowTransition(); // the boxes' words, as their colour, before anything is known
     projectorOn = false;
     pendingHeight = 0;
     // The pane is read-only: an undo history would only keep every line ever logged.

@@ -2,9 +2,11 @@
 
 #include <QColor>
 #include <QGroupBox>
+#include <QString>
 
 // A group box whose inside is one solid colour: the lamp and contact
-// indicator around the power buttons. Callers assign fillColor and update().
+// indicator around the power buttons. Callers assign fillColor and update(),
+// or give colour and words together with showState.
 class ColorGroupBox : public QGroupBox
 {
 public:
@@ -13,6 +15,16 @@ public:
 
     QColor fillColor;
 
+    // The state in colour and in words: the words go into the box's label
+    // (its first label child, if it has one) and are its accessible
+    // description, so a screen reader says what the colour shows. Nothing
+    // is repainted or announced when both are as they were.
+    void showState(const QColor &colour, const QString &words);
+    QString stateWords() const { return words; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString words;
 };

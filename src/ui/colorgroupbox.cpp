@@ -22,6 +22,8 @@ double luminance(const QColor &colour)
 
 } // namespace
 
+void (*ColorGroupBox::announced)(QAccessibleEvent *event) = nullptr;
+
 ColorGroupBox::ColorGroupBox(QWidget *parent)
     : QGroupBox(parent)
 {
@@ -46,11 +48,12 @@ void ColorGroupBox::showState(const QColor &colour, const QString &stateWords)
         label->setPalette(palette);
     }
     if (reworded) {
+        // Setting the description sends assistive technology its change.
         setAccessibleDescription(words);
-        // Announced on the box itself as well, whether or not setting the
-        // description told assistive technology already.
-        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
+        if (announced) {
+            QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+            announced(&event);
+        }
     }
     update();
 }

@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QString>
 
+class QAccessibleEvent;
+
 // A group box whose inside is one solid colour: the lamp and contact
 // indicator around the power buttons. Callers assign fillColor and update(),
 // or give colour and words together with showState.
@@ -21,6 +23,11 @@ public:
     // is repainted or announced when both are as they were.
     void showState(const QColor &colour, const QString &words);
     QString stateWords() const { return words; }
+
+    // Also given every event that announces a new state. Qt hands accessible
+    // events only to an active platform bridge (AT-SPI on a desktop), which
+    // the offscreen platform of the tests has not; this lets them listen.
+    static void (*announced)(QAccessibleEvent *event);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -30,11 +30,11 @@ const QStringList TranslatedSources
 
 // Texts that read the same in the language as in English: names of products
 // and signals everywhere, and a few words each language shares with English.
-const QSet<QString> SameEverywhere = {
-    "Vantrel V 2.0", "Acer",   "Vivitek", "InFocus", "VGA 1/2", "DVI",       "S-Video",  "HDMI",
-    "HDMI 1",        "HDMI 2", "RGB 1",   "RGB 2",   "BNC",     "Composite", "e-Key",    "4:3",
-    "16:9",          "TV",     "sRGB",    "Zoom",    "Normal",  "Logo",      "Standard", "Temp."
-};
+const QSet<QString> SameEverywhere
+    = { "Vantrel V 2.0", "Acer",     "Vivitek", "InFocus", "VGA 1/2", "DVI",  "S-Video",
+        "HDMI",          "HDMI 1",   "HDMI 2",  "RGB 1",   "RGB 2",   "BNC",  "Composite",
+        "e-Key",         "4:3",      "16:9",    "TV",      "sRGB",    "Zoom", "Normal",
+        "Logo",          "Standard", "Temp.",   "-" };
 const std::map<QString, QSet<QString>> SameInLanguage = {
     { "de", { "Name:", "Filter:", "Filter", "Eco", "Firmware", "Warm", "Video", "Debug" } },
     { "fr", { "Image", "Menu", "Volume", "Volume +", "Volume −", "Contact" } },
@@ -169,7 +169,7 @@ QMap<QString, QString> windowTexts(QString *status)
     Rig rig(Acer::ModelIndex);
     rig.tick();
     *status = VantrelProbe::portStatus(rig.window());
-    Settings dialog(&rig.window(), Settings::StoredPort);
+    Settings dialog(nullptr, Settings::StoredPort);
     QMap<QString, QString> texts = shownTexts(&rig.window());
     const QMap<QString, QString> dialogTexts = shownTexts(&dialog);
     for (auto it = dialogTexts.cbegin(); it != dialogTexts.cend(); ++it)
@@ -298,7 +298,9 @@ void TestTranslations::windowIsTranslated()
     QStringList untranslated;
     const QSet<QString> same = SameEverywhere + SameInLanguage.at(language);
     for (auto it = english.cbegin(); it != english.cend(); ++it) {
-        if (translated.value(it.key()) == it.value() && !same.contains(it.value()))
+        // The port's name is the user's, in any language.
+        if (translated.value(it.key()) == it.value() && !same.contains(it.value())
+            && !it.value().startsWith(QLatin1String("/dev/")))
             untranslated << QStringLiteral("  %1: \"%2\"").arg(it.key(), it.value());
     }
     QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join('\n')));

@@ -33,6 +33,125 @@
     </message>
 </context>
 <context>
+    <name>PJLinkView</name>
+    <message>
+        <source>fan</source>
+        <translation>Lüfter</translation>
+    </message>
+    <message>
+        <source>lamp</source>
+        <translation>Lampe</translation>
+    </message>
+    <message>
+        <source>temperature</source>
+        <translation>Temperatur</translation>
+    </message>
+    <message>
+        <source>cover</source>
+        <translation>Abdeckung</translation>
+    </message>
+    <message>
+        <source>filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>Sonstiges</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>in Ordnung</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>%1 h, %2</source>
+        <translation>%1 h, %2</translation>
+    </message>
+    <message>
+        <source>lit</source>
+        <translation>an</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <source>not known yet</source>
+        <translation>noch unbekannt</translation>
+    </message>
+    <message>
+        <source>Power on</source>
+        <translation>Einschalten</translation>
+    </message>
+    <message>
+        <source>Power off</source>
+        <translation>Ausschalten</translation>
+    </message>
+    <message>
+        <source>Input %1</source>
+        <translation>Eingang %1</translation>
+    </message>
+    <message>
+        <source>Picture mute</source>
+        <translation>Bild aus</translation>
+    </message>
+    <message>
+        <source>Sound mute</source>
+        <translation>Ton aus</translation>
+    </message>
+    <message>
+        <source>Picture and sound mute</source>
+        <translation>Bild und Ton aus</translation>
+    </message>
+    <message>
+        <source>Picture unmute</source>
+        <translation>Bild wieder an</translation>
+    </message>
+    <message>
+        <source>Sound unmute</source>
+        <translation>Ton wieder an</translation>
+    </message>
+    <message>
+        <source>Picture and sound unmute</source>
+        <translation>Bild und Ton wieder an</translation>
+    </message>
+    <message>
+        <source>Freeze</source>
+        <translation>Standbild</translation>
+    </message>
+    <message>
+        <source>Unfreeze</source>
+        <translation>Standbild aus</translation>
+    </message>
+    <message>
+        <source>Volume up</source>
+        <translation>Lauter</translation>
+    </message>
+    <message>
+        <source>Volume down</source>
+        <translation>Leiser</translation>
+    </message>
+</context>
+<context>
     <name>PortStatus</name>
     <message>
         <source>no serial port chosen</source>

@@ -33,6 +33,125 @@
     </message>
 </context>
 <context>
+    <name>PJLinkView</name>
+    <message>
+        <source>fan</source>
+        <translation>ventilateur</translation>
+    </message>
+    <message>
+        <source>lamp</source>
+        <translation>lampe</translation>
+    </message>
+    <message>
+        <source>temperature</source>
+        <translation>température</translation>
+    </message>
+    <message>
+        <source>cover</source>
+        <translation>capot</translation>
+    </message>
+    <message>
+        <source>filter</source>
+        <translation>filtre</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>autre</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>avertissement</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>erreur</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>aucun</translation>
+    </message>
+    <message>
+        <source>%1 h, %2</source>
+        <translation>%1 h, %2</translation>
+    </message>
+    <message>
+        <source>lit</source>
+        <translation>allumée</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>éteinte</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <source>not known yet</source>
+        <translation>encore inconnu</translation>
+    </message>
+    <message>
+        <source>Power on</source>
+        <translation>Allumer</translation>
+    </message>
+    <message>
+        <source>Power off</source>
+        <translation>Éteindre</translation>
+    </message>
+    <message>
+        <source>Input %1</source>
+        <translation>Entrée %1</translation>
+    </message>
+    <message>
+        <source>Picture mute</source>
+        <translation>Couper l’image</translation>
+    </message>
+    <message>
+        <source>Sound mute</source>
+        <translation>Couper le son</translation>
+    </message>
+    <message>
+        <source>Picture and sound mute</source>
+        <translation>Couper l’image et le son</translation>
+    </message>
+    <message>
+        <source>Picture unmute</source>
+        <translation>Rétablir l’image</translation>
+    </message>
+    <message>
+        <source>Sound unmute</source>
+        <translation>Rétablir le son</translation>
+    </message>
+    <message>
+        <source>Picture and sound unmute</source>
+        <translation>Rétablir l’image et le son</translation>
+    </message>
+    <message>
+        <source>Freeze</source>
+        <translation>Figer</translation>
+    </message>
+    <message>
+        <source>Unfreeze</source>
+        <translation>Libérer l’image</translation>
+    </message>
+    <message>
+        <source>Volume up</source>
+        <translation>Monter le volume</translation>
+    </message>
+    <message>
+        <source>Volume down</source>
+        <translation>Baisser le volume</translation>
+    </message>
+</context>
+<context>
     <name>PortStatus</name>
     <message>
         <source>no serial port chosen</source>

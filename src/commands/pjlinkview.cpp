@@ -1,5 +1,6 @@
 #include "pjlinkview.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace PJLinkView {
@@ -7,6 +8,21 @@ namespace PJLinkView {
 namespace {
 
 const QString Unknown = QStringLiteral("-");
+
+// The page's words go through the window's translation; the projector's
+// names of parts and levels stay vantrelctl's English keys elsewhere.
+const char *const PartNames[PJLink::HealthParts]
+    = { QT_TRANSLATE_NOOP("PJLinkView", "fan"),         QT_TRANSLATE_NOOP("PJLinkView", "lamp"),
+        QT_TRANSLATE_NOOP("PJLinkView", "temperature"), QT_TRANSLATE_NOOP("PJLinkView", "cover"),
+        QT_TRANSLATE_NOOP("PJLinkView", "filter"),      QT_TRANSLATE_NOOP("PJLinkView", "other") };
+const char *const LevelNames[]
+    = { QT_TRANSLATE_NOOP("PJLinkView", "ok"), QT_TRANSLATE_NOOP("PJLinkView", "warning"),
+        QT_TRANSLATE_NOOP("PJLinkView", "error") };
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("PJLinkView", text);
+}
 
 QString orUnknown(const QString &text)
 {
@@ -19,15 +35,16 @@ QString lampsText(const std::optional<QList<PJLink::Lamp>> &lamps)
     if (!lamps)
         return Unknown;
     if (lamps->isEmpty())
-        return QStringLiteral("none");
+        return QCoreApplication::translate("PJLinkView", "none");
     QStringList lines;
     for (int i = 0; i < lamps->size(); ++i) {
         const PJLink::Lamp &lamp = lamps->at(i);
-        QString line = QStringLiteral("%1 h, %2")
+        QString line = QCoreApplication::translate("PJLinkView", "%1 h, %2")
                            .arg(lamp.hours)
-                           .arg(lamp.lit ? QStringLiteral("lit") : QStringLiteral("off"));
+                           .arg(lamp.lit ? QCoreApplication::translate("PJLinkView", "lit")
+                                         : QCoreApplication::translate("PJLinkView", "off"));
         if (lamps->size() > 1)
-            line = QStringLiteral("%1: %2").arg(i + 1).arg(line);
+            line = QCoreApplication::translate("PJLinkView", "%1: %2").arg(i + 1).arg(line);
         lines.append(line);
     }
     return lines.join(QLatin1Char('\n'));
@@ -69,18 +86,20 @@ Page describe(const PJLinkState &state)
     if (!state.filterHours)
         page.filter = Unknown;
     else if (*state.filterHours < 0)
-        page.filter = QStringLiteral("none");
+        page.filter = QCoreApplication::translate("PJLinkView", "none");
     else
-        page.filter = QStringLiteral("%1 h").arg(*state.filterHours);
+        page.filter = QCoreApplication::translate("PJLinkView", "%1 h").arg(*state.filterHours);
 
     for (int part = 0; part < PJLink::HealthParts; ++part) {
         Health &health = page.health[part];
         if (state.health)
             health.level = state.health->at(part);
-        const QString level = PJLink::healthLevelName(health.level);
-        health.toolTip = QStringLiteral("%1: %2").arg(
-            PJLink::healthPartName(part),
-            level.isEmpty() ? QStringLiteral("not known yet") : level);
+        const bool known = health.level >= 0 && health.level < 3;
+        health.toolTip
+            = QCoreApplication::translate("PJLinkView", "%1: %2")
+                  .arg(translated(PartNames[part]),
+                       known ? translated(LevelNames[health.level])
+                             : QCoreApplication::translate("PJLinkView", "not known yet"));
     }
     return page;
 }
@@ -90,21 +109,29 @@ QString commandCaption(const PJLink::Command &command, const PJLinkState &state)
     const QByteArray &name = command.name;
     const QByteArray &value = command.parameter;
     if (name == "POWR" && (value == "1" || value == "0"))
-        return value == "1" ? QStringLiteral("Power on") : QStringLiteral("Power off");
+        return value == "1" ? QCoreApplication::translate("PJLinkView", "Power on")
+                            : QCoreApplication::translate("PJLinkView", "Power off");
     if (name == "INPT" && !command.isQuery())
-        return QStringLiteral("Input %1").arg(state.inputCaption(value));
+        return QCoreApplication::translate("PJLinkView", "Input %1").arg(state.inputCaption(value));
     if (name == "AVMT" && value.size() == 2) {
-        const char *const what[] = { nullptr, "Picture", "Sound", "Picture and sound" };
+        // Whole phrases, as a language may put the words in another order.
+        const char *const muted[] = { nullptr, QT_TRANSLATE_NOOP("PJLinkView", "Picture mute"),
+                                      QT_TRANSLATE_NOOP("PJLinkView", "Sound mute"),
+                                      QT_TRANSLATE_NOOP("PJLinkView", "Picture and sound mute") };
+        const char *const unmuted[]
+            = { nullptr, QT_TRANSLATE_NOOP("PJLinkView", "Picture unmute"),
+                QT_TRANSLATE_NOOP("PJLinkView", "Sound unmute"),
+                QT_TRANSLATE_NOOP("PJLinkView", "Picture and sound unmute") };
         const int target = value.at(0) - '0';
         if (target >= 1 && target <= 3 && (value.at(1) == '0' || value.at(1) == '1'))
-            return QStringLiteral("%1 %2").arg(QLatin1String(what[target]),
-                                               value.at(1) == '1' ? QStringLiteral("mute")
-                                                                  : QStringLiteral("unmute"));
+            return translated(value.at(1) == '1' ? muted[target] : unmuted[target]);
     }
     if (name == "FREZ" && (value == "1" || value == "0"))
-        return value == "1" ? QStringLiteral("Freeze") : QStringLiteral("Unfreeze");
+        return value == "1" ? QCoreApplication::translate("PJLinkView", "Freeze")
+                            : QCoreApplication::translate("PJLinkView", "Unfreeze");
     if (name == "SVOL" && (value == "1" || value == "0"))
-        return value == "1" ? QStringLiteral("Volume up") : QStringLiteral("Volume down");
+        return value == "1" ? QCoreApplication::translate("PJLinkView", "Volume up")
+                            : QCoreApplication::translate("PJLinkView", "Volume down");
     return QString::fromLatin1(name + ' ' + value);
 }
 

@@ -192,6 +192,7 @@ private slots:
     void sourcesHaveNoUntranslatedText();
     void windowIsTranslated_data();
     void windowIsTranslated();
+    void vantrelctlStaysEnglish();
 };
 
 void TestTranslations::initTestCase()
@@ -320,6 +321,25 @@ void TestTranslations::windowIsTranslated()
     QVERIFY(answerer.waitDone());
     QVERIFY(text != QLatin1String("Turn the projector off?"));
     QVERIFY2(buttons.contains(yes), qPrintable(buttons.join(' ')));
+}
+
+// Scripts read vantrelctl's output: a German session gets it in English,
+// though the texts it shares with the window have translations.
+void TestTranslations::vantrelctlStaysEnglish()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString port = dir.filePath(QStringLiteral("ttyGone"));
+    QProcess ctl;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+    ctl.setProcessEnvironment(environment);
+    ctl.setProcessChannelMode(QProcess::MergedChannels);
+    ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), { "--port", port, "status" });
+    QVERIFY(ctl.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(ctl.readAll()).trimmed(),
+             QStringLiteral("vantrelctl: %1: not present").arg(port));
 }
 
 VANTREL_TEST_MAIN(TestTranslations)

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>Family</name>
+    <message>
+        <source>Acer</source>
+        <translation>Acer</translation>
+    </message>
+    <message>
+        <source>Vivitek</source>
+        <translation>Vivitek</translation>
+    </message>
+    <message>
+        <source>InFocus</source>
+        <translation>InFocus</translation>
+    </message>
+    <message>
+        <source>PJLink (network)</source>
+        <translation>PJLink (Netzwerk)</translation>
+    </message>
+</context>
+<context>
     <name>LampColours</name>
     <message>
         <source>Switching</source>

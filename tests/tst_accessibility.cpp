@@ -242,10 +242,13 @@ void TestAccessibility::everyControlHasAName()
     QCOMPARE(accessibleText(ui.left, QAccessible::Name), QStringLiteral("Left"));
     QCOMPARE(accessibleText(ui.right, QAccessible::Name), QStringLiteral("Right"));
     QCOMPARE(accessibleText(ui.textEdit, QAccessible::Name), QStringLiteral("Traffic log"));
+    // A health indicator's level, shown as its colour, is read as its description.
     for (QLabel *health : { ui.pjFanHealth, ui.pjLampHealth, ui.pjTemperatureHealth,
-                            ui.pjCoverHealth, ui.pjFilterHealth, ui.pjOtherHealth })
+                            ui.pjCoverHealth, ui.pjFilterHealth, ui.pjOtherHealth }) {
         QVERIFY2(accessibleText(health, QAccessible::Name).endsWith(QLatin1String(" health")),
                  qPrintable(health->objectName()));
+        QVERIFY(accessibleText(health, QAccessible::Description).endsWith("not known yet"));
+    }
 
     // The tab order visits the Acer page's controls as they stand, column by column.
     QStringList order;

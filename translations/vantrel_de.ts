@@ -634,6 +634,12 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
         <source>Failed to send data to serial port</source>
         <translation>Senden an die serielle Schnittstelle fehlgeschlagen</translation>
     </message>
+    <message>
+        <source>Lamp Time = %1 h
+</source>
+        <translation>Lampenstunden = %1 h
+</translation>
+    </message>
 </context>
 <context>
     <name>VantrelClass</name>

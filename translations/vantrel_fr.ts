@@ -634,6 +634,12 @@ Switch it off at the projector or with its remote control.</source>
         <source>Failed to send data to serial port</source>
         <translation>Échec de l’envoi de données au port série</translation>
     </message>
+    <message>
+        <source>Lamp Time = %1 h
+</source>
+        <translation>Heures de lampe = %1 h
+</translation>
+    </message>
 </context>
 <context>
     <name>VantrelClass</name>

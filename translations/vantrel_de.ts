@@ -407,6 +407,10 @@ Die Auswahl gilt nur für diese Sitzung.</translation>
         <source>Ok</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>Cancel the search</source>
+        <translation>Suche abbrechen</translation>
+    </message>
 </context>
 <context>
     <name>Vantrel</name>
@@ -1110,6 +1114,10 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     <message>
         <source>Save log…</source>
         <translation>Protokoll speichern…</translation>
+    </message>
+    <message>
+        <source>Keystone menu</source>
+        <translation>Trapezmenü</translation>
     </message>
 </context>
 </TS>

@@ -407,6 +407,10 @@ Le choix ne vaut que pour cette session.</translation>
         <source>Ok</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>Cancel the search</source>
+        <translation>Annuler la recherche</translation>
+    </message>
 </context>
 <context>
     <name>Vantrel</name>
@@ -1110,6 +1114,10 @@ Switch it off at the projector or with its remote control.</source>
     <message>
         <source>Save log…</source>
         <translation>Enregistrer le journal…</translation>
+    </message>
+    <message>
+        <source>Keystone menu</source>
+        <translation>Menu trapèze</translation>
     </message>
 </context>
 </TS>

@@ -34,8 +34,11 @@ fi
     src/app src/commands src/link src/settings src/ui -ts "${files[@]}" \
     2> >(grep -v "lacks Q_OBJECT macro" >&2)
 
-unfinished=$(grep -c 'type="unfinished"' "${files[@]}" | grep -v ':0$' || true)
-if [ -n "$unfinished" ]; then
-    echo "Texts still to translate (file:count):"
-    echo "$unfinished"
-fi
+# What is left to translate, file by file (tst_translations names the same
+# texts with where they are in the sources).
+for file in "${files[@]}"; do
+    count=$(grep -c 'type="unfinished"' "$file" || true)
+    [ "$count" -eq 0 ] && continue
+    echo "$file: $count to translate:"
+    grep -B1 'type="unfinished"' "$file" | sed -n 's/^ *<source>\(.*\)<\/source>$/    \1/p'
+done

@@ -833,7 +833,7 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     </message>
     <message>
         <source>Dynamic Eco</source>
-        <translation>Dynamisch Eco</translation>
+        <translation>Dynamisches Eco</translation>
     </message>
     <message>
         <source>Firmware</source>
@@ -1037,7 +1037,7 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     </message>
     <message>
         <source>Cover</source>
-        <translation>Abdeck.</translation>
+        <translation>Abdeckung</translation>
     </message>
     <message>
         <source>Filter health</source>
@@ -1053,7 +1053,7 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     </message>
     <message>
         <source>Other</source>
-        <translation>Sonst.</translation>
+        <translation>Sonstiges</translation>
     </message>
     <message>
         <source>Info View</source>

@@ -24,7 +24,7 @@
     <name>LampColours</name>
     <message>
         <source>Switching</source>
-        <translation>Commutation</translation>
+        <translation>Commutation…</translation>
     </message>
     <message>
         <source>Lamp on</source>
@@ -91,7 +91,7 @@
     </message>
     <message>
         <source>none</source>
-        <translation>aucun</translation>
+        <translation>néant</translation>
     </message>
     <message>
         <source>%1 h, %2</source>
@@ -1013,7 +1013,7 @@ Switch it off at the projector or with its remote control.</source>
     </message>
     <message>
         <source>Fan</source>
-        <translation>Ventil.</translation>
+        <translation>Ventilateur</translation>
     </message>
     <message>
         <source>Lamp health</source>

@@ -41,6 +41,8 @@ public:
         w.SendCommand(command.constData(), command.size());
     }
     static void configure(Vantrel &w, bool showDialog) { w.Configure(showDialog); }
+    // The power state a PJLink projector reported, as its answer would show it.
+    static void showPJLinkLamp(Vantrel &w, int power) { w.ShowPJLinkLamp(power); }
     static void sendPJLink(Vantrel &w, const PJLink::Command &command) { w.SendPJLink(command); }
     static void log(Vantrel &w, const QString &text) { w.Log(text); }
     // Clears what a reply could be matched to, as a change of family does.

@@ -5,6 +5,8 @@
 #   tools/check-package.sh [--screenshot FILE]
 #
 # - desktop-file-validate and appstreamcli validate the files as shipped;
+# - every translation in translations/ is in the package, compiled, and the
+#   desktop entry and the AppStream data name the program in German and French;
 # - lintian must report no error (its warnings are printed);
 # - the package is installed with apt, the installed /usr/bin/vantrel must
 #   poll a simulated projector under Xvfb and carry the window class that the
@@ -98,6 +100,19 @@ for size in 16 22 24 32 48 64 128 256; do
         || fail "the ${size}x${size} icon has the wrong size"
 done
 [ -s "$root/usr/share/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "no scalable icon"
+# One compiled translation for each in the tree, where the program looks for it.
+for ts in translations/vantrel_*.ts; do
+    qm=$root/usr/share/vantrel/translations/$(basename "$ts" .ts).qm
+    [ -s "$qm" ] || fail "no ${qm#"$root"} in the package"
+    [ "$(head -c 16 "$qm" | od -An -tx1 | tr -d ' \n')" = 3cb86418caef9c95cd211cbf60a1bddd ] \
+        || fail "${qm#"$root"} is not a compiled translation"
+done
+for language in de fr; do
+    grep -q "^GenericName\[$language\]=" "$root/usr/share/applications/$app_id.desktop" \
+        || fail "the desktop entry has no name in $language"
+    grep -q "<summary xml:lang=\"$language\">" "$root/usr/share/metainfo/$app_id.metainfo.xml" \
+        || fail "the AppStream data have no summary in $language"
+done
 
 echo "== lintian"
 lintian --fail-on error "$deb" || fail "lintian reports errors"

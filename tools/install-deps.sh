@@ -4,6 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev
+          qttools5-dev qttools5-dev-tools qttranslations5-l10n
           xvfb xauth x11-utils imagemagick ser2net python3-serial python3-prometheus-client
           libcpp-httplib-dev prometheus dbus-daemon "$@")
 

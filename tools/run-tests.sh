@@ -16,7 +16,8 @@ case "${1:-}" in
 --qt6)
     build=build-qt6
     options+=(-DVANTREL_QT6=ON -DVANTREL_BUILD_BENCH=OFF)
-    packages+=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev) ;;
+    packages+=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+               qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n) ;;
 "") ;;
 *) echo "run-tests: unknown option $1" >&2; exit 2 ;;
 esac

@@ -1,6 +1,8 @@
+#include "translations.h"
 #include "vantrel.h"
 
 #include <QApplication>
+#include <QLocale>
 
 int main(int argc, char *argv[])
 {
@@ -11,6 +13,7 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Vantrel"));
+    Translations::load(QLocale::system());
     Vantrel window;
     window.show();
     return app.exec();

@@ -25,6 +25,7 @@ Vantrel::Vantrel(QWidget *parent)
     // Not a slot of the window's: its slots are the ones it is described with.
     connect(ui.actionRooms, &QAction::triggered, ui.actionRooms, [this] { OpenRooms(); });
     contactCounter = 50;
+    ShowTransition(); // the boxes' words, as their colour, before anything is known
     projectorOn = false;
     pendingHeight = 0;
     // The pane is read-only: an undo history would only keep every line ever logged.

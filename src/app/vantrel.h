@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acer.h"
+#include "lampcolours.h"
 #include "pjlinkclient.h"
 #include "pollclock.h"
 #include "portstatus.h"
@@ -148,9 +149,10 @@ private:
     void ConfirmPowerOff();
     void SendPowerOff();
     void ShowTransition();
+    void ShowLampState(LampColours::State state);
     void ShowLampOff();
     void ShowLampOn();
-    void ShowLamp(const QColor &colour, const QString &toolTip);
+    void ShowLamp(LampColours::State state, const QString &toolTip);
     void SendAcerButton(Acer::Button button);
     void HandleAcerReply(const QString &reply);
     void SendVvtValue(const char *prefix, int value);

@@ -5,11 +5,17 @@
 #include "pjlink.h"
 #include "vivitek.h"
 
+#include <QCoreApplication>
+
 namespace Family {
 
 namespace {
 
-const char *const displayNames[Count] = { "Acer", "Vivitek", "InFocus", "PJLink (network)" };
+// Shown in the window's language; vantrelctl, which loads no translation,
+// prints them as they stand.
+const char *const displayNames[Count]
+    = { QT_TRANSLATE_NOOP("Family", "Acer"), QT_TRANSLATE_NOOP("Family", "Vivitek"),
+        QT_TRANSLATE_NOOP("Family", "InFocus"), QT_TRANSLATE_NOOP("Family", "PJLink (network)") };
 const char *const keyNames[Count] = { "acer", "vivitek", "infocus", "pjlink" };
 
 } // namespace
@@ -26,7 +32,8 @@ int orDefault(int modelIndex)
 
 QString displayName(int modelIndex)
 {
-    return QLatin1String(isKnown(modelIndex) ? displayNames[modelIndex] : "???");
+    return isKnown(modelIndex) ? QCoreApplication::translate("Family", displayNames[modelIndex])
+                               : QStringLiteral("???");
 }
 
 QString key(int modelIndex)

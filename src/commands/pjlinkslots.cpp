@@ -170,11 +170,11 @@ void Vantrel::ShowPJLinkLamp(int power)
         ShowLampOn();
         break;
     case 2:
-        ShowLamp(LampColours::transition(), QStringLiteral("Cooling down"));
+        ShowLamp(LampColours::State::CoolingDown, tr("Cooling down"));
         projectorOn = false;
         break;
     case 3:
-        ShowLamp(LampColours::transition(), QStringLiteral("Warming up"));
+        ShowLamp(LampColours::State::WarmingUp, tr("Warming up"));
         projectorOn = true;
         break;
     }

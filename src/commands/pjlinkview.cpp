@@ -1,5 +1,6 @@
 #include "pjlinkview.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace PJLinkView {
@@ -7,7 +8,22 @@ namespace PJLinkView {
 namespace {
 
 const QString Unknown = QStringLiteral("-");
-const QString Unreadable = QStringLiteral("unreadable");
+const char *const UnreadableText = QT_TRANSLATE_NOOP("PJLinkView", "unreadable");
+
+// The page's words go through the window's translation; the projector's
+// names of parts and levels stay vantrelctl's English keys elsewhere.
+const char *const PartNames[PJLink::HealthParts]
+    = { QT_TRANSLATE_NOOP("PJLinkView", "fan"),         QT_TRANSLATE_NOOP("PJLinkView", "lamp"),
+        QT_TRANSLATE_NOOP("PJLinkView", "temperature"), QT_TRANSLATE_NOOP("PJLinkView", "cover"),
+        QT_TRANSLATE_NOOP("PJLinkView", "filter"),      QT_TRANSLATE_NOOP("PJLinkView", "other") };
+const char *const LevelNames[]
+    = { QT_TRANSLATE_NOOP("PJLinkView", "ok"), QT_TRANSLATE_NOOP("PJLinkView", "warning"),
+        QT_TRANSLATE_NOOP("PJLinkView", "error") };
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("PJLinkView", text);
+}
 
 QString orUnknown(const QString &text)
 {
@@ -20,15 +36,16 @@ QString lampsText(const std::optional<QList<PJLink::Lamp>> &lamps)
     if (!lamps)
         return Unknown;
     if (lamps->isEmpty())
-        return QStringLiteral("none");
+        return QCoreApplication::translate("PJLinkView", "none");
     QStringList lines;
     for (int i = 0; i < lamps->size(); ++i) {
         const PJLink::Lamp &lamp = lamps->at(i);
-        QString line = QStringLiteral("%1 h, %2")
+        QString line = QCoreApplication::translate("PJLinkView", "%1 h, %2")
                            .arg(lamp.hours)
-                           .arg(lamp.lit ? QStringLiteral("lit") : QStringLiteral("off"));
+                           .arg(lamp.lit ? QCoreApplication::translate("PJLinkView", "lit")
+                                         : QCoreApplication::translate("PJLinkView", "off"));
         if (lamps->size() > 1)
-            line = QStringLiteral("%1: %2").arg(i + 1).arg(line);
+            line = QCoreApplication::translate("PJLinkView", "%1: %2").arg(i + 1).arg(line);
         lines.append(line);
     }
     return lines.join(QLatin1Char('\n'));
@@ -71,33 +88,36 @@ Page describe(const PJLinkState &state)
     if (!state.filterHours)
         page.filter = Unknown;
     else if (*state.filterHours < 0)
-        page.filter = QStringLiteral("none");
+        page.filter = QCoreApplication::translate("PJLinkView", "none");
     else
-        page.filter = QStringLiteral("%1 h").arg(*state.filterHours);
+        page.filter = QCoreApplication::translate("PJLinkView", "%1 h").arg(*state.filterHours);
 
     // A value given up shows so, rather than one that may be long stale.
     const auto given = [&state](const char *query) { return state.unreadable.contains(query); };
     if (given("NAME"))
-        page.name = Unreadable;
+        page.name = translated(UnreadableText);
     if (given("INF1") || given("INF2"))
-        page.make = Unreadable;
+        page.make = translated(UnreadableText);
     if (given("CLSS"))
-        page.pjClass = Unreadable;
+        page.pjClass = translated(UnreadableText);
     if (given("LAMP"))
-        page.lamps = Unreadable;
+        page.lamps = translated(UnreadableText);
     if (given("FILT"))
-        page.filter = Unreadable;
+        page.filter = translated(UnreadableText);
     if (given("IRES"))
-        page.resolution = Unreadable;
+        page.resolution = translated(UnreadableText);
 
     for (int part = 0; part < PJLink::HealthParts; ++part) {
         Health &health = page.health[part];
         if (state.health && !given("ERST"))
             health.level = state.health->at(part);
-        const QString level = given("ERST") ? Unreadable : PJLink::healthLevelName(health.level);
-        health.toolTip = QStringLiteral("%1: %2").arg(
-            PJLink::healthPartName(part),
-            level.isEmpty() ? QStringLiteral("not known yet") : level);
+        const bool known = health.level >= 0 && health.level < 3;
+        health.toolTip
+            = QCoreApplication::translate("PJLinkView", "%1: %2")
+                  .arg(translated(PartNames[part]),
+                       given("ERST") ? translated(UnreadableText)
+                           : known   ? translated(LevelNames[health.level])
+                                     : QCoreApplication::translate("PJLinkView", "not known yet"));
     }
     return page;
 }
@@ -127,21 +147,29 @@ QString commandCaption(const PJLink::Command &command, const PJLinkState &state)
     const QByteArray &name = command.name;
     const QByteArray &value = command.parameter;
     if (name == "POWR" && (value == "1" || value == "0"))
-        return value == "1" ? QStringLiteral("Power on") : QStringLiteral("Power off");
+        return value == "1" ? QCoreApplication::translate("PJLinkView", "Power on")
+                            : QCoreApplication::translate("PJLinkView", "Power off");
     if (name == "INPT" && !command.isQuery())
-        return QStringLiteral("Input %1").arg(state.inputCaption(value));
+        return QCoreApplication::translate("PJLinkView", "Input %1").arg(state.inputCaption(value));
     if (name == "AVMT" && value.size() == 2) {
-        const char *const what[] = { nullptr, "Picture", "Sound", "Picture and sound" };
+        // Whole phrases, as a language may put the words in another order.
+        const char *const muted[] = { nullptr, QT_TRANSLATE_NOOP("PJLinkView", "Picture mute"),
+                                      QT_TRANSLATE_NOOP("PJLinkView", "Sound mute"),
+                                      QT_TRANSLATE_NOOP("PJLinkView", "Picture and sound mute") };
+        const char *const unmuted[]
+            = { nullptr, QT_TRANSLATE_NOOP("PJLinkView", "Picture unmute"),
+                QT_TRANSLATE_NOOP("PJLinkView", "Sound unmute"),
+                QT_TRANSLATE_NOOP("PJLinkView", "Picture and sound unmute") };
         const int target = value.at(0) - '0';
         if (target >= 1 && target <= 3 && (value.at(1) == '0' || value.at(1) == '1'))
-            return QStringLiteral("%1 %2").arg(QLatin1String(what[target]),
-                                               value.at(1) == '1' ? QStringLiteral("mute")
-                                                                  : QStringLiteral("unmute"));
+            return translated(value.at(1) == '1' ? muted[target] : unmuted[target]);
     }
     if (name == "FREZ" && (value == "1" || value == "0"))
-        return value == "1" ? QStringLiteral("Freeze") : QStringLiteral("Unfreeze");
+        return value == "1" ? QCoreApplication::translate("PJLinkView", "Freeze")
+                            : QCoreApplication::translate("PJLinkView", "Unfreeze");
     if (name == "SVOL" && (value == "1" || value == "0"))
-        return value == "1" ? QStringLiteral("Volume up") : QStringLiteral("Volume down");
+        return value == "1" ? QCoreApplication::translate("PJLinkView", "Volume up")
+                            : QCoreApplication::translate("PJLinkView", "Volume down");
     return QString::fromLatin1(name + ' ' + value);
 }
 

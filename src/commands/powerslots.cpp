@@ -1,5 +1,6 @@
 #include "vantrel.h"
 
+#include "infocus.h"
 #include "lampcolours.h"
 #include "power.h"
 
@@ -7,11 +8,16 @@
 
 void Vantrel::ShowTransition()
 {
-    for (ColorGroupBox *box :
-         { ui.on_off_groupBox, ui.vvt_on_off_groupBox, ui.pj_on_off_groupBox }) {
-        box->fillColor = LampColours::transition();
-        box->update();
-    }
+    // An InFocus projector is not read for the lamp: while it answers, its
+    // box says no more than that.
+    const bool answering = ModelIndex == InFocus::ModelIndex && contactCounter <= 49;
+    ShowLampState(answering ? LampColours::State::InContact : LampColours::State::Switching);
+}
+
+void Vantrel::ShowLampState(LampColours::State state)
+{
+    for (ColorGroupBox *box : { ui.on_off_groupBox, ui.vvt_on_off_groupBox, ui.pj_on_off_groupBox })
+        box->showState(LampColours::colour(state), LampColours::words(state));
 }
 
 void Vantrel::PowerOn()
@@ -47,25 +53,22 @@ void Vantrel::SendPowerOff()
     serialPort.flush();
 }
 
-void Vantrel::ShowLamp(const QColor &colour, const QString &toolTip)
+void Vantrel::ShowLamp(LampColours::State state, const QString &toolTip)
 {
-    for (ColorGroupBox *box :
-         { ui.on_off_groupBox, ui.vvt_on_off_groupBox, ui.pj_on_off_groupBox }) {
-        box->fillColor = colour;
-        box->update();
+    ShowLampState(state);
+    for (ColorGroupBox *box : { ui.on_off_groupBox, ui.vvt_on_off_groupBox, ui.pj_on_off_groupBox })
         box->setToolTip(toolTip);
-    }
 }
 
 void Vantrel::ShowLampOff()
 {
-    ShowLamp(LampColours::lampOff(), QStringLiteral("Lamp is Off"));
+    ShowLamp(LampColours::State::LampOff, tr("Lamp is Off"));
     projectorOn = false;
 }
 
 void Vantrel::ShowLampOn()
 {
-    ShowLamp(LampColours::lampOn(), QStringLiteral("Lamp is On"));
+    ShowLamp(LampColours::State::LampOn, tr("Lamp is On"));
     projectorOn = true;
 }
 

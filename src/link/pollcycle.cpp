@@ -1,6 +1,7 @@
 #include "vantrel.h"
 
 #include "framing.h"
+#include "infocus.h"
 #include "lampcolours.h"
 #include "power.h"
 #include "trafficlog.h"
@@ -29,20 +30,17 @@ bool showsIcon(const QAbstractButton *button, const QIcon &icon)
     return button->icon().cacheKey() == icon.cacheKey();
 }
 
-// The no-contact display is asserted on every silent tick; repainting what
-// already shows would cost an idle window a redraw ten times a second.
-void paintBox(ColorGroupBox *box, const QColor &colour)
-{
-    if (box->fillColor == colour)
-        return;
-    box->fillColor = colour;
-    box->update();
-}
-
 void setToolTipIfChanged(QWidget *widget, const QString &text)
 {
     if (widget->toolTip() != text)
         widget->setToolTip(text);
+}
+
+// The connection icon's state, for whoever cannot see the icon.
+void setAccessibleNameIfChanged(QWidget *widget, const QString &text)
+{
+    if (widget->accessibleName() != text)
+        widget->setAccessibleName(text);
 }
 
 } // namespace
@@ -148,17 +146,20 @@ void Vantrel::ShowContact()
     if (!showsIcon(ui.connectionStatus, connectIcon()))
         ui.connectionStatus->setIcon(connectIcon());
     setToolTipIfChanged(ui.connectionStatus, tr("Contact"));
+    setAccessibleNameIfChanged(ui.connectionStatus, tr("In contact with the projector"));
+    if (ModelIndex == InFocus::ModelIndex)
+        ShowLampState(LampColours::State::InContact);
 }
 
 void Vantrel::ShowNoContact()
 {
-    paintBox(ui.on_off_groupBox, LampColours::noContact());
-    paintBox(ui.vvt_on_off_groupBox, LampColours::noContact());
-    paintBox(ui.pj_on_off_groupBox, LampColours::noContact());
+    // Asserted on every silent tick: the boxes change, and repaint, only once.
+    ShowLampState(LampColours::State::NoContact);
     if (!showsIcon(ui.connectionStatus, disconnectIcon()))
         ui.connectionStatus->setIcon(disconnectIcon());
     setToolTipIfChanged(ui.on_off_groupBox, QString());
     setToolTipIfChanged(ui.connectionStatus, tr("No Contact"));
+    setAccessibleNameIfChanged(ui.connectionStatus, tr("No contact with the projector"));
 }
 
 void Vantrel::DispatchReply(const QString &reply)

@@ -1,0 +1,295 @@
+#include "colorgroupbox.h"
+#include "lampcolours.h"
+#include "rig.h"
+#include "settings.h"
+#include "testmain.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+struct Announcement
+{
+    QObject *object;
+    QAccessible::Event type;
+};
+QList<Announcement> announcements;
+
+void recordAnnouncement(QAccessibleEvent *event)
+{
+    announcements.append({ event->object(), event->type() });
+}
+
+QString accessibleText(QObject *object, QAccessible::Text text)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(text) : QString();
+}
+
+double luminance(const QColor &colour)
+{
+    const auto linear
+        = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+        + 0.0722 * linear(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+// The controls a user operates, by the classes the window and dialog use; a
+// combo box's own line edit is part of it, and Qt's hidden helpers are no
+// controls of ours.
+QList<QWidget *> controls(QWidget *top)
+{
+    QList<QWidget *> found;
+    for (QWidget *widget : top->findChildren<QWidget *>()) {
+        if (qobject_cast<QComboBox *>(widget->parentWidget())
+            || widget->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        if (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget)
+            || qobject_cast<QLineEdit *>(widget))
+            found.append(widget);
+    }
+    return found;
+}
+
+// What a screen reader follows between a label and its field, in either direction.
+bool related(QWidget *label, QWidget *field)
+{
+    for (const auto &[from, to] : { std::pair(label, field), std::pair(field, label) }) {
+        const auto relations
+            = QAccessible::queryAccessibleInterface(from)->relations(QAccessible::AllRelations);
+        for (const auto &relation : relations) {
+            if (relation.first->object() == to)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class TestAccessibility : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void powerBoxSaysTheState_data();
+    void powerBoxSaysTheState();
+    void stateChangeIsAnnounced();
+    void connectionIconSaysTheState();
+    void everyControlHasAName();
+    void labelsNameTheirFields();
+};
+
+void TestAccessibility::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    // Qt gives accessible events only to an active platform bridge, which
+    // the offscreen platform has not: the boxes' own announcements are heard.
+    ColorGroupBox::announced = recordAnnouncement;
+}
+
+void TestAccessibility::powerBoxSaysTheState_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("silentTicks");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<int>("pjlinkPower"); // -1: none reported
+    QTest::addColumn<int>("state");
+
+    using S = LampColours::State;
+    const auto row = [](const char *name, int model, const QByteArray &reply, int silent,
+                        const QString &click, int power, S state) {
+        QTest::newRow(name) << model << reply << silent << click << power << int(state);
+    };
+    row("at start", 0, "", 0, "", -1, S::Switching);
+    row("Acer lamp on", 0, "LAMP 1\r", 0, "", -1, S::LampOn);
+    row("Acer lamp off", 0, "LAMP 0\r", 0, "", -1, S::LampOff);
+    row("Acer silent", 0, "", 1, "", -1, S::NoContact);
+    row("Acer lamp on, then silent", 0, "LAMP 1\r", 50, "", -1, S::NoContact);
+    row("Acer lamp off, power on", 0, "LAMP 0\r", 0, "powerOn", -1, S::Switching);
+    row("Vivitek power on", 1, "", 0, "vvtPowerOn", -1, S::Switching);
+    row("InFocus answers", 2, "(0)", 0, "", -1, S::InContact);
+    row("InFocus answers, power on", 2, "(0)", 0, "powerOn", -1, S::InContact);
+    row("InFocus silent", 2, "", 1, "", -1, S::NoContact);
+    row("InFocus power on unanswered", 2, "", 1, "powerOn", -1, S::Switching);
+    row("PJLink off", 0, "", 0, "", 0, S::LampOff);
+    row("PJLink on", 0, "", 0, "", 1, S::LampOn);
+    row("PJLink cooling down", 0, "", 0, "", 2, S::CoolingDown);
+    row("PJLink warming up", 0, "", 0, "", 3, S::WarmingUp);
+}
+
+// Every box says in words, as text and as its accessible description, what
+// its colour shows; the text stands out from the fill.
+void TestAccessibility::powerBoxSaysTheState()
+{
+    QFETCH(int, model);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, silentTicks);
+    QFETCH(QString, click);
+    QFETCH(int, pjlinkPower);
+    QFETCH(int, state);
+
+    Rig rig(model);
+    if (!reply.isEmpty())
+        QVERIFY(rig.receive(reply));
+    rig.tick(silentTicks);
+    if (!click.isEmpty())
+        rig.button(click)->click();
+    if (pjlinkPower >= 0)
+        VantrelProbe::showPJLinkLamp(rig.window(), pjlinkPower);
+
+    const auto expected = LampColours::State(state);
+    const QString words = LampColours::words(expected);
+    QVERIFY(!words.isEmpty());
+    for (ColorGroupBox *box :
+         { rig.ui().on_off_groupBox, rig.ui().vvt_on_off_groupBox, rig.ui().pj_on_off_groupBox }) {
+        QCOMPARE(box->fillColor, LampColours::colour(expected));
+        QCOMPARE(accessibleText(box, QAccessible::Description), words);
+        auto *label = box->findChild<QLabel *>();
+        QVERIFY(label);
+        QCOMPARE(label->text(), words);
+        const QColor ink = label->palette().color(QPalette::WindowText);
+        QVERIFY2(contrast(ink, box->fillColor) >= 4.5,
+                 qPrintable(QStringLiteral("%1 on %2").arg(ink.name(), box->fillColor.name())));
+        // The title stays what it was.
+        QVERIFY(!box->title().contains(words));
+    }
+}
+
+// A change is announced once per box; a state asserted again, as the
+// no-contact state is on every silent tick, announces nothing.
+void TestAccessibility::stateChangeIsAnnounced()
+{
+    Rig rig(Acer::ModelIndex);
+    ColorGroupBox *box = rig.ui().on_off_groupBox;
+    const auto changes = [box] {
+        int count = 0;
+        for (const Announcement &a : announcements)
+            count += a.object == box && a.type == QAccessible::DescriptionChanged;
+        return count;
+    };
+    rig.tick(); // no contact
+    QCOMPARE(box->stateWords(), LampColours::words(LampColours::State::NoContact));
+    announcements.clear();
+    rig.tick(10);
+    QCOMPARE(changes(), 0);
+
+    // Regained contact shows "Switching" a moment before the lamp state.
+    QVERIFY(rig.receive("LAMP 1\r"));
+    QCOMPARE(changes(), 2);
+    QCOMPARE(accessibleText(box, QAccessible::Description),
+             LampColours::words(LampColours::State::LampOn));
+    QVERIFY(rig.receive("LAMP 1\r"));
+    QCOMPARE(changes(), 2);
+    QVERIFY(rig.receive("LAMP 0\r"));
+    QCOMPARE(changes(), 3);
+}
+
+void TestAccessibility::connectionIconSaysTheState()
+{
+    Rig rig(2);
+    QAbstractButton *icon = rig.ui().connectionStatus;
+    rig.tick();
+    const QString none = accessibleText(icon, QAccessible::Name);
+    QCOMPARE(none, QStringLiteral("No contact with the projector"));
+    QVERIFY(rig.receive("(0)"));
+    QCOMPARE(accessibleText(icon, QAccessible::Name),
+             QStringLiteral("In contact with the projector"));
+    rig.tick(50);
+    QCOMPARE(accessibleText(icon, QAccessible::Name), none);
+    QVERIFY(!accessibleText(icon, QAccessible::Description).isEmpty());
+}
+
+// Every control has a name for a screen reader to say, and Tab reaches it.
+void TestAccessibility::everyControlHasAName()
+{
+    Rig rig(Acer::ModelIndex);
+    Settings dialog(nullptr, Settings::StoredPort);
+    for (QWidget *top :
+         { static_cast<QWidget *>(&rig.window()), static_cast<QWidget *>(&dialog) }) {
+        const QList<QWidget *> all = controls(top);
+        QVERIFY(all.size() > 10);
+        for (QWidget *control : all) {
+            const QString what = control->objectName();
+            QVERIFY2(!accessibleText(control, QAccessible::Name).trimmed().isEmpty(),
+                     qPrintable(what));
+            QVERIFY2(control->focusPolicy() & Qt::TabFocus, qPrintable(what));
+        }
+    }
+    const Ui::VantrelClass &ui = rig.ui();
+    // Two controls of a page with the same name could not be told apart.
+    for (QWidget *page : { ui.page, ui.page_2, ui.page_3, static_cast<QWidget *>(&dialog) }) {
+        QStringList names;
+        // On Linux a combo box is named by its current entry, and told apart by its label.
+        for (QWidget *control : controls(page)) {
+            if (!qobject_cast<QComboBox *>(control))
+                names << accessibleText(control, QAccessible::Name);
+        }
+        const QStringList all = names;
+        names.removeDuplicates();
+        QVERIFY2(names.size() == all.size(), qPrintable(all.join(QLatin1String(", "))));
+    }
+    QCOMPARE(accessibleText(ui.up, QAccessible::Name), QStringLiteral("Up"));
+    QCOMPARE(accessibleText(ui.down, QAccessible::Name), QStringLiteral("Down"));
+    QCOMPARE(accessibleText(ui.left, QAccessible::Name), QStringLiteral("Left"));
+    QCOMPARE(accessibleText(ui.right, QAccessible::Name), QStringLiteral("Right"));
+    QCOMPARE(accessibleText(ui.textEdit, QAccessible::Name), QStringLiteral("Traffic log"));
+    // A health indicator's level, shown as its colour, is read as its description.
+    for (QLabel *health : { ui.pjFanHealth, ui.pjLampHealth, ui.pjTemperatureHealth,
+                            ui.pjCoverHealth, ui.pjFilterHealth, ui.pjOtherHealth }) {
+        QVERIFY2(accessibleText(health, QAccessible::Name).endsWith(QLatin1String(" health")),
+                 qPrintable(health->objectName()));
+        QVERIFY(accessibleText(health, QAccessible::Description).endsWith("not known yet"));
+    }
+
+    // The tab order visits the Acer page's controls as they stand, column by column.
+    QStringList order;
+    for (QWidget *widget = ui.powerOn; order.size() < 8; widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order << widget->objectName();
+    }
+    QCOMPARE(order,
+             QStringList({ "powerOn", "powerOff", "analogRGB", "dvi", "sVideo", "hdmi",
+                           "compositeVideo", "searchVideo" }));
+}
+
+// A label names its field: it is the field's label, and a field without a
+// text of its own takes the label's as its name.
+void TestAccessibility::labelsNameTheirFields()
+{
+    Rig rig(Acer::ModelIndex);
+    Settings dialog(nullptr, Settings::StoredPort);
+    int labelled = 0;
+    for (QWidget *top :
+         { static_cast<QWidget *>(&rig.window()), static_cast<QWidget *>(&dialog) }) {
+        for (QLabel *label : top->findChildren<QLabel *>()) {
+            if (!label->text().endsWith(QLatin1Char(':')))
+                continue;
+            QVERIFY2(label->buddy(), qPrintable(label->objectName()));
+            QVERIFY2(related(label, label->buddy()), qPrintable(label->objectName()));
+            ++labelled;
+        }
+    }
+    QCOMPARE(labelled, 12); // five on the PJLink page, seven in the dialog
+    QCOMPARE(accessibleText(dialog.findChild<QLineEdit *>("name_lineEdit"), QAccessible::Name),
+             QStringLiteral("Name:"));
+}
+
+VANTREL_TEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"

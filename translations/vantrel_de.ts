@@ -52,6 +52,25 @@
     </message>
 </context>
 <context>
+    <name>NoticeRules</name>
+    <message>
+        <source>No longer answers: %1</source>
+        <translation>Antwortet nicht mehr: %1</translation>
+    </message>
+    <message>
+        <source>Health: %1</source>
+        <translation>Zustand: %1</translation>
+    </message>
+    <message>
+        <source>Lamp at %1 hours, past %2 % of its %3 hours</source>
+        <translation>Lampe bei %1 Stunden, über %2 % ihrer %3 Stunden</translation>
+    </message>
+    <message>
+        <source>Password rejected</source>
+        <translation>Passwort abgelehnt</translation>
+    </message>
+</context>
+<context>
     <name>PJLinkView</name>
     <message>
         <source>fan</source>
@@ -169,6 +188,10 @@
         <source>Volume down</source>
         <translation>Leiser</translation>
     </message>
+    <message>
+        <source>unreadable</source>
+        <translation>unlesbar</translation>
+    </message>
 </context>
 <context>
     <name>PortStatus</name>
@@ -240,6 +263,253 @@
         <source>cannot be opened (%1)</source>
         <translation>kann nicht geöffnet werden (%1)</translation>
     </message>
+    <message>
+        <source>password rejected (%1)</source>
+        <translation>Passwort abgelehnt (%1)</translation>
+    </message>
+    <message>
+        <source>no greeting</source>
+        <translation>keine Begrüßung</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectorSession</name>
+    <message>
+        <source>refused</source>
+        <translation>abgelehnt</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectorState</name>
+    <message>
+        <source>No contact</source>
+        <translation>Kein Kontakt</translation>
+    </message>
+    <message>
+        <source>Lamp off</source>
+        <translation>Lampe aus</translation>
+    </message>
+    <message>
+        <source>Lamp on</source>
+        <translation>Lampe an</translation>
+    </message>
+    <message>
+        <source>Cooling down</source>
+        <translation>Kühlt ab</translation>
+    </message>
+    <message>
+        <source>Warming up</source>
+        <translation>Wärmt auf</translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation>Kontakt</translation>
+    </message>
+    <message>
+        <source>fan</source>
+        <translation>Lüfter</translation>
+    </message>
+    <message>
+        <source>lamp</source>
+        <translation>Lampe</translation>
+    </message>
+    <message>
+        <source>temperature</source>
+        <translation>Temperatur</translation>
+    </message>
+    <message>
+        <source>cover</source>
+        <translation>Abdeckung</translation>
+    </message>
+    <message>
+        <source>filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>Sonstiges</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>in Ordnung</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>Fehler</translation>
+    </message>
+</context>
+<context>
+    <name>RoomsModel</name>
+    <message>
+        <source>%1: done</source>
+        <translation>%1: erledigt</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Health: %1</source>
+        <translation>Zustand: %1</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Gruppe</translation>
+    </message>
+    <message>
+        <source>Family</source>
+        <translation>Familie</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingang</translation>
+    </message>
+    <message>
+        <source>Lamp hours</source>
+        <translation>Lampenstunden</translation>
+    </message>
+    <message>
+        <source>Filter hours</source>
+        <translation>Filterstunden</translation>
+    </message>
+    <message>
+        <source>Health</source>
+        <translation>Zustand</translation>
+    </message>
+    <message>
+        <source>Last answer</source>
+        <translation>Letzte Antwort</translation>
+    </message>
+    <message>
+        <source>%1 not sent: %2</source>
+        <translation>%1 nicht gesendet: %2</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+</context>
+<context>
+    <name>RoomsWindow</name>
+    <message>
+        <source>Rooms — Vantrel</source>
+        <translation>Räume — Vantrel</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Gruppe</translation>
+    </message>
+    <message>
+        <source>Poll every</source>
+        <translation>Abfrage alle</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Lamp life</source>
+        <translation>Lampenlebensdauer</translation>
+    </message>
+    <message>
+        <source>A notice when a lamp has burned 90 % of these hours</source>
+        <translation>Ein Hinweis, wenn eine Lampe 90 % dieser Stunden gebrannt hat</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>aus</translation>
+    </message>
+    <message>
+        <source> h</source>
+        <translation> h</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingang</translation>
+    </message>
+    <message>
+        <source>Picture mute</source>
+        <translation>Bild aus</translation>
+    </message>
+    <message>
+        <source>Sound mute</source>
+        <translation>Ton aus</translation>
+    </message>
+    <message>
+        <source>Unmute</source>
+        <translation>Bild und Ton an</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>Exportieren…</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>All groups</source>
+        <translation>Alle Gruppen</translation>
+    </message>
+    <message>
+        <source>Input…</source>
+        <translation>Eingang…</translation>
+    </message>
+    <message>
+        <source>Export inventory</source>
+        <translation>Inventar exportieren</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON (*.json)</source>
+        <translation>CSV (*.csv);;JSON (*.json)</translation>
+    </message>
+    <message>
+        <source>The inventory could not be written to %1: %2</source>
+        <translation>Das Inventar konnte nicht in %1 geschrieben werden: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Inventory of %n projector(s) written to %1</source>
+        <translation>
+            <numerusform>Inventar von %n Projektor in %1 geschrieben</numerusform>
+            <numerusform>Inventar von %n Projektoren in %1 geschrieben</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
@@ -299,6 +569,22 @@ Die Auswahl gilt nur für diese Sitzung.</translation>
     <message>
         <source>No projector answered.</source>
         <translation>Kein Projektor hat geantwortet.</translation>
+    </message>
+    <message>
+        <source>Settings file damaged</source>
+        <translation>Einstellungsdatei beschädigt</translation>
+    </message>
+    <message>
+        <source>%1
+
+Saving replaces the file with the list shown here, and whatever the damage hides is lost. Replace it?</source>
+        <translation>%1
+
+Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbirgt, geht verloren. Ersetzen?</translation>
+    </message>
+    <message>
+        <source>the list holds %1 projectors, as many as it can</source>
+        <translation>die Liste enthält %1 Projektoren, so viele, wie sie fassen kann</translation>
     </message>
 </context>
 <context>
@@ -642,6 +928,38 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
         <source>Lamp Time = %1 h
 </source>
         <translation>Lampenstunden = %1 h
+</translation>
+    </message>
+    <message>
+        <source>%1. The settings file is left as it is: put it right by hand, or replace it in File &gt; Settings.</source>
+        <translation>%1. Die Einstellungsdatei bleibt, wie sie ist: Berichtigen Sie sie von Hand oder ersetzen Sie sie unter Datei &gt; Einstellungen.</translation>
+    </message>
+    <message>
+        <source>%1 was changed in the settings file.
+</source>
+        <translation>%1 wurde in der Einstellungsdatei geändert.
+</translation>
+    </message>
+    <message>
+        <source>%1 was removed from the settings file; %2 takes its place.
+</source>
+        <translation>%1 wurde aus der Einstellungsdatei entfernt; %2 tritt an seine Stelle.
+</translation>
+    </message>
+    <message>
+        <source>%1 was removed from the settings file.
+</source>
+        <translation>%1 wurde aus der Einstellungsdatei entfernt.
+</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>unlesbar</translation>
+    </message>
+    <message>
+        <source>Connected to %1
+</source>
+        <translation>Verbunden mit %1
 </translation>
     </message>
 </context>
@@ -1118,6 +1436,14 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     <message>
         <source>Keystone menu</source>
         <translation>Trapezmenü</translation>
+    </message>
+    <message>
+        <source>Rooms…</source>
+        <translation>Räume…</translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation>Ctrl+R</translation>
     </message>
 </context>
 </TS>

@@ -52,6 +52,25 @@
     </message>
 </context>
 <context>
+    <name>NoticeRules</name>
+    <message>
+        <source>No longer answers: %1</source>
+        <translation>Ne répond plus&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Health: %1</source>
+        <translation>État de santé&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Lamp at %1 hours, past %2 % of its %3 hours</source>
+        <translation>Lampe à %1 heures, au-delà de %2 % de ses %3 heures</translation>
+    </message>
+    <message>
+        <source>Password rejected</source>
+        <translation>Mot de passe refusé</translation>
+    </message>
+</context>
+<context>
     <name>PJLinkView</name>
     <message>
         <source>fan</source>
@@ -169,6 +188,10 @@
         <source>Volume down</source>
         <translation>Baisser le volume</translation>
     </message>
+    <message>
+        <source>unreadable</source>
+        <translation>illisible</translation>
+    </message>
 </context>
 <context>
     <name>PortStatus</name>
@@ -240,6 +263,253 @@
         <source>cannot be opened (%1)</source>
         <translation>ne peut pas être ouvert (%1)</translation>
     </message>
+    <message>
+        <source>password rejected (%1)</source>
+        <translation>mot de passe refusé (%1)</translation>
+    </message>
+    <message>
+        <source>no greeting</source>
+        <translation>pas de message d’accueil</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectorSession</name>
+    <message>
+        <source>refused</source>
+        <translation>refusé</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>pas de réponse</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectorState</name>
+    <message>
+        <source>No contact</source>
+        <translation>Pas de contact</translation>
+    </message>
+    <message>
+        <source>Lamp off</source>
+        <translation>Lampe éteinte</translation>
+    </message>
+    <message>
+        <source>Lamp on</source>
+        <translation>Lampe allumée</translation>
+    </message>
+    <message>
+        <source>Cooling down</source>
+        <translation>Refroidissement</translation>
+    </message>
+    <message>
+        <source>Warming up</source>
+        <translation>Préchauffage</translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation>Contact</translation>
+    </message>
+    <message>
+        <source>fan</source>
+        <translation>ventilateur</translation>
+    </message>
+    <message>
+        <source>lamp</source>
+        <translation>lampe</translation>
+    </message>
+    <message>
+        <source>temperature</source>
+        <translation>température</translation>
+    </message>
+    <message>
+        <source>cover</source>
+        <translation>capot</translation>
+    </message>
+    <message>
+        <source>filter</source>
+        <translation>filtre</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>autre</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>bon</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>avertissement</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>erreur</translation>
+    </message>
+</context>
+<context>
+    <name>RoomsModel</name>
+    <message>
+        <source>%1: done</source>
+        <translation>%1&#xa0;: fait</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>Health: %1</source>
+        <translation>État de santé&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nom</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Groupe</translation>
+    </message>
+    <message>
+        <source>Family</source>
+        <translation>Famille</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>État</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Entrée</translation>
+    </message>
+    <message>
+        <source>Lamp hours</source>
+        <translation>Heures de lampe</translation>
+    </message>
+    <message>
+        <source>Filter hours</source>
+        <translation>Heures de filtre</translation>
+    </message>
+    <message>
+        <source>Health</source>
+        <translation>Santé</translation>
+    </message>
+    <message>
+        <source>Last answer</source>
+        <translation>Dernière réponse</translation>
+    </message>
+    <message>
+        <source>%1 not sent: %2</source>
+        <translation>%1 non envoyé&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Marche</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Arrêt</translation>
+    </message>
+</context>
+<context>
+    <name>RoomsWindow</name>
+    <message>
+        <source>Rooms — Vantrel</source>
+        <translation>Salles — Vantrel</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filtrer</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Groupe</translation>
+    </message>
+    <message>
+        <source>Poll every</source>
+        <translation>Interroger toutes les</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Lamp life</source>
+        <translation>Durée de vie de la lampe</translation>
+    </message>
+    <message>
+        <source>A notice when a lamp has burned 90 % of these hours</source>
+        <translation>Un avis quand une lampe a brûlé 90 % de ces heures</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>désactivé</translation>
+    </message>
+    <message>
+        <source> h</source>
+        <translation> h</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Marche</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Arrêt</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Entrée</translation>
+    </message>
+    <message>
+        <source>Picture mute</source>
+        <translation>Couper l’image</translation>
+    </message>
+    <message>
+        <source>Sound mute</source>
+        <translation>Couper le son</translation>
+    </message>
+    <message>
+        <source>Unmute</source>
+        <translation>Rétablir</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>Exporter…</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>All groups</source>
+        <translation>Tous les groupes</translation>
+    </message>
+    <message>
+        <source>Input…</source>
+        <translation>Entrée…</translation>
+    </message>
+    <message>
+        <source>Export inventory</source>
+        <translation>Exporter l’inventaire</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON (*.json)</source>
+        <translation>CSV (*.csv);;JSON (*.json)</translation>
+    </message>
+    <message>
+        <source>The inventory could not be written to %1: %2</source>
+        <translation>L’inventaire n’a pas pu être écrit dans %1&#xa0;: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Inventory of %n projector(s) written to %1</source>
+        <translation>
+            <numerusform>Inventaire de %n projecteur écrit dans %1</numerusform>
+            <numerusform>Inventaire de %n projecteurs écrit dans %1</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
@@ -299,6 +569,22 @@ Le choix ne vaut que pour cette session.</translation>
     <message>
         <source>No projector answered.</source>
         <translation>Aucun projecteur n’a répondu.</translation>
+    </message>
+    <message>
+        <source>Settings file damaged</source>
+        <translation>Fichier de paramètres endommagé</translation>
+    </message>
+    <message>
+        <source>%1
+
+Saving replaces the file with the list shown here, and whatever the damage hides is lost. Replace it?</source>
+        <translation>%1
+
+Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage cache est perdu. Le remplacer&#xa0;?</translation>
+    </message>
+    <message>
+        <source>the list holds %1 projectors, as many as it can</source>
+        <translation>la liste contient %1 projecteurs, autant qu’elle peut en contenir</translation>
     </message>
 </context>
 <context>
@@ -642,6 +928,38 @@ Switch it off at the projector or with its remote control.</source>
         <source>Lamp Time = %1 h
 </source>
         <translation>Heures de lampe = %1 h
+</translation>
+    </message>
+    <message>
+        <source>%1. The settings file is left as it is: put it right by hand, or replace it in File &gt; Settings.</source>
+        <translation>%1. Le fichier de paramètres est laissé tel quel&#xa0;: corrigez-le à la main, ou remplacez-le dans Fichier &gt; Paramètres.</translation>
+    </message>
+    <message>
+        <source>%1 was changed in the settings file.
+</source>
+        <translation>%1 a été modifié dans le fichier de paramètres.
+</translation>
+    </message>
+    <message>
+        <source>%1 was removed from the settings file; %2 takes its place.
+</source>
+        <translation>%1 a été retiré du fichier de paramètres&#xa0;; %2 prend sa place.
+</translation>
+    </message>
+    <message>
+        <source>%1 was removed from the settings file.
+</source>
+        <translation>%1 a été retiré du fichier de paramètres.
+</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>illisible</translation>
+    </message>
+    <message>
+        <source>Connected to %1
+</source>
+        <translation>Connecté à %1
 </translation>
     </message>
 </context>
@@ -1118,6 +1436,14 @@ Switch it off at the projector or with its remote control.</source>
     <message>
         <source>Keystone menu</source>
         <translation>Menu trapèze</translation>
+    </message>
+    <message>
+        <source>Rooms…</source>
+        <translation>Salles…</translation>
+    </message>
+    <message>
+        <source>Ctrl+R</source>
+        <translation>Ctrl+R</translation>
     </message>
 </context>
 </TS>

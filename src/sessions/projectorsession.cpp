@@ -427,7 +427,7 @@ void ProjectorSession::handleReply(const QString &reply)
         break;
     case Purpose::Power:
         emit commandFinished(QString::fromLatin1(done.command), !refused,
-                             refused ? QStringLiteral("refused") : QString());
+                             refused ? tr("refused") : QString());
         break;
     }
     if (news)
@@ -442,8 +442,7 @@ void ProjectorSession::onReplyTimeout()
     const Pending given = *onLine;
     onLine.reset();
     if (given.purpose == Purpose::Power)
-        emit commandFinished(QString::fromLatin1(given.command), false,
-                             QStringLiteral("no answer"));
+        emit commandFinished(QString::fromLatin1(given.command), false, tr("no answer"));
     if (given.purpose == Purpose::Poll)
         missedPoll();
     sendNext();

@@ -11,6 +11,20 @@ QString tr(const char *text)
     return QCoreApplication::translate("ProjectorState", text);
 }
 
+// PJLink's names of the health parts and levels stay English on the wire and
+// in vantrelctl; the Rooms view looks them up here by that English text.
+[[maybe_unused]] const char *const HealthWords[] = {
+    QT_TRANSLATE_NOOP("ProjectorState", "fan"),
+    QT_TRANSLATE_NOOP("ProjectorState", "lamp"),
+    QT_TRANSLATE_NOOP("ProjectorState", "temperature"),
+    QT_TRANSLATE_NOOP("ProjectorState", "cover"),
+    QT_TRANSLATE_NOOP("ProjectorState", "filter"),
+    QT_TRANSLATE_NOOP("ProjectorState", "other"),
+    QT_TRANSLATE_NOOP("ProjectorState", "ok"),
+    QT_TRANSLATE_NOOP("ProjectorState", "warning"),
+    QT_TRANSLATE_NOOP("ProjectorState", "error"),
+};
+
 } // namespace
 
 bool operator==(const ProjectorState::Input &a, const ProjectorState::Input &b)
@@ -68,10 +82,11 @@ QString ProjectorState::healthText() const
     for (int part = 0; part < PJLink::HealthParts; ++part) {
         const int level = health->at(std::size_t(part));
         if (level > 0)
-            trouble.append(PJLink::healthPartName(part) + QLatin1String(": ")
-                           + PJLink::healthLevelName(level));
+            trouble.append(tr(PJLink::healthPartName(part).toLatin1().constData())
+                           + QLatin1String(": ")
+                           + tr(PJLink::healthLevelName(level).toLatin1().constData()));
     }
-    return trouble.isEmpty() ? QStringLiteral("ok") : trouble.join(QLatin1String(", "));
+    return trouble.isEmpty() ? tr("ok") : trouble.join(QLatin1String(", "));
 }
 
 int ProjectorState::worstHealth() const

@@ -699,6 +699,25 @@ Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbi
     </message>
 </context>
 <context>
+    <name>StoredSettings</name>
+    <message>
+        <source>a section name without its &quot;]&quot;</source>
+        <translation>ein Abschnittsname ohne sein „]“</translation>
+    </message>
+    <message>
+        <source>a quote (&quot;) that is not closed on its line</source>
+        <translation>ein Anführungszeichen (&quot;), das auf seiner Zeile nicht geschlossen wird</translation>
+    </message>
+    <message>
+        <source>a line that is neither &quot;[section]&quot; nor &quot;key=value&quot;</source>
+        <translation>eine Zeile, die weder „[Abschnitt]“ noch „Schlüssel=Wert“ ist</translation>
+    </message>
+    <message>
+        <source>%1: the file does not read as settings</source>
+        <translation>%1: Die Datei lässt sich nicht als Einstellungen lesen</translation>
+    </message>
+</context>
+<context>
     <name>Vantrel</name>
     <message>
         <source>Vantrel V 2.0</source>

@@ -699,6 +699,25 @@ Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage
     </message>
 </context>
 <context>
+    <name>StoredSettings</name>
+    <message>
+        <source>a section name without its &quot;]&quot;</source>
+        <translation>un nom de section sans son «&#xa0;]&#xa0;»</translation>
+    </message>
+    <message>
+        <source>a quote (&quot;) that is not closed on its line</source>
+        <translation>un guillemet (&quot;) qui n’est pas fermé sur sa ligne</translation>
+    </message>
+    <message>
+        <source>a line that is neither &quot;[section]&quot; nor &quot;key=value&quot;</source>
+        <translation>une ligne qui n’est ni «&#xa0;[section]&#xa0;» ni «&#xa0;clé=valeur&#xa0;»</translation>
+    </message>
+    <message>
+        <source>%1: the file does not read as settings</source>
+        <translation>%1&#xa0;: le fichier ne se lit pas comme des paramètres</translation>
+    </message>
+</context>
+<context>
     <name>Vantrel</name>
     <message>
         <source>Vantrel V 2.0</source>

@@ -2,6 +2,7 @@
 
 #include "projectorlist.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,6 +85,13 @@ void keepPrivate(const QSettings &store)
 
 namespace {
 
+// The window shows these in its messages; vantrelctl, which loads no
+// translation, says them in English.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("StoredSettings", text);
+}
+
 // Where the line that starts at from ends: at its CR or LF, or the end.
 int lineEnd(const QByteArray &data, int from)
 {
@@ -101,7 +109,7 @@ QString lineProblem(const QByteArray &line)
     if (text.isEmpty() || text.startsWith(';'))
         return QString();
     if (text.startsWith('['))
-        return text.contains(']') ? QString() : QStringLiteral("a section name without its \"]\"");
+        return text.contains(']') ? QString() : tr("a section name without its \"]\"");
     bool quoted = false;
     bool equals = false;
     for (int i = 0; i < text.size(); ++i) {
@@ -116,9 +124,9 @@ QString lineProblem(const QByteArray &line)
             break;
     }
     if (quoted)
-        return QStringLiteral("a quote (\") that is not closed on its line");
+        return tr("a quote (\") that is not closed on its line");
     if (!equals)
-        return QStringLiteral("a line that is neither \"[section]\" nor \"key=value\"");
+        return tr("a line that is neither \"[section]\" nor \"key=value\"");
     return QString();
 }
 
@@ -158,7 +166,7 @@ QString formatProblem()
         from = end + (data.mid(end, 2) == "\r\n" ? 2 : 1);
     }
     if (store->status() == QSettings::FormatError)
-        return QStringLiteral("%1: the file does not read as settings")
+        return tr("%1: the file does not read as settings")
             .arg(QDir::toNativeSeparators(file.fileName()));
     return QString();
 }

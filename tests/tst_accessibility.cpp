@@ -1,6 +1,7 @@
 #include "colorgroupbox.h"
 #include "lampcolours.h"
 #include "rig.h"
+#include "roomswindow.h"
 #include "settings.h"
 #include "testmain.h"
 
@@ -10,6 +11,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTest>
 
 #include <cmath>
@@ -48,14 +51,16 @@ double contrast(const QColor &a, const QColor &b)
     return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
 }
 
-// The controls a user operates, by the classes the window and dialog use; a
-// combo box's own line edit is part of it, and Qt's hidden helpers are no
-// controls of ours.
+// The controls a user operates, by the classes the windows and dialog use; a
+// combo box's own line edit, a line edit's clear button and a table's corner
+// button are part of them, and Qt's hidden helpers are no controls of ours.
 QList<QWidget *> controls(QWidget *top)
 {
     QList<QWidget *> found;
     for (QWidget *widget : top->findChildren<QWidget *>()) {
         if (qobject_cast<QComboBox *>(widget->parentWidget())
+            || qobject_cast<QLineEdit *>(widget->parentWidget())
+            || qobject_cast<QTableView *>(widget->parentWidget())
             || widget->objectName().startsWith(QLatin1String("qt_")))
             continue;
         if (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget)
@@ -93,6 +98,7 @@ private slots:
     void connectionIconSaysTheState();
     void everyControlHasAName();
     void labelsNameTheirFields();
+    void roomsControlsHaveNames();
 };
 
 void TestAccessibility::initTestCase()
@@ -289,6 +295,65 @@ void TestAccessibility::labelsNameTheirFields()
     QCOMPARE(labelled, 12); // five on the PJLink page, seven in the dialog
     QCOMPARE(accessibleText(dialog.findChild<QLineEdit *>("name_lineEdit"), QAccessible::Name),
              QStringLiteral("Name:"));
+}
+
+// The Rooms view: every control named, each told apart, its labels naming
+// their fields, and Tab going from the filters through the table to the
+// commands below it.
+void TestAccessibility::roomsControlsHaveNames()
+{
+    TestStore::clear();
+    RoomsWindow rooms;
+    rooms.load();
+    const QList<QWidget *> all = controls(&rooms);
+    QCOMPARE(all.size(), 9); // the filter, two combo boxes and six buttons
+    QStringList names;
+    for (QWidget *control : all) {
+        const QString what = control->objectName();
+        const QString name = accessibleText(control, QAccessible::Name).trimmed();
+        QVERIFY2(!name.isEmpty(), qPrintable(what));
+        QVERIFY2(control->focusPolicy() & Qt::TabFocus, qPrintable(what));
+        names << name;
+    }
+    const QStringList named = names;
+    names.removeDuplicates();
+    QVERIFY2(names.size() == named.size(), qPrintable(named.join(QLatin1String(", "))));
+    QCOMPARE(accessibleText(rooms.findChild<QLineEdit *>("textFilter"), QAccessible::Name),
+             QStringLiteral("Filter"));
+    // On Linux a combo box is named by its current entry ("All groups",
+    // "Input…"); elsewhere by the name the form gives it.
+    QCOMPARE(rooms.findChild<QComboBox *>("groupFilter")->accessibleName(),
+             QStringLiteral("Group"));
+    QCOMPARE(rooms.findChild<QComboBox *>("input")->accessibleName(), QStringLiteral("Input"));
+    QCOMPARE(accessibleText(rooms.findChild<QTableView *>("table"), QAccessible::Name),
+             QStringLiteral("Projectors"));
+
+    // Each label names the field beside it, the spin boxes included.
+    int labelled = 0;
+    for (QLabel *label : rooms.findChildren<QLabel *>()) {
+        if (label->text().isEmpty())
+            continue;
+        QVERIFY2(label->buddy(), qPrintable(label->objectName()));
+        QVERIFY2(related(label, label->buddy()), qPrintable(label->objectName()));
+        QCOMPARE(accessibleText(label->buddy(), QAccessible::Name), label->text());
+        ++labelled;
+    }
+    QCOMPARE(labelled, 2);
+    QCOMPARE(rooms.findChild<QLabel *>("pollLabel")->buddy(),
+             rooms.findChild<QSpinBox *>("pollSeconds"));
+    QCOMPARE(rooms.findChild<QLabel *>("lampLifeLabel")->buddy(),
+             rooms.findChild<QSpinBox *>("lampLife"));
+
+    QStringList order;
+    for (QWidget *widget = rooms.findChild<QWidget *>("textFilter"); order.size() < 12;
+         widget = widget->nextInFocusChain()) {
+        if (widget->focusPolicy() & Qt::TabFocus && !widget->objectName().startsWith("qt_"))
+            order << widget->objectName();
+    }
+    QCOMPARE(order,
+             QStringList({ "textFilter", "groupFilter", "pollSeconds", "lampLife", "table",
+                           "powerOn", "powerOff", "input", "pictureMute", "soundMute", "unmute",
+                           "exportInventory" }));
 }
 
 VANTREL_TEST_MAIN(TestAccessibility)

@@ -1,4 +1,5 @@
 #include "rig.h"
+#include "roomswindow.h"
 #include "settings.h"
 #include "testmain.h"
 #include "translations.h"
@@ -14,6 +15,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -36,7 +39,7 @@ const QSet<QString> SameEverywhere
         "e-Key",         "4:3",      "16:9",    "TV",      "sRGB",    "Zoom", "Normal",
         "Logo",          "Standard", "Temp.",   "-" };
 const std::map<QString, QSet<QString>> SameInLanguage = {
-    { "de", { "Name:", "Filter:", "Filter", "Eco", "Firmware", "Warm", "Video", "Debug" } },
+    { "de", { "Name", "Name:", "Filter:", "Filter", "Eco", "Firmware", "Warm", "Video", "Debug" } },
     { "fr", { "Image", "Menu", "Volume", "Volume +", "Volume −", "Contact" } },
 };
 
@@ -152,6 +155,8 @@ QMap<QString, QString> shownTexts(QWidget *top)
             add(widget, "title", box->title());
         if (auto *edit = qobject_cast<QLineEdit *>(widget))
             add(widget, "placeholderText", edit->placeholderText());
+        if (auto *spin = qobject_cast<QSpinBox *>(widget))
+            add(widget, "specialValueText", spin->specialValueText());
         if (auto *menu = qobject_cast<QMenu *>(widget))
             add(widget, "title", menu->title());
         if (auto *list = qobject_cast<QComboBox *>(widget)) {
@@ -177,6 +182,21 @@ QMap<QString, QString> windowTexts(QString *status)
     return texts;
 }
 
+// The Rooms view with no projectors stored, so no row of a user's own:
+// its controls, the columns' titles and the filter's first entry.
+QMap<QString, QString> roomsTexts()
+{
+    TestStore::clear();
+    RoomsWindow rooms;
+    rooms.load();
+    QMap<QString, QString> texts = shownTexts(&rooms);
+    const QAbstractItemModel *columns = rooms.findChild<QTableView *>("table")->model();
+    for (int column = 0; column < columns->columnCount(); ++column)
+        texts.insert(QStringLiteral("table.header%1").arg(column),
+                     columns->headerData(column, Qt::Horizontal).toString());
+    return texts;
+}
+
 } // namespace
 
 class TestTranslations : public QObject
@@ -192,6 +212,8 @@ private slots:
     void sourcesHaveNoUntranslatedText();
     void windowIsTranslated_data();
     void windowIsTranslated();
+    void roomsAreTranslated_data() { windowIsTranslated_data(); }
+    void roomsAreTranslated();
     void vantrelctlStaysEnglish();
 };
 
@@ -321,6 +343,27 @@ void TestTranslations::windowIsTranslated()
     QVERIFY(answerer.waitDone());
     QVERIFY(text != QLatin1String("Turn the projector off?"));
     QVERIFY2(buttons.contains(yes), qPrintable(buttons.join(' ')));
+}
+
+// The Rooms view built in the language shows no English text either.
+void TestTranslations::roomsAreTranslated()
+{
+    QFETCH(QString, language);
+
+    const QMap<QString, QString> english = roomsTexts();
+    QVERIFY(english.size() > 20);
+    QCOMPARE(english.value("table.header0"), QStringLiteral("Name"));
+
+    QVERIFY(Translations::load(QLocale(language), { QStringLiteral(VANTREL_TRANSLATIONS_DIR) }));
+    const QMap<QString, QString> translated = roomsTexts();
+    QCOMPARE(translated.keys(), english.keys());
+    QStringList untranslated;
+    const QSet<QString> same = SameEverywhere + SameInLanguage.at(language);
+    for (auto it = english.cbegin(); it != english.cend(); ++it) {
+        if (translated.value(it.key()) == it.value() && !same.contains(it.value()))
+            untranslated << QStringLiteral("  %1: \"%2\"").arg(it.key(), it.value());
+    }
+    QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join('\n')));
 }
 
 // Scripts read vantrelctl's output: a German session gets it in English,

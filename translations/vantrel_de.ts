@@ -510,6 +510,10 @@
             <numerusform>Inventar von %n Projektoren in %1 geschrieben</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Projectors</source>
+        <translation>Projektoren</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

@@ -421,7 +421,7 @@
     </message>
     <message>
         <source>Filter</source>
-        <translation>Filtrer</translation>
+        <translation>Filtre</translation>
     </message>
     <message>
         <source>Group</source>
@@ -509,6 +509,10 @@
             <numerusform>Inventaire de %n projecteur écrit dans %1</numerusform>
             <numerusform>Inventaire de %n projecteurs écrit dans %1</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Projectors</source>
+        <translation>Projecteurs</translation>
     </message>
 </context>
 <context>

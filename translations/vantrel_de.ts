@@ -63,7 +63,7 @@
     </message>
     <message>
         <source>Lamp at %1 hours, past %2 % of its %3 hours</source>
-        <translation>Lampe bei %1 Stunden, über %2 % ihrer %3 Stunden</translation>
+        <translation>Lampe hat %1 Stunden, mehr als %2 % ihrer %3 Stunden</translation>
     </message>
     <message>
         <source>Password rejected</source>
@@ -473,7 +473,7 @@
     </message>
     <message>
         <source>Unmute</source>
-        <translation>Bild und Ton an</translation>
+        <translation>Bild und Ton wieder an</translation>
     </message>
     <message>
         <source>Export…</source>

@@ -335,7 +335,7 @@
     </message>
     <message>
         <source>ok</source>
-        <translation>bon</translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>warning</source>
@@ -473,7 +473,7 @@
     </message>
     <message>
         <source>Unmute</source>
-        <translation>Rétablir</translation>
+        <translation>Rétablir l’image et le son</translation>
     </message>
     <message>
         <source>Export…</source>

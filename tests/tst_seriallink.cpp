@@ -76,6 +76,8 @@ private slots:
     void lostDeviceClosesThePortOnce();
     void networkLineSameBytes_data();
     void networkLineSameBytes();
+    void repliesReadWhenTheyArrive_data();
+    void repliesReadWhenTheyArrive();
     void networkReconnects_data();
     void networkReconnects();
     void addresses_data();
@@ -382,6 +384,67 @@ void TestSerialLink::networkLineSameBytes()
     const QString echo = "> ff " + end.toHex() + ' ';
     QVERIFY(tickUntil(rig, [&] { return rig.log().contains(echo); }));
     QVERIFY2(!rig.log().contains("ff ff"), qPrintable(rig.log()));
+    QVERIFY(noBox.waitDone());
+}
+
+void TestSerialLink::repliesReadWhenTheyArrive_data()
+{
+    QTest::addColumn<QString>("line"); // "raw", "rfc2217", or "pty" for a local port
+    QTest::newRow("raw TCP: read at once") << "raw";
+    QTest::newRow("RFC 2217: read at once") << "rfc2217";
+    QTest::newRow("local serial port: read on the tick") << "pty";
+}
+
+// A reply over a network serial server is dispatched when it arrives, with
+// no tick; one on a local serial port waits for the tick, as it always did.
+void TestSerialLink::repliesReadWhenTheyArrive()
+{
+    QFETCH(QString, line);
+    const bool network = line != QLatin1String("pty");
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(0, true, [&](NullModem &modem) {
+        if (!network)
+            return address = modem.portName();
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address
+                = line == QLatin1String("raw") ? server->rawAddress() : server->rfc2217Address();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server ? server->errorString() : QString()));
+    ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+    QTRY_VERIFY(link.isOpen());
+    if (!network)
+        rig.tick(); // the first tick polls a local port
+    const QByteArray poll("* 0 Lamp ?\r");
+    QCOMPARE(rig.modem.readBytes(poll.size()), poll);
+    rig.clearLog();
+    const qint64 ticks = VantrelProbe::tickCount(rig.window());
+
+    // Two replies in one piece, the second split: both lines are dispatched,
+    // the half one completed when its end comes.
+    QVERIFY(rig.modem.write("Lamp 0\r\nLa"));
+    if (network) {
+        QTRY_VERIFY(rig.log().contains("-> Lamp 0\n"));
+        QVERIFY(rig.showsContact());
+        QCOMPARE(rig.boxColour(), Rig::LampOffColour);
+        QVERIFY(rig.modem.write("mp 1\r"));
+        QTRY_COMPARE(rig.boxColour(), Rig::LampOnColour);
+        QCOMPARE(VantrelProbe::tickCount(rig.window()), ticks);
+        const QString log = rig.log();
+        QVERIFY2(log.indexOf("-> Lamp 0\n") < log.indexOf("-> Lamp 1\n"), qPrintable(log));
+        QVERIFY(noBox.waitDone());
+        return;
+    }
+    // The bytes reach the port, and stay unread until the tick.
+    QTRY_VERIFY(link.bytesAvailable() >= 10);
+    QVERIFY2(!rig.log().contains("->"), qPrintable(rig.log()));
+    QVERIFY(!rig.showsContact());
+    rig.tick();
+    QVERIFY2(rig.log().contains("-> Lamp 0\n"), qPrintable(rig.log()));
+    QVERIFY(rig.showsContact());
     QVERIFY(noBox.waitDone());
 }
 

@@ -78,6 +78,7 @@ private slots:
     void networkLineSameBytes();
     void repliesReadWhenTheyArrive_data();
     void repliesReadWhenTheyArrive();
+    void networkFloodWaitsForTheTick();
     void networkReconnects_data();
     void networkReconnects();
     void addresses_data();
@@ -445,6 +446,36 @@ void TestSerialLink::repliesReadWhenTheyArrive()
     rig.tick();
     QVERIFY2(rig.log().contains("-> Lamp 0\n"), qPrintable(rig.log()));
     QVERIFY(rig.showsContact());
+    QVERIFY(noBox.waitDone());
+}
+
+// Read as it arrives, a flood still cannot fill the log faster than the tick
+// would: between two ticks no more than a tick's worth of input is read, and
+// the tick drops what waits beyond it.
+void TestSerialLink::networkFloodWaitsForTheTick()
+{
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(0, true, [&](NullModem &modem) {
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address = server->rawAddress();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
+    ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+    QTRY_VERIFY(link.isOpen());
+    QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    rig.clearLog();
+
+    const QByteArray reply("Lamp 1\r");
+    const QByteArray flood = reply.repeated(4 * Framing::MaxUnreadInput / reply.size());
+    QVERIFY(rig.modem.write(flood));
+    QTRY_COMPARE(link.bytesAvailable(), qint64(flood.size() - Framing::MaxUnreadInput));
+    QCOMPARE(rig.log().count("-> Lamp 1\n"), Framing::MaxUnreadInput / reply.size());
+    rig.tick();
+    QCOMPARE(link.bytesAvailable(), qint64(0));
     QVERIFY(noBox.waitDone());
 }
 

@@ -10,6 +10,7 @@
 #include "serialserver.h"
 #include "telnetcodec.h"
 #include "testmain.h"
+#include "vivitek.h"
 
 #include <QDir>
 #include <QHash>
@@ -79,6 +80,7 @@ private slots:
     void repliesReadWhenTheyArrive_data();
     void repliesReadWhenTheyArrive();
     void networkFloodWaitsForTheTick();
+    void vivitekStateQueryAtTheProjectorsPace();
     void networkReconnects_data();
     void networkReconnects();
     void addresses_data();
@@ -476,6 +478,34 @@ void TestSerialLink::networkFloodWaitsForTheTick()
     QCOMPARE(rig.log().count("-> Lamp 1\n"), Framing::MaxUnreadInput / reply.size());
     rig.tick();
     QCOMPARE(link.bytesAvailable(), qint64(0));
+    QVERIFY(noBox.waitDone());
+}
+
+// Each state query waits for the last answer: over the network the whole
+// round goes out and is answered without a single tick.
+void TestSerialLink::vivitekStateQueryAtTheProjectorsPace()
+{
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(1, false, [&](NullModem &modem) {
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address = server->rawAddress();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
+    QTRY_VERIFY(VantrelProbe::serialPort(rig.window()).isOpen());
+    const qint64 ticks = VantrelProbe::tickCount(rig.window());
+    QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(rig.modem.write("P1\r"));
+    for (const QString &query : Vivitek::stateQueries()) {
+        QCOMPARE(rig.modem.readBytes(9), query.toLatin1() + '\r');
+        QVERIFY(rig.modem.write("P0\r"));
+    }
+    QTRY_VERIFY(VantrelProbe::pendingQueries(rig.window()).isEmpty());
+    QCOMPARE(VantrelProbe::tickCount(rig.window()), ticks);
+    QCOMPARE(rig.boxColour(), Rig::LampOnColour);
     QVERIFY(noBox.waitDone());
 }
 

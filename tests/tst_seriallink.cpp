@@ -10,6 +10,7 @@
 #include "serialserver.h"
 #include "telnetcodec.h"
 #include "testmain.h"
+#include "vivitek.h"
 
 #include <QDir>
 #include <QHash>
@@ -76,6 +77,10 @@ private slots:
     void lostDeviceClosesThePortOnce();
     void networkLineSameBytes_data();
     void networkLineSameBytes();
+    void repliesReadWhenTheyArrive_data();
+    void repliesReadWhenTheyArrive();
+    void networkFloodWaitsForTheTick();
+    void vivitekStateQueryAtTheProjectorsPace();
     void networkReconnects_data();
     void networkReconnects();
     void addresses_data();
@@ -382,6 +387,125 @@ void TestSerialLink::networkLineSameBytes()
     const QString echo = "> ff " + end.toHex() + ' ';
     QVERIFY(tickUntil(rig, [&] { return rig.log().contains(echo); }));
     QVERIFY2(!rig.log().contains("ff ff"), qPrintable(rig.log()));
+    QVERIFY(noBox.waitDone());
+}
+
+void TestSerialLink::repliesReadWhenTheyArrive_data()
+{
+    QTest::addColumn<QString>("line"); // "raw", "rfc2217", or "pty" for a local port
+    QTest::newRow("raw TCP: read at once") << "raw";
+    QTest::newRow("RFC 2217: read at once") << "rfc2217";
+    QTest::newRow("local serial port: read on the tick") << "pty";
+}
+
+// A reply over a network serial server is dispatched when it arrives, with
+// no tick; one on a local serial port waits for the tick, as it always did.
+void TestSerialLink::repliesReadWhenTheyArrive()
+{
+    QFETCH(QString, line);
+    const bool network = line != QLatin1String("pty");
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(0, true, [&](NullModem &modem) {
+        if (!network)
+            return address = modem.portName();
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address
+                = line == QLatin1String("raw") ? server->rawAddress() : server->rfc2217Address();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server ? server->errorString() : QString()));
+    ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+    QTRY_VERIFY(link.isOpen());
+    if (!network)
+        rig.tick(); // the first tick polls a local port
+    const QByteArray poll("* 0 Lamp ?\r");
+    QCOMPARE(rig.modem.readBytes(poll.size()), poll);
+    rig.clearLog();
+    const qint64 ticks = VantrelProbe::tickCount(rig.window());
+
+    // Two replies in one piece, the second split: both lines are dispatched,
+    // the half one completed when its end comes.
+    QVERIFY(rig.modem.write("Lamp 0\r\nLa"));
+    if (network) {
+        QTRY_VERIFY(rig.log().contains("-> Lamp 0\n"));
+        QVERIFY(rig.showsContact());
+        QCOMPARE(rig.boxColour(), Rig::LampOffColour);
+        QVERIFY(rig.modem.write("mp 1\r"));
+        QTRY_COMPARE(rig.boxColour(), Rig::LampOnColour);
+        QCOMPARE(VantrelProbe::tickCount(rig.window()), ticks);
+        const QString log = rig.log();
+        QVERIFY2(log.indexOf("-> Lamp 0\n") < log.indexOf("-> Lamp 1\n"), qPrintable(log));
+        QVERIFY(noBox.waitDone());
+        return;
+    }
+    // The bytes reach the port, and stay unread until the tick.
+    QTRY_VERIFY(link.bytesAvailable() >= 10);
+    QVERIFY2(!rig.log().contains("->"), qPrintable(rig.log()));
+    QVERIFY(!rig.showsContact());
+    rig.tick();
+    QVERIFY2(rig.log().contains("-> Lamp 0\n"), qPrintable(rig.log()));
+    QVERIFY(rig.showsContact());
+    QVERIFY(noBox.waitDone());
+}
+
+// Read as it arrives, a flood still cannot fill the log faster than the tick
+// would: between two ticks no more than a tick's worth of input is read, and
+// the tick drops what waits beyond it.
+void TestSerialLink::networkFloodWaitsForTheTick()
+{
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(0, true, [&](NullModem &modem) {
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address = server->rawAddress();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
+    ProjectorLink &link = VantrelProbe::serialPort(rig.window());
+    QTRY_VERIFY(link.isOpen());
+    QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    rig.clearLog();
+
+    const QByteArray reply("Lamp 1\r");
+    const QByteArray flood = reply.repeated(4 * Framing::MaxUnreadInput / reply.size());
+    QVERIFY(rig.modem.write(flood));
+    QTRY_COMPARE(link.bytesAvailable(), qint64(flood.size() - Framing::MaxUnreadInput));
+    QCOMPARE(rig.log().count("-> Lamp 1\n"), Framing::MaxUnreadInput / reply.size());
+    rig.tick();
+    QCOMPARE(link.bytesAvailable(), qint64(0));
+    QVERIFY(noBox.waitDone());
+}
+
+// Each state query waits for the last answer: over the network the whole
+// round goes out and is answered without a single tick.
+void TestSerialLink::vivitekStateQueryAtTheProjectorsPace()
+{
+    std::unique_ptr<SerialServer> server;
+    QString address;
+    BoxAnswerer noBox;
+    Rig rig(1, false, [&](NullModem &modem) {
+        server = std::make_unique<SerialServer>(modem.slavePath());
+        if (server->start())
+            address = server->rawAddress();
+        return address;
+    });
+    QVERIFY2(!address.isEmpty(), qPrintable(server->errorString()));
+    QTRY_VERIFY(VantrelProbe::serialPort(rig.window()).isOpen());
+    const qint64 ticks = VantrelProbe::tickCount(rig.window());
+    QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(rig.modem.write("P1\r"));
+    for (const QString &query : Vivitek::stateQueries()) {
+        QCOMPARE(rig.modem.readBytes(9), query.toLatin1() + '\r');
+        QVERIFY(rig.modem.write("P0\r"));
+    }
+    QTRY_VERIFY(VantrelProbe::pendingQueries(rig.window()).isEmpty());
+    QCOMPARE(VantrelProbe::tickCount(rig.window()), ticks);
+    QCOMPARE(rig.boxColour(), Rig::LampOnColour);
     QVERIFY(noBox.waitDone());
 }
 

@@ -132,6 +132,8 @@ private:
     void SendCommand(const QByteArray &command);
     int ReadSerial(char *buffer, int maxSize);
     void DrainReplies();
+    void ReadArrivedInput();
+    void TakeInput(const QByteArray &input);
     void DispatchReply(const QString &reply);
     void Log(const QString &text);
     void WatchForLostDevice();
@@ -194,6 +196,7 @@ private:
     bool draining = false; // a box opened by a reply handler runs ticks of its own
     qint64 droppedInput = 0; // bytes of a flood dropped and not reported yet
     qint64 lastDropTick = 0;
+    qint64 readSinceTick = 0; // read as it arrived since the last tick
     // Vivitek replies belong to the oldest command still waiting for one; a
     // command unanswered for as long as contact lasts is given up.
     VivitekMatcher vvtMatcher { 50 };

@@ -48,6 +48,7 @@ void setAccessibleNameIfChanged(QWidget *widget, const QString &text)
 void Vantrel::OnTimer()
 {
     ++tickCount;
+    readSinceTick = 0;
     // A box opened from inside the drain (a failed write) runs ticks of its
     // own; they leave the input to the drain that is under way, in order.
     if (!draining)
@@ -110,6 +111,30 @@ void Vantrel::DrainReplies()
     const int size = int(qMin<qint64>(waiting, Framing::MaxUnreadInput)) + 1;
     QByteArray input(size, Qt::Uninitialized);
     input.resize(ReadSerial(input.data(), size));
+    TakeInput(input);
+}
+
+// Between two ticks, input is read as it arrives up to what one tick may
+// read; a flood beyond that waits for the tick, which drops it, so it cannot
+// fill the log any faster than over a serial port.
+void Vantrel::ReadArrivedInput()
+{
+    // A box opened by a reply handler leaves the input to the read under way.
+    if (draining || readSinceTick >= Framing::MaxUnreadInput || !serialPort.isOpen())
+        return;
+    const qint64 size = qMin(serialPort.bytesAvailable(), Framing::MaxUnreadInput - readSinceTick);
+    if (size <= 0)
+        return;
+    QByteArray input(int(size), Qt::Uninitialized);
+    input.resize(ReadSerial(input.data(), input.size()));
+    readSinceTick += input.size();
+    TakeInput(input);
+}
+
+// Frames what was read into replies and dispatches each, whether the tick
+// read it or it was read as it arrived.
+void Vantrel::TakeInput(const QByteArray &input)
+{
     if (ModelIndex == PJLink::ModelIndex) {
         // PJLink frames, matches and reads its answers itself.
         ReceivePJLink(input);

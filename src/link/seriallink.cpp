@@ -165,12 +165,12 @@ void Vantrel::WatchForLostDevice()
                 ShowPortFailed(problem, detail);
             });
     connect(&serialPort, &ProjectorLink::lost, this, [this] { CloseLostPort(); });
-    // PJLink answers are read as they arrive: the next query, or a click
-    // that waits behind one, goes out at once. The serial families keep
-    // the tick, which their reply matching counts in.
+    // Answers over the network are read as they arrive: the next query, or
+    // a click that waits behind one, goes out at once. A local serial port
+    // keeps the tick.
     connect(&serialPort, &QIODevice::readyRead, this, [this] {
-        if (ModelIndex == PJLink::ModelIndex)
-            DrainReplies();
+        if (ModelIndex == PJLink::ModelIndex || serialPort.isNetwork())
+            ReadArrivedInput();
     });
 }
 

@@ -158,6 +158,18 @@ void TestSessions::state()
         QVERIFY2(sim->received().count("%1POWR ?") <= 2, sim->received().join(' ').constData());
     }
     QCOMPARE(state.passwordRejected, stateText.startsWith(QLatin1String("password rejected")));
+    if (state.passwordRejected && sim) {
+        // Polls go on, but a refused login is not tried again on the wire:
+        // projectors may lock out after repeated failures.
+        session.setPollInterval(50);
+        const int missed = session.missedPolls();
+        QTRY_VERIFY(session.missedPolls() >= missed + 4);
+        // The MD5 login with the first query, then the SHA-256 one, once.
+        const QByteArrayList logins = sim->received();
+        QCOMPARE(logins.size(), 2);
+        QVERIFY2(logins.first().endsWith("%1POWR ?"), logins.first().constData());
+        QCOMPARE(logins.last(), QByteArray("PJLINK 2"));
+    }
     if (!asked.isEmpty()) {
         // The late answer of the row goes with its own question, and nothing
         // is asked twice while one is owed.

@@ -140,6 +140,8 @@ void ProjectorSession::onOpened()
 void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail)
 {
     replyTimer.stop();
+    // Nothing is under way on a line that is gone.
+    advanceTimer.stop();
     // Nothing waits for a line that may come back much later: a power
     // command then would be a surprise.
     for (const Pending &pending : waiting) {

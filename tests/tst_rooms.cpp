@@ -166,7 +166,7 @@ void TestRooms::everyRowAndOffForTheSelection()
           { "--family", "pjlink", "--password-file", password },
           "",
           "wrong",
-          "password rejected" },
+          "password rejected (MD5 and SHA-256 logins refused)" },
         { "room-1", "north", 0, { "--family", "acer", "--lamp", "on" }, "", "", "Lamp on" },
         { "room-2", "south", 1, { "--family", "vivitek", "--lamp", "on" }, "", "", "Lamp on" },
         { "room-3", "", 2, { "--family", "infocus", "--lamp", "on" }, "", "", "Contact" },
@@ -242,7 +242,7 @@ void TestRooms::everyRowAndOffForTheSelection()
                  .index(rowNamed(view.model(), "locked"), RoomsModel::Name)
                  .data(Qt::ToolTipRole)
                  .toString(),
-             QStringLiteral("locked: password rejected"));
+             QStringLiteral("locked: password rejected (MD5 and SHA-256 logins refused)"));
 
     // Export: the inventory of the rows shown, one line each after the header.
     const QString exported = TestStore::runDirectory() + QStringLiteral("/rooms.csv");

@@ -102,8 +102,8 @@ void TestSessions::state_data()
         << "lamp: warning" << QByteArrayList();
     QTest::newRow("pjlink, wrong password")
         << 3 << QStringList { "--family", "pjlink", "--password-file", writePassword("aula") }
-        << QString() << QByteArray("other") << "password rejected" << QString() << QString()
-        << QByteArrayList();
+        << QString() << QByteArray("other") << "password rejected (MD5 and SHA-256 logins refused)"
+        << QString() << QString() << QByteArrayList();
     QTest::newRow("serial port absent")
         << 0 << QStringList() << absent << QByteArray() << "not present" << QString() << QString()
         << QByteArrayList();
@@ -153,8 +153,23 @@ void TestSessions::state()
         QVERIFY(!state.make.isEmpty() && !state.model.isEmpty());
         QVERIFY(!state.serialNumber.isEmpty() && !state.softwareVersion.isEmpty());
         QCOMPARE(state.pjClass, std::optional<int>(2));
+        // The reading after connecting asks the power once, not again
+        // before every other query.
+        QVERIFY2(sim->received().count("%1POWR ?") <= 2, sim->received().join(' ').constData());
     }
-    QCOMPARE(state.passwordRejected, stateText == QLatin1String("password rejected"));
+    QCOMPARE(state.passwordRejected, stateText.startsWith(QLatin1String("password rejected")));
+    if (state.passwordRejected && sim) {
+        // Polls go on, but a refused login is not tried again on the wire:
+        // projectors may lock out after repeated failures.
+        session.setPollInterval(50);
+        const int missed = session.missedPolls();
+        QTRY_VERIFY(session.missedPolls() >= missed + 4);
+        // The MD5 login with the first query, then the SHA-256 one, once.
+        const QByteArrayList logins = sim->received();
+        QCOMPARE(logins.size(), 2);
+        QVERIFY2(logins.first().endsWith("%1POWR ?"), logins.first().constData());
+        QCOMPARE(logins.last(), QByteArray("PJLINK 2"));
+    }
     if (!asked.isEmpty()) {
         // The late answer of the row goes with its own question, and nothing
         // is asked twice while one is owed.

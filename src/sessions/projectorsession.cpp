@@ -129,10 +129,9 @@ void ProjectorSession::onOpened()
         current.problem.clear();
         changed();
     }
-    if (isPJLink()) {
+    // The client asks the power and then everything it reads back to back.
+    if (isPJLink())
         pjlink->opened(now());
-        catchingUp = true;
-    }
     // Opened later than the poll that opened it: that poll is due now.
     if (!connecting)
         poll();
@@ -141,6 +140,8 @@ void ProjectorSession::onOpened()
 void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail)
 {
     replyTimer.stop();
+    // Nothing is under way on a line that is gone.
+    advanceTimer.stop();
     // Nothing waits for a line that may come back much later: a power
     // command then would be a surprise.
     for (const Pending &pending : waiting) {
@@ -339,12 +340,9 @@ void ProjectorSession::onReadyRead()
     if (isPJLink()) {
         if (bytes.contains('\r'))
             answered();
+        // The client hands out its next query itself once this answer is
+        // in; a poll here would put the power before it again each time.
         handlePJLink(pjlink->receive(bytes, now()));
-        // What is read after connecting goes out one after the other, not
-        // one more per poll; later readings keep the client's pace.
-        catchingUp = catchingUp && pjlink->refreshing() > 0;
-        if (catchingUp && !pjlink->waiting() && pjlink->queued() == 0)
-            pjlink->poll(now());
         flushPJLink();
         return;
     }

@@ -131,5 +131,4 @@ private:
 
     std::unique_ptr<PJLinkClient> pjlink;
     bool extrasAsked = false;
-    bool catchingUp = false; // the first reading after connecting
 };

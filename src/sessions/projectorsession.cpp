@@ -3,9 +3,9 @@
 #include "acer.h"
 #include "family.h"
 #include "framing.h"
-#include "infocus.h"
 #include "pjlinkview.h"
 #include "power.h"
+#include "replies.h"
 #include "vivitek.h"
 
 namespace {
@@ -14,19 +14,6 @@ namespace {
 QByteArray acerLampHours()
 {
     return Acer::buttonCommand(Acer::Button::QueryLampTime).command;
-}
-
-bool refusedBy(int model, const QString &reply)
-{
-    switch (model) {
-    case Acer::ModelIndex:
-        return Acer::interpretReply(reply).refused;
-    case Vivitek::ModelIndex:
-        return !Vivitek::parseReply(reply).success;
-    case InFocus::ModelIndex:
-        return reply == QLatin1String(InFocus::Refused);
-    }
-    return false;
 }
 
 // A whole number of hours, blanks around it aside; -1 for anything else.
@@ -366,7 +353,7 @@ void ProjectorSession::handleReply(const QString &reply)
         answered();
         if (!onLine)
             return;
-        bool fits = refusedBy(model, reply);
+        bool fits = Replies::refused(model, reply);
         switch (onLine->purpose) {
         case Purpose::Poll:
             fits = fits || Power::answersPoll(model, reply);
@@ -390,7 +377,7 @@ void ProjectorSession::handleReply(const QString &reply)
     const Pending done = *onLine;
     onLine.reset();
     replyTimer.stop();
-    const bool refused = refusedBy(model, reply);
+    const bool refused = Replies::refused(model, reply);
     bool news = false;
     switch (done.purpose) {
     case Purpose::Poll: {

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-// What replies mean to the command line, by the protocol library's rules.
+// What a serial family's replies mean, read one way for vantrelctl and the
+// session engine alike.
 namespace Replies {
 
 // Whether the projector refused the command: Acer "*001", Vivitek anything

@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QSettings>
+#include <QTimer>
 
 namespace {
 
@@ -91,6 +92,9 @@ void RoomsWindow::load()
         ui.groupFilter->addItem(group, group);
     rows.setGroup(QString());
     ui.table->resizeColumnsToContents();
+    // Once the first answers are in, the columns fit what they show; later
+    // changes leave the widths the user may have set alone.
+    QTimer::singleShot(FitColumnsAfterMs, ui.table, &QTableView::resizeColumnsToContents);
 }
 
 void RoomsWindow::chooseGroup(int index)

@@ -15,6 +15,9 @@ class RoomsWindow : public QWidget
     Q_OBJECT
 
 public:
+    // The table is complete well within this after opening.
+    static constexpr int FitColumnsAfterMs = 3000;
+
     explicit RoomsWindow(QWidget *parent = nullptr);
 
     // Before load(): the window that drives the current projector.

@@ -10,11 +10,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace StoredSettings {
 
 namespace {
@@ -72,14 +67,13 @@ void keepPrivate(const QSettings &store)
 {
     if (!isFileBased(store))
         return;
-#ifdef Q_OS_UNIX
     // A file saved where there was none gets the umask's permissions, which
-    // let others read it: one made empty and private first is what it takes.
-    const int made = ::open(QFile::encodeName(store.fileName()).constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (made >= 0)
-        ::close(made);
-#endif
+    // let others read it: one made empty (never over an existing one) and
+    // private before a byte goes in is what it takes. QSettings then saves
+    // through a file that copies these permissions.
+    QFile made(store.fileName());
+    if (made.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        made.close();
     QFile::setPermissions(store.fileName(), QFile::ReadOwner | QFile::WriteOwner);
 }
 

@@ -570,7 +570,7 @@ void TestSerialLink::addresses_data()
     QTest::newRow("Windows port") << "COM3" << serial << "" << 0;
     QTest::newRow("IPv4") << "tcp://192.0.2.1:4001" << tcp << "192.0.2.1" << 4001;
     QTest::newRow("name, upper-case scheme")
-        << "RFC2217://nport-7.example:950" << telnet << "nport-7.example" << 950;
+        << "RFC2217://nport-7.invalid:950" << telnet << "nport-7.invalid" << 950;
     QTest::newRow("IPv6 in brackets") << "rfc2217://[::1]:2217" << telnet << "::1" << 2217;
     QTest::newRow("IPv6 with a zone") << "tcp://[fe80::1%eth0]:1" << tcp << "fe80::1%eth0" << 1;
     QTest::newRow("IPv6 without brackets") << "tcp://::1:2217" << -1 << "" << 0;

@@ -145,7 +145,7 @@ void TestSettings::preselectThenLeave_data()
         QTest::newRow(name) << Two << stored << items << (stored.contains("ComPort") ? 2 : 0)
                             << stored.value("Model").toInt() << "type " + text << text;
     };
-    typed("address typed", {}, "rfc2217://projector.example:2217");
+    typed("address typed", {}, "rfc2217://projector.invalid:2217");
     typed("address typed over a stored one", { { "ComPort", "tcp://127.0.0.1:4001" } },
           "tcp://[::1]:4001");
     typed("path typed", { { "Model", 1 } }, "/dev/serial/by-id/usb-typed");

@@ -173,6 +173,23 @@ private:
     quint64 sent = 0;
 };
 
+// Telnet bytes as a serial server sends them.
+QByteArray bytes(std::initializer_list<int> list)
+{
+    QByteArray out;
+    for (int byte : list)
+        out += char(byte);
+    return out;
+}
+
+// The server's confirmation of one RFC 2217 setting.
+QByteArray confirm(int code, const QByteArray &value)
+{
+    using T = TelnetCodec;
+    return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
+        + bytes({ T::Iac, T::Se });
+}
+
 } // namespace
 
 class TestCtl : public QObject
@@ -2395,16 +2412,6 @@ void TestCtl::unusableEntries()
 void TestCtl::sendToAFloodingServer()
 {
     using T = TelnetCodec;
-    const auto bytes = [](std::initializer_list<int> list) {
-        QByteArray out;
-        for (int byte : list)
-            out += char(byte);
-        return out;
-    };
-    const auto confirm = [&bytes](int code, const QByteArray &value) {
-        return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
-            + bytes({ T::Iac, T::Se });
-    };
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     const int small = 4096;
@@ -2447,16 +2454,6 @@ void TestCtl::sendToAFloodingServer()
 void TestCtl::detectWaitsForASlowServer()
 {
     using T = TelnetCodec;
-    const auto bytes = [](std::initializer_list<int> list) {
-        QByteArray out;
-        for (int byte : list)
-            out += char(byte);
-        return out;
-    };
-    const auto confirm = [&bytes](int code, const QByteArray &value) {
-        return bytes({ T::Iac, T::Sb, T::ComPortOption, code + T::ServerOffset }) + value
-            + bytes({ T::Iac, T::Se });
-    };
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     QObject::connect(&server, &QTcpServer::newConnection, [&] {
@@ -2466,11 +2463,11 @@ void TestCtl::detectWaitsForASlowServer()
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         // Agrees to the option after 3.1 s, then confirms what it is asked
         // for and answers an Acer's lamp poll.
-        QTimer::singleShot(3100, socket, [socket, &bytes] {
+        QTimer::singleShot(3100, socket, [socket] {
             socket->write(
                 bytes({ T::Iac, T::Will, T::ComPortOption, T::Iac, T::Do, T::ComPortOption }));
         });
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, &confirm] {
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [=] {
             const int before = heard->count(char(T::Se));
             *heard += socket->readAll();
             if (before < 5 && heard->count(char(T::Se)) >= 5)

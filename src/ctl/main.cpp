@@ -1,5 +1,6 @@
 // vantrelctl: the projector from the command line, for scripts and schedules.
 
+#include "commandrun.h"
 #include "detection.h"
 #ifdef VANTREL_EXPORTER
 #include "exporter.h"
@@ -7,12 +8,9 @@
 #include "fleet.h"
 #include "inventoryrun.h"
 #include "invocation.h"
-#include "pjlink.h"
-#include "pjlinkcommandline.h"
 #include "projectoredit.h"
 #include "report.h"
 #include "search.h"
-#include "session.h"
 
 #include <QCoreApplication>
 
@@ -58,7 +56,5 @@ int main(int argc, char *argv[])
         return Fleet(invocation).run();
     if (invocation.command == Invocation::Command::Search)
         return Search(invocation, report).run();
-    if (invocation.model == PJLink::ModelIndex)
-        return PJLinkCommandLine(invocation, report).run();
-    return Session(invocation, report).run();
+    return CommandRun::runToEnd(invocation, report);
 }

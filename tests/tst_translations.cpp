@@ -28,8 +28,8 @@ const QString SourceDir = QStringLiteral(VANTREL_SOURCE_DIR);
 
 // What tools/update-translations.sh gives lupdate: the window's sources, not
 // vantrelctl's.
-const QStringList TranslatedSources
-    = { "src/app", "src/commands", "src/link", "src/sessions", "src/settings", "src/ui" };
+const QStringList TranslatedSources = { "src/app",    "src/commands", "src/link",     "src/network",
+                                        "src/pjlink", "src/sessions", "src/settings", "src/ui" };
 
 // Texts that read the same in the language as in English: names of products
 // and signals everywhere, and a few words each language shares with English.

@@ -141,6 +141,7 @@ QString describe(const PJLinkClient::Notice &notice)
         return QStringLiteral("unreadable ") + command;
     case Kind::StateChanged:
     case Kind::Stray:
+    case Kind::Replied:
         break;
     }
     return QString();

@@ -52,7 +52,8 @@ std::unique_ptr<SimProcess> simulate(const QStringList &arguments,
 // each command (as on the wire, without its carriage return) is answered
 // with its lines, split at "|", in order; a command without lines gets none,
 // and "<close>" closes the connection instead. "greeting => TEXT" replaces
-// the greeting "PJLINK 0"; an empty one never greets.
+// the greeting "PJLINK 0"; an empty one never greets. "<not listening>":
+// a port that was free a moment ago, where nothing listens.
 class ScriptedProjector : public QObject
 {
 public:
@@ -76,9 +77,12 @@ public:
             }
         });
         server.listen(QHostAddress::LocalHost);
+        port = server.serverPort();
+        if (script.contains(QLatin1String("<not listening>")))
+            server.close();
     }
 
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     // Every command that came, on any connection, in order.
     QByteArrayList received;
 
@@ -103,6 +107,7 @@ private:
     }
 
     QTcpServer server;
+    quint16 port = 0;
     QByteArray greeting = "PJLINK 0";
     QMap<QByteArray, QByteArrayList> answers;
     QByteArray buffer;
@@ -369,6 +374,12 @@ void TestSessions::askPJLink_data()
         << QStringList { "--family", "pjlink", "--password-file", writePassword("aula") }
         << QStringList() << "other" << QByteArrayList { "%1POWR ?" }
         << QStringList { "%1POWR ?: lost" } << "password rejected (MD5 and SHA-256 logins refused)";
+    QTest::newRow("a password wanted, none given")
+        << QStringList() << QStringList { "greeting => PJLINK 1 498e4a67" } << QString()
+        << QByteArrayList() << QStringList() << "needs a password";
+    QTest::newRow("nothing listens")
+        << QStringList() << QStringList { "<not listening>" } << QString() << QByteArrayList()
+        << QStringList() << "connection refused";
     QTest::newRow("no greeting within the time")
         << QStringList() << QStringList { "greeting => " } << QString() << QByteArrayList()
         << QStringList() << "no greeting";

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -89,6 +90,7 @@ public:
 private:
     void read(QTcpSocket *socket)
     {
+        QByteArray &buffer = buffers[socket];
         buffer += socket->readAll();
         for (int end = buffer.indexOf('\r'); end >= 0; end = buffer.indexOf('\r')) {
             const QByteArray line = buffer.left(end);
@@ -110,7 +112,7 @@ private:
     quint16 port = 0;
     QByteArray greeting = "PJLINK 0";
     QMap<QByteArray, QByteArrayList> answers;
-    QByteArray buffer;
+    QHash<QTcpSocket *, QByteArray> buffers;
 };
 
 // "%1INPT 31" as a command.
@@ -157,6 +159,7 @@ private slots:
     void downLinkIsTriedAtEachPollOnly();
     void askPJLink_data();
     void askPJLink();
+    void askPJLinkSideBySide();
 };
 
 void TestSessions::state_data()
@@ -446,6 +449,41 @@ void TestSessions::askPJLink()
     } else if (down.isEmpty()) {
         QCOMPARE(sim->received(), asks);
     }
+}
+
+void TestSessions::askPJLinkSideBySide()
+{
+    // Many runs on one thread: a silent projector holds up no other.
+    ScriptedProjector answering({ "%1POWR ? => %1POWR=1" });
+    ScriptedProjector silent({ "%1POWR ? => " });
+    constexpr int Answering = 12;
+    constexpr int Silent = 3;
+    std::vector<std::unique_ptr<ProjectorSession>> sessions;
+    QStringList heard; // in the order the answers came
+    for (int i = 0; i < Answering + Silent; ++i) {
+        const bool answers = i % 5 != 2; // the silent ones among the others
+        sessions.push_back(std::make_unique<ProjectorSession>(ProjectorList::Projector {
+            QString::number(i), PJLink::ModelIndex,
+            answers ? answering.address() : silent.address(), QString(), QString() }));
+        ProjectorSession *session = sessions.back().get();
+        connect(session, &ProjectorSession::pjlinkOpened, this,
+                [session] { QVERIFY(session->askPJLink(PJLink::query(1, "POWR")) > 0); });
+        connect(session, &ProjectorSession::pjlinkAnswered, this,
+                [&heard, answers](int, const ProjectorSession::PJLinkAnswer &answer) {
+                    heard.append(QLatin1String(answers ? "answering: " : "silent: ")
+                                 + described(answer));
+                });
+        session->openPJLink(PJLink::ReplyTimeoutMs);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), Answering + Silent, 20000);
+    QStringList expected;
+    for (int i = 0; i < Answering; ++i)
+        expected.append(QStringLiteral("answering: %1POWR ?: 1"));
+    for (int i = 0; i < Silent; ++i)
+        expected.append(QStringLiteral("silent: %1POWR ?: no answer"));
+    QCOMPARE(heard, expected);
+    QCOMPARE(answering.received.size(), Answering);
+    QCOMPARE(silent.received.size(), Silent);
 }
 
 VANTREL_TEST_MAIN(TestSessions)

@@ -72,7 +72,6 @@ private:
     void heard(const QByteArray &bytes);
     void sendFinished(std::optional<std::pair<PortStatus::Problem, QString>> lostWhy);
 
-    std::unique_ptr<ProjectorSession> session;
     bool linkOpen = false;
     // The ask under way and what its answer moves on to.
     int waitingAsk = -1;
@@ -88,4 +87,7 @@ private:
     QByteArray partial;
     qint64 kept = 0;
     bool cut = false;
+
+    // Last, so that it goes first: nothing it still holds reaches a run half gone.
+    std::unique_ptr<ProjectorSession> session;
 };

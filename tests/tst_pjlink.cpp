@@ -139,6 +139,9 @@ QString describe(const PJLinkClient::Notice &notice)
         return QStringLiteral("line dropped");
     case Kind::Unreadable:
         return QStringLiteral("unreadable ") + command;
+    case Kind::Replied:
+        return QStringLiteral("replied %1: %2")
+            .arg(command, QString::fromLatin1(notice.reply.value));
     case Kind::StateChanged:
     case Kind::Stray:
         break;
@@ -1090,6 +1093,20 @@ private slots:
             QCOMPARE(QString::number(rig.received().count(line)),
                      count.section(QLatin1Char('='), 1));
         }
+    }
+
+    // Asking only, as one run of the command line does: the user's commands
+    // alone go out, each told with its reply; a refusal while the projector
+    // warms up is told at once, not held for later.
+    void askOnly()
+    {
+        Rig rig(options(2, false), QByteArray());
+        rig.client.askOnly();
+        rig.runUntil(7000, Actions { { 0, "POWR 1" }, { 500, "INPT 31" }, { 600, "2:INPT ?" } });
+        QCOMPARE(rig.received(), QStringList({ "%1POWR 1", "%1INPT 31", "%2INPT ?" }));
+        QCOMPARE(
+            rig.notices,
+            QStringList({ "replied POWR 1: OK", "replied INPT 31: ERR3", "replied INPT ?: 11" }));
     }
 
     // The digest leads the first command of each connection and no other;

@@ -9,9 +9,11 @@
 
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -47,6 +49,102 @@ std::unique_ptr<SimProcess> simulate(const QStringList &arguments,
     return sim;
 }
 
+// A PJLink projector on 127.0.0.1 that plays a script of "COMMAND => LINES":
+// each command (as on the wire, without its carriage return) is answered
+// with its lines, split at "|", in order; a command without lines gets none,
+// and "<close>" closes the connection instead. "greeting => TEXT" replaces
+// the greeting "PJLINK 0"; an empty one never greets. "<not listening>":
+// a port that was free a moment ago, where nothing listens.
+class ScriptedProjector : public QObject
+{
+public:
+    explicit ScriptedProjector(const QStringList &script)
+    {
+        for (const QString &entry : script) {
+            const int split = entry.indexOf(QLatin1String(" => "));
+            const QByteArray key = entry.left(split).toLatin1();
+            const QByteArray lines = entry.mid(split + 4).toLatin1();
+            if (key == "greeting")
+                greeting = lines;
+            else
+                answers.insert(key, lines.split('|'));
+        }
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                socket->setParent(this);
+                if (!greeting.isEmpty())
+                    socket->write(greeting + '\r');
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            }
+        });
+        server.listen(QHostAddress::LocalHost);
+        port = server.serverPort();
+        if (script.contains(QLatin1String("<not listening>")))
+            server.close();
+    }
+
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+    // Every command that came, on any connection, in order.
+    QByteArrayList received;
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = buffers[socket];
+        buffer += socket->readAll();
+        for (int end = buffer.indexOf('\r'); end >= 0; end = buffer.indexOf('\r')) {
+            const QByteArray line = buffer.left(end);
+            buffer.remove(0, end + 1);
+            received.append(line);
+            const QByteArrayList lines = answers.value(line);
+            if (lines == QByteArrayList { "<close>" }) {
+                socket->disconnectFromHost();
+                return;
+            }
+            for (const QByteArray &answer : lines) {
+                if (!answer.isEmpty())
+                    socket->write(answer + '\r');
+            }
+        }
+    }
+
+    QTcpServer server;
+    quint16 port = 0;
+    QByteArray greeting = "PJLINK 0";
+    QMap<QByteArray, QByteArrayList> answers;
+    QHash<QTcpSocket *, QByteArray> buffers;
+};
+
+// "%1INPT 31" as a command.
+PJLink::Command command(const QByteArray &wire)
+{
+    PJLink::Command made;
+    made.pjClass = wire.mid(1, 1).toInt();
+    made.name = wire.mid(2, 4);
+    made.parameter = wire.mid(7);
+    return made;
+}
+
+// An answer as a row expects it.
+QString described(const ProjectorSession::PJLinkAnswer &answer)
+{
+    using Outcome = ProjectorSession::PJLinkAnswer::Outcome;
+    switch (answer.outcome) {
+    case Outcome::Replied:
+        return QString::fromLatin1(PJLink::frame(answer.command).trimmed()) + QLatin1String(": ")
+            + (answer.reply.error != PJLink::Error::None
+                   ? QLatin1String("refused: ") + PJLink::errorText(answer.reply.error)
+                   : QString::fromLatin1(answer.reply.value));
+    case Outcome::NoAnswer:
+        return QString::fromLatin1(PJLink::frame(answer.command).trimmed())
+            + QLatin1String(": no answer");
+    case Outcome::Lost:
+        return QString::fromLatin1(PJLink::frame(answer.command).trimmed())
+            + QLatin1String(": lost");
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestSessions : public QObject
@@ -59,6 +157,9 @@ private slots:
     void power_data();
     void power();
     void downLinkIsTriedAtEachPollOnly();
+    void askPJLink_data();
+    void askPJLink();
+    void askPJLinkSideBySide();
 };
 
 void TestSessions::state_data()
@@ -238,6 +339,151 @@ void TestSessions::downLinkIsTriedAtEachPollOnly()
     const int missed = session.missedPolls();
     QTest::qWait(200);
     QCOMPARE(session.missedPolls(), missed);
+}
+
+void TestSessions::askPJLink_data()
+{
+    QTest::addColumn<QStringList>("simulator"); // a simulator process; none: the script
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QString>("password"); // the stored one; the simulator's is "aula"
+    QTest::addColumn<QByteArrayList>("asks"); // all asked at once, once the link is open
+    QTest::addColumn<QStringList>("answers"); // one for each ask, in the order asked
+    QTest::addColumn<QString>("down"); // why the link went, or empty
+
+    const QString lkup = QStringLiteral("%2LKUP=00:00:5e:00:53:01");
+    QTest::newRow("a notice sent unasked answers nothing")
+        << QStringList() << QStringList { "%1POWR ? => " + lkup + "|%1POWR=1" } << QString()
+        << QByteArrayList { "%1POWR ?" } << QStringList { "%1POWR ?: 1" } << QString();
+    QTest::newRow("in lower case, after an answer of another name")
+        << QStringList() << QStringList { "%1AVMT ? => %1INPT=31|%1avmt=21" } << QString()
+        << QByteArrayList { "%1AVMT ?" } << QStringList { "%1AVMT ?: 21" } << QString();
+    QTest::newRow("a late answer goes with its own command, not the next")
+        << QStringList() << QStringList { "%1INPT ? => ", "%1AVMT ? => %1INPT=31|%1AVMT=31" }
+        << QString() << QByteArrayList { "%1INPT ?", "%1AVMT ?", "%1NAME ?" }
+        << QStringList { "%1INPT ?: no answer", "%1AVMT ?: 31", "%1NAME ?: no answer" }
+        << QString();
+    QTest::newRow("refused: out of parameter, unavailable time")
+        << QStringList { "--family", "pjlink" } << QStringList() << QString()
+        << QByteArrayList { "%1INPT 99", "%1INPT 31", "%1POWR ?" }
+        << QStringList { "%1INPT 99: refused: " + PJLink::errorText(PJLink::Error::OutOfParameter),
+                         "%1INPT 31: refused: " + PJLink::errorText(PJLink::Error::Unavailable),
+                         "%1POWR ?: 0" }
+        << QString();
+    QTest::newRow("closed while a command waits")
+        << QStringList() << QStringList { "%1POWR ? => <close>" } << QString()
+        << QByteArrayList { "%1POWR ?", "%1NAME ?" }
+        << QStringList { "%1POWR ?: lost", "%1NAME ?: lost" } << "connection lost";
+    QTest::newRow("login refused")
+        << QStringList { "--family", "pjlink", "--password-file", writePassword("aula") }
+        << QStringList() << "other" << QByteArrayList { "%1POWR ?" }
+        << QStringList { "%1POWR ?: lost" } << "password rejected (MD5 and SHA-256 logins refused)";
+    QTest::newRow("a password wanted, none given")
+        << QStringList() << QStringList { "greeting => PJLINK 1 498e4a67" } << QString()
+        << QByteArrayList() << QStringList() << "needs a password";
+    QTest::newRow("nothing listens")
+        << QStringList() << QStringList { "<not listening>" } << QString() << QByteArrayList()
+        << QStringList() << "connection refused";
+    QTest::newRow("no greeting within the time")
+        << QStringList() << QStringList { "greeting => " } << QString() << QByteArrayList()
+        << QStringList() << "no greeting";
+}
+
+void TestSessions::askPJLink()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, script);
+    QFETCH(QString, password);
+    QFETCH(QByteArrayList, asks);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, down);
+
+    ProjectorList::Projector stored { QStringLiteral("room"), PJLink::ModelIndex, QString(),
+                                      password, QString() };
+    const std::unique_ptr<SimProcess> sim = simulate(simulator, &stored);
+    QVERIFY(simulator.isEmpty() || sim);
+    ScriptedProjector scripted(script);
+    if (!sim)
+        stored.port = scripted.address();
+
+    ProjectorSession session(stored);
+    QStringList heard;
+    QList<int> numbers;
+    connect(&session, &ProjectorSession::pjlinkAnswered, this,
+            [&](int ask, const ProjectorSession::PJLinkAnswer &answer) {
+                numbers.append(ask);
+                heard.append(described(answer));
+            });
+    int opened = 0;
+    connect(&session, &ProjectorSession::pjlinkOpened, this, [&] { ++opened; });
+    QStringList downs; // the reasons, as told
+    connect(&session, &ProjectorSession::pjlinkDown, this,
+            [&](PortStatus::Problem problem, const QString &detail) {
+                downs.append(PortStatus::reason(problem, detail));
+            });
+    session.openPJLink(500);
+    QTRY_VERIFY_WITH_TIMEOUT(opened + downs.size() > 0, 10000);
+
+    QList<int> asked;
+    if (!asks.isEmpty()) {
+        QCOMPARE(opened, 1);
+        for (const QByteArray &wire : asks)
+            asked.append(session.askPJLink(command(wire)));
+        QVERIFY(!asked.contains(-1));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), answers.size(), 10000);
+    QCOMPARE(heard, answers);
+    QCOMPARE(numbers, asked);
+    if (!down.isEmpty()) {
+        QTRY_COMPARE(downs, QStringList { down });
+        QCOMPARE(session.state().stateText(), down);
+        // Nothing is asked once the link is gone.
+        QCOMPARE(session.askPJLink(PJLink::query(1, "POWR")), -1);
+    } else {
+        QCOMPARE(downs, QStringList());
+    }
+    if (!sim) {
+        // Each command went out once, in order, and nothing besides: the
+        // session asks nothing of its own, and what waited behind a command
+        // whose link went stays unsent.
+        QCOMPARE(scripted.received, down.isEmpty() ? asks : asks.mid(0, 1));
+    } else if (down.isEmpty()) {
+        QCOMPARE(sim->received(), asks);
+    }
+}
+
+void TestSessions::askPJLinkSideBySide()
+{
+    // Many runs on one thread: a silent projector holds up no other.
+    ScriptedProjector answering({ "%1POWR ? => %1POWR=1" });
+    ScriptedProjector silent({ "%1POWR ? => " });
+    constexpr int Answering = 12;
+    constexpr int Silent = 3;
+    std::vector<std::unique_ptr<ProjectorSession>> sessions;
+    QStringList heard; // in the order the answers came
+    for (int i = 0; i < Answering + Silent; ++i) {
+        const bool answers = i % 5 != 2; // the silent ones among the others
+        sessions.push_back(std::make_unique<ProjectorSession>(ProjectorList::Projector {
+            QString::number(i), PJLink::ModelIndex,
+            answers ? answering.address() : silent.address(), QString(), QString() }));
+        ProjectorSession *session = sessions.back().get();
+        connect(session, &ProjectorSession::pjlinkOpened, this,
+                [session] { QVERIFY(session->askPJLink(PJLink::query(1, "POWR")) > 0); });
+        connect(session, &ProjectorSession::pjlinkAnswered, this,
+                [&heard, answers](int, const ProjectorSession::PJLinkAnswer &answer) {
+                    heard.append(QLatin1String(answers ? "answering: " : "silent: ")
+                                 + described(answer));
+                });
+        session->openPJLink(PJLink::ReplyTimeoutMs);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(heard.size(), Answering + Silent, 20000);
+    QStringList expected;
+    for (int i = 0; i < Answering; ++i)
+        expected.append(QStringLiteral("answering: %1POWR ?: 1"));
+    for (int i = 0; i < Silent; ++i)
+        expected.append(QStringLiteral("silent: %1POWR ?: no answer"));
+    QCOMPARE(heard, expected);
+    QCOMPARE(answering.received.size(), Answering);
+    QCOMPARE(silent.received.size(), Silent);
 }
 
 VANTREL_TEST_MAIN(TestSessions)

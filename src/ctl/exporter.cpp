@@ -3,9 +3,9 @@
 
 #include "exporter.h"
 
+#include "commandrun.h"
 #include "fleet.h"
 #include "pjlink.h"
-#include "pjlinkcommandline.h"
 #include "projectorlist.h"
 #include "report.h"
 #include "session.h"
@@ -366,19 +366,18 @@ void Exporter::join(const Invocation::Target &target,
         probe->clock.start();
         // The projector's line is made, used and closed on the probe's own
         // thread, as in a fleet run.
-        probe->thread.reset(
-            QThread::create([outcome = probe->outcome, arguments = target.arguments] {
-                const Invocation one(arguments);
-                Report report(one.json, Report::Collected);
-                if (one.outcome != Invocation::Outcome::Run)
-                    outcome->exit = report.finish(ExitCode::Usage, one.message);
-                else
-                    outcome->exit = one.model == PJLink::ModelIndex
-                        ? PJLinkCommandLine(one, report).run()
-                        : Session(one, report).run();
-                outcome->result = report.result();
-                outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
-            }));
+        probe->thread.reset(QThread::create([outcome = probe->outcome,
+                                             arguments = target.arguments] {
+            const Invocation one(arguments);
+            Report report(one.json, Report::Collected);
+            if (one.outcome != Invocation::Outcome::Run)
+                outcome->exit = report.finish(ExitCode::Usage, one.message);
+            else
+                outcome->exit = one.model == PJLink::ModelIndex ? CommandRun::runToEnd(one, report)
+                                                                : Session(one, report).run();
+            outcome->result = report.result();
+            outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
+        }));
         connect(probe->thread.get(), &QThread::finished, this,
                 [this, name = target.name] { finish(name); });
         ++running;

@@ -1,8 +1,8 @@
 #include "fleet.h"
 
+#include "commandrun.h"
 #include "metrics.h"
 #include "pjlink.h"
-#include "pjlinkcommandline.h"
 #include "report.h"
 #include "session.h"
 
@@ -91,9 +91,8 @@ int Fleet::run()
                                                  : ExitCode::Usage,
                                              one.message);
             else
-                outcome.exit = one.model == PJLink::ModelIndex
-                    ? PJLinkCommandLine(one, report).run()
-                    : Session(one, report).run();
+                outcome.exit = one.model == PJLink::ModelIndex ? CommandRun::runToEnd(one, report)
+                                                               : Session(one, report).run();
             outcome.printed = report.printed();
             outcome.warnings = report.warnings();
             outcome.result = report.result();

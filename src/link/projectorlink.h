@@ -57,6 +57,11 @@ public:
     // to allow one more try with the same.
     static void forgetRejectedLogins();
 
+    // Ends an open still under way as failed, with the reason its lateness
+    // has (no greeting, timed out): for an owner that bounds the open by its
+    // own clock.
+    void giveUpOpening();
+
     bool waitForOpened(int msecs);
     bool waitForReadyRead(int msecs) override;
     bool waitForBytesWritten(int msecs) override;

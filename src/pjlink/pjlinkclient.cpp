@@ -8,7 +8,7 @@ PJLinkClient::Notice notice(PJLinkClient::Notice::Kind kind,
                             const PJLink::Command &command = PJLink::Command(),
                             const QString &text = QString())
 {
-    return { kind, command, PJLink::Error::None, text };
+    return { kind, command, PJLink::Error::None, text, PJLink::Reply() };
 }
 
 } // namespace
@@ -81,6 +81,12 @@ void PJLinkClient::finishing()
     queries.clear();
 }
 
+void PJLinkClient::askOnly()
+{
+    finishing();
+    asking = true;
+}
+
 void PJLinkClient::queue(const QList<PJLink::Command> &commands)
 {
     if (closing)
@@ -133,6 +139,13 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
 {
     if (current.apply(command, reply))
         notices.append(notice(Notice::Kind::StateChanged, command));
+    if (asking && command.origin == PJLink::Command::Origin::User) {
+        Notice replied = notice(Notice::Kind::Replied, command);
+        replied.error = reply.error;
+        replied.reply = reply;
+        notices.append(replied);
+        return;
+    }
     const bool refreshed = command.origin == PJLink::Command::Origin::Refresh;
 
     if (reply.error != PJLink::Error::None) {

@@ -32,11 +32,13 @@ public:
             LineDropped, // a line longer than PJLink::MaxLine
             Stray, // text: a line that answers no command waiting
             Unreadable, // the value command asks for is given up: no answer, or none of sense
+            Replied, // asking only: command (the user's) has its reply, whatever it says
         };
         Kind kind;
         PJLink::Command command;
         PJLink::Error error = PJLink::Error::None;
         QString text; // for the status bar and the log, where the kind has one
+        PJLink::Reply reply; // Replied
     };
 
     explicit PJLinkClient(qint64 replyTimeoutMs = PJLink::ReplyTimeoutMs);
@@ -53,6 +55,10 @@ public:
     void poll(qint64 now);
     // Only the user's commands go out from now on: the front end closes.
     void finishing();
+    // Only the user's commands go out, and each is told as Replied with its
+    // reply, or as NoAnswer: for a caller that reads the replies itself (one
+    // run of the command line). Nothing is held for later or asked on its own.
+    void askOnly();
     // A command of the user's; false if it cannot be sent at all.
     bool send(PJLink::Command command);
 
@@ -66,6 +72,8 @@ public:
     // Commands in line behind it, and queries the refresh still has to ask.
     int queued() const { return session.queued(); }
     int refreshing() const { return int(queries.size()) + refresh.pending(); }
+    // When the answer under way is overdue, on the caller's clock, or -1.
+    qint64 nextDueMs() const { return session.nextDueMs(); }
     // The link has been open at least once, so the state is being read.
     bool everOpened() const { return greetedOnce; }
 
@@ -84,4 +92,5 @@ private:
     QList<PJLink::Command> queries;
     bool greetedOnce = false;
     bool closing = false;
+    bool asking = false;
 };

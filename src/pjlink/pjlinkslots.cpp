@@ -139,6 +139,8 @@ void Vantrel::HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices)
         case Kind::Unreadable:
             Log(tr("%1: %2\n").arg(PJLinkView::queryCaption(command), notice.text));
             break;
+        case Kind::Replied:
+            break;
         case Kind::Stray:
             if (ui.debugCheckBox->isChecked())
                 Log(tr("Answer to no command: %1\n").arg(notice.text));

@@ -8,6 +8,9 @@
 #include "replies.h"
 #include "vivitek.h"
 
+#include <limits>
+#include <utility>
+
 namespace {
 
 // Acer's lamp hours query: what the control page's "Lamp time" sends.
@@ -42,6 +45,9 @@ ProjectorSession::ProjectorSession(const ProjectorList::Projector &projector, QO
     connect(&replyTimer, &QTimer::timeout, this, &ProjectorSession::onReplyTimeout);
     advanceTimer.setSingleShot(true);
     connect(&advanceTimer, &QTimer::timeout, this, &ProjectorSession::advancePJLink);
+    openTimer.setSingleShot(true);
+    openTimer.setTimerType(Qt::PreciseTimer);
+    connect(&openTimer, &QTimer::timeout, &link, &ProjectorLink::giveUpOpening);
     if (isPJLink())
         pjlink = std::make_unique<PJLinkClient>();
 }
@@ -85,6 +91,8 @@ void ProjectorSession::stop()
     pollTimer.stop();
     replyTimer.stop();
     advanceTimer.stop();
+    openTimer.stop();
+    asks.clear();
     waiting.clear();
     onLine.reset();
     matcher.clear();
@@ -119,6 +127,11 @@ void ProjectorSession::onOpened()
     // The client asks the power and then everything it reads back to back.
     if (isPJLink())
         pjlink->opened(now());
+    if (onDemand) {
+        openTimer.stop();
+        emit pjlinkOpened();
+        return;
+    }
     // Opened later than the poll that opened it: that poll is due now.
     if (!connecting)
         poll();
@@ -129,6 +142,11 @@ void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail
     replyTimer.stop();
     // Nothing is under way on a line that is gone.
     advanceTimer.stop();
+    openTimer.stop();
+    // Asked on demand: what is owed goes with the link, never out again.
+    const auto lost = std::exchange(asks, {});
+    for (const auto &[ask, command] : lost)
+        emit pjlinkAnswered(ask, { PJLinkAnswer::Outcome::Lost, command, PJLink::Reply() });
     // Nothing waits for a line that may come back much later: a power
     // command then would be a surprise.
     for (const Pending &pending : waiting) {
@@ -145,6 +163,8 @@ void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail
         || problem == PortStatus::Problem::PasswordRejected
         || problem == PortStatus::Problem::PasswordMissing;
     setProblem(PortStatus::reason(problem, detail));
+    if (onDemand)
+        emit pjlinkDown(problem, detail);
 }
 
 void ProjectorSession::setProblem(const QString &problem)
@@ -316,6 +336,22 @@ void ProjectorSession::sendNext()
 
 void ProjectorSession::onReadyRead()
 {
+    if (onDemand) {
+        // One run reads everything, as it comes: the read buffer bounds it.
+        const QByteArray bytes = link.readAll();
+        if (bytes.isEmpty())
+            return;
+        if (passThrough) {
+            answered();
+            emit pjlinkReceived(bytes);
+            return;
+        }
+        if (bytes.contains('\r'))
+            answered();
+        handlePJLink(pjlink->receive(bytes, now()));
+        flushPJLink();
+        return;
+    }
     const qint64 available = link.bytesAvailable();
     if (available > Framing::MaxUnreadInput) {
         // A flood: what it leaves is still read, the rest dropped.
@@ -437,6 +473,10 @@ void ProjectorSession::onReplyTimeout()
 
 void ProjectorSession::flushPJLink()
 {
+    if (onDemand) {
+        flushAsked();
+        return;
+    }
     if (link.isOpen()) {
         const QByteArray bytes = pjlink->takeOutput(now());
         if (!bytes.isEmpty())
@@ -485,16 +525,24 @@ void ProjectorSession::handlePJLink(const QList<PJLinkClient::Notice> &notices)
                 emit commandFinished(PJLinkView::commandCaption(command, pjlink->state()), false,
                                      notice.text);
             break;
+        case Kind::Replied:
+            answerPJLink(PJLinkAnswer::Outcome::Replied, notice);
+            break;
         case Kind::NoAnswer:
+            if (onDemand && command.origin == PJLink::Command::Origin::User)
+                answerPJLink(PJLinkAnswer::Outcome::NoAnswer, notice);
             if (users)
                 emit commandFinished(PJLinkView::commandCaption(command, pjlink->state()), false,
                                      notice.text);
             if (command.name == "POWR" && command.origin == PJLink::Command::Origin::Poll)
                 missedPoll();
             break;
+        case Kind::LineDropped:
+            if (onDemand)
+                emit pjlinkLineDropped();
+            break;
         case Kind::Held:
         case Kind::Unreadable:
-        case Kind::LineDropped:
         case Kind::Stray:
             break;
         }
@@ -503,10 +551,73 @@ void ProjectorSession::handlePJLink(const QList<PJLinkClient::Notice> &notices)
         return;
     current.takePJLink(pjlink->state());
     // What the refresh does not read: for the inventory.
-    if (!extrasAsked && current.pjClass && *current.pjClass >= 2) {
+    if (!onDemand && !extrasAsked && current.pjClass && *current.pjClass >= 2) {
         extrasAsked = true;
         for (const char *name : { "SNUM", "SVER", "RLMP", "RFIL" })
             pjlink->send(PJLink::query(2, name));
     }
     changed();
+}
+
+// PJLink on demand
+
+void ProjectorSession::openPJLink(int timeoutMs)
+{
+    if (!isPJLink() || running)
+        return;
+    onDemand = true;
+    running = true;
+    startedAt = now();
+    replyTimeoutMs = qMax(1, timeoutMs);
+    pjlink = std::make_unique<PJLinkClient>(replyTimeoutMs);
+    pjlink->askOnly();
+    // A run waits on exactly these deadlines, and ends with them.
+    advanceTimer.setTimerType(Qt::PreciseTimer);
+    openTimer.start(replyTimeoutMs);
+    connectLink();
+}
+
+int ProjectorSession::askPJLink(const PJLink::Command &command)
+{
+    if (!onDemand || passThrough || !link.isOpen() || !pjlink->send(command))
+        return -1;
+    const int ask = ++lastAsk;
+    asks.append({ ask, command });
+    flushPJLink();
+    return ask;
+}
+
+bool ProjectorSession::sendPJLinkText(const QByteArray &text)
+{
+    if (!onDemand || !link.isOpen())
+        return false;
+    passThrough = true;
+    link.write(text + '\r');
+    return true;
+}
+
+void ProjectorSession::answerPJLink(PJLinkAnswer::Outcome outcome,
+                                    const PJLinkClient::Notice &notice)
+{
+    // The client answers the asks in the order they went out.
+    if (asks.isEmpty())
+        return;
+    const int ask = asks.takeFirst().first;
+    emit pjlinkAnswered(ask, { outcome, notice.command, notice.reply });
+}
+
+void ProjectorSession::flushAsked()
+{
+    if (link.isOpen()) {
+        const QByteArray bytes = pjlink->takeOutput(now());
+        if (!bytes.isEmpty())
+            link.write(bytes);
+    }
+    // Woken exactly when the answer under way is due; an early wake-up of
+    // the timer only sets it again.
+    const qint64 due = pjlink->nextDueMs();
+    if (due < 0)
+        advanceTimer.stop();
+    else
+        advanceTimer.start(int(qBound<qint64>(0, due - now(), std::numeric_limits<int>::max())));
 }

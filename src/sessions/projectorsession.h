@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 // One projector on the event loop: its link, opened again at each poll while
 // it is down (never faster), the framing of its replies, the polls, one
@@ -70,6 +71,52 @@ signals:
     void stateChanged();
     // A command of the user's was answered (or not): for the log of the view.
     void commandFinished(const QString &command, bool accepted, const QString &detail);
+
+    // ---- PJLink on demand: one run of the command line ----------------------
+    // A session that never polls: openPJLink() opens the link once, greeting
+    // and login within the time given; pjlinkOpened() or pjlinkDown() follows
+    // (pjlinkDown() also when an open link goes). Each askPJLink() gets exactly
+    // one pjlinkAnswered() under its number: its own reply, matched by the
+    // command's name (a late answer to an earlier command or a notice the
+    // projector sends unasked answers nothing), or no answer within that
+    // time, or the link gone. Asks go out one at a time, in order; nothing is
+    // held back, asked again or asked on the session's own account.
+public:
+    struct PJLinkAnswer
+    {
+        enum class Outcome { Replied, NoAnswer, Lost };
+        Outcome outcome = Outcome::NoAnswer;
+        PJLink::Command command;
+        PJLink::Reply reply; // Replied: a refusal has reply.error
+    };
+
+    void openPJLink(int timeoutMs);
+    // The ask's number, or -1 when the command cannot be framed, the link is
+    // not open or the session is not one opened with openPJLink().
+    int askPJLink(const PJLink::Command &command);
+    // Text as it is, a carriage return added. From then on what comes back
+    // is handed out by pjlinkReceived() as it is, not read as answers.
+    bool sendPJLinkText(const QByteArray &text);
+
+signals:
+    void pjlinkOpened();
+    void pjlinkDown(PortStatus::Problem problem, const QString &detail);
+    void pjlinkAnswered(int ask, const ProjectorSession::PJLinkAnswer &answer);
+    // A line longer than PJLink::MaxLine came, and was dropped.
+    void pjlinkLineDropped();
+    void pjlinkReceived(const QByteArray &bytes);
+
+private:
+    void answerPJLink(PJLinkAnswer::Outcome outcome, const PJLinkClient::Notice &notice);
+    void flushAsked();
+
+    bool onDemand = false;
+    bool passThrough = false; // sendPJLinkText() was used
+    QTimer openTimer;
+    // The asks owed an answer, by number, in the order they go out.
+    QList<std::pair<int, PJLink::Command>> asks;
+    int lastAsk = 0;
+    // ---- end of PJLink on demand ---------------------------------------------
 
 private:
     enum class Purpose { Poll, LampHours, Firmware, Power };

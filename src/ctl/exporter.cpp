@@ -3,12 +3,12 @@
 
 #include "exporter.h"
 
+#include "commandrun.h"
 #include "fleet.h"
 #include "pjlink.h"
 #include "pjlinkcommandline.h"
 #include "projectorlist.h"
 #include "report.h"
-#include "session.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -375,7 +375,7 @@ void Exporter::join(const Invocation::Target &target,
                 else
                     outcome->exit = one.model == PJLink::ModelIndex
                         ? PJLinkCommandLine(one, report).run()
-                        : Session(one, report).run();
+                        : CommandRun::runToEnd(one, report);
                 outcome->result = report.result();
                 outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
             }));

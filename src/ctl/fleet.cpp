@@ -1,10 +1,10 @@
 #include "fleet.h"
 
+#include "commandrun.h"
 #include "metrics.h"
 #include "pjlink.h"
 #include "pjlinkcommandline.h"
 #include "report.h"
-#include "session.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -93,7 +93,7 @@ int Fleet::run()
             else
                 outcome.exit = one.model == PJLink::ModelIndex
                     ? PJLinkCommandLine(one, report).run()
-                    : Session(one, report).run();
+                    : CommandRun::runToEnd(one, report);
             outcome.printed = report.printed();
             outcome.warnings = report.warnings();
             outcome.result = report.result();

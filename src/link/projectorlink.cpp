@@ -242,12 +242,17 @@ bool ProjectorLink::waitForOpened(int msecs)
 {
     if (waitUntil(msecs, [this] { return isOpen(); }))
         return true;
-    if (opening) {
-        const PortStatus::Problem late = transport->overdue();
-        transport->stop();
-        fail(late, QString());
-    }
+    giveUpOpening();
     return false;
+}
+
+void ProjectorLink::giveUpOpening()
+{
+    if (!opening)
+        return;
+    const PortStatus::Problem late = transport->overdue();
+    transport->stop();
+    fail(late, QString());
 }
 
 bool ProjectorLink::waitForReadyRead(int msecs)

@@ -57,6 +57,10 @@ public:
     // to allow one more try with the same.
     static void forgetRejectedLogins();
 
+    // Ends an opening that has taken too long for its owner: failed()
+    // follows at once, with why it is late. Nothing while not opening.
+    void giveUpOpening();
+
     bool waitForOpened(int msecs);
     bool waitForReadyRead(int msecs) override;
     bool waitForBytesWritten(int msecs) override;

@@ -530,6 +530,7 @@ bool ProjectorSession::ask(const QByteArray &command)
     if (!exchangeOnly || onLine)
         return false;
     onLine = Pending { command, Purpose::Ask };
+    exchangeSent = false;
     replyTimer.start(replyTimeoutMs);
     // Two turns of the event loop: the first polls the line, so whatever it
     // held before this call has been taken in, as unasked, by the second.
@@ -559,13 +560,15 @@ void ProjectorSession::sendExchange(int round)
     partialIsStale = !partial.isEmpty();
     if (link.write(onLine->command + '\r') < 0)
         return endExchange(Answer::Lost, QString());
+    exchangeSent = true;
     if (onLine->purpose == Purpose::Ask && stored.model == Vivitek::ModelIndex)
         matcher.sent(QString::fromLatin1(onLine->command), now());
 }
 
 void ProjectorSession::exchangeReply(const QString &reply, bool stale)
 {
-    const bool listening = onLine && onLine->purpose == Purpose::Listen;
+    // Until the command has gone out, whatever comes answers none of it.
+    const bool listening = onLine && exchangeSent && onLine->purpose == Purpose::Listen;
     if (listening) {
         if (stale)
             return;
@@ -579,7 +582,7 @@ void ProjectorSession::exchangeReply(const QString &reply, bool stale)
     }
     if (reply.isEmpty())
         return;
-    const bool asking = onLine && onLine->purpose == Purpose::Ask;
+    const bool asking = onLine && exchangeSent && onLine->purpose == Purpose::Ask;
     bool answers = asking && !stale;
     if (stored.model == Vivitek::ModelIndex) {
         // The reply belongs to the oldest command still owed one; one that

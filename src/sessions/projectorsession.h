@@ -186,6 +186,7 @@ private:
     // The serial exchange
     bool exchangeOnly = false;
     bool exchangeLineOpened = false;
+    bool exchangeSent = false; // the command on the line has gone out
     qint64 giveUpMs = VivitekMatcher::GiveUpMs;
     QTimer openTimer;
     QStringList heard;

@@ -74,6 +74,8 @@ private slots:
     void power_data();
     void power();
     void downLinkIsTriedAtEachPollOnly();
+    void pollMatching_data();
+    void pollMatching();
     void exchange_data();
     void exchange();
     void exchangeListen_data();
@@ -260,6 +262,58 @@ void TestSessions::downLinkIsTriedAtEachPollOnly()
     const int missed = session.missedPolls();
     QTest::qWait(200);
     QCOMPARE(session.missedPolls(), missed);
+}
+
+void TestSessions::pollMatching_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArrayList>("first"); // each command of the first poll, then its answer
+    QTest::addColumn<QByteArray>("before"); // taken in before the next poll goes out
+    QTest::addColumn<QByteArray>("poll");
+    QTest::addColumn<QByteArray>("reply"); // once it went out
+
+    // The stale half would make "Lamp 1".
+    QTest::newRow("acer, half a stale reply before the poll")
+        << 0 << QByteArrayList { "* 0 Lamp ?\r", "Lamp 0\r", "* 0 Lamp\r", "1250\r" }
+        << QByteArray("Lamp ") << QByteArray("* 0 Lamp ?\r") << QByteArray("1\rLamp 0\r");
+    // Given up, the first poll's questions are still owed their answers:
+    // the late "P1" is the first poll's, not the second's.
+    QTest::newRow("vivitek, late answers of questions given up")
+        << 1 << QByteArrayList { "V99G0007\r", "", "V99G0004\r", "", "V99G0008\r", "" }
+        << QByteArray() << QByteArray("V99G0007\r") << QByteArray("P1\rP1250\rP1.04S\rP0\r");
+}
+
+// The polls read replies as the serial exchange does: nothing that began
+// before a poll went out, and no answer owed to a question given up, is
+// taken for the poll's own.
+void TestSessions::pollMatching()
+{
+    QFETCH(int, model);
+    QFETCH(QByteArrayList, first);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, poll);
+    QFETCH(QByteArray, reply);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    ProjectorSession session(ProjectorList::Projector { QStringLiteral("room"), model,
+                                                        modem.portName(), QString(), QString() });
+    session.setPollInterval(3600 * 1000);
+    session.setReplyTimeout(200);
+    session.start();
+    for (int i = 0; i + 1 < first.size(); i += 2) {
+        QCOMPARE(modem.readBytes(first.at(i).size()), first.at(i));
+        QVERIFY(modem.write(first.at(i + 1)));
+    }
+    QVERIFY(modem.write(before));
+    QVERIFY(modem.waitConsumed());
+    // Goes out once the first poll's last question is answered or given up.
+    session.pollNow();
+    QCOMPARE(modem.readBytes(poll.size()), poll);
+    QVERIFY(modem.write(reply));
+    QVERIFY(modem.waitConsumed());
+    QTRY_VERIFY(session.state().lastAnswer.isValid());
+    QCOMPARE(session.state().stateText(), QStringLiteral("Lamp off"));
 }
 
 void TestSessions::exchange_data()

@@ -347,6 +347,8 @@ void ProjectorSession::sendNext()
     if (onLine || waiting.isEmpty() || !link.isOpen())
         return;
     onLine = waiting.takeFirst();
+    // A reply under way began before the command: it cannot answer it.
+    partialIsStale = !partial.isEmpty();
     if (stored.model == Vivitek::ModelIndex)
         matcher.sent(QString::fromLatin1(onLine->command), now());
     link.write(onLine->command + '\r');
@@ -375,6 +377,7 @@ void ProjectorSession::onReadyRead()
         link.skip(available - Framing::MaxUnreadInput);
         partial.clear();
         lineEnded = false;
+        partialIsStale = false;
     }
     const QByteArray bytes = link.read(Framing::MaxUnreadInput);
     if (isPJLink()) {
@@ -388,23 +391,35 @@ void ProjectorSession::onReadyRead()
     }
     for (const char byte : bytes) {
         if (Framing::feedByte(partial, lineEnded, byte, stored.model))
-            handleReply(std::exchange(partial, QString()));
+            handleReply(std::exchange(partial, QString()), std::exchange(partialIsStale, false));
     }
 }
 
-void ProjectorSession::handleReply(const QString &reply)
+// Whether a Vivitek reply answers the command on the line (asking). Each
+// reply belongs to the oldest command still owed one, so a late one answers
+// a command given up already; one that began before the command can only be
+// an earlier one's. The polls and the serial exchange read them so alike.
+bool ProjectorSession::vivitekAnswers(bool asking, bool stale)
+{
+    const int givenUp = matcher.waiting(now()) - (asking ? 1 : 0);
+    if (stale && givenUp <= 0)
+        return false;
+    matcher.answer(now());
+    return asking && !stale && givenUp == 0;
+}
+
+void ProjectorSession::handleReply(const QString &reply, bool stale)
 {
     const int model = stored.model;
+    // Any reply is a sign of life; an empty line answers nothing.
+    answered();
+    if (reply.isEmpty())
+        return;
     if (model == Vivitek::ModelIndex) {
-        // Each reply answers the oldest command waiting; a late one answers
-        // a command given up already and is only a sign of life.
-        const QString answers = matcher.answer(now());
-        answered();
-        if (!onLine || answers != QString::fromLatin1(onLine->command))
+        if (!vivitekAnswers(onLine.has_value(), stale))
             return;
     } else {
-        answered();
-        if (!onLine)
+        if (!onLine || stale)
             return;
         bool fits = Replies::refused(model, reply);
         switch (onLine->purpose) {
@@ -558,7 +573,8 @@ void ProjectorSession::sendExchange(int round)
         return;
     // A reply under way began before the command: it cannot answer it.
     partialIsStale = !partial.isEmpty();
-    if (link.write(onLine->command + '\r') < 0)
+    // A line lost between two commands takes no more.
+    if (!link.isOpen() || link.write(onLine->command + '\r') < 0)
         return endExchange(Answer::Lost, QString());
     exchangeSent = true;
     if (onLine->purpose == Purpose::Ask && stored.model == Vivitek::ModelIndex)
@@ -583,16 +599,8 @@ void ProjectorSession::exchangeReply(const QString &reply, bool stale)
     if (reply.isEmpty())
         return;
     const bool asking = onLine && exchangeSent && onLine->purpose == Purpose::Ask;
-    bool answers = asking && !stale;
-    if (stored.model == Vivitek::ModelIndex) {
-        // The reply belongs to the oldest command still owed one; one that
-        // began before the command can only be an earlier one's.
-        const int givenUp = matcher.waiting(now()) - (asking ? 1 : 0);
-        if (stale && givenUp <= 0)
-            return;
-        matcher.answer(now());
-        answers = answers && givenUp == 0;
-    }
+    const bool answers
+        = stored.model == Vivitek::ModelIndex ? vivitekAnswers(asking, stale) : asking && !stale;
     if (answers)
         endExchange(Answer::Replied, reply);
 }

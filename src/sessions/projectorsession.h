@@ -141,7 +141,8 @@ private:
     // The serial families
     void queue(const QByteArray &command, Purpose purpose);
     void sendNext();
-    void handleReply(const QString &reply);
+    void handleReply(const QString &reply, bool stale);
+    bool vivitekAnswers(bool asking, bool stale);
     void onReplyTimeout();
 
     // The serial exchange

@@ -3,6 +3,7 @@
 // answers, and how it says that a projector cannot be reached.
 // ctest-properties: LABELS e2e
 
+#include "nullmodem.h"
 #include "projectorsession.h"
 #include "simprocess.h"
 #include "testmain.h"
@@ -145,6 +146,18 @@ QString described(const ProjectorSession::PJLinkAnswer &answer)
     return QString();
 }
 
+// A session on the modem's line, opened for the serial exchange.
+std::unique_ptr<ProjectorSession> openExchange(const NullModem &modem, int model, int timeoutMs)
+{
+    auto session = std::make_unique<ProjectorSession>(ProjectorList::Projector {
+        QStringLiteral("room"), model, modem.portName(), QString(), QString() });
+    QSignalSpy opened(session.get(), &ProjectorSession::exchangeOpened);
+    session->openForExchange(timeoutMs);
+    if (!opened.wait(5000))
+        return nullptr;
+    return session;
+}
+
 } // namespace
 
 class TestSessions : public QObject
@@ -152,6 +165,7 @@ class TestSessions : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { qRegisterMetaType<ProjectorSession::Answer>(); }
     void state_data();
     void state();
     void power_data();
@@ -160,6 +174,15 @@ private slots:
     void askPJLink_data();
     void askPJLink();
     void askPJLinkSideBySide();
+    void pollMatching_data();
+    void pollMatching();
+    void exchange_data();
+    void exchange();
+    void exchangeListen_data();
+    void exchangeListen();
+    void exchangeOpenFails_data();
+    void exchangeOpenFails();
+    void exchangesSideBySide();
 };
 
 void TestSessions::state_data()
@@ -484,6 +507,290 @@ void TestSessions::askPJLinkSideBySide()
     QCOMPARE(heard, expected);
     QCOMPARE(answering.received.size(), Answering);
     QCOMPARE(silent.received.size(), Silent);
+}
+
+void TestSessions::pollMatching_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArrayList>("first"); // each command of the first poll, then its answer
+    QTest::addColumn<QByteArray>("before"); // taken in before the next poll goes out
+    QTest::addColumn<QByteArray>("poll");
+    QTest::addColumn<QByteArray>("reply"); // once it went out
+
+    // The stale half would make "Lamp 1".
+    QTest::newRow("acer, half a stale reply before the poll")
+        << 0 << QByteArrayList { "* 0 Lamp ?\r", "Lamp 0\r", "* 0 Lamp\r", "1250\r" }
+        << QByteArray("Lamp ") << QByteArray("* 0 Lamp ?\r") << QByteArray("1\rLamp 0\r");
+    // Given up, the first poll's questions are still owed their answers:
+    // the late "P1" is the first poll's, not the second's.
+    QTest::newRow("vivitek, late answers of questions given up")
+        << 1 << QByteArrayList { "V99G0007\r", "", "V99G0004\r", "", "V99G0008\r", "" }
+        << QByteArray() << QByteArray("V99G0007\r") << QByteArray("P1\rP1250\rP1.04S\rP0\r");
+}
+
+// The polls read replies as the serial exchange does: nothing that began
+// before a poll went out, and no answer owed to a question given up, is
+// taken for the poll's own.
+void TestSessions::pollMatching()
+{
+    QFETCH(int, model);
+    QFETCH(QByteArrayList, first);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, poll);
+    QFETCH(QByteArray, reply);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    ProjectorSession session(ProjectorList::Projector { QStringLiteral("room"), model,
+                                                        modem.portName(), QString(), QString() });
+    session.setPollInterval(3600 * 1000);
+    session.setReplyTimeout(200);
+    session.start();
+    for (int i = 0; i + 1 < first.size(); i += 2) {
+        QCOMPARE(modem.readBytes(first.at(i).size()), first.at(i));
+        QVERIFY(modem.write(first.at(i + 1)));
+    }
+    QVERIFY(modem.write(before));
+    QVERIFY(modem.waitConsumed());
+    // Goes out once the first poll's last question is answered or given up.
+    session.pollNow();
+    QCOMPARE(modem.readBytes(poll.size()), poll);
+    QVERIFY(modem.write(reply));
+    QVERIFY(modem.waitConsumed());
+    QTRY_VERIFY(session.state().lastAnswer.isValid());
+    QCOMPARE(session.state().stateText(), QStringLiteral("Lamp off"));
+}
+
+void TestSessions::exchange_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArray>("before"); // on the line just before the question
+    QTest::addColumn<int>("owedBy"); // 0: nothing owed; 1: this session's; 2: an earlier one's
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("reply"); // once the command went out
+    QTest::addColumn<bool>("hangUp"); // then the far end hangs up
+    QTest::addColumn<ProjectorSession::Answer>("answer");
+    QTest::addColumn<QString>("text");
+
+    using A = ProjectorSession::Answer;
+    const QByteArray acer = "* 0 Lamp ?";
+    const QByteArray vivitek = "V99G0007";
+    QTest::newRow("acer, its own answer")
+        << 0 << QByteArray() << 0 << acer << QByteArray("Lamp 1\r") << false << A::Replied
+        << "Lamp 1";
+    QTest::newRow("acer, a stale reply before it")
+        << 0 << QByteArray("Lamp 0\r") << 0 << acer << QByteArray("Lamp 1\r") << false << A::Replied
+        << "Lamp 1";
+    QTest::newRow("acer, half a stale reply before it")
+        << 0 << QByteArray("Lamp ") << 0 << acer << QByteArray("0\rLamp 1\r") << false << A::Replied
+        << "Lamp 1";
+    QTest::newRow("acer, an empty line is no answer")
+        << 0 << QByteArray() << 0 << acer << QByteArray("\r\rLamp 0\r") << false << A::Replied
+        << "Lamp 0";
+    QTest::newRow("infocus, half a stale reply before it")
+        << 2 << QByteArray("(0-3,") << 0 << QByteArray("(CST)") << QByteArray("0)(0-3,1)") << false
+        << A::Replied << "(0-3,1)";
+    QTest::newRow("acer, no answer in time")
+        << 0 << QByteArray() << 0 << acer << QByteArray() << false << A::NoAnswer << QString();
+    QTest::newRow("acer, half an answer in time")
+        << 0 << QByteArray() << 0 << acer << QByteArray("Lamp") << false << A::NoAnswer
+        << QString();
+    QTest::newRow("acer, the line lost while asking")
+        << 0 << QByteArray() << 0 << acer << QByteArray("La") << true << A::Lost << QString();
+    QTest::newRow("vivitek, a stale reply with nothing owed")
+        << 1 << QByteArray("P0\r") << 0 << vivitek << QByteArray("P1\r") << false << A::Replied
+        << "P1";
+    QTest::newRow("vivitek, the late answer of a command given up")
+        << 1 << QByteArray() << 1 << vivitek << QByteArray("P0\rP1\r") << false << A::Replied
+        << "P1";
+    QTest::newRow("vivitek, the late answer only")
+        << 1 << QByteArray() << 1 << vivitek << QByteArray("P0\r") << false << A::NoAnswer
+        << QString();
+    QTest::newRow("vivitek, the late answer before the question")
+        << 1 << QByteArray("P0\r") << 1 << vivitek << QByteArray("P1\r") << false << A::Replied
+        << "P1";
+    QTest::newRow("vivitek, owed by an earlier session")
+        << 1 << QByteArray() << 2 << vivitek << QByteArray("P0\rP1\r") << false << A::Replied
+        << "P1";
+    QTest::newRow("vivitek, owed by an earlier session, answered before")
+        << 1 << QByteArray("P0\r") << 2 << vivitek << QByteArray("P1\r") << false << A::Replied
+        << "P1";
+}
+
+// One question and its answer on a serial line: the reply that answers it is
+// the one that began after it went out, and for a Vivitek projector the one
+// that no command given up still waits for.
+void TestSessions::exchange()
+{
+    QFETCH(int, model);
+    QFETCH(QByteArray, before);
+    QFETCH(int, owedBy);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, hangUp);
+    QFETCH(ProjectorSession::Answer, answer);
+    QFETCH(QString, text);
+
+    NullModem modem(nextLink());
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    constexpr int TimeoutMs = 300;
+    if (owedBy > 0) {
+        // A question the projector answers only later.
+        std::unique_ptr<ProjectorSession> earlier = openExchange(modem, model, TimeoutMs);
+        QVERIFY(earlier);
+        QSignalSpy answered(earlier.get(), &ProjectorSession::exchangeAnswered);
+        QVERIFY(earlier->ask(command));
+        QCOMPARE(modem.readBytes(command.size() + 1), command + '\r');
+        QVERIFY(answered.wait(5000));
+        QCOMPARE(answered.first().at(0).value<ProjectorSession::Answer>(),
+                 ProjectorSession::Answer::NoAnswer);
+        if (owedBy == 1) {
+            QVERIFY(modem.write(before));
+            QVERIFY(earlier->ask(command));
+            QCOMPARE(modem.readBytes(command.size() + 1), command + '\r');
+            QVERIFY(modem.write(reply));
+            QVERIFY(answered.wait(5000));
+            QCOMPARE(answered.at(1).at(0).value<ProjectorSession::Answer>(), answer);
+            QCOMPARE(answered.at(1).at(1).toString(), text);
+            QCOMPARE(modem.expectSilence(50), QByteArray());
+            return;
+        }
+        earlier->settle();
+    }
+
+    std::unique_ptr<ProjectorSession> session = openExchange(modem, model, TimeoutMs);
+    QVERIFY(session);
+    QSignalSpy answered(session.get(), &ProjectorSession::exchangeAnswered);
+    // Still in the line, not yet taken in, when the question is put.
+    QVERIFY(modem.write(before));
+    QVERIFY(session->ask(command));
+    QVERIFY(!session->ask(command)); // one at a time
+    QCOMPARE(modem.readBytes(command.size() + 1), command + '\r');
+    QVERIFY(modem.write(reply));
+    if (hangUp) {
+        QVERIFY(modem.waitConsumed());
+        modem.hangUp();
+    }
+    QVERIFY(answered.wait(5000));
+    QCOMPARE(answered.size(), 1);
+    QCOMPARE(answered.first().at(0).value<ProjectorSession::Answer>(), answer);
+    QCOMPARE(answered.first().at(1).toString(), text);
+    if (hangUp)
+        QCOMPARE(session->lossReason().isEmpty(), false);
+    else
+        QCOMPARE(modem.expectSilence(50), QByteArray());
+    session->settle();
+}
+
+void TestSessions::exchangeListen_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("replies");
+    QTest::addColumn<bool>("hangUp");
+    QTest::addColumn<QStringList>("heard");
+
+    QTest::newRow("every reply in time") << QByteArray() << QByteArray("Lamp 1\rchatter\r\r")
+                                         << false << QStringList { "Lamp 1", "chatter", "" };
+    QTest::newRow("not a stale one") << QByteArray("Lamp 0\rLa") << QByteArray("mp 0\rLamp 1\r")
+                                     << false << QStringList { "Lamp 1" };
+    QTest::newRow("the line lost")
+        << QByteArray() << QByteArray("Lamp 1\r") << true << QStringList { "Lamp 1" };
+}
+
+void TestSessions::exchangeListen()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, replies);
+    QFETCH(bool, hangUp);
+    QFETCH(QStringList, heard);
+
+    NullModem modem;
+    QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    std::unique_ptr<ProjectorSession> session = openExchange(modem, 0, 300);
+    QVERIFY(session);
+    QSignalSpy ended(session.get(), &ProjectorSession::exchangeHeard);
+    QVERIFY(modem.write(before));
+    QVERIFY(session->listen("* 0 Lamp ?"));
+    QCOMPARE(modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QVERIFY(modem.write(replies));
+    if (hangUp) {
+        QVERIFY(modem.waitConsumed());
+        modem.hangUp();
+    }
+    QVERIFY(ended.wait(5000));
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().at(0).toStringList(), heard);
+    QCOMPARE(ended.first().at(1).toBool(), hangUp); // lost
+    QCOMPARE(ended.first().at(2).toBool(), false); // cut
+}
+
+void TestSessions::exchangeOpenFails_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("silentServer"); // a server that accepts and never negotiates
+    QTest::addColumn<QString>("reason"); // empty: any
+
+    QTest::newRow("absent port") << TestStore::runDirectory() + QStringLiteral("/ttyNone") << false
+                                 << "not present";
+    QTest::newRow("nothing listens") << "tcp://127.0.0.1:closed" << false << QString();
+    QTest::newRow("a serial server that never negotiates") << QString() << true << QString();
+}
+
+// An exchange that cannot open says why, within its timeout, once.
+void TestSessions::exchangeOpenFails()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, silentServer);
+    QFETCH(QString, reason);
+
+    QTcpServer server;
+    QList<QTcpSocket *> accepted;
+    if (silentServer) {
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort());
+    } else if (port.endsWith(QLatin1String(":closed"))) {
+        // A port that was free a moment ago.
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        port.replace(QLatin1String("closed"), QString::number(server.serverPort()));
+        server.close();
+    }
+    ProjectorSession session(
+        ProjectorList::Projector { QStringLiteral("room"), 0, port, QString(), QString() });
+    QSignalSpy opened(&session, &ProjectorSession::exchangeOpened);
+    QSignalSpy failed(&session, &ProjectorSession::exchangeFailed);
+    session.openForExchange(300);
+    QVERIFY(failed.wait(5000));
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(!failed.first().at(0).toString().isEmpty());
+    if (!reason.isEmpty())
+        QCOMPARE(failed.first().at(0).toString(), reason);
+    QCOMPARE(opened.size(), 0);
+}
+
+// Two lines asked at once on one event loop, each answered in the other's
+// order: every answer reaches its own session.
+void TestSessions::exchangesSideBySide()
+{
+    NullModem first;
+    NullModem second;
+    QVERIFY2(first.isOpen() && second.isOpen(), qPrintable(first.errorString()));
+    std::unique_ptr<ProjectorSession> acer = openExchange(first, 0, 5000);
+    std::unique_ptr<ProjectorSession> vivitek = openExchange(second, 1, 5000);
+    QVERIFY(acer && vivitek);
+    QSignalSpy acerAnswered(acer.get(), &ProjectorSession::exchangeAnswered);
+    QSignalSpy vivitekAnswered(vivitek.get(), &ProjectorSession::exchangeAnswered);
+    QVERIFY(acer->ask("* 0 Lamp ?"));
+    QVERIFY(vivitek->ask("V99G0007"));
+    QCOMPARE(first.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QCOMPARE(second.readBytes(9), QByteArray("V99G0007\r"));
+    QVERIFY(second.write("P1\r"));
+    QVERIFY(vivitekAnswered.wait(5000));
+    QCOMPARE(acerAnswered.size(), 0);
+    QVERIFY(first.write("Lamp 0\r"));
+    QVERIFY(acerAnswered.wait(5000));
+    QCOMPARE(acerAnswered.first().at(1).toString(), QStringLiteral("Lamp 0"));
+    QCOMPARE(vivitekAnswered.size(), 1);
+    QCOMPARE(vivitekAnswered.first().at(1).toString(), QStringLiteral("P1"));
 }
 
 VANTREL_TEST_MAIN(TestSessions)

@@ -8,7 +8,6 @@
 #include "pjlink.h"
 #include "projectorlist.h"
 #include "report.h"
-#include "session.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -366,18 +365,17 @@ void Exporter::join(const Invocation::Target &target,
         probe->clock.start();
         // The projector's line is made, used and closed on the probe's own
         // thread, as in a fleet run.
-        probe->thread.reset(QThread::create([outcome = probe->outcome,
-                                             arguments = target.arguments] {
-            const Invocation one(arguments);
-            Report report(one.json, Report::Collected);
-            if (one.outcome != Invocation::Outcome::Run)
-                outcome->exit = report.finish(ExitCode::Usage, one.message);
-            else
-                outcome->exit = one.model == PJLink::ModelIndex ? CommandRun::runToEnd(one, report)
-                                                                : Session(one, report).run();
-            outcome->result = report.result();
-            outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
-        }));
+        probe->thread.reset(
+            QThread::create([outcome = probe->outcome, arguments = target.arguments] {
+                const Invocation one(arguments);
+                Report report(one.json, Report::Collected);
+                if (one.outcome != Invocation::Outcome::Run)
+                    outcome->exit = report.finish(ExitCode::Usage, one.message);
+                else
+                    outcome->exit = CommandRun::runToEnd(one, report);
+                outcome->result = report.result();
+                outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
+            }));
         connect(probe->thread.get(), &QThread::finished, this,
                 [this, name = target.name] { finish(name); });
         ++running;

@@ -4,7 +4,6 @@
 #include "metrics.h"
 #include "pjlink.h"
 #include "report.h"
-#include "session.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -91,8 +90,7 @@ int Fleet::run()
                                                  : ExitCode::Usage,
                                              one.message);
             else
-                outcome.exit = one.model == PJLink::ModelIndex ? CommandRun::runToEnd(one, report)
-                                                               : Session(one, report).run();
+                outcome.exit = CommandRun::runToEnd(one, report);
             outcome.printed = report.printed();
             outcome.warnings = report.warnings();
             outcome.result = report.result();

@@ -3,10 +3,19 @@
 #include "acer.h"
 #include "family.h"
 #include "framing.h"
+#include "linkaddress.h"
 #include "pjlinkview.h"
 #include "power.h"
 #include "replies.h"
 #include "vivitek.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 #include <limits>
 #include <utility>
@@ -26,6 +35,10 @@ int hoursIn(const QString &reply)
     const int hours = Framing::trimmed(reply).toInt(&ok);
     return ok && hours >= 0 ? hours : -1;
 }
+
+// More than VivitekMatcher::MaxWaiting commands' worth: the rest of a record
+// is not read.
+constexpr qint64 OwedRecordBytes = 4096;
 
 } // namespace
 
@@ -119,6 +132,17 @@ void ProjectorSession::onOpened()
 {
     partial.clear();
     lineEnded = false;
+    if (exchangeOnly) {
+        openTimer.stop();
+        exchangeLineOpened = true;
+        if (stored.model == Vivitek::ModelIndex) {
+            recordPath = owedRecordPath(stored.port, stored.model);
+            takeOwedRecord();
+        }
+        // What the line already holds is taken in before the owner can ask.
+        QTimer::singleShot(0, this, &ProjectorSession::exchangeOpened);
+        return;
+    }
     // Open, but only an answer shows that the projector is there.
     if (!current.problem.isEmpty()) {
         current.problem.clear();
@@ -139,6 +163,17 @@ void ProjectorSession::onOpened()
 
 void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail)
 {
+    if (exchangeOnly) {
+        openTimer.stop();
+        if (!exchangeLineOpened) {
+            const QString reason = PortStatus::reason(problem, detail);
+            QTimer::singleShot(0, this, [this, reason] { emit exchangeFailed(reason); });
+        } else if (onLine) {
+            endExchange(Answer::Lost, QString());
+        }
+        // The matcher keeps what the projector still owes, for the record.
+        return;
+    }
     replyTimer.stop();
     // Nothing is under way on a line that is gone.
     advanceTimer.stop();
@@ -328,6 +363,8 @@ void ProjectorSession::sendNext()
     if (onLine || waiting.isEmpty() || !link.isOpen())
         return;
     onLine = waiting.takeFirst();
+    // A reply under way began before the command: it cannot answer it.
+    partialIsStale = !partial.isEmpty();
     if (stored.model == Vivitek::ModelIndex)
         matcher.sent(QString::fromLatin1(onLine->command), now());
     link.write(onLine->command + '\r');
@@ -352,12 +389,27 @@ void ProjectorSession::onReadyRead()
         flushPJLink();
         return;
     }
+    if (exchangeOnly) {
+        // Everything, in order: an exchange keeps only what a command needs.
+        while (link.isOpen() && link.bytesAvailable() > 0) {
+            const QByteArray bytes = link.read(Framing::MaxUnreadInput);
+            for (const char byte : bytes) {
+                if (!link.isOpen())
+                    break;
+                if (Framing::feedByte(partial, lineEnded, byte, stored.model))
+                    exchangeReply(std::exchange(partial, QString()),
+                                  std::exchange(partialIsStale, false));
+            }
+        }
+        return;
+    }
     const qint64 available = link.bytesAvailable();
     if (available > Framing::MaxUnreadInput) {
         // A flood: what it leaves is still read, the rest dropped.
         link.skip(available - Framing::MaxUnreadInput);
         partial.clear();
         lineEnded = false;
+        partialIsStale = false;
     }
     const QByteArray bytes = link.read(Framing::MaxUnreadInput);
     if (isPJLink()) {
@@ -371,23 +423,35 @@ void ProjectorSession::onReadyRead()
     }
     for (const char byte : bytes) {
         if (Framing::feedByte(partial, lineEnded, byte, stored.model))
-            handleReply(std::exchange(partial, QString()));
+            handleReply(std::exchange(partial, QString()), std::exchange(partialIsStale, false));
     }
 }
 
-void ProjectorSession::handleReply(const QString &reply)
+// Whether a Vivitek reply answers the command on the line (asking). Each
+// reply belongs to the oldest command still owed one, so a late one answers
+// a command given up already; one that began before the command can only be
+// an earlier one's. The polls and the serial exchange read them so alike.
+bool ProjectorSession::vivitekAnswers(bool asking, bool stale)
+{
+    const int givenUp = matcher.waiting(now()) - (asking ? 1 : 0);
+    if (stale && givenUp <= 0)
+        return false;
+    matcher.answer(now());
+    return asking && !stale && givenUp == 0;
+}
+
+void ProjectorSession::handleReply(const QString &reply, bool stale)
 {
     const int model = stored.model;
+    // Any reply is a sign of life; an empty line answers nothing.
+    answered();
+    if (reply.isEmpty())
+        return;
     if (model == Vivitek::ModelIndex) {
-        // Each reply answers the oldest command waiting; a late one answers
-        // a command given up already and is only a sign of life.
-        const QString answers = matcher.answer(now());
-        answered();
-        if (!onLine || answers != QString::fromLatin1(onLine->command))
+        if (!vivitekAnswers(onLine.has_value(), stale))
             return;
     } else {
-        answered();
-        if (!onLine)
+        if (!onLine || stale)
             return;
         bool fits = Replies::refused(model, reply);
         switch (onLine->purpose) {
@@ -403,6 +467,8 @@ void ProjectorSession::handleReply(const QString &reply)
                                               : reply.startsWith(QLatin1Char('(')));
             break;
         case Purpose::Firmware:
+        case Purpose::Ask: // the serial exchange's: never in this queue
+        case Purpose::Listen:
             break;
         }
         // A late answer to an earlier command: this one's is still to come.
@@ -450,6 +516,9 @@ void ProjectorSession::handleReply(const QString &reply)
         emit commandFinished(QString::fromLatin1(done.command), !refused,
                              refused ? tr("refused") : QString());
         break;
+    case Purpose::Ask:
+    case Purpose::Listen:
+        break;
     }
     if (news)
         changed();
@@ -460,6 +529,8 @@ void ProjectorSession::onReplyTimeout()
 {
     if (!onLine)
         return;
+    if (exchangeOnly)
+        return endExchange(Answer::NoAnswer, QString());
     const Pending given = *onLine;
     onLine.reset();
     if (given.purpose == Purpose::Power)
@@ -467,6 +538,214 @@ void ProjectorSession::onReplyTimeout()
     if (given.purpose == Purpose::Poll)
         missedPoll();
     sendNext();
+}
+
+// The serial exchange
+
+void ProjectorSession::openForExchange(int timeoutMs)
+{
+    exchangeOnly = true;
+    exchangeLineOpened = false;
+    // "Within the timeout" is a promise to the user: not 5 % early.
+    replyTimer.setTimerType(Qt::PreciseTimer);
+    openTimer.setTimerType(Qt::PreciseTimer);
+    replyTimeoutMs = qMax(1, timeoutMs);
+    // A command is given up when the window would give it up, but never
+    // before the user's own timeout.
+    giveUpMs = qMax<qint64>(VivitekMatcher::GiveUpMs, replyTimeoutMs);
+    matcher = VivitekMatcher(giveUpMs);
+    openTimer.start(replyTimeoutMs);
+    link.connectTo(stored.port, stored.model);
+}
+
+bool ProjectorSession::speedRefused() const
+{
+    return link.speed() == LinkTransport::Speed::Refused
+        || link.speed() == LinkTransport::Speed::RefusedQuietly;
+}
+
+QString ProjectorSession::lossReason() const
+{
+    const PortStatus::Problem problem = link.problem();
+    return PortStatus::reason(problem == PortStatus::Problem::None ? PortStatus::Problem::Lost
+                                                                   : problem,
+                              link.problemDetail());
+}
+
+bool ProjectorSession::ask(const QByteArray &command)
+{
+    if (!exchangeOnly || onLine)
+        return false;
+    onLine = Pending { command, Purpose::Ask };
+    exchangeSent = false;
+    replyTimer.start(replyTimeoutMs);
+    // Two turns of the event loop: the first polls the line, so whatever it
+    // held before this call has been taken in, as unasked, by the second.
+    const int round = ++exchangeRound;
+    QTimer::singleShot(0, this, [this, round] {
+        QTimer::singleShot(0, this, [this, round] { sendExchange(round); });
+    });
+    return true;
+}
+
+bool ProjectorSession::listen(const QByteArray &text)
+{
+    if (!ask(text))
+        return false;
+    onLine->purpose = Purpose::Listen;
+    heard.clear();
+    heardBytes = 0;
+    heardCut = false;
+    return true;
+}
+
+void ProjectorSession::sendExchange(int round)
+{
+    if (round != exchangeRound || !onLine)
+        return;
+    // A reply under way began before the command: it cannot answer it.
+    partialIsStale = !partial.isEmpty();
+    // A line lost between two commands takes no more.
+    if (!link.isOpen() || link.write(onLine->command + '\r') < 0)
+        return endExchange(Answer::Lost, QString());
+    exchangeSent = true;
+    if (onLine->purpose == Purpose::Ask && stored.model == Vivitek::ModelIndex)
+        matcher.sent(QString::fromLatin1(onLine->command), now());
+}
+
+void ProjectorSession::exchangeReply(const QString &reply, bool stale)
+{
+    // Until the command has gone out, whatever comes answers none of it.
+    const bool listening = onLine && exchangeSent && onLine->purpose == Purpose::Listen;
+    if (listening) {
+        if (stale)
+            return;
+        heardBytes += reply.size() + 1; // and its line end
+        if (heardBytes > MaxHeard) {
+            heardCut = true;
+            return endExchange(Answer::Replied, QString());
+        }
+        heard.append(reply);
+        return;
+    }
+    if (reply.isEmpty())
+        return;
+    const bool asking = onLine && exchangeSent && onLine->purpose == Purpose::Ask;
+    const bool answers
+        = stored.model == Vivitek::ModelIndex ? vivitekAnswers(asking, stale) : asking && !stale;
+    if (answers)
+        endExchange(Answer::Replied, reply);
+}
+
+void ProjectorSession::endExchange(Answer answer, const QString &reply)
+{
+    if (!onLine)
+        return;
+    const Purpose purpose = onLine->purpose;
+    onLine.reset();
+    replyTimer.stop();
+    ++exchangeRound;
+    if (purpose == Purpose::Listen)
+        emit exchangeHeard(std::exchange(heard, QStringList()), answer == Answer::Lost,
+                           std::exchange(heardCut, false));
+    else
+        emit exchangeAnswered(answer, reply);
+}
+
+void ProjectorSession::settle()
+{
+    if (!exchangeOnly)
+        return;
+    openTimer.stop();
+    replyTimer.stop();
+    onLine.reset();
+    ++exchangeRound;
+    if (exchangeLineOpened && stored.model == Vivitek::ModelIndex)
+        keepOwedRecord();
+    link.close();
+}
+
+QString ProjectorSession::owedRecordPath(const QString &portName, int modelIndex)
+{
+    // Without a session (cron, a plain ssh login) there is no runtime
+    // directory, and Qt would warn on every run: the cache directory serves.
+    const bool runtime = !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
+    const QString directory = runtime
+        ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+        : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+            + QStringLiteral("/vantrel");
+    if (directory.isEmpty() || !QDir().mkpath(directory))
+        return QString();
+    // One record per device, however its name was written.
+    QString key = portName;
+    if (!LinkAddress::parse(portName).isNetwork()) {
+        const QString path
+            = portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        const QString device = canonical.isEmpty() ? path : canonical;
+        // A device made anew under the same name (an adapter plugged in
+        // again, another pseudo-terminal) owes nothing of the old one's.
+        key = device + QLatin1Char(' ')
+            + QString::number(QFileInfo(device).metadataChangeTime().toMSecsSinceEpoch());
+    } else {
+        key = key.toLower();
+    }
+    const QByteArray hash
+        = QCryptographicHash::hash(key.toUtf8() + '\n' + QByteArray::number(modelIndex),
+                                   QCryptographicHash::Sha1)
+              .toHex()
+              .left(20);
+    return directory + QStringLiteral("/vantrelctl-owed-") + QString::fromLatin1(hash);
+}
+
+// Each line: the wall-clock time (ms since the epoch) at which the command is
+// given up for good, a blank, the command.
+void ProjectorSession::takeOwedRecord()
+{
+    if (recordPath.isEmpty())
+        return;
+    QFile file(recordPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray text = file.read(OwedRecordBytes);
+    file.close();
+    QFile::remove(recordPath); // this session answers for them from here on
+    const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();
+    for (const QByteArray &line : text.split('\n')) {
+        const int blank = line.indexOf(' ');
+        bool ok = false;
+        const qint64 expires = line.left(blank).toLongLong(&ok);
+        const QByteArray command = line.mid(blank + 1);
+        // A clock set back must not keep a command owed for long: no run
+        // waits longer than the longest --timeout, an hour.
+        if (!ok || blank < 1 || command.isEmpty() || expires <= wallNow
+            || expires - wallNow > qint64(3600) * 1000)
+            continue;
+        // Owed at most as long as this session gives a command, so the
+        // record's order stays the matcher's.
+        const qint64 left = qMin<qint64>(expires - wallNow, giveUpMs);
+        matcher.sent(QString::fromLatin1(command), now() + left - giveUpMs);
+    }
+}
+
+void ProjectorSession::keepOwedRecord()
+{
+    if (recordPath.isEmpty())
+        return;
+    const qint64 at = now();
+    const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();
+    QByteArray text;
+    for (const auto &owed : matcher.waitingCommands(at))
+        text += QByteArray::number(wallNow + owed.second + giveUpMs - at) + ' '
+            + owed.first.toLatin1() + '\n';
+    if (text.isEmpty()) {
+        QFile::remove(recordPath);
+        return;
+    }
+    QSaveFile file(recordPath);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text.left(OwedRecordBytes));
+    file.commit();
 }
 
 // PJLink

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -67,6 +68,50 @@ public:
     // or given up, or it cannot be reached: what an inventory waits for.
     bool settled() const;
 
+    // ---- One command at a time on a serial line (vantrelctl) ----
+    // Instead of start(): the session opens its link once, never polls and
+    // never opens it again. Its owner asks one command at a time; each ends
+    // in exactly one exchangeAnswered() or exchangeHeard(), from the event
+    // loop, within the timeout. Replies are framed as the polls' are.
+    //
+    // Nothing that began to arrive before a command went out answers it. A
+    // Vivitek projector answers every command in order, so a command given
+    // up still owes its answer: that answer is matched to it and dropped,
+    // never taken for a later command's. The commands still owed when the
+    // line is let go are kept in a small record for the line in the runtime
+    // directory, and the next session on that line matches their answers to
+    // them first.
+    enum class Answer { Replied, NoAnswer, Lost };
+    Q_ENUM(Answer)
+    // What listen() keeps of a line that never stops answering, in bytes.
+    static constexpr int MaxHeard = 64 * 1024;
+
+    // Opens the link with the family's line settings: exchangeOpened() or
+    // exchangeFailed() follows within timeoutMs, which also bounds each
+    // command.
+    void openForExchange(int timeoutMs);
+    // Whether the port opened but refused the family's speed.
+    bool speedRefused() const;
+    // Why the line went, once it was lost: "device lost", "connection lost".
+    QString lossReason() const;
+    // Sends command; false (and no signal) while another is under way.
+    bool ask(const QByteArray &command);
+    // Sends text and gathers every reply that comes within the timeout.
+    bool listen(const QByteArray &text);
+    // Keeps the record of the answers still owed and closes the line.
+    void settle();
+    // Where that record is kept for a port; empty when there is no runtime
+    // directory.
+    static QString owedRecordPath(const QString &portName, int modelIndex);
+
+signals:
+    void exchangeOpened();
+    void exchangeFailed(const QString &reason);
+    void exchangeAnswered(ProjectorSession::Answer answer, const QString &reply);
+    // cut: more than MaxHeard came, and the rest was not read.
+    void exchangeHeard(const QStringList &replies, bool lost, bool cut);
+    // ---- end of the serial exchange ----
+
 signals:
     void stateChanged();
     // A command of the user's was answered (or not): for the log of the view.
@@ -119,7 +164,8 @@ private:
     // ---- end of PJLink on demand ---------------------------------------------
 
 private:
-    enum class Purpose { Poll, LampHours, Firmware, Power };
+    // Ask and Listen: the serial exchange's.
+    enum class Purpose { Poll, LampHours, Firmware, Power, Ask, Listen };
     struct Pending
     {
         QByteArray command;
@@ -142,8 +188,16 @@ private:
     // The serial families
     void queue(const QByteArray &command, Purpose purpose);
     void sendNext();
-    void handleReply(const QString &reply);
+    void handleReply(const QString &reply, bool stale);
+    bool vivitekAnswers(bool asking, bool stale);
     void onReplyTimeout();
+
+    // The serial exchange
+    void sendExchange(int round);
+    void exchangeReply(const QString &reply, bool stale);
+    void endExchange(Answer answer, const QString &reply);
+    void takeOwedRecord();
+    void keepOwedRecord();
 
     // PJLink
     void flushPJLink();
@@ -174,7 +228,19 @@ private:
     std::optional<Pending> onLine;
     QString partial;
     bool lineEnded = false;
-    VivitekMatcher matcher { 5000 };
+    bool partialIsStale = false; // the reply being framed began before the command
+    VivitekMatcher matcher { VivitekMatcher::GiveUpMs };
+
+    // The serial exchange
+    bool exchangeOnly = false;
+    bool exchangeLineOpened = false;
+    bool exchangeSent = false; // the command on the line has gone out
+    qint64 giveUpMs = VivitekMatcher::GiveUpMs; // the open is bounded by PJLink's openTimer too
+    QStringList heard;
+    int heardBytes = 0;
+    bool heardCut = false;
+    int exchangeRound = 0; // a delayed send of an exchange given up is dropped
+    QString recordPath; // of the answers owed on this line
 
     std::unique_ptr<PJLinkClient> pjlink;
     bool extrasAsked = false;

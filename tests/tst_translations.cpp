@@ -29,7 +29,7 @@ const QString SourceDir = QStringLiteral(VANTREL_SOURCE_DIR);
 // What tools/update-translations.sh gives lupdate: the window's sources, not
 // vantrelctl's.
 const QStringList TranslatedSources
-    = { "src/app", "src/commands", "src/link", "src/sessions", "src/settings", "src/ui" };
+    = { "src/app", "src/commands", "src/link", "src/pjlink", "src/sessions", "src/settings", "src/ui" };
 
 // Texts that read the same in the language as in English: names of products
 // and signals everywhere, and a few words each language shares with English.

@@ -12,7 +12,9 @@
 #include <QMainWindow>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 Q_DECLARE_METATYPE(LampColours::State)
 
@@ -100,13 +102,10 @@ struct PageRig
         }
         return lines;
     }
-    // What came after the lines seen before.
-    QStringList receivedSince(int before) const { return received().mid(before); }
     bool complete() const
     {
         return form.pjInputCbx->count() > 0 && form.pjClassValue->text() != QLatin1String("-");
     }
-    QStringList logged(const QString &part) const { return log.filter(part); }
 
     qint64 now = 0;
     int ticks = 0;
@@ -138,12 +137,8 @@ private slots:
     void userSeesTheOutcome();
     void powerBoxesFollowTheProjector_data();
     void powerBoxesFollowTheProjector();
-    void trafficInTheLog_data();
-    void trafficInTheLog();
-    void unreadableValueLoggedOnce();
-    void inactivePageSendsNothing();
+    void resetForgetsTheProjector_data();
     void resetForgetsTheProjector();
-    void finishSendsWhatWaits();
 };
 
 // Each control puts its own command on the wire, and the page then shows
@@ -201,7 +196,7 @@ void TestPJLinkPage::controlsOnTheWire()
             rig.page->chooseInput(input);
         }
         rig.tick(31); // the answer, and the state it changed read back
-        const QStringList after = rig.receivedSince(before);
+        const QStringList after = rig.received().mid(before);
         QVERIFY(!after.isEmpty());
         QCOMPARE(after.first(), expected);
         QCOMPARE(after.count(expected), 1);
@@ -319,74 +314,18 @@ void TestPJLinkPage::powerBoxesFollowTheProjector()
     QCOMPARE(rig.lamp, state);
 }
 
-// With "Debug" ticked both directions show, as hexadecimal or characters;
-// without it, no traffic line at all.
-void TestPJLinkPage::trafficInTheLog_data()
+// Another projector or family: the page shows nothing of the last one, and
+// a page whose family is not chosen sends nothing, whatever is asked of it.
+void TestPJLinkPage::resetForgetsTheProjector_data()
 {
-    QTest::addColumn<bool>("debug");
-    QTest::addColumn<bool>("ascii");
-    QTest::addColumn<QString>("sent");
-    QTest::addColumn<QString>("answer");
-
-    QTest::newRow("off") << false << false << ""
-                         << "";
-    QTest::newRow("hex") << true << false << "< 25 31 50 4f 57 52 20 3f 0d\n"
-                         << "> 25 31 50 4f 57 52 3d 30 0d \n";
-    QTest::newRow("characters") << true << true << "< %1POWR ?0d\n"
-                                << "> %1POWR=0\r\n";
+    QTest::addColumn<bool>("active");
+    QTest::newRow("another PJLink projector") << true;
+    QTest::newRow("another family") << false;
 }
 
-void TestPJLinkPage::trafficInTheLog()
-{
-    QFETCH(bool, debug);
-    QFETCH(bool, ascii);
-    QFETCH(QString, sent);
-    QFETCH(QString, answer);
-    PageRig rig(projector(1));
-    rig.form.debugCheckBox->setChecked(debug);
-    rig.form.asciiCheckBox->setChecked(ascii);
-    QVERIFY(rig.start());
-    QVERIFY(rig.tickUntil([&] { return rig.complete(); }, 100));
-    if (!debug) {
-        QCOMPARE(rig.log.filter(QRegularExpression(QStringLiteral("^[<>] "))), QStringList());
-        return;
-    }
-    QCOMPARE(rig.log.value(0), sent); // the power before anything else
-    QCOMPARE(rig.log.value(1), answer);
-}
-
-// A value that cannot be read is given up after its last try: one log
-// line, and the page says so, however many reads of the state follow.
-void TestPJLinkPage::unreadableValueLoggedOnce()
-{
-    PjlinkModel::Options options = projector(1);
-    options.errorStatus = "0x0000"; // no digit of health where one belongs
-    PageRig rig(options);
-    QVERIFY(rig.start());
-    rig.tick(31 * 35); // three reads of the state
-    QCOMPARE(rig.logged(QStringLiteral("unreadable")).size(), 1);
-    QVERIFY(rig.form.pjFanHealth->toolTip().contains(QLatin1String("unreadable")));
-    QCOMPARE(rig.messages, QStringList());
-}
-
-// A page not shown (another family is chosen) sends nothing, whatever is
-// asked of it.
-void TestPJLinkPage::inactivePageSendsNothing()
-{
-    PageRig rig(projector(2));
-    QVERIFY(rig.start(false));
-    rig.page->opened();
-    rig.page->send(PJLink::power(true));
-    rig.page->volumeUp();
-    rig.tick(31 * 2);
-    QCOMPARE(rig.received(), QStringList());
-    QCOMPARE(rig.messages, QStringList());
-    QCOMPARE(rig.log, QStringList());
-}
-
-// A new projector: the page shows nothing of the last one.
 void TestPJLinkPage::resetForgetsTheProjector()
 {
+    QFETCH(bool, active);
     PjlinkModel::Options options = projector(2);
     options.errorStatus = "012000";
     PageRig rig(options);
@@ -397,33 +336,25 @@ void TestPJLinkPage::resetForgetsTheProjector()
     QCOMPARE(ui.pjLampHealth->toolTip(), QStringLiteral("lamp: warning"));
     QVERIFY(ui.pjVolumeUp->isEnabled());
 
-    rig.page->reset(true);
+    rig.page->reset(active);
     QCOMPARE(ui.pjInputCbx->count(), 0);
     for (const QLabel *label :
          { ui.pjNameValue, ui.pjMakeValue, ui.pjClassValue, ui.pjLampsValue, ui.pjFilterValue })
         QCOMPARE(label->text(), QStringLiteral("-"));
     QCOMPARE(ui.pjLampHealth->styleSheet(), QString());
     QVERIFY(!ui.pjVolumeUp->isEnabled());
-    QVERIFY(!rig.page->state().power);
-}
 
-// Closing: a command of the user's behind a query still waiting goes out
-// and is answered before finish() returns, with no tick at all.
-void TestPJLinkPage::finishSendsWhatWaits()
-{
-    PjlinkModel::Options options = projector(1);
-    options.lampOn = true;
-    PageRig rig(options);
-    QVERIFY(rig.start());
-    QVERIFY(rig.tickUntil([&] { return rig.complete(); }, 100));
-    rig.page->send(PJLink::query(1, "LAMP"));
-    QVERIFY(rig.page->client().waiting());
-    rig.page->send(PJLink::power(false));
-    rig.page->finish();
-    QVERIFY(!rig.page->client().waiting());
-    QCOMPARE(rig.received().mid(rig.received().size() - 2),
-             QStringList({ "%1LAMP ?", "%1POWR 0" }));
-    QVERIFY(rig.host.lines().contains(QStringLiteral("TX \"%1POWR=OK\"")));
+    if (active)
+        return;
+    const int before = rig.received().size();
+    rig.log.clear();
+    rig.page->opened();
+    rig.page->send(PJLink::power(true));
+    rig.page->volumeUp();
+    rig.tick(31 * 2);
+    QCOMPARE(rig.received().mid(before), QStringList());
+    QCOMPARE(rig.messages, QStringList());
+    QCOMPARE(rig.log, QStringList());
 }
 
 VANTREL_TEST_MAIN(TestPJLinkPage)

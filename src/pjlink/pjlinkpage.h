@@ -47,7 +47,6 @@ public:
     // A new projector or new settings: nothing known of the last one stays.
     // Only an active page sends anything.
     void reset(bool active);
-    bool isActive() const { return active; }
 
     // The link has greeted and logged in.
     void opened();

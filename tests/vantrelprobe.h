@@ -22,7 +22,7 @@ public:
     static bool vvtRequeryPending(const Vantrel &w) { return w.vvtRequeryPending; }
     static int pendingHeight(const Vantrel &w) { return w.pendingHeight; }
     static qint64 tickCount(const Vantrel &w) { return w.tickCount; }
-    static const PJLinkClient &pjlink(const Vantrel &w) { return w.pjlink; }
+    static const PJLinkClient &pjlink(const Vantrel &w) { return w.pjlinkPage->client(); }
     // What the status bar says of the port.
     static QString portStatus(const Vantrel &w) { return w.portStatus->text(); }
     static ElidingLabel &portStatusLabel(Vantrel &w) { return *w.portStatus; }
@@ -42,8 +42,11 @@ public:
     }
     static void configure(Vantrel &w, bool showDialog) { w.Configure(showDialog); }
     // The power state a PJLink projector reported, as its answer would show it.
-    static void showPJLinkLamp(Vantrel &w, int power) { w.ShowPJLinkLamp(power); }
-    static void sendPJLink(Vantrel &w, const PJLink::Command &command) { w.SendPJLink(command); }
+    static void showPJLinkLamp(Vantrel &w, int power) { w.pjlinkPage->showLamp(power); }
+    static void sendPJLink(Vantrel &w, const PJLink::Command &command)
+    {
+        w.pjlinkPage->send(command);
+    }
     static void log(Vantrel &w, const QString &text) { w.Log(text); }
     // Clears what a reply could be matched to, as a change of family does.
     static void forgetPendingReplies(Vantrel &w) { w.ForgetPendingReplies(); }

@@ -71,6 +71,53 @@
     </message>
 </context>
 <context>
+    <name>PJLinkPage</name>
+    <message>
+        <source>%1 was not sent: it is not a PJLink command</source>
+        <translation>%1 wurde nicht gesendet: Das ist kein PJLink-Befehl</translation>
+    </message>
+    <message>
+        <source>%1 sent: the projector is on</source>
+        <translation>%1 gesendet: Der Projektor ist an</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2
+</source>
+        <translation>%1: %2
+</translation>
+    </message>
+    <message>
+        <source>Answer to no command: %1
+</source>
+        <translation>Antwort ohne Befehl: %1
+</translation>
+    </message>
+    <message>
+        <source>Lamp is Off</source>
+        <translation>Lampe ist aus</translation>
+    </message>
+    <message>
+        <source>Lamp is On</source>
+        <translation>Lampe ist an</translation>
+    </message>
+    <message>
+        <source>Cooling down</source>
+        <translation>Kühlt ab</translation>
+    </message>
+    <message>
+        <source>Warming up</source>
+        <translation>Wärmt auf</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>unlesbar</translation>
+    </message>
+</context>
+<context>
     <name>PJLinkView</name>
     <message>
         <source>fan</source>
@@ -794,38 +841,6 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
 </translation>
     </message>
     <message>
-        <source>%1 was not sent: it is not a PJLink command</source>
-        <translation>%1 wurde nicht gesendet: Das ist kein PJLink-Befehl</translation>
-    </message>
-    <message>
-        <source>%1 sent: the projector is on</source>
-        <translation>%1 gesendet: Der Projektor ist an</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message>
-        <source>%1: %2
-</source>
-        <translation>%1: %2
-</translation>
-    </message>
-    <message>
-        <source>Answer to no command: %1
-</source>
-        <translation>Antwort ohne Befehl: %1
-</translation>
-    </message>
-    <message>
-        <source>Cooling down</source>
-        <translation>Kühlt ab</translation>
-    </message>
-    <message>
-        <source>Warming up</source>
-        <translation>Wärmt auf</translation>
-    </message>
-    <message>
         <source>Turn off</source>
         <translation>Ausschalten</translation>
     </message>
@@ -974,10 +989,6 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
 </source>
         <translation>%1 wurde aus der Einstellungsdatei entfernt.
 </translation>
-    </message>
-    <message>
-        <source>unreadable</source>
-        <translation>unlesbar</translation>
     </message>
     <message>
         <source>Connected to %1

@@ -71,6 +71,53 @@
     </message>
 </context>
 <context>
+    <name>PJLinkPage</name>
+    <message>
+        <source>%1 was not sent: it is not a PJLink command</source>
+        <translation>%1 n’a pas été envoyé&#xa0;: ce n’est pas une commande PJLink</translation>
+    </message>
+    <message>
+        <source>%1 sent: the projector is on</source>
+        <translation>%1 envoyé&#xa0;: le projecteur est allumé</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2
+</source>
+        <translation>%1&#xa0;: %2
+</translation>
+    </message>
+    <message>
+        <source>Answer to no command: %1
+</source>
+        <translation>Réponse sans commande&#xa0;: %1
+</translation>
+    </message>
+    <message>
+        <source>Lamp is Off</source>
+        <translation>La lampe est éteinte</translation>
+    </message>
+    <message>
+        <source>Lamp is On</source>
+        <translation>La lampe est allumée</translation>
+    </message>
+    <message>
+        <source>Cooling down</source>
+        <translation>Refroidissement</translation>
+    </message>
+    <message>
+        <source>Warming up</source>
+        <translation>Préchauffage</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>illisible</translation>
+    </message>
+</context>
+<context>
     <name>PJLinkView</name>
     <message>
         <source>fan</source>
@@ -794,38 +841,6 @@ Switch it off at the projector or with its remote control.</source>
 </translation>
     </message>
     <message>
-        <source>%1 was not sent: it is not a PJLink command</source>
-        <translation>%1 n’a pas été envoyé&#xa0;: ce n’est pas une commande PJLink</translation>
-    </message>
-    <message>
-        <source>%1 sent: the projector is on</source>
-        <translation>%1 envoyé&#xa0;: le projecteur est allumé</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1&#xa0;: %2</translation>
-    </message>
-    <message>
-        <source>%1: %2
-</source>
-        <translation>%1&#xa0;: %2
-</translation>
-    </message>
-    <message>
-        <source>Answer to no command: %1
-</source>
-        <translation>Réponse sans commande&#xa0;: %1
-</translation>
-    </message>
-    <message>
-        <source>Cooling down</source>
-        <translation>Refroidissement</translation>
-    </message>
-    <message>
-        <source>Warming up</source>
-        <translation>Préchauffage</translation>
-    </message>
-    <message>
         <source>Turn off</source>
         <translation>Éteindre</translation>
     </message>
@@ -974,10 +989,6 @@ Switch it off at the projector or with its remote control.</source>
 </source>
         <translation>%1 a été retiré du fichier de paramètres.
 </translation>
-    </message>
-    <message>
-        <source>unreadable</source>
-        <translation>illisible</translation>
     </message>
     <message>
         <source>Connected to %1

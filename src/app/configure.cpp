@@ -55,7 +55,7 @@ void Vantrel::ApplyChoice(int model, const QString &port, const QString &passwor
     ForgetPendingReplies();
     // A stored number that names no family is taken as Acer throughout.
     ModelIndex = Family::orDefault(model);
-    ResetPJLink();
+    pjlinkPage->reset(ModelIndex == PJLink::ModelIndex);
     serialPort.setPassword(ModelIndex == PJLink::ModelIndex ? password : QString());
     OpenSerialPort(port);
 

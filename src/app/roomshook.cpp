@@ -18,7 +18,7 @@ void Vantrel::OpenRooms()
         host.currentState = [this] {
             ProjectorState state;
             if (ModelIndex == PJLink::ModelIndex)
-                state.takePJLink(pjlink.state());
+                state.takePJLink(pjlinkPage->state());
             state.reachable = serialPort.isOpen() && contactCounter < 50;
             if (state.reachable) {
                 state.lastAnswer = QDateTime::currentDateTimeUtc().addMSecs(-100 * contactCounter);
@@ -41,9 +41,10 @@ void Vantrel::OpenRooms()
         };
         host.power = [this](bool on) { on ? PowerOn() : SendPowerOff(); };
         host.selectInput
-            = [this](const QByteArray &input) { SendPJLink(PJLink::selectInput(input)); };
-        host.mute
-            = [this](PJLink::MuteTarget target, bool on) { SendPJLink(PJLink::mute(target, on)); };
+            = [this](const QByteArray &input) { pjlinkPage->send(PJLink::selectInput(input)); };
+        host.mute = [this](PJLink::MuteTarget target, bool on) {
+            pjlinkPage->send(PJLink::mute(target, on));
+        };
         rooms->setHost(host);
     }
     if (!rooms->isVisible())

@@ -2,8 +2,8 @@
 
 #include "elidinglabel.h"
 #include "framing.h"
-#include "storewatcher.h"
 #include "roomswindow.h"
+#include "storewatcher.h"
 #include "trafficlog.h"
 
 #include <QActionGroup>
@@ -39,6 +39,26 @@ Vantrel::Vantrel(QWidget *parent)
     connect(projectorActions, SIGNAL(triggered(QAction *)), this,
             SLOT(OnProjectorChosen(QAction *)));
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
+    PJLinkPageHost host;
+    // The window's ticks, so that a test drives the session's clock too.
+    host.now = [this] { return tickCount * 100; };
+    host.log = [this](const QString &text) { Log(text); };
+    host.showMessage = [this](const QString &text, int timeoutMs) {
+        ui.statusBar->showMessage(text, timeoutMs);
+    };
+    host.answered = [this] {
+        const bool regained = contactCounter > 49;
+        contactCounter = 0;
+        return regained;
+    };
+    host.inContact = [this] { return contactCounter <= 49; };
+    host.showContact = [this] { ShowContact(); };
+    host.showTransition = [this] { ShowTransition(); };
+    host.showLamp = [this](LampColours::State state, const QString &toolTip, bool on) {
+        ShowLamp(state, toolTip);
+        projectorOn = on;
+    };
+    pjlinkPage = std::make_unique<PJLinkPage>(ui, serialPort, host);
     WatchForLostDevice();
     // Not a child of the window, and no slot of its own: the slot table stays as described.
     storeWatcher = std::make_unique<StoreWatcher>();
@@ -135,7 +155,7 @@ void Vantrel::closeEvent(QCloseEvent *event)
             // The command may wait behind a query: it goes out, and is
             // answered, before the connection goes away.
             SendPowerOff();
-            FinishPJLink();
+            pjlinkPage->finish();
         } else if (answer == QMessageBox::Yes) {
             SendPowerOff();
             // Give the projector the command before the port goes away.

@@ -2,7 +2,7 @@
 
 #include "acer.h"
 #include "lampcolours.h"
-#include "pjlinkclient.h"
+#include "pjlinkpage.h"
 #include "pollclock.h"
 #include "portstatus.h"
 #include "projectorlink.h"
@@ -12,7 +12,6 @@
 
 #include <QByteArray>
 #include <QMainWindow>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -162,16 +161,6 @@ private:
     void QueryVvtSettings();
     void HandleVvtReply(const QString &reply);
     void ForgetPendingReplies();
-    qint64 PJLinkNow() const;
-    void SendPJLink(const PJLink::Command &command);
-    void FlushPJLink();
-    void FinishPJLink();
-    void ReceivePJLink(const QByteArray &bytes);
-    void HandlePJLinkNotices(const QList<PJLinkClient::Notice> &notices);
-    void ShowPJLinkContact();
-    void ShowPJLinkLamp(int power);
-    void ShowPJLinkState();
-    void ResetPJLink();
 
     QTimer pollTimer;
     // The projector's line: a serial port or a network serial server.
@@ -218,9 +207,8 @@ private:
     // read again, and a projector removed there is driven no more.
     std::unique_ptr<StoreWatcher> storeWatcher;
     bool configuring = false; // the settings dialog is open
-    // A PJLink projector: its commands, answers and state, all but the socket.
-    PJLinkClient pjlink;
-    QMap<QByteArray, int> pjlinkRefusals; // the last error logged for each query
+    // The PJLink page and its session with the projector, over serialPort.
+    std::unique_ptr<PJLinkPage> pjlinkPage;
     RoomsWindow *rooms = nullptr; // made when first opened
 
     // The tests' (and the fuzzer's) window into the state above.

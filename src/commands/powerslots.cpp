@@ -24,7 +24,7 @@ void Vantrel::PowerOn()
 {
     ShowTransition();
     if (ModelIndex == PJLink::ModelIndex) {
-        SendPJLink(PJLink::power(true));
+        pjlinkPage->send(PJLink::power(true));
         return;
     }
     const QByteArray command = Power::onCommand(ModelIndex);
@@ -44,7 +44,7 @@ void Vantrel::SendPowerOff()
 {
     ShowTransition();
     if (ModelIndex == PJLink::ModelIndex) {
-        SendPJLink(PJLink::power(false));
+        pjlinkPage->send(PJLink::power(false));
         return;
     }
     const QByteArray command = Power::offCommand(ModelIndex);

@@ -59,9 +59,7 @@ void Vantrel::OnTimer()
         && !configuredPort.isEmpty())
         ReopenSerialPort();
     if (ModelIndex == PJLink::ModelIndex) {
-        if (tick.poll)
-            pjlink.poll(PJLinkNow());
-        HandlePJLinkNotices(pjlink.advance(PJLinkNow()));
+        pjlinkPage->tick(tick.poll);
     } else if (tick.poll) {
         // A Vivitek projector answers in order; asking again while it still
         // owes an answer would let one lost reply shift every later match.
@@ -137,7 +135,7 @@ void Vantrel::TakeInput(const QByteArray &input)
 {
     if (ModelIndex == PJLink::ModelIndex) {
         // PJLink frames, matches and reads its answers itself.
-        ReceivePJLink(input);
+        pjlinkPage->receive(input);
         return;
     }
 

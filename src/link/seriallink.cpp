@@ -57,10 +57,7 @@ void Vantrel::ShowPortOpened()
             QueryVvtSettings();
     }
     if (ModelIndex == PJLink::ModelIndex) {
-        // Greeted and logged in by the link: the state is read from here.
-        pjlink.opened(PJLinkNow());
-        pjlink.poll(PJLinkNow());
-        FlushPJLink();
+        pjlinkPage->opened();
         return;
     }
     // A network link opens after the tick that would have polled it.
@@ -179,7 +176,7 @@ void Vantrel::CloseLostPort()
 {
     reopening = true;
     if (ModelIndex == PJLink::ModelIndex)
-        HandlePJLinkNotices(pjlink.disconnected());
+        pjlinkPage->disconnected();
     const PortStatus::Problem problem = serialPort.problem();
     const QString text = PortStatusText(problem, serialPort.problemDetail());
     if (problem == PortStatus::Problem::Lost)

@@ -77,6 +77,9 @@ RoomsModel::RoomsModel(QObject *parent)
     connect(&currentTimer, &QTimer::timeout, this, &RoomsModel::syncCurrent);
     currentPoll.setInterval(pollMs);
     connect(&currentPoll, &QTimer::timeout, this, &RoomsModel::pollCurrent);
+    lampLifeSettled.setSingleShot(true);
+    lampLifeSettled.setInterval(LampLifeSettleMs);
+    connect(&lampLifeSettled, &QTimer::timeout, this, &RoomsModel::checkAll);
 }
 
 RoomsModel::~RoomsModel() = default;
@@ -149,6 +152,21 @@ void RoomsModel::setPollInterval(int ms)
             room.session->setPollInterval(pollMs);
             room.session->setDetailInterval(6 * pollMs);
         }
+    }
+}
+
+void RoomsModel::setLampLife(int hours)
+{
+    rules.setLampLife(hours);
+    lampLifeSettled.start();
+}
+
+void RoomsModel::checkAll()
+{
+    for (std::size_t row = 0; row < rooms.size(); ++row) {
+        for (const QString &text :
+             rules.check(rooms[row].projector.name, stateAt(int(row)), missedPollsAt(int(row))))
+            emit notice(rooms[row].projector.name, text);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QHeaderView>
+#include <QIcon>
 #include <QItemSelectionModel>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -162,6 +163,7 @@ private slots:
     void inputsAndMutesForPJLinkRows_data();
     void inputsAndMutesForPJLinkRows();
     void sortsHoursAsNumbers();
+    void columnsFitTheWindow();
     void oneNoticeWhenSilent_data();
     void oneNoticeWhenSilent();
     void lampNoticeWhenLifeIsSet();
@@ -614,6 +616,28 @@ void TestRooms::sortsHoursAsNumbers()
     QCOMPARE(order(), QStringLiteral("a c b d e"));
 }
 
+// A long port path does not push the health and last answer out of sight:
+// it is cut in its middle, and the other columns keep their fit.
+void TestRooms::columnsFitTheWindow()
+{
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "hall",
+                             Acer::ModelIndex,
+                             "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0",
+                             {},
+                             {} }));
+    QVERIFY(projectors.write());
+    RoomsWindow view;
+    view.load();
+    view.show();
+    auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
+    QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+    QVERIFY(table->fontMetrics().horizontalAdvance(cell(view.model(), "hall", RoomsModel::Address))
+            > RoomsWindow::MaxColumnWidth);
+    QCOMPARE(table->columnWidth(RoomsModel::Address), RoomsWindow::MaxColumnWidth);
+    QVERIFY(table->columnWidth(RoomsModel::Name) < RoomsWindow::MaxColumnWidth / 2);
+}
+
 void TestRooms::oneNoticeWhenSilent_data()
 {
     QTest::addColumn<QString>("family"); // "pjlink", "acer" or "window": the window's current one
@@ -768,6 +792,8 @@ void TestRooms::oneNoticeWhenHealthTurnsToWarning()
     model.setPollInterval(200);
     model.load({ { "hall", PJLink::ModelIndex, address, {}, {} } });
     QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::Health), QStringLiteral("ok"), 10000);
+    const QModelIndex health = model.index(0, RoomsModel::Health);
+    QVERIFY(health.data(Qt::DecorationRole).isNull());
 
     // The same projector after a restart, its lamp now in trouble.
     healthy.reset();
@@ -777,6 +803,9 @@ void TestRooms::oneNoticeWhenHealthTurnsToWarning()
         { "--family", "pjlink", "--erst", "010000", "--port", address.section(':', 1) }));
     QTRY_COMPARE_WITH_TIMEOUT(service.shown.size(), 1, 20000);
     QCOMPARE(service.shown.first(), QStringLiteral("Vantrel: hall: Health: lamp: warning"));
+    // A sign beside the words, not a colour.
+    QCOMPARE(cell(model, "hall", RoomsModel::Health), QStringLiteral("lamp: warning"));
+    QVERIFY(!health.data(Qt::DecorationRole).value<QIcon>().isNull());
     // The warning read again and again is told once.
     QTRY_VERIFY_WITH_TIMEOUT(troubled.received().count("%1ERST ?") >= 3, 20000);
     QTRY_COMPARE(notifier.pending(), 0);

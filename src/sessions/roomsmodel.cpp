@@ -3,10 +3,12 @@
 #include "family.h"
 #include "projectorsession.h"
 
+#include <QApplication>
 #include <QColor>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
 
 namespace {
 
@@ -254,6 +256,10 @@ QVariant RoomsModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::DecorationRole && index.column() == State)
         return iconOf(lookOf(state));
+    // A warning sign or an error sign beside the parts in trouble.
+    if (role == Qt::DecorationRole && index.column() == Health && state.worstHealth() > 0)
+        return QApplication::style()->standardIcon(
+            state.worstHealth() > 1 ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
     if (role == SortRole) {
         switch (index.column()) {
         case LampHours:

@@ -109,10 +109,19 @@ void RoomsWindow::load()
     for (const QString &group : groups)
         ui.groupFilter->addItem(group, group);
     rows.setGroup(QString());
-    ui.table->resizeColumnsToContents();
+    fitColumns();
     // Once the first answers are in, the columns fit what they show; later
     // changes leave the widths the user may have set alone.
-    QTimer::singleShot(FitColumnsAfterMs, ui.table, &QTableView::resizeColumnsToContents);
+    QTimer::singleShot(FitColumnsAfterMs, this, &RoomsWindow::fitColumns);
+}
+
+void RoomsWindow::fitColumns()
+{
+    ui.table->resizeColumnsToContents();
+    for (int column = 0; column < RoomsModel::ColumnCount; ++column) {
+        if (column != RoomsModel::State && ui.table->columnWidth(column) > MaxColumnWidth)
+            ui.table->setColumnWidth(column, MaxColumnWidth);
+    }
 }
 
 void RoomsWindow::chooseGroup(int index)

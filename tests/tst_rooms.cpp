@@ -162,6 +162,7 @@ private slots:
     void openByDoubleClickOrEnter();
     void inputsAndMutesForPJLinkRows_data();
     void inputsAndMutesForPJLinkRows();
+    void inputListFollowsTheAnswer();
     void sortsHoursAsNumbers();
     void columnsFitTheWindow();
     void oneNoticeWhenSilent_data();
@@ -580,6 +581,25 @@ void TestRooms::inputsAndMutesForPJLinkRows()
             }
         }
     }
+}
+
+// Rows chosen at once, before their projector has said which inputs it has.
+void TestRooms::inputListFollowsTheAnswer()
+{
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH), { "--family", "pjlink" }));
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "hall", PJLink::ModelIndex, sim.tcpAddress(), {}, {} }));
+    QVERIFY(projectors.write());
+    RoomsWindow view;
+    view.load();
+    selectNamed(view, { "hall" });
+    auto *input = view.findChild<QComboBox *>(QStringLiteral("input"));
+    QVERIFY(input->isEnabled());
+    QCOMPARE(input->count(), 1);
+    // "11 12 21 31 32" after "Input…".
+    QTRY_COMPARE_WITH_TIMEOUT(input->count(), 6, 10000);
+    QCOMPARE(input->itemData(4).toByteArray(), QByteArray("31"));
 }
 
 void TestRooms::sortsHoursAsNumbers()

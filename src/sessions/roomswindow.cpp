@@ -70,6 +70,12 @@ RoomsWindow::RoomsWindow(QWidget *parent)
     connect(ui.table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RoomsWindow::selectionChanged);
     connect(ui.table, &QAbstractItemView::activated, this, &RoomsWindow::openRow);
+    // Rows chosen before their projector listed its inputs get the list when
+    // it comes; a list once offered is not rebuilt under the user's hand.
+    connect(&rooms, &QAbstractItemModel::dataChanged, this, [this] {
+        if (ui.input->isEnabled() && ui.input->count() <= 1)
+            selectionChanged();
+    });
     connect(ui.powerOn, &QPushButton::clicked, this, [this] { rooms.power(selectedRows(), true); });
     connect(ui.powerOff, &QPushButton::clicked, this,
             [this] { rooms.power(selectedRows(), false); });

@@ -434,8 +434,8 @@ void TestRooms::openByDoubleClickOrEnter()
     if (clickActivates)
         QApplication::setStyle(new SingleClickStyle);
     const auto restore = qScopeGuard([&] {
-        if (clickActivates)
-            QApplication::setStyle(style);
+        if (clickActivates && !QApplication::setStyle(style))
+            QApplication::setStyle(QStringLiteral("Fusion"));
     });
 
     QString current = QStringLiteral("front");

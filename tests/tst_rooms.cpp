@@ -13,12 +13,19 @@
 #include "simprocess.h"
 #include "testmain.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QHeaderView>
+#include <QIcon>
 #include <QItemSelectionModel>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTest>
 
@@ -89,6 +96,34 @@ private:
     QProcess daemon;
 };
 
+void selectNamed(RoomsWindow &view, const QStringList &names)
+{
+    auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
+    table->clearSelection();
+    for (const QString &name : names) {
+        const QModelIndex index
+            = view.filter().mapFromSource(view.model().index(rowNamed(view.model(), name), 0));
+        table->selectionModel()->select(index,
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+// As on desktops where a single click activates an item.
+class SingleClickStyle : public QProxyStyle
+{
+public:
+    SingleClickStyle()
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
+    { }
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ItemView_ActivateItemOnSingleClick)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 } // namespace
 
 // What a desktop shows: every notice it was given.
@@ -123,6 +158,16 @@ private slots:
     void initTestCase();
     void everyRowAndOffForTheSelection();
     void currentProjectorFromTheWindow();
+    void openByDoubleClickOrEnter_data();
+    void openByDoubleClickOrEnter();
+    void inputsAndMutesForPJLinkRows_data();
+    void inputsAndMutesForPJLinkRows();
+    void inputListFollowsTheAnswer();
+    void sortsHoursAsNumbers();
+    void columnsFitTheWindow();
+    void oneNoticeWhenSilent_data();
+    void oneNoticeWhenSilent();
+    void lampNoticeWhenLifeIsSet();
     void noticeRules_data();
     void noticeRules();
     void oneNoticeWhenHealthTurnsToWarning();
@@ -355,6 +400,341 @@ void TestRooms::currentProjectorFromTheWindow()
     QTRY_COMPARE(cell(model, "front", RoomsModel::State), QStringLiteral("Lamp on"));
 }
 
+void TestRooms::openByDoubleClickOrEnter_data()
+{
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<bool>("clickActivates"); // the desktop's style
+    QTest::addColumn<QStringList>("opened");
+
+    const QStringList back { QStringLiteral("back") };
+    QTest::newRow("Enter") << "Enter" << false << back;
+    QTest::newRow("Return") << "Return" << false << back;
+    QTest::newRow("double-click") << "double-click" << false << back;
+    QTest::newRow("a click selects") << "click" << false << QStringList();
+    QTest::newRow("Enter, a desktop that activates on a click") << "Enter" << true << back;
+    QTest::newRow("double-click, a desktop that activates on a click")
+        << "double-click" << true << back;
+    QTest::newRow("a click selects, on a desktop that activates on a click")
+        << "click" << true << QStringList();
+}
+
+void TestRooms::openByDoubleClickOrEnter()
+{
+    QFETCH(QString, gesture);
+    QFETCH(bool, clickActivates);
+    QFETCH(QStringList, opened);
+
+    // Nothing listens there: the rows need no answer.
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "front", PJLink::ModelIndex, "127.0.0.1:9", {}, {} }));
+    QVERIFY(projectors.add({ "back", PJLink::ModelIndex, "127.0.0.1:9", {}, {} }));
+    QVERIFY(projectors.write());
+
+    const QString style = QApplication::style()->objectName();
+    if (clickActivates)
+        QApplication::setStyle(new SingleClickStyle);
+    const auto restore = qScopeGuard([&] {
+        if (clickActivates && !QApplication::setStyle(style))
+            QApplication::setStyle(QStringLiteral("Fusion"));
+    });
+
+    QString current = QStringLiteral("front");
+    QStringList asked;
+    RoomsHost host;
+    host.currentName = [&] { return current; };
+    host.currentState = [] { return ProjectorState(); };
+    host.open = [&](const QString &name) {
+        asked.append(name);
+        current = name;
+    };
+    RoomsWindow view;
+    view.setHost(host);
+    view.load();
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+    auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
+    const QModelIndex back = view.filter().mapFromSource(
+        view.model().index(rowNamed(view.model(), "back"), RoomsModel::Name));
+    const QPoint at = table->visualRect(back).center();
+    table->setFocus();
+    if (gesture == QLatin1String("Enter") || gesture == QLatin1String("Return")) {
+        table->setCurrentIndex(back);
+        QTest::keyClick(table, gesture == QLatin1String("Enter") ? Qt::Key_Enter : Qt::Key_Return);
+    } else if (gesture == QLatin1String("double-click")) {
+        // As a desktop sends it: a click, then the second press as a double-click.
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    } else {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QCOMPARE(view.selectedRows(), QList<int> { rowNamed(view.model(), "back") });
+    }
+    QCOMPARE(asked, opened);
+    QCOMPARE(view.model().isCurrent(rowNamed(view.model(), "back")), !opened.isEmpty());
+    QCOMPARE(view.model().isCurrent(rowNamed(view.model(), "front")), opened.isEmpty());
+}
+
+void TestRooms::inputsAndMutesForPJLinkRows_data()
+{
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<QString>("control"); // "input CODE" or the button's name
+    QTest::addColumn<QByteArray>("heard"); // by the selected PJLink projectors
+    QTest::addColumn<bool>("offered");
+
+    QTest::newRow("input, two PJLink rows and a serial one")
+        << QStringList { "pj-a", "pj-b", "acer" } << "input 31" << QByteArray("%1INPT 31") << true;
+    QTest::newRow("input, the list of a PJLink row behind a serial one")
+        << QStringList { "acer", "pj-b" } << "input 32" << QByteArray("%1INPT 32") << true;
+    QTest::newRow("picture mute") << QStringList { "pj-c" } << "pictureMute"
+                                  << QByteArray("%1AVMT 11") << true;
+    QTest::newRow("sound mute, PJLink and serial rows")
+        << QStringList { "pj-a", "vivitek", "acer" } << "soundMute" << QByteArray("%1AVMT 21")
+        << true;
+    QTest::newRow("unmute") << QStringList { "pj-b", "pj-c" } << "unmute" << QByteArray("%1AVMT 30")
+                            << true;
+    QTest::newRow("serial rows alone: no input, no mutes")
+        << QStringList { "acer", "vivitek" } << "pictureMute" << QByteArray() << false;
+}
+
+void TestRooms::inputsAndMutesForPJLinkRows()
+{
+    QFETCH(QStringList, selected);
+    QFETCH(QString, control);
+    QFETCH(QByteArray, heard);
+    QFETCH(bool, offered);
+
+    ProjectorList projectors;
+    std::map<QString, std::unique_ptr<SimProcess>> sims;
+    for (const char *name : { "pj-a", "pj-b", "pj-c" }) {
+        auto sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                    { "--family", "pjlink", "--lamp", "on" }));
+        QVERIFY(projectors.add({ name, PJLink::ModelIndex, sim->tcpAddress(), {}, {} }));
+        sims[name] = std::move(sim);
+    }
+    for (const auto &[name, model] : { std::pair<const char *, int> { "acer", Acer::ModelIndex },
+                                       { "vivitek", Vivitek::ModelIndex } }) {
+        const QString port = nextLink();
+        auto sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                    { "--family", name, "--lamp", "on", "--link", port }));
+        QVERIFY(projectors.add({ name, model, port, {}, {} }));
+        sims[name] = std::move(sim);
+    }
+    QVERIFY(projectors.write());
+
+    RoomsWindow view;
+    view.load();
+    view.show();
+    RoomsModel &model = view.model();
+    for (const auto &[name, sim] : sims)
+        QTRY_COMPARE_WITH_TIMEOUT(cell(model, name, RoomsModel::State), QStringLiteral("Lamp on"),
+                                  10000);
+    for (const char *name : { "pj-a", "pj-b", "pj-c" })
+        QTRY_VERIFY(!model.stateAt(rowNamed(model, name)).inputs.isEmpty());
+    std::map<QString, int> before;
+    for (const auto &[name, sim] : sims)
+        before[name] = sim->received().size();
+
+    selectNamed(view, selected);
+    auto *input = view.findChild<QComboBox *>(QStringLiteral("input"));
+    for (QWidget *widget : { static_cast<QWidget *>(input),
+                             static_cast<QWidget *>(view.findChild<QPushButton *>("pictureMute")),
+                             static_cast<QWidget *>(view.findChild<QPushButton *>("soundMute")),
+                             static_cast<QWidget *>(view.findChild<QPushButton *>("unmute")) })
+        QCOMPARE(widget->isEnabled(), offered);
+    QVERIFY(view.findChild<QPushButton *>("powerOff")->isEnabled());
+    if (!offered)
+        return;
+
+    if (control.startsWith(QLatin1String("input "))) {
+        const int index = input->findData(control.section(' ', 1).toLatin1());
+        QVERIFY2(index > 0, qPrintable(control));
+        input->setCurrentIndex(index);
+        emit input->activated(index);
+        QCOMPARE(input->currentIndex(), 0);
+    } else {
+        view.findChild<QPushButton *>(control)->click();
+    }
+
+    // Each selected PJLink projector hears it once, and then is asked how it stands.
+    for (const auto &[name, sim] : sims) {
+        if (model.projectorAt(rowNamed(model, name)).model != PJLink::ModelIndex
+            || !selected.contains(name))
+            continue;
+        QTRY_COMPARE_WITH_TIMEOUT(sim->received().count(heard), 1, 10000);
+    }
+    // The rest heard nothing of the kind: the other PJLink projector, and the
+    // serial ones only their polls.
+    const QByteArray kind = heard.left(6);
+    for (const auto &[name, sim] : sims) {
+        const QList<QByteArray> received = sim->received().mid(before[name]);
+        for (const QByteArray &command : received) {
+            if (model.projectorAt(rowNamed(model, name)).model == PJLink::ModelIndex) {
+                if (!selected.contains(name))
+                    QVERIFY2(!command.startsWith(kind) || command.endsWith('?'),
+                             qPrintable(name + ": " + command));
+            } else {
+                QVERIFY2(command == Acer::StatusPoll || command == "* 0 Lamp"
+                             || command.startsWith("V99G"),
+                         qPrintable(name + ": " + command));
+            }
+        }
+    }
+}
+
+// Rows chosen at once, before their projector has said which inputs it has.
+void TestRooms::inputListFollowsTheAnswer()
+{
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH), { "--family", "pjlink" }));
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "hall", PJLink::ModelIndex, sim.tcpAddress(), {}, {} }));
+    QVERIFY(projectors.write());
+    RoomsWindow view;
+    view.load();
+    selectNamed(view, { "hall" });
+    auto *input = view.findChild<QComboBox *>(QStringLiteral("input"));
+    QVERIFY(input->isEnabled());
+    QCOMPARE(input->count(), 1);
+    // "11 12 21 31 32" after "Input…".
+    QTRY_COMPARE_WITH_TIMEOUT(input->count(), 6, 10000);
+    QCOMPARE(input->itemData(4).toByteArray(), QByteArray("31"));
+}
+
+void TestRooms::sortsHoursAsNumbers()
+{
+    ProjectorList projectors;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    for (const auto &[name, hours] : { std::pair<const char *, const char *> { "a", "10000" },
+                                       { "b", "900" },
+                                       { "c", "1250" },
+                                       { "d", "95" } }) {
+        sims.push_back(std::make_unique<SimProcess>());
+        QVERIFY(sims.back()->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                            { "--family", "pjlink", "--lamp-hours", hours }));
+        QVERIFY(projectors.add({ name, PJLink::ModelIndex, sims.back()->tcpAddress(), {}, {} }));
+    }
+    // No lamp known: before every lamp.
+    QVERIFY(projectors.add({ "e", PJLink::ModelIndex, "127.0.0.1:9", {}, {} }));
+    QVERIFY(projectors.write());
+
+    RoomsWindow view;
+    view.load();
+    for (const char *name : { "a", "b", "c", "d" })
+        QTRY_VERIFY_WITH_TIMEOUT(!cell(view.model(), name, RoomsModel::LampHours).isEmpty(), 10000);
+    RoomsFilter &filter = view.filter();
+    const auto order = [&] {
+        QStringList names;
+        for (int row = 0; row < filter.rowCount(); ++row)
+            names << filter.index(row, RoomsModel::Name).data().toString();
+        return names.join(' ');
+    };
+    filter.sort(RoomsModel::LampHours, Qt::AscendingOrder);
+    QCOMPARE(order(), QStringLiteral("e d b c a"));
+    filter.sort(RoomsModel::LampHours, Qt::DescendingOrder);
+    QCOMPARE(order(), QStringLiteral("a c b d e"));
+}
+
+// A long port path does not push the health and last answer out of sight:
+// it is cut in its middle, and the other columns keep their fit.
+void TestRooms::columnsFitTheWindow()
+{
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "hall",
+                             Acer::ModelIndex,
+                             "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0",
+                             {},
+                             {} }));
+    QVERIFY(projectors.write());
+    RoomsWindow view;
+    view.load();
+    view.show();
+    auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
+    QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+    QVERIFY(table->fontMetrics().horizontalAdvance(cell(view.model(), "hall", RoomsModel::Address))
+            > RoomsWindow::MaxColumnWidth);
+    QCOMPARE(table->columnWidth(RoomsModel::Address), RoomsWindow::MaxColumnWidth);
+    QVERIFY(table->columnWidth(RoomsModel::Name) < RoomsWindow::MaxColumnWidth / 2);
+}
+
+void TestRooms::oneNoticeWhenSilent_data()
+{
+    QTest::addColumn<QString>("family"); // "pjlink", "acer" or "window": the window's current one
+    QTest::addColumn<QString>("told");
+    QTest::newRow("PJLink") << "pjlink"
+                            << "No longer answers: connection refused";
+    QTest::newRow("serial") << "acer"
+                            << "No longer answers: not present";
+    QTest::newRow("the window's projector") << "window"
+                                            << "No longer answers: No contact";
+}
+
+void TestRooms::oneNoticeWhenSilent()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, told);
+
+    const bool pjlink = family == QLatin1String("pjlink");
+    const bool window = family == QLatin1String("window");
+    QString port = nextLink();
+    auto sim = std::make_unique<SimProcess>();
+    if (!window) {
+        QVERIFY(sim->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                    pjlink ? QStringList { "--family", "pjlink" }
+                                           : QStringList { "--family", "acer", "--link", port }));
+        if (pjlink)
+            port = sim->tcpAddress();
+    }
+    ProjectorState fromWindow;
+    fromWindow.reachable = true;
+    fromWindow.power = 0;
+    RoomsHost host;
+    host.currentName = [&] { return window ? QStringLiteral("hall") : QString(); };
+    host.currentState = [&] { return fromWindow; };
+
+    RoomsModel model;
+    model.setHost(host);
+    model.setPollInterval(200);
+    QSignalSpy notices(&model, &RoomsModel::notice);
+    model.load({ { "hall", pjlink ? PJLink::ModelIndex : Acer::ModelIndex, port, {}, {} } });
+    QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::State), QStringLiteral("Lamp off"),
+                              10000);
+    QTRY_COMPARE(model.missedPollsAt(0), 0);
+
+    if (window)
+        fromWindow.reachable = false;
+    else
+        sim.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(model.missedPollsAt(0) >= 8, 20000);
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices.first().at(0).toString(), QStringLiteral("hall"));
+    QCOMPARE(notices.first().at(1).toString(), told);
+}
+
+void TestRooms::lampNoticeWhenLifeIsSet()
+{
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                               { "--family", "pjlink", "--lamp-hours", "1850" }));
+    RoomsModel model;
+    QSignalSpy notices(&model, &RoomsModel::notice);
+    model.load({ { "hall", PJLink::ModelIndex, sim.tcpAddress(), {}, {} } });
+    QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::LampHours), QStringLiteral("1850"),
+                              10000);
+    // Off by default; the lamp is off and its hours stay: no change of its
+    // state brings the notice, setting the life does. The steps on the way
+    // there tell nothing.
+    QCOMPARE(model.noticeRules().lampLife(), 0);
+    model.setLampLife(500);
+    model.setLampLife(1000);
+    model.setLampLife(3000);
+    model.setLampLife(2000);
+    QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 1, 10000);
+    QCOMPARE(notices.first().at(1).toString(),
+             QStringLiteral("Lamp at 1850 hours, past 90 % of its 2000 hours"));
+}
+
 void TestRooms::noticeRules_data()
 {
     QTest::addColumn<QStringList>("steps"); // reachable/power/health/lamp hours/rejected per poll
@@ -432,6 +812,8 @@ void TestRooms::oneNoticeWhenHealthTurnsToWarning()
     model.setPollInterval(200);
     model.load({ { "hall", PJLink::ModelIndex, address, {}, {} } });
     QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::Health), QStringLiteral("ok"), 10000);
+    const QModelIndex health = model.index(0, RoomsModel::Health);
+    QVERIFY(health.data(Qt::DecorationRole).isNull());
 
     // The same projector after a restart, its lamp now in trouble.
     healthy.reset();
@@ -441,6 +823,9 @@ void TestRooms::oneNoticeWhenHealthTurnsToWarning()
         { "--family", "pjlink", "--erst", "010000", "--port", address.section(':', 1) }));
     QTRY_COMPARE_WITH_TIMEOUT(service.shown.size(), 1, 20000);
     QCOMPARE(service.shown.first(), QStringLiteral("Vantrel: hall: Health: lamp: warning"));
+    // A sign beside the words, not a colour.
+    QCOMPARE(cell(model, "hall", RoomsModel::Health), QStringLiteral("lamp: warning"));
+    QVERIFY(!health.data(Qt::DecorationRole).value<QIcon>().isNull());
     // The warning read again and again is told once.
     QTRY_VERIFY_WITH_TIMEOUT(troubled.received().count("%1ERST ?") >= 3, 20000);
     QTRY_COMPARE(notifier.pending(), 0);

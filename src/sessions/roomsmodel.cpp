@@ -3,10 +3,12 @@
 #include "family.h"
 #include "projectorsession.h"
 
+#include <QApplication>
 #include <QColor>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
 
 namespace {
 
@@ -77,6 +79,9 @@ RoomsModel::RoomsModel(QObject *parent)
     connect(&currentTimer, &QTimer::timeout, this, &RoomsModel::syncCurrent);
     currentPoll.setInterval(pollMs);
     connect(&currentPoll, &QTimer::timeout, this, &RoomsModel::pollCurrent);
+    lampLifeSettled.setSingleShot(true);
+    lampLifeSettled.setInterval(LampLifeSettleMs);
+    connect(&lampLifeSettled, &QTimer::timeout, this, &RoomsModel::checkAll);
 }
 
 RoomsModel::~RoomsModel() = default;
@@ -149,6 +154,21 @@ void RoomsModel::setPollInterval(int ms)
             room.session->setPollInterval(pollMs);
             room.session->setDetailInterval(6 * pollMs);
         }
+    }
+}
+
+void RoomsModel::setLampLife(int hours)
+{
+    rules.setLampLife(hours);
+    lampLifeSettled.start();
+}
+
+void RoomsModel::checkAll()
+{
+    for (std::size_t row = 0; row < rooms.size(); ++row) {
+        for (const QString &text :
+             rules.check(rooms[row].projector.name, stateAt(int(row)), missedPollsAt(int(row))))
+            emit notice(rooms[row].projector.name, text);
     }
 }
 
@@ -236,6 +256,10 @@ QVariant RoomsModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::DecorationRole && index.column() == State)
         return iconOf(lookOf(state));
+    // A warning sign or an error sign beside the parts in trouble.
+    if (role == Qt::DecorationRole && index.column() == Health && state.worstHealth() > 0)
+        return QApplication::style()->standardIcon(
+            state.worstHealth() > 1 ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
     if (role == SortRole) {
         switch (index.column()) {
         case LampHours:

@@ -60,6 +60,12 @@ public:
     void setPollInterval(int ms);
     int pollInterval() const { return pollMs; }
     NoticeRules &noticeRules() { return rules; }
+    // Lamp life in hours (0: no lamp notices). Every row is weighed against
+    // it soon after the last change (a lamp that is off gains no hours, and
+    // no change of its state would bring the notice), not at each step of
+    // the spin box on the way there.
+    void setLampLife(int hours);
+    static constexpr int LampLifeSettleMs = 1500;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -96,6 +102,7 @@ private:
     void syncCurrent();
     void pollCurrent();
     void rowChanged(int row);
+    void checkAll();
     int rowOf(const ProjectorSession *session) const;
 
     std::vector<Room> rooms;
@@ -104,5 +111,6 @@ private:
     int pollMs = 10000;
     QTimer currentTimer; // the window's state, read often: it costs nothing
     QTimer currentPoll; // its missed polls, counted at the poll interval
+    QTimer lampLifeSettled;
     NoticeRules rules;
 };

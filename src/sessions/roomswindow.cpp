@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QProxyStyle>
 #include <QSaveFile>
 #include <QSet>
 #include <QSettings>
@@ -16,6 +17,20 @@ namespace {
 
 const QString PollKey = QStringLiteral("Rooms/PollSeconds");
 const QString LampLifeKey = QStringLiteral("Rooms/LampLifeHours");
+
+// Some desktops activate an item on a single click: here a click selects,
+// and only a double-click or Enter opens a projector in the window.
+class DoubleClickActivates : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ItemView_ActivateItemOnSingleClick)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 } // namespace
 
@@ -28,6 +43,9 @@ RoomsWindow::RoomsWindow(QWidget *parent)
     ui.table->sortByColumn(RoomsModel::Name, Qt::AscendingOrder);
     ui.table->horizontalHeader()->setStretchLastSection(true);
     ui.table->verticalHeader()->hide();
+    auto *style = new DoubleClickActivates;
+    style->setParent(this);
+    ui.table->setStyle(style);
 
     // The interval and the lamp life stay from one run to the next.
     {
@@ -36,7 +54,7 @@ RoomsWindow::RoomsWindow(QWidget *parent)
         ui.lampLife->setValue(store->value(LampLifeKey, 0).toInt());
     }
     rooms.setPollInterval(ui.pollSeconds->value() * 1000);
-    rooms.noticeRules().setLampLife(ui.lampLife->value());
+    rooms.setLampLife(ui.lampLife->value());
 
     connect(ui.textFilter, &QLineEdit::textChanged, &rows, &RoomsFilter::setText);
     connect(ui.groupFilter, QOverload<int>::of(&QComboBox::activated), this,
@@ -46,12 +64,18 @@ RoomsWindow::RoomsWindow(QWidget *parent)
         remember(PollKey, seconds);
     });
     connect(ui.lampLife, QOverload<int>::of(&QSpinBox::valueChanged), this, [this](int hours) {
-        rooms.noticeRules().setLampLife(hours);
+        rooms.setLampLife(hours);
         remember(LampLifeKey, hours);
     });
     connect(ui.table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RoomsWindow::selectionChanged);
     connect(ui.table, &QAbstractItemView::activated, this, &RoomsWindow::openRow);
+    // Rows chosen before their projector listed its inputs get the list when
+    // it comes; a list once offered is not rebuilt under the user's hand.
+    connect(&rooms, &QAbstractItemModel::dataChanged, this, [this] {
+        if (ui.input->isEnabled() && ui.input->count() <= 1)
+            selectionChanged();
+    });
     connect(ui.powerOn, &QPushButton::clicked, this, [this] { rooms.power(selectedRows(), true); });
     connect(ui.powerOff, &QPushButton::clicked, this,
             [this] { rooms.power(selectedRows(), false); });
@@ -91,10 +115,19 @@ void RoomsWindow::load()
     for (const QString &group : groups)
         ui.groupFilter->addItem(group, group);
     rows.setGroup(QString());
-    ui.table->resizeColumnsToContents();
+    fitColumns();
     // Once the first answers are in, the columns fit what they show; later
     // changes leave the widths the user may have set alone.
-    QTimer::singleShot(FitColumnsAfterMs, ui.table, &QTableView::resizeColumnsToContents);
+    QTimer::singleShot(FitColumnsAfterMs, this, &RoomsWindow::fitColumns);
+}
+
+void RoomsWindow::fitColumns()
+{
+    ui.table->resizeColumnsToContents();
+    for (int column = 0; column < RoomsModel::ColumnCount; ++column) {
+        if (column != RoomsModel::State && ui.table->columnWidth(column) > MaxColumnWidth)
+            ui.table->setColumnWidth(column, MaxColumnWidth);
+    }
 }
 
 void RoomsWindow::chooseGroup(int index)

@@ -17,6 +17,9 @@ class RoomsWindow : public QWidget
 public:
     // The table is complete well within this after opening.
     static constexpr int FitColumnsAfterMs = 3000;
+    // No column but the state grows wider than this: a long port path is
+    // elided in its middle, and the health and last answer stay in sight.
+    static constexpr int MaxColumnWidth = 200;
 
     explicit RoomsWindow(QWidget *parent = nullptr);
 
@@ -33,6 +36,7 @@ public:
     bool exportTo(const QString &fileName);
 
 private:
+    void fitColumns();
     void chooseGroup(int index);
     void selectionChanged();
     void chooseInput(int index);

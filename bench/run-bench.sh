@@ -3,7 +3,7 @@
 # docs/PERFORMANCE.md. Needs a quiet machine: nothing else should run.
 #   bench/run-bench.sh
 #   RUNS=10 IDLE_SECONDS=60 CLICKS=200 CHATTER_SECONDS=10 FLOOD_SECONDS=60 \
-#       CTL_RUNS=20 DETECT_RUNS=10 bench/run-bench.sh
+#       CTL_RUNS=20 DETECT_RUNS=10 FLEET_SIZE=500 bench/run-bench.sh
 # The lost-device part runs from a Qt 6 build (build-perf-qt6/) as well;
 # QT6=0 leaves it out.
 set -euo pipefail
@@ -16,6 +16,7 @@ chatterSeconds=${CHATTER_SECONDS:-10}
 floodSeconds=${FLOOD_SECONDS:-60}
 ctlRuns=${CTL_RUNS:-20}
 detectRuns=${DETECT_RUNS:-10}
+fleetSize=${FLEET_SIZE:-500}
 withQt6=${QT6:-1}
 build=build-perf
 buildQt6=build-perf-qt6
@@ -29,7 +30,7 @@ fi
 [ -n "$cutecom" ] || echo "cutecom is not installed and could not be installed: left out"
 
 cmake -S . -B "$build" -DVANTREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target vantrel vantrelctl projector-sim bare-window barecore vantrel-bench xprobe >/dev/null
+cmake --build "$build" -j2 --target vantrel vantrelctl projector-sim bare-window barecore vantrel-bench xprobe rooms-bench >/dev/null
 vantrel=$build/vantrel
 bare=$build/bench/bare-window
 bench=$build/bench/vantrel-bench
@@ -210,3 +211,10 @@ QT_QPA_PLATFORM=offscreen "$bench" lost-device 2>/dev/null | sed 's/^/  /' || tr
 if [ -n "$benchQt6" ]; then
     QT_QPA_PLATFORM=offscreen "$benchQt6" lost-device 2>/dev/null | sed 's/^/  /' || true
 fi
+echo
+
+# Many projectors at once on one event loop: PJLink simulators served many to
+# one helper process, a few silent, and for status a few serial ones.
+echo "vantrelctl --all --timeout 2 with $fleetSize projectors (wall time, threads and memory, sampled):"
+QT_QPA_PLATFORM=offscreen "$build/bench/rooms-bench" status "$fleetSize" 2>/dev/null | sed 's/^/  /' || true
+QT_QPA_PLATFORM=offscreen "$build/bench/rooms-bench" inventory "$fleetSize" 2>/dev/null | sed 's/^/  /' || true

@@ -1,5 +1,6 @@
 #include "inventoryrun.h"
 
+#include "descriptors.h"
 #include "inventory.h"
 #include "projectorsession.h"
 #include "report.h"
@@ -18,6 +19,8 @@ InventoryRun::InventoryRun(const Invocation &invocation)
 
 int InventoryRun::run()
 {
+    // Every session holds its line from the start.
+    Descriptors::makeRoomFor(int(invocation.targets.size()));
     std::vector<std::unique_ptr<ProjectorSession>> sessions;
     for (const Invocation::Target &target : invocation.targets) {
         // Its port, family and password, as a run on it alone would take them.

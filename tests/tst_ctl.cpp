@@ -320,6 +320,8 @@ private slots:
     void fleetSideBySide_data();
     void fleetSideBySide();
     void fleetOnFewThreads();
+    void fleetWithinTheFileLimit_data();
+    void fleetWithinTheFileLimit();
     void metrics_data();
     void metrics();
     void helpAndVersion_data();
@@ -357,7 +359,9 @@ private slots:
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
-    void start(SimProcess &ctl, const QStringList &arguments, const QString &password = QString())
+    // With limits, run under prlimit(1) with those (--nofile=SOFT:HARD).
+    void start(SimProcess &ctl, const QStringList &arguments, const QString &password = QString(),
+               const QStringList &limits = QStringList())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("VANTREL_PJLINK_PASSWORD"));
@@ -366,7 +370,12 @@ private:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                            TestStore::runDirectory() + QStringLiteral("/config"));
         ctl.setProcessEnvironment(environment);
-        ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+        if (limits.isEmpty())
+            ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+        else
+            ctl.start(QStringLiteral("prlimit"),
+                      limits + QStringList { "--", QStringLiteral(VANTRELCTL_EXE_PATH) }
+                          + arguments);
     }
 };
 
@@ -1883,6 +1892,50 @@ void TestCtl::fleetOnFewThreads()
     QVERIFY2(most <= 8, qPrintable(QString("%1 threads").arg(most)));
     QCOMPARE(ctl.exitCode(), 2);
     QCOMPARE(int(ctl.lines().size()), fleet.size());
+}
+
+void TestCtl::fleetWithinTheFileLimit_data()
+{
+    QTest::addColumn<QString>("limit"); // prlimit's --nofile
+    QTest::addColumn<bool>("raised"); // whether the soft limit must go up
+    // Twenty connections and the program's own descriptors do not fit in
+    // 24: below the hard limit it is raised, at the hard limit the runs wait
+    // for a place.
+    QTest::newRow("soft limit raised") << "--nofile=24:4096" << true;
+    QTest::newRow("hard limit too low") << "--nofile=24:24" << false;
+}
+
+// A fleet larger than the limit on open files allows: every projector still
+// gets its answer, none fails for want of a descriptor.
+void TestCtl::fleetWithinTheFileLimit()
+{
+    QFETCH(QString, limit);
+    QFETCH(bool, raised);
+    StoredFleet fleet;
+    QVERIFY(fleet.build(18, 2, 0, 0));
+    SimProcess ctl;
+    start(ctl, { "--all", "--timeout", "1", "status" }, QString(), { limit });
+    QVERIFY(ctl.waitForStarted());
+    int softLimit = 0; // as last seen while it ran
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QFile limits(QStringLiteral("/proc/%1/limits").arg(ctl.processId()));
+            if (limits.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : limits.readAll().split('\n')) {
+                    if (line.startsWith("Max open files"))
+                        softLimit = line.mid(26).simplified().split(' ').value(0).toInt();
+                }
+            }
+            return ctl.state() == QProcess::NotRunning;
+        },
+        HangMargin));
+    if (raised)
+        QVERIFY2(softLimit > 24, qPrintable(QString::number(softLimit)));
+    else
+        QCOMPARE(softLimit, 24);
+    QCOMPARE(ctl.exitCode(), 2);
+    const QString wrong = fleet.wrongLines(ctl.lines());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong + '\n' + ctl.readAllStandardError()));
 }
 
 void TestCtl::networkSerialServer_data()

@@ -136,7 +136,7 @@ struct Exporter::Probe
 {
     Invocation::Target target;
     // The run refers to the invocation and the report.
-    std::unique_ptr<Invocation> one;
+    std::shared_ptr<const Invocation> one;
     std::unique_ptr<Report> report;
     std::unique_ptr<CommandRun> run;
     int exit = ExitCode::Done;
@@ -387,7 +387,9 @@ void Exporter::join(const Invocation::Target &target,
 void Exporter::begin(Probe &probe)
 {
     ++running;
-    probe.one = std::make_unique<Invocation>(probe.target.arguments);
+    probe.one = probe.target.invocation
+        ? probe.target.invocation
+        : std::make_shared<const Invocation>(probe.target.arguments);
     probe.report = std::make_unique<Report>(probe.one->json, Report::Collected);
     if (probe.one->outcome != Invocation::Outcome::Run) {
         probe.ended(probe.report->finish(ExitCode::Usage, probe.one->message));

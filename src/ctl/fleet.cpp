@@ -29,7 +29,7 @@ struct Outcome
     qint64 finishedAtMs = 0;
 
     // While it runs; the run refers to the other two.
-    std::unique_ptr<Invocation> one;
+    std::shared_ptr<const Invocation> one;
     std::unique_ptr<Report> report;
     std::unique_ptr<CommandRun> run;
 
@@ -93,7 +93,10 @@ int Fleet::run()
             outcome.take(report);
             continue;
         }
-        outcome.one = std::make_unique<Invocation>(outcome.target.arguments);
+        // As the selection read it, the stored list read once for all.
+        outcome.one = outcome.target.invocation
+            ? outcome.target.invocation
+            : std::make_shared<const Invocation>(outcome.target.arguments);
         outcome.report = std::make_unique<Report>(invocation.json, Report::Collected);
         if (outcome.one->outcome != Invocation::Outcome::Run) {
             outcome.exit = outcome.report->finish(

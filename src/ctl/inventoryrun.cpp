@@ -23,10 +23,13 @@ int InventoryRun::run()
     Descriptors::makeRoomFor(int(invocation.targets.size()));
     std::vector<std::unique_ptr<ProjectorSession>> sessions;
     for (const Invocation::Target &target : invocation.targets) {
-        // Its port, family and password, as a run on it alone would take them.
-        const Invocation one(target.arguments);
+        // Its port, family and password, as a run on it alone would take
+        // them, from the stored list the selection read once for all.
+        const std::shared_ptr<const Invocation> one = target.invocation
+            ? target.invocation
+            : std::make_shared<const Invocation>(target.arguments);
         auto session = std::make_unique<ProjectorSession>(ProjectorList::Projector {
-            target.name, one.model, one.port, one.password, target.group });
+            target.name, one->model, one->port, one->password, target.group });
         session->setReplyTimeout(invocation.timeoutMs);
         session->setPollInterval(invocation.timeoutMs);
         session->start();

@@ -1837,11 +1837,11 @@ void TestCtl::fleetSideBySide_data()
     QTest::newRow("both") << 12 << 3 << 2 << 3;
 }
 
-// Twenty projectors, a few of them silent, with --timeout 1: every one gets
-// its line, and the whole ends in about one timeout, as it can only when
-// the silent ones wait side by side. Waiting longer than twice the timeout
-// and a margin for starting is a failure; one after another, the silent
-// ones alone would take longer than that.
+// Twenty projectors (eight of the serial simulator, each a process), a few
+// of them silent, with --timeout 1: every one gets its line, and the whole ends in about one
+// timeout, as it can only when the silent ones wait side by side. Waiting longer than twice the
+// timeout and a margin for starting is a failure; one after another, the silent ones alone would
+// take longer than that.
 void TestCtl::fleetSideBySide()
 {
     QFETCH(int, pjlink);

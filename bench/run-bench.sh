@@ -3,7 +3,7 @@
 # docs/PERFORMANCE.md. Needs a quiet machine: nothing else should run.
 #   bench/run-bench.sh
 #   RUNS=10 IDLE_SECONDS=60 CLICKS=200 CHATTER_SECONDS=10 FLOOD_SECONDS=60 \
-#       CTL_RUNS=20 DETECT_RUNS=10 ROOMS_SECONDS=30 bench/run-bench.sh
+#       CTL_RUNS=20 DETECT_RUNS=10 ROOMS_SECONDS=30 FLEET_SIZE=500 bench/run-bench.sh
 # The lost-device part runs from a Qt 6 build (build-perf-qt6/) as well;
 # QT6=0 leaves it out.
 set -euo pipefail
@@ -17,6 +17,7 @@ floodSeconds=${FLOOD_SECONDS:-60}
 ctlRuns=${CTL_RUNS:-20}
 detectRuns=${DETECT_RUNS:-10}
 roomsSeconds=${ROOMS_SECONDS:-30}
+fleetSize=${FLEET_SIZE:-500}
 withQt6=${QT6:-1}
 build=build-perf
 buildQt6=build-perf-qt6
@@ -218,3 +219,10 @@ QT_QPA_PLATFORM=offscreen "$bench" lost-device 2>/dev/null | sed 's/^/  /' || tr
 if [ -n "$benchQt6" ]; then
     QT_QPA_PLATFORM=offscreen "$benchQt6" lost-device 2>/dev/null | sed 's/^/  /' || true
 fi
+echo
+
+# Many projectors at once on one event loop: PJLink simulators served many to
+# one helper process, a few silent, and for status a few serial ones.
+echo "vantrelctl --all --timeout 2 with $fleetSize projectors (wall time, threads and memory, sampled):"
+QT_QPA_PLATFORM=offscreen "$build/bench/rooms-bench" status "$fleetSize" 2>/dev/null | sed 's/^/  /' || true
+QT_QPA_PLATFORM=offscreen "$build/bench/rooms-bench" inventory "$fleetSize" 2>/dev/null | sed 's/^/  /' || true

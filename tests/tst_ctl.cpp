@@ -14,10 +14,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QNetworkDatagram>
 #include <QRegularExpression>
 #include <QSerialPort>
@@ -173,6 +175,101 @@ private:
     quint64 sent = 0;
 };
 
+// A fleet of stored projectors, each its own: PJLink projectors on
+// 127.0.0.1 that answer every question with "1" (the lamp on), PJLink
+// projectors that greet and then answer nothing, and serial projectors of
+// the simulator, some of them silent. expected() is each one's line of
+// vantrelctl --all status, or for a silent one "NAME: error:" and the
+// "no answer" that follows.
+class StoredFleet
+{
+public:
+    bool build(int pjlink, int pjlinkSilent, int serial, int serialSilent)
+    {
+        QVariantMap stored;
+        int entry = 0;
+        const auto add = [&](const QString &name, int model, const QString &port) {
+            const QString key = QString("Projectors/%1/").arg(++entry);
+            stored.insert(key + "Name", name);
+            stored.insert(key + "Model", model);
+            stored.insert(key + "Port", port);
+        };
+        for (int i = 0; i < pjlink + pjlinkSilent; ++i) {
+            const QString name = QString("pjlink-%1").arg(i, 2, 10, QLatin1Char('0'));
+            if (i < pjlink) {
+                answering.push_back(std::make_unique<ScriptedProjector>(QStringList(), "1"));
+                add(name, 3, answering.back()->address());
+                lines.insert(name, name + ": lamp on");
+            } else {
+                silent.push_back(std::make_unique<QTcpServer>());
+                QTcpServer *server = silent.back().get();
+                if (!server->listen(QHostAddress::LocalHost))
+                    return false;
+                QObject::connect(server, &QTcpServer::newConnection, server, [server] {
+                    while (QTcpSocket *socket = server->nextPendingConnection())
+                        socket->write("PJLINK 0\r");
+                });
+                add(name, 3, QString("127.0.0.1:%1").arg(server->serverPort()));
+                lines.insert(name, name + ": error: ");
+            }
+        }
+        for (int i = 0; i < serial + serialSilent; ++i) {
+            const QString name = QString("serial-%1").arg(i, 2, 10, QLatin1Char('0'));
+            const QString link = nextLink();
+            const bool quiet = i >= serial;
+            sims.push_back(std::make_unique<SimProcess>());
+            if (!sims.back()->startSimulator(
+                    QStringLiteral(PROJECTOR_SIM_PATH),
+                    QStringList { "--family", "acer", "--lamp", "on", "--link", link }
+                        + (quiet ? QStringList { "--silent" } : QStringList())))
+                return false;
+            add(name, 0, link);
+            lines.insert(name, name + (quiet ? ": error: " : ": lamp on"));
+        }
+        stored.insert("Projectors/size", entry);
+        TestStore::seed(stored);
+        return true;
+    }
+
+    // Which lines of output are not what they should be; empty when all are.
+    QString wrongLines(const QByteArrayList &output) const
+    {
+        QStringList wrong;
+        const QStringList expected = lines.values(); // sorted by name, as printed
+        for (int i = 0; i < qMax(expected.size(), int(output.size())); ++i) {
+            const QString line = QString::fromUtf8(output.value(i));
+            const QString want = expected.value(i);
+            const bool fine = want.endsWith(": error: ")
+                ? line.startsWith(want) && line.contains("no answer")
+                : line == want;
+            if (!fine)
+                wrong << QString("line %1: \"%2\", not \"%3\"").arg(i + 1).arg(line, want);
+        }
+        return wrong.join('\n');
+    }
+
+    int size() const { return int(lines.size()); }
+
+private:
+    std::vector<std::unique_ptr<ScriptedProjector>> answering;
+    std::vector<std::unique_ptr<QTcpServer>> silent;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    QMap<QString, QString> lines; // by name
+};
+
+// The threads a process has now, from its /proc status; -1 once it is gone.
+int threadsOf(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    }
+    return -1;
+}
+
 // Telnet bytes as a serial server sends them.
 QByteArray bytes(std::initializer_list<int> list)
 {
@@ -220,6 +317,11 @@ private slots:
     void fleetOfSimulators();
     void fleet_data();
     void fleet();
+    void fleetSideBySide_data();
+    void fleetSideBySide();
+    void fleetOnFewThreads();
+    void fleetWithinTheFileLimit_data();
+    void fleetWithinTheFileLimit();
     void metrics_data();
     void metrics();
     void helpAndVersion_data();
@@ -257,7 +359,9 @@ private slots:
 
 private:
     // vantrelctl with the test run's settings store, found as a user's is.
-    void start(SimProcess &ctl, const QStringList &arguments, const QString &password = QString())
+    // With limits, run under prlimit(1) with those (--nofile=SOFT:HARD).
+    void start(SimProcess &ctl, const QStringList &arguments, const QString &password = QString(),
+               const QStringList &limits = QStringList())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("VANTREL_PJLINK_PASSWORD"));
@@ -266,7 +370,12 @@ private:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                            TestStore::runDirectory() + QStringLiteral("/config"));
         ctl.setProcessEnvironment(environment);
-        ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+        if (limits.isEmpty())
+            ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+        else
+            ctl.start(QStringLiteral("prlimit"),
+                      limits + QStringList { "--", QStringLiteral(VANTRELCTL_EXE_PATH) }
+                          + arguments);
     }
 };
 
@@ -1715,6 +1824,118 @@ void TestCtl::fleet()
         for (const auto &modem : modems)
             QCOMPARE(modem->expectSilence(50), QByteArray());
     }
+}
+
+void TestCtl::fleetSideBySide_data()
+{
+    QTest::addColumn<int>("pjlink");
+    QTest::addColumn<int>("pjlinkSilent");
+    QTest::addColumn<int>("serial");
+    QTest::addColumn<int>("serialSilent");
+    QTest::newRow("PJLink") << 16 << 4 << 0 << 0;
+    QTest::newRow("serial") << 0 << 0 << 4 << 4;
+    QTest::newRow("both") << 12 << 3 << 2 << 3;
+}
+
+// Twenty projectors (eight of the serial simulator, each a process), a few
+// of them silent, with --timeout 1: every one gets its line, and the whole ends in about one
+// timeout, as it can only when the silent ones wait side by side. Waiting longer than twice the
+// timeout and a margin for starting is a failure; one after another, the silent ones alone would
+// take longer than that.
+void TestCtl::fleetSideBySide()
+{
+    QFETCH(int, pjlink);
+    QFETCH(int, pjlinkSilent);
+    QFETCH(int, serial);
+    QFETCH(int, serialSilent);
+    StoredFleet fleet;
+    QVERIFY(fleet.build(pjlink, pjlinkSilent, serial, serialSilent));
+
+    constexpr int TimeoutMs = 1000;
+    SimProcess ctl;
+    start(ctl, { "--all", "--timeout", QString::number(TimeoutMs / 1000.0), "status" });
+    QVERIFY(ctl.waitForStarted());
+    const bool ended = QTest::qWaitFor([&] { return ctl.state() == QProcess::NotRunning; },
+                                       2 * TimeoutMs + 1500);
+    if (!ended)
+        ctl.kill();
+    QVERIFY2(ended,
+             qPrintable("the silent projectors were not waited for side by side; printed:\n"
+                        + ctl.lines().join('\n')));
+    QCOMPARE(ctl.exitCode(), 2);
+    const QString wrong = fleet.wrongLines(ctl.lines());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+}
+
+// A fleet run takes no thread per projector: the process stays within a
+// handful of threads while twenty projectors are asked.
+void TestCtl::fleetOnFewThreads()
+{
+    StoredFleet fleet;
+    QVERIFY(fleet.build(12, 3, 2, 3));
+    SimProcess ctl;
+    start(ctl, { "--all", "--timeout", "1", "status" });
+    QVERIFY(ctl.waitForStarted());
+    int most = 0;
+    int samples = 0;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const int now = threadsOf(ctl.processId());
+            if (now > 0) {
+                most = qMax(most, now);
+                ++samples;
+            }
+            return ctl.state() == QProcess::NotRunning;
+        },
+        HangMargin));
+    QVERIFY(samples > 0);
+    QVERIFY2(most <= 8, qPrintable(QString("%1 threads").arg(most)));
+    QCOMPARE(ctl.exitCode(), 2);
+    QCOMPARE(int(ctl.lines().size()), fleet.size());
+}
+
+void TestCtl::fleetWithinTheFileLimit_data()
+{
+    QTest::addColumn<QString>("limit"); // prlimit's --nofile
+    QTest::addColumn<bool>("raised"); // whether the soft limit must go up
+    // Twenty connections and the program's own descriptors do not fit in
+    // 24: below the hard limit it is raised, at the hard limit the runs wait
+    // for a place.
+    QTest::newRow("soft limit raised") << "--nofile=24:4096" << true;
+    QTest::newRow("hard limit too low") << "--nofile=24:24" << false;
+}
+
+// A fleet larger than the limit on open files allows: every projector still
+// gets its answer, none fails for want of a descriptor.
+void TestCtl::fleetWithinTheFileLimit()
+{
+    QFETCH(QString, limit);
+    QFETCH(bool, raised);
+    StoredFleet fleet;
+    QVERIFY(fleet.build(18, 2, 0, 0));
+    SimProcess ctl;
+    start(ctl, { "--all", "--timeout", "1", "status" }, QString(), { limit });
+    QVERIFY(ctl.waitForStarted());
+    int softLimit = 0; // as last seen while it ran
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QFile limits(QStringLiteral("/proc/%1/limits").arg(ctl.processId()));
+            if (limits.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : limits.readAll().split('\n')) {
+                    if (line.startsWith("Max open files"))
+                        softLimit = line.mid(26).simplified().split(' ').value(0).toInt();
+                }
+            }
+            return ctl.state() == QProcess::NotRunning;
+        },
+        HangMargin));
+    if (raised)
+        QVERIFY2(softLimit > 24, qPrintable(QString::number(softLimit)));
+    else
+        QCOMPARE(softLimit, 24);
+    QCOMPARE(ctl.exitCode(), 2);
+    const QString wrong = fleet.wrongLines(ctl.lines());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong + '\n' + ctl.readAllStandardError()));
 }
 
 void TestCtl::networkSerialServer_data()

@@ -4,8 +4,8 @@
 #include "exporter.h"
 
 #include "commandrun.h"
+#include "descriptors.h"
 #include "fleet.h"
-#include "pjlink.h"
 #include "projectorlist.h"
 #include "report.h"
 
@@ -15,7 +15,6 @@
 #include <QHostAddress>
 #include <QJsonObject>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -135,18 +134,23 @@ void processMetrics(std::ostringstream &out)
 
 struct Exporter::Probe
 {
-    struct Outcome
-    {
-        int exit = ExitCode::Done;
-        QJsonObject result;
-        qint64 finishedAtMs = 0;
-    };
-
     Invocation::Target target;
-    std::unique_ptr<QThread> thread;
-    std::shared_ptr<Outcome> outcome = std::make_shared<Outcome>();
+    // The run refers to the invocation and the report.
+    std::shared_ptr<const Invocation> one;
+    std::unique_ptr<Report> report;
+    std::unique_ptr<CommandRun> run;
+    int exit = ExitCode::Done;
     QElapsedTimer clock;
+    double seconds = 0;
+    qint64 finishedAtMs = 0;
     QList<std::function<void(const Result &)>> waiting;
+
+    void ended(int exitCode)
+    {
+        exit = exitCode;
+        seconds = double(clock.nsecsElapsed()) / 1e9;
+        finishedAtMs = QDateTime::currentMSecsSinceEpoch();
+    }
 };
 
 Exporter::Exporter(const Invocation &invocation)
@@ -183,12 +187,15 @@ Exporter::Exporter(const Invocation &invocation)
 Exporter::~Exporter()
 {
     server->shutdown();
-    for (auto &probe : probes)
-        probe.second->thread->wait();
 }
 
 int Exporter::run()
 {
+    // Room for a probe of every projector the list may hold, besides the
+    // connections; probes beyond what the limit allows wait for a place.
+    Descriptors::makeRoomFor(ProjectorList::MaxEntries, BoundedServer::Limits().connections);
+    maxRunning = Descriptors::concurrentRuns(ProjectorList::MaxEntries,
+                                             BoundedServer::Limits().connections);
     const QString host = invocation.listenAddress;
     const QString shown = QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol
         ? QLatin1Char('[') + host + QLatin1Char(']')
@@ -232,7 +239,13 @@ void Exporter::stop()
     // Scrapes waiting for an answer give up within a slice of their wait.
     stopping = true;
     server->shutdown();
-    QCoreApplication::quit();
+    // Probes under way finish within their timeouts; those still waiting for
+    // a place are not begun.
+    for (const QString &name : queued)
+        probes.erase(name);
+    queued.clear();
+    if (running == 0)
+        QCoreApplication::quit();
 }
 
 Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::string &group,
@@ -363,25 +376,34 @@ void Exporter::join(const Invocation::Target &target,
         probe = std::make_unique<Probe>();
         probe->target = target;
         probe->clock.start();
-        // The projector's line is made, used and closed on the probe's own
-        // thread, as in a fleet run.
-        probe->thread.reset(
-            QThread::create([outcome = probe->outcome, arguments = target.arguments] {
-                const Invocation one(arguments);
-                Report report(one.json, Report::Collected);
-                if (one.outcome != Invocation::Outcome::Run)
-                    outcome->exit = report.finish(ExitCode::Usage, one.message);
-                else
-                    outcome->exit = CommandRun::runToEnd(one, report);
-                outcome->result = report.result();
-                outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
-            }));
-        connect(probe->thread.get(), &QThread::finished, this,
-                [this, name = target.name] { finish(name); });
-        ++running;
-        probe->thread->start();
+        if (running < maxRunning)
+            begin(*probe);
+        else
+            queued.push_back(target.name);
     }
     probe->waiting.append(done);
+}
+
+void Exporter::begin(Probe &probe)
+{
+    ++running;
+    probe.one = probe.target.invocation
+        ? probe.target.invocation
+        : std::make_shared<const Invocation>(probe.target.arguments);
+    probe.report = std::make_unique<Report>(probe.one->json, Report::Collected);
+    if (probe.one->outcome != Invocation::Outcome::Run) {
+        probe.ended(probe.report->finish(ExitCode::Usage, probe.one->message));
+        QTimer::singleShot(0, this, [this, name = probe.target.name] { finish(name); });
+        return;
+    }
+    probe.run = CommandRun::create(*probe.one, *probe.report);
+    connect(probe.run.get(), &CommandRun::finished, this,
+            [this, &probe, name = probe.target.name](int exitCode) {
+                probe.ended(exitCode);
+                // Not from within the run's own signal: finishing destroys it.
+                QTimer::singleShot(0, this, [this, name] { finish(name); });
+            });
+    probe.run->start();
 }
 
 void Exporter::finish(const QString &name)
@@ -392,25 +414,33 @@ void Exporter::finish(const QString &name)
     const std::unique_ptr<Probe> probe = std::move(found->second);
     probes.erase(found);
     --running;
-    probe->thread->wait();
+    if (stopping && running == 0)
+        QCoreApplication::quit();
+    // Its place goes to the probe that has waited longest.
+    while (running < maxRunning && !queued.empty()) {
+        const auto next = probes.find(queued.front());
+        queued.pop_front();
+        if (next != probes.end())
+            begin(*next->second);
+    }
 
-    const Probe::Outcome &outcome = *probe->outcome;
-    Result result;
-    result.seconds = double(probe->clock.nsecsElapsed()) / 1e9;
-    result.projector
-        = { name, outcome.result.value(QStringLiteral("family")).toString(), probe->target.group,
-            outcome.result, Fleet::answered(outcome.result) ? outcome.finishedAtMs : 0 };
-    result.loginRejected = outcome.exit == ExitCode::NoPermission;
+    const QJsonObject result = probe->report->result();
+    Result answer;
+    answer.seconds = probe->seconds;
+    answer.projector
+        = { name, result.value(QStringLiteral("family")).toString(), probe->target.group, result,
+            Fleet::answered(result) ? probe->finishedAtMs : 0 };
+    answer.loginRejected = probe->exit == ExitCode::NoPermission;
     {
         std::lock_guard<std::mutex> lock(statsMutex);
-        ++probesByResult[result.loginRejected                    ? "login_rejected"
-                             : result.projector.answeredAtMs > 0 ? "reachable"
+        ++probesByResult[answer.loginRejected                    ? "login_rejected"
+                             : answer.projector.answeredAtMs > 0 ? "reachable"
                                                                  : "unreachable"];
-        probeSeconds += result.seconds;
+        probeSeconds += answer.seconds;
         ++probeCount;
     }
     for (const auto &done : probe->waiting)
-        done(result);
+        done(answer);
 }
 
 std::string Exporter::ownMetrics() const

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <future>
 #include <map>
@@ -23,10 +24,10 @@ class QSocketNotifier;
 
 // vantrelctl exporter: the metrics of stored projectors for Prometheus, each
 // asked there and then when it is scraped, as the blackbox exporter asks
-// its targets. HTTP is served by worker threads; every probe is decided on
-// this object's (the main) thread, and runs on a thread of its own as a
-// fleet run's projectors do, so projectors are asked side by side and a
-// projector never twice at once.
+// its targets. HTTP is served by worker threads; every probe is decided and
+// run on this object's (the main) thread's event loop, as a fleet run's
+// projectors are, so projectors are asked side by side and a projector
+// never twice at once.
 class Exporter : public QObject
 {
     Q_OBJECT
@@ -67,6 +68,7 @@ private:
                 const PendingReply &reply);
     void answer(Gathered &gathered);
     void join(const Invocation::Target &target, const std::function<void(const Result &)> &done);
+    void begin(Probe &probe);
     void finish(const QString &name);
     void stop();
 
@@ -77,7 +79,9 @@ private:
     const Invocation &invocation;
     std::unique_ptr<BoundedServer> server;
     QSocketNotifier *signalNotifier = nullptr;
-    std::map<QString, std::unique_ptr<Probe>> probes; // those under way, by name
+    std::map<QString, std::unique_ptr<Probe>> probes; // those under way or waiting, by name
+    std::deque<QString> queued; // waiting for a place, the oldest first
+    int maxRunning = 1; // at once, within the limit on open files
 
     std::atomic<bool> stopping { false };
     std::atomic<int> waiting { 0 }; // scrapes of /probe waiting for their answer

@@ -1,17 +1,19 @@
 #include "fleet.h"
 
 #include "commandrun.h"
+#include "descriptors.h"
 #include "metrics.h"
-#include "pjlink.h"
 #include "report.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +27,18 @@ struct Outcome
     QStringList warnings;
     QJsonObject result;
     qint64 finishedAtMs = 0;
+
+    // While it runs; the run refers to the other two.
+    std::shared_ptr<const Invocation> one;
+    std::unique_ptr<Report> report;
+    std::unique_ptr<CommandRun> run;
+
+    void take(const Report &from)
+    {
+        printed = from.printed();
+        warnings = from.warnings();
+        result = from.result();
+    }
 };
 
 void write(FILE *stream, const QString &line)
@@ -66,7 +80,7 @@ int Fleet::overall(const QList<int> &codes)
 int Fleet::run()
 {
     std::vector<Outcome> outcomes(std::size_t(invocation.targets.size()));
-    std::vector<std::unique_ptr<QThread>> threads;
+    std::vector<Outcome *> ready; // in the stored order
     for (int i = 0; i < invocation.targets.size(); ++i) {
         Outcome &outcome = outcomes[std::size_t(i)];
         outcome.target = invocation.targets.at(i);
@@ -76,30 +90,59 @@ int Fleet::run()
             if (!outcome.target.family.isEmpty())
                 report.set(QStringLiteral("family"), outcome.target.family);
             outcome.exit = report.finish(ExitCode::Config, outcome.target.error);
-            outcome.warnings = report.warnings();
-            outcome.result = report.result();
+            outcome.take(report);
             continue;
         }
-        // Each one's port is created, used and closed on its own thread.
-        threads.emplace_back(QThread::create([&outcome, json = invocation.json] {
-            const Invocation one(outcome.target.arguments);
-            Report report(json, Report::Collected);
-            if (one.outcome != Invocation::Outcome::Run)
-                outcome.exit = report.finish(one.outcome == Invocation::Outcome::ConfigError
-                                                 ? ExitCode::Config
-                                                 : ExitCode::Usage,
-                                             one.message);
-            else
-                outcome.exit = CommandRun::runToEnd(one, report);
-            outcome.printed = report.printed();
-            outcome.warnings = report.warnings();
-            outcome.result = report.result();
-            outcome.finishedAtMs = QDateTime::currentMSecsSinceEpoch();
-        }));
-        threads.back()->start();
+        // As the selection read it, the stored list read once for all.
+        outcome.one = outcome.target.invocation
+            ? outcome.target.invocation
+            : std::make_shared<const Invocation>(outcome.target.arguments);
+        outcome.report = std::make_unique<Report>(invocation.json, Report::Collected);
+        if (outcome.one->outcome != Invocation::Outcome::Run) {
+            outcome.exit = outcome.report->finish(
+                outcome.one->outcome == Invocation::Outcome::ConfigError ? ExitCode::Config
+                                                                         : ExitCode::Usage,
+                outcome.one->message);
+            outcome.take(*outcome.report);
+            continue;
+        }
+        ready.push_back(&outcome);
     }
-    for (const auto &thread : threads)
-        thread->wait();
+
+    // All at once when the descriptors allow; otherwise each run that ends
+    // makes room for the next.
+    const int runs = int(ready.size());
+    Descriptors::makeRoomFor(runs);
+    const int atOnce = Descriptors::concurrentRuns(runs);
+    QEventLoop loop;
+    int started = 0;
+    int ended = 0;
+    std::function<void()> startNext = [&] {
+        Outcome *outcome = ready[std::size_t(started++)];
+        outcome->run = CommandRun::create(*outcome->one, *outcome->report);
+        QObject::connect(outcome->run.get(), &CommandRun::finished, &loop,
+                         [&, outcome](int exitCode) {
+                             outcome->exit = exitCode;
+                             outcome->finishedAtMs = QDateTime::currentMSecsSinceEpoch();
+                             outcome->take(*outcome->report);
+                             // Not from within its own signal: once that has
+                             // returned, the run goes, and its line is closed.
+                             QTimer::singleShot(0, &loop, [&, outcome] {
+                                 outcome->run.reset();
+                                 outcome->report.reset();
+                                 outcome->one.reset();
+                                 if (++ended == runs)
+                                     loop.quit();
+                                 else if (started < runs)
+                                     startNext();
+                             });
+                         });
+        outcome->run->start();
+    };
+    while (started < std::min(runs, atOnce))
+        startNext();
+    if (runs > 0)
+        loop.exec();
 
     std::sort(outcomes.begin(), outcomes.end(),
               [](const Outcome &a, const Outcome &b) { return a.target.name < b.target.name; });

@@ -5,9 +5,10 @@
 #include <QJsonObject>
 #include <QList>
 
-// One command on several stored projectors at once: each runs on a thread of
-// its own with its own line and its own --timeout, so the run takes about as
-// long as the slowest one, and one that fails never holds up the others.
+// One command on several stored projectors at once: each is a run of its own
+// on this thread's event loop, with its own line and its own --timeout, so
+// the whole takes about as long as the slowest one, and one that fails never
+// holds up the others.
 class Fleet
 {
 public:

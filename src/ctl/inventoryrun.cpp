@@ -1,5 +1,6 @@
 #include "inventoryrun.h"
 
+#include "descriptors.h"
 #include "inventory.h"
 #include "projectorsession.h"
 #include "report.h"
@@ -18,12 +19,17 @@ InventoryRun::InventoryRun(const Invocation &invocation)
 
 int InventoryRun::run()
 {
+    // Every session holds its line from the start.
+    Descriptors::makeRoomFor(int(invocation.targets.size()));
     std::vector<std::unique_ptr<ProjectorSession>> sessions;
     for (const Invocation::Target &target : invocation.targets) {
-        // Its port, family and password, as a run on it alone would take them.
-        const Invocation one(target.arguments);
+        // Its port, family and password, as a run on it alone would take
+        // them, from the stored list the selection read once for all.
+        const std::shared_ptr<const Invocation> one = target.invocation
+            ? target.invocation
+            : std::make_shared<const Invocation>(target.arguments);
         auto session = std::make_unique<ProjectorSession>(ProjectorList::Projector {
-            target.name, one.model, one.port, one.password, target.group });
+            target.name, one->model, one->port, one->password, target.group });
         session->setReplyTimeout(invocation.timeoutMs);
         session->setPollInterval(invocation.timeoutMs);
         session->start();

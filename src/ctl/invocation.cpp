@@ -16,6 +16,27 @@
 
 namespace {
 
+// The stored list as the selection of a command's projectors read it, while
+// that selection checks the command for each of them: read once for all,
+// not once for each (with many projectors, the one way to run in time).
+const ProjectorList *selectionList = nullptr;
+
+class SharedList
+{
+public:
+    explicit SharedList(const ProjectorList &list)
+        : previous(selectionList)
+    {
+        selectionList = &list;
+    }
+    ~SharedList() { selectionList = previous; }
+    SharedList(const SharedList &) = delete;
+    SharedList &operator=(const SharedList &) = delete;
+
+private:
+    const ProjectorList *previous;
+};
+
 const struct
 {
     const char *name;
@@ -343,7 +364,7 @@ bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGive
         password = QString::fromUtf8(qgetenv("VANTREL_PJLINK_PASSWORD"));
     } else {
         // The stored projector of that address; without --port, the current one.
-        const ProjectorList projectors = ProjectorList::read();
+        const ProjectorList projectors = selectionList ? *selectionList : ProjectorList::read();
         if (!projectors.damage().isEmpty())
             return storeUnreadable(projectors.damage());
         const ProjectorList::Projector *stored = portGiven ? nullptr : projectors.current();
@@ -540,6 +561,7 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
         return storeUnreadable(projectors.damage());
     if (!projectors.note().isEmpty())
         warnings.append(projectors.note());
+    const SharedList shared(projectors);
     QStringList known;
     for (const ProjectorList::Projector &projector : projectors.entries())
         known.append(projector.name);
@@ -572,17 +594,19 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
         // Whatever one projector's family cannot take stops the run before
         // anything is sent to any of them.
         if (!target.family.isEmpty()) {
-            const Invocation one(target.arguments);
-            if (one.outcome == Outcome::ConfigError) {
-                outcome = one.outcome;
-                message = one.message;
+            const auto one = std::make_shared<const Invocation>(target.arguments);
+            if (one->outcome == Outcome::ConfigError) {
+                outcome = one->outcome;
+                message = one->message;
                 return false;
             }
-            if (one.outcome != Outcome::Run)
-                return usage(projector.name + QLatin1String(": ") + one.message);
-            command = one.command;
-            commandName = one.commandName;
+            if (one->outcome != Outcome::Run)
+                return usage(projector.name + QLatin1String(": ") + one->message);
+            command = one->command;
+            commandName = one->commandName;
             checked = true;
+            if (target.error.isEmpty())
+                target.invocation = one;
         }
         if (!target.error.isEmpty())
             target.arguments.clear();

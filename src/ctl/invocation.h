@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // What the command line asks for, checked as far as it can be without the
 // projector, so that a usage error is found before the port is opened.
 class Invocation
@@ -80,6 +82,9 @@ public:
         QString family; // its key; empty when the stored number names none
         QStringList arguments;
         QString error; // empty: usable
+        // What arguments make of it, read with the same stored list; null
+        // for an unusable entry.
+        std::shared_ptr<const Invocation> invocation;
     };
     QList<Target> targets;
 

@@ -3,12 +3,22 @@
 #include "projectorlist.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/file.h>
+#include <sys/stat.h>
+#endif
 
 namespace StoredSettings {
 
@@ -180,16 +190,61 @@ QString editLockName()
         + QLatin1String("/Toskeld-Vantrel.edit.lock");
 }
 
+#ifdef Q_OS_UNIX
+
+// The wait between two tries: short, as an edit takes a few milliseconds.
+constexpr int EditLockRetryMs = 5;
+
+// True when the name still leads to the file locked. An older Vantrel
+// removes its lock file when done; a lock on a file the name no longer
+// leads to excludes nobody.
+bool stillNamed(const QFile &locked)
+{
+    struct stat held;
+    struct stat named;
+    return ::fstat(locked.handle(), &held) == 0
+        && ::stat(QFile::encodeName(locked.fileName()).constData(), &named) == 0
+        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+#endif
+
 } // namespace
 
 EditLock::EditLock()
 {
     const QString name = editLockName();
     QDir().mkpath(QFileInfo(name).absolutePath());
+#ifdef Q_OS_UNIX
+    QDeadlineTimer deadline(EditLockWaitMs);
+    for (;;) {
+        auto candidate = std::make_unique<QFile>(name);
+        if (!candidate->open(QIODevice::ReadWrite))
+            return; // a read-only folder: nothing may be saved
+        if (::flock(candidate->handle(), LOCK_EX | LOCK_NB) == 0) {
+            // Otherwise removed or replaced meanwhile: the one there now counts.
+            if (stillNamed(*candidate)) {
+                file = std::move(candidate);
+                locked = true;
+                return;
+            }
+        } else if (errno != EWOULDBLOCK && errno != EINTR) {
+            return;
+        }
+        if (deadline.hasExpired())
+            return;
+        QThread::msleep(std::min<qint64>(EditLockRetryMs, deadline.remainingTime()));
+    }
+#else
+    // Elsewhere a lock file in use cannot be removed, which keeps QLockFile's
+    // stale lock handling from breaking a live one.
     file = std::make_unique<QLockFile>(name);
     locked = file->tryLock(EditLockWaitMs);
+#endif
 }
 
+// Closing the file ends the lock. The file stays: removing it would let
+// the next editor lock it while a later one creates another.
 EditLock::~EditLock() = default;
 
 Choice read()

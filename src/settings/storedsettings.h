@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class QFile;
 class QLockFile;
 class QSettings;
 
@@ -45,6 +46,11 @@ QString formatProblem();
 
 // The list's read, change and write, by the window and vantrelctl alike, run
 // under this lock beside the store, so that edits made at once all land.
+// On Unix it is the kernel's lock on a file that stays in place: it lasts
+// exactly as long as its holder, and nobody can judge it stale and break
+// it. QLockFile does that by the holder's process id and then removes
+// whatever file the name leads to by then, which under load can be the
+// next holder's: two editors at once, and one edit lost.
 class EditLock
 {
 public:
@@ -58,7 +64,11 @@ public:
     bool isLocked() const { return locked; }
 
 private:
+#ifdef Q_OS_UNIX
+    std::unique_ptr<QFile> file;
+#else
     std::unique_ptr<QLockFile> file;
+#endif
     bool locked = false;
 };
 

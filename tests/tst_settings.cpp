@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +43,8 @@ private slots:
     void damagedStore();
     void hugeSizeReadPromptly();
     void passwordNeverReadable();
+    void sameSizeSavesChangeTheTime_data();
+    void sameSizeSavesChangeTheTime();
 };
 
 namespace {
@@ -652,6 +655,60 @@ void TestSettings::passwordNeverReadable()
     }
     QTRY_VERIFY(watch.looks() > 0);
     QCOMPARE(watch.exposed(), 0);
+}
+
+void TestSettings::sameSizeSavesChangeTheTime_data()
+{
+    QTest::addColumn<bool>("list"); // the list, or the two keys alone
+    QTest::addColumn<int>("aheadSeconds"); // the file's time ahead of the clock before each save
+
+    QTest::newRow("the list, saved in quick succession") << true << 0;
+    QTest::newRow("the two keys, saved in quick succession") << false << 0;
+    // After the clock was set back, or from a machine whose clock was ahead.
+    QTest::newRow("the list, its time ahead of the clock") << true << 3600;
+    QTest::newRow("the two keys, their time ahead of the clock") << false << 3600;
+}
+
+// Every process keeps the store it read and reads it again only when the
+// file's size or time changed: a save of the same size that leaves the
+// file a time it had before would leave another editor reading and writing
+// back the old list. Each save moves the time on, whatever the clock says.
+void TestSettings::sameSizeSavesChangeTheTime()
+{
+    QFETCH(bool, list);
+    QFETCH(int, aheadSeconds);
+
+    TestStore::clear();
+    ProjectorList projectors;
+    ProjectorList::Projector projector { "a", 0, "ttyA", {}, {} };
+    if (list) {
+        QVERIFY(projectors.add(projector));
+        QVERIFY(projectors.write());
+    } else {
+        QVERIFY(StoredSettings::write({ QString(), 0 }));
+    }
+    for (int run = 0; run < 50; ++run) {
+        if (aheadSeconds > 0) {
+            QFile file(TestStore::fileName());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(aheadSeconds),
+                                     QFileDevice::FileModificationTime));
+        }
+        const QFileInfo before(TestStore::fileName());
+        const QDateTime was = before.lastModified();
+        if (list) {
+            projector.port = run % 2 ? "ttyA" : "ttyB";
+            QVERIFY(projectors.replace("a", projector));
+            QVERIFY(projectors.write());
+        } else {
+            QVERIFY(StoredSettings::write({ QString(), run % 2 ? 0 : 1 }));
+        }
+        const QFileInfo after(TestStore::fileName());
+        QCOMPARE(after.size(), before.size());
+        QVERIFY2(
+            after.lastModified() > was,
+            qPrintable(QString("save %1 kept %2").arg(run).arg(was.toString(Qt::ISODateWithMs))));
+    }
 }
 
 VANTREL_TEST_MAIN(TestSettings)

@@ -3,6 +3,7 @@
 #include "projectorlist.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -71,6 +72,23 @@ bool canSave(const QSettings &store)
         return false;
     lock.unlock();
     return true;
+}
+
+bool save(QSettings &store)
+{
+    const QFileInfo before(store.fileName());
+    const QDateTime was = before.lastModified();
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        return false;
+    if (!isFileBased(store) || !was.isValid())
+        return true;
+    QFile file(store.fileName());
+    if (QFileInfo(file).lastModified() > was)
+        return true;
+    // Opened to set its time only; nothing is written.
+    return file.open(QIODevice::ReadWrite)
+        && file.setFileTime(was.addMSecs(1), QFileDevice::FileModificationTime);
 }
 
 void keepPrivate(const QSettings &store)
@@ -284,8 +302,7 @@ bool write(const Choice &choice)
         return false;
     store->setValue(PortKey, choice.port);
     store->setValue(ModelKey, choice.model);
-    store->sync();
-    return store->status() == QSettings::NoError;
+    return save(*store);
 }
 
 QString location()

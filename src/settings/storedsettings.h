@@ -34,6 +34,12 @@ QString location();
 std::unique_ptr<QSettings> open();
 // False when saving would wait without end for QSettings' lock file.
 bool canSave(const QSettings &store);
+// Saves the store, under the edit lock. QSettings, in every process, reads
+// the file again only when its size or its time to the millisecond changed;
+// a save of the same size within the millisecond of the one before would
+// leave another editor reading the old list and writing it back. Each save
+// gets a later time than the file had. False when it could not be saved.
+bool save(QSettings &store);
 // A store that holds a password is for its owner's eyes alone: made so
 // before anything is written, as the file is saved through a new file that
 // takes the old one's permissions, or the umask's when there is none.

@@ -213,9 +213,9 @@ QString editLockName()
 // The wait between two tries: short, as an edit takes a few milliseconds.
 constexpr int EditLockRetryMs = 5;
 
-// True when the name still leads to the file locked. An older Vantrel
-// removes its lock file when done; a lock on a file the name no longer
-// leads to excludes nobody.
+// True when the name still leads to the file locked. Its holder removes
+// the file before letting go of it, and so does an older Vantrel: a lock
+// on a file the name no longer leads to excludes nobody.
 bool stillNamed(const QFile &locked)
 {
     struct stat held;
@@ -261,9 +261,18 @@ EditLock::EditLock()
 #endif
 }
 
-// Closing the file ends the lock. The file stays: removing it would let
-// the next editor lock it while a later one creates another.
-EditLock::~EditLock() = default;
+EditLock::~EditLock()
+{
+#ifdef Q_OS_UNIX
+    // Removed while still locked, then let go: an editor that locks the
+    // removed file meanwhile finds the name no longer leads to it, and one
+    // that creates a new file has the only file there is.
+    if (file) {
+        QFile::remove(file->fileName());
+        file.reset();
+    }
+#endif
+}
 
 Choice read()
 {

@@ -52,11 +52,11 @@ QString formatProblem();
 
 // The list's read, change and write, by the window and vantrelctl alike, run
 // under this lock beside the store, so that edits made at once all land.
-// On Unix it is the kernel's lock on a file that stays in place: it lasts
-// exactly as long as its holder, and nobody can judge it stale and break
-// it. QLockFile does that by the holder's process id and then removes
-// whatever file the name leads to by then, which under load can be the
-// next holder's: two editors at once, and one edit lost.
+// On Unix it is the kernel's lock on the file: it lasts exactly as long as
+// its holder, and nobody can judge it stale and break it. QLockFile does
+// that by the holder's process id, then removes whatever file the name
+// leads to by then, which under load can be the next holder's: two editors
+// at once, and one edit lost.
 class EditLock
 {
 public:

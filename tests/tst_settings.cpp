@@ -43,6 +43,7 @@ private slots:
     void damagedStore();
     void hugeSizeReadPromptly();
     void passwordNeverReadable();
+    void editSeesASaveItsCacheMissed();
     void sameSizeSavesChangeTheTime_data();
     void sameSizeSavesChangeTheTime();
 };
@@ -655,6 +656,48 @@ void TestSettings::passwordNeverReadable()
     }
     QTRY_VERIFY(watch.looks() > 0);
     QCOMPARE(watch.exposed(), 0);
+}
+
+// QSettings keeps what this process read of the store and trusts it while
+// the file's size and time are as it noted them; a read made while another
+// editor saved can be noted with the newer file's. Here that other save is
+// one it cannot tell from what it read: the same size, the same time. An
+// edit under the lock still starts from the file, and keeps that save.
+void TestSettings::editSeesASaveItsCacheMissed()
+{
+    TestStore::clear();
+    ProjectorList seeded;
+    QVERIFY(seeded.add({ "a", 0, "ttyA", {}, {} }));
+    QVERIFY(seeded.write());
+    // A time of its own, to the millisecond, which this process then notes.
+    const QDateTime noted = QDateTime::currentDateTime().addSecs(-60);
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(noted, QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(ProjectorList::read().find("a")->port, QString("ttyA"));
+
+    const qint64 size = QFileInfo(TestStore::fileName()).size();
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    QVERIFY(bytes.contains("Port=ttyA"));
+    bytes.replace("Port=ttyA", "Port=ttyB");
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    QVERIFY(file.flush());
+    QVERIFY(file.setFileTime(noted, QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(QFileInfo(TestStore::fileName()).size(), size);
+
+    {
+        const StoredSettings::EditLock lock;
+        QVERIFY(lock.isLocked());
+        ProjectorList projectors = ProjectorList::read();
+        QCOMPARE(projectors.find("a")->port, QString("ttyB"));
+        QVERIFY(projectors.add({ "b", 0, "ttyC", {}, {} }));
+        QVERIFY(projectors.write());
+    }
+    QCOMPARE(storedList(), "a:0:ttyB:|b:0:ttyC:");
 }
 
 void TestSettings::sameSizeSavesChangeTheTime_data()

@@ -74,21 +74,32 @@ bool canSave(const QSettings &store)
     return true;
 }
 
+namespace {
+
+// Gives an existing file a time later than was, unless it has one already.
+// It is opened to set the time only; nothing is written.
+bool moveTimePast(const QString &fileName, const QDateTime &was)
+{
+    QFile file(fileName);
+    if (QFileInfo(file).lastModified() > was)
+        return true;
+    return file.open(QIODevice::ReadWrite)
+        && file.setFileTime(was.addMSecs(1), QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
 bool save(QSettings &store)
 {
-    const QFileInfo before(store.fileName());
-    const QDateTime was = before.lastModified();
+    const QDateTime was = QFileInfo(store.fileName()).lastModified();
     store.sync();
-    if (store.status() != QSettings::NoError)
+    // A format error is about what was read, a damaged file the user chose
+    // to replace; only an access error is about the save.
+    if (store.status() == QSettings::AccessError)
         return false;
     if (!isFileBased(store) || !was.isValid())
         return true;
-    QFile file(store.fileName());
-    if (QFileInfo(file).lastModified() > was)
-        return true;
-    // Opened to set its time only; nothing is written.
-    return file.open(QIODevice::ReadWrite)
-        && file.setFileTime(was.addMSecs(1), QFileDevice::FileModificationTime);
+    return moveTimePast(store.fileName(), was);
 }
 
 void keepPrivate(const QSettings &store)
@@ -199,13 +210,33 @@ namespace {
 // or many at once, waits its turn well within this.
 constexpr int EditLockWaitMs = 10000;
 
-QString editLockName()
+// Empty when the store is no file of its own.
+QString storeFileName()
 {
     const auto store = open();
-    if (isFileBased(*store))
-        return store->fileName() + QLatin1String(".edit.lock");
+    return isFileBased(*store) ? store->fileName() : QString();
+}
+
+QString editLockName(const QString &storeFile)
+{
+    if (!storeFile.isEmpty())
+        return storeFile + QLatin1String(".edit.lock");
     return QStandardPaths::writableLocation(QStandardPaths::TempLocation)
         + QLatin1String("/Toskeld-Vantrel.edit.lock");
+}
+
+// QSettings keeps what it read of the store, in each process, and trusts
+// it while the file's size and time are as it noted them; a read made while
+// another editor saved can be noted with the newer file's size and time,
+// and would pass for current under the lock. With the time moved past all
+// it had, every read under the lock reads the file itself.
+void outdateReads(const QString &storeFile)
+{
+    if (storeFile.isEmpty())
+        return;
+    const QDateTime was = QFileInfo(storeFile).lastModified();
+    if (was.isValid())
+        moveTimePast(storeFile, was);
 }
 
 #ifdef Q_OS_UNIX
@@ -231,7 +262,8 @@ bool stillNamed(const QFile &locked)
 
 EditLock::EditLock()
 {
-    const QString name = editLockName();
+    const QString storeFile = storeFileName();
+    const QString name = editLockName(storeFile);
     QDir().mkpath(QFileInfo(name).absolutePath());
 #ifdef Q_OS_UNIX
     QDeadlineTimer deadline(EditLockWaitMs);
@@ -244,6 +276,7 @@ EditLock::EditLock()
             if (stillNamed(*candidate)) {
                 file = std::move(candidate);
                 locked = true;
+                outdateReads(storeFile);
                 return;
             }
         } else if (errno != EWOULDBLOCK && errno != EINTR) {
@@ -258,6 +291,8 @@ EditLock::EditLock()
     // stale lock handling from breaking a live one.
     file = std::make_unique<QLockFile>(name);
     locked = file->tryLock(EditLockWaitMs);
+    if (locked)
+        outdateReads(storeFile);
 #endif
 }
 

@@ -350,6 +350,8 @@ private slots:
     void storeProblems_data();
     void storeProblems();
     void concurrentAdds();
+    void concurrentAddsStarved_data();
+    void concurrentAddsStarved();
     void passwordNeverReadable_data();
     void passwordNeverReadable();
     void unusableEntries_data();
@@ -361,9 +363,11 @@ private:
     // vantrelctl with the test run's settings store, found as a user's is.
     // With limits, run under prlimit(1) with those (--nofile=SOFT:HARD).
     void start(SimProcess &ctl, const QStringList &arguments, const QString &password = QString(),
-               const QStringList &limits = QStringList())
+               const QStringList &limits = QStringList(),
+               const QProcessEnvironment &extra = QProcessEnvironment())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(extra);
         environment.remove(QStringLiteral("VANTREL_PJLINK_PASSWORD"));
         if (!password.isNull())
             environment.insert(QStringLiteral("VANTREL_PJLINK_PASSWORD"), password);
@@ -2482,6 +2486,63 @@ void TestCtl::concurrentAdds()
     start(list, { "projector", "list" });
     QVERIFY(list.waitForFinished(HangMargin));
     QCOMPARE(list.lines().size(), Count);
+}
+
+void TestCtl::concurrentAddsStarved_data()
+{
+    QTest::addColumn<int>("lockUs"); // a new lock file's native lock, taken this late
+    QTest::addColumn<int>("checkUs"); // whether a lock's holder lives, told this late
+    QTest::addColumn<int>("rounds");
+
+    QTest::newRow("the holder's check told late") << 0 << 30000 << 3;
+    QTest::newRow("the check and the native lock late") << 20000 << 30000 << 3;
+}
+
+// As concurrentAdds, on a machine so starved that an editor checking
+// whether the lock's holder still lives hears back only after that holder
+// has finished and gone: it must not take the lock for stale and remove
+// the next holder's. Every add lands, and none gives up waiting.
+void TestCtl::concurrentAddsStarved()
+{
+#ifndef SLOWLOCKS_PATH
+    QSKIP("the scheduler is slowed by preloading, on Linux only");
+#else
+    QFETCH(int, lockUs);
+    QFETCH(int, checkUs);
+    QFETCH(int, rounds);
+
+    QProcessEnvironment slowed;
+    slowed.insert("LD_PRELOAD", SLOWLOCKS_PATH);
+    slowed.insert("SLOWLOCKS_LOCK_US", QString::number(lockUs));
+    slowed.insert("SLOWLOCKS_CHECK_US", QString::number(checkUs));
+    // The sanitizers' runtime wants to be loaded first; the preloaded
+    // helper, uninstrumented, comes before it.
+    const QString asan = qEnvironmentVariable("ASAN_OPTIONS");
+    slowed.insert("ASAN_OPTIONS",
+                  (asan.isEmpty() ? QString() : asan + ':') + "verify_asan_link_order=0");
+    constexpr int Count = 24;
+    for (int round = 0; round < rounds; ++round) {
+        TestStore::clear();
+        std::vector<std::unique_ptr<SimProcess>> adds;
+        for (int i = 0; i < Count; ++i) {
+            adds.push_back(std::make_unique<SimProcess>());
+            start(*adds.back(),
+                  { "projector", "add", QString("room-%1").arg(i), "--family", "acer", "--port",
+                    QString("ttyR%1").arg(i) },
+                  QString(), QStringList(), slowed);
+        }
+        // Each is reaped in turn, as here: one that ended meanwhile stays a
+        // zombie, alive to kill() but without a program to name.
+        for (const auto &add : adds) {
+            QVERIFY(finished(*add));
+            QVERIFY2(add->exitCode() == 0, add->readAllStandardError().constData());
+        }
+        SimProcess list;
+        start(list, { "projector", "list" });
+        QVERIFY(list.waitForFinished(HangMargin));
+        QCOMPARE(list.lines().size(), Count);
+    }
+#endif
 }
 
 void TestCtl::passwordNeverReadable_data()

@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +43,9 @@ private slots:
     void damagedStore();
     void hugeSizeReadPromptly();
     void passwordNeverReadable();
+    void editSeesASaveItsCacheMissed();
+    void sameSizeSavesChangeTheTime_data();
+    void sameSizeSavesChangeTheTime();
 };
 
 namespace {
@@ -652,6 +656,102 @@ void TestSettings::passwordNeverReadable()
     }
     QTRY_VERIFY(watch.looks() > 0);
     QCOMPARE(watch.exposed(), 0);
+}
+
+// QSettings keeps what this process read of the store and trusts it while
+// the file's size and time are as it noted them; a read made while another
+// editor saved can be noted with the newer file's. Here that other save is
+// one it cannot tell from what it read: the same size, the same time. An
+// edit under the lock still starts from the file, and keeps that save.
+void TestSettings::editSeesASaveItsCacheMissed()
+{
+    TestStore::clear();
+    ProjectorList seeded;
+    QVERIFY(seeded.add({ "a", 0, "ttyA", {}, {} }));
+    QVERIFY(seeded.write());
+    // A time of its own, to the millisecond, which this process then notes.
+    const QDateTime noted = QDateTime::currentDateTime().addSecs(-60);
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(noted, QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(ProjectorList::read().find("a")->port, QString("ttyA"));
+
+    const qint64 size = QFileInfo(TestStore::fileName()).size();
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    QVERIFY(bytes.contains("Port=ttyA"));
+    bytes.replace("Port=ttyA", "Port=ttyB");
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    QVERIFY(file.flush());
+    QVERIFY(file.setFileTime(noted, QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(QFileInfo(TestStore::fileName()).size(), size);
+
+    {
+        const StoredSettings::EditLock lock;
+        QVERIFY(lock.isLocked());
+        ProjectorList projectors = ProjectorList::read();
+        QCOMPARE(projectors.find("a")->port, QString("ttyB"));
+        QVERIFY(projectors.add({ "b", 0, "ttyC", {}, {} }));
+        QVERIFY(projectors.write());
+    }
+    QCOMPARE(storedList(), "a:0:ttyB:|b:0:ttyC:");
+}
+
+void TestSettings::sameSizeSavesChangeTheTime_data()
+{
+    QTest::addColumn<bool>("list"); // the list, or the two keys alone
+    QTest::addColumn<int>("aheadSeconds"); // the file's time ahead of the clock before each save
+
+    QTest::newRow("the list, saved in quick succession") << true << 0;
+    QTest::newRow("the two keys, saved in quick succession") << false << 0;
+    // After the clock was set back, or from a machine whose clock was ahead.
+    QTest::newRow("the list, its time ahead of the clock") << true << 3600;
+    QTest::newRow("the two keys, their time ahead of the clock") << false << 3600;
+}
+
+// Every process keeps the store it read and reads it again only when the
+// file's size or time changed: a save of the same size that leaves the
+// file a time it had before would leave another editor reading and writing
+// back the old list. Each save moves the time on, whatever the clock says.
+void TestSettings::sameSizeSavesChangeTheTime()
+{
+    QFETCH(bool, list);
+    QFETCH(int, aheadSeconds);
+
+    TestStore::clear();
+    ProjectorList projectors;
+    ProjectorList::Projector projector { "a", 0, "ttyA", {}, {} };
+    if (list) {
+        QVERIFY(projectors.add(projector));
+        QVERIFY(projectors.write());
+    } else {
+        QVERIFY(StoredSettings::write({ QString(), 0 }));
+    }
+    for (int run = 0; run < 50; ++run) {
+        if (aheadSeconds > 0) {
+            QFile file(TestStore::fileName());
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(aheadSeconds),
+                                     QFileDevice::FileModificationTime));
+        }
+        const QFileInfo before(TestStore::fileName());
+        const QDateTime was = before.lastModified();
+        if (list) {
+            projector.port = run % 2 ? "ttyA" : "ttyB";
+            QVERIFY(projectors.replace("a", projector));
+            QVERIFY(projectors.write());
+        } else {
+            QVERIFY(StoredSettings::write({ QString(), run % 2 ? 0 : 1 }));
+        }
+        const QFileInfo after(TestStore::fileName());
+        QCOMPARE(after.size(), before.size());
+        QVERIFY2(
+            after.lastModified() > was,
+            qPrintable(QString("save %1 kept %2").arg(run).arg(was.toString(Qt::ISODateWithMs))));
+    }
 }
 
 VANTREL_TEST_MAIN(TestSettings)

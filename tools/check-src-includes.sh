@@ -3,14 +3,16 @@
 # the C++ standard library's and its own, nothing else (no POSIX, no Windows
 # API). Prints every other include and fails if there is one.
 #
-# One exception: the lock on a serial device needs flock(), which Qt does not
-# offer. It stays in one file, behind Q_OS_UNIX, so other systems build
-# without it.
+# One exception: the lock on a serial device and the settings store's edit
+# lock need flock(), which Qt does not offer (the edit lock also fstat() to
+# see its file is still the one named). Each stays in its one file, behind
+# Q_OS_UNIX, so other systems build without it.
 #
 # The other: vantrelctl exporter, built on Linux only. It serves HTTP with
 # Debian's cpp-httplib behind an accept loop on the system's sockets, stops
 # on SIGTERM through a pipe, and reads the process metrics from /proc.
 platform_allowed="src/link/serialline.cpp:sys/file.h src/ctl/boundedserver.h:httplib.h"
+platform_allowed+=" src/settings/storedsettings.cpp:sys/file.h src/settings/storedsettings.cpp:sys/stat.h"
 for header in arpa/inet.h fcntl.h netdb.h netinet/in.h poll.h sys/socket.h unistd.h; do
     platform_allowed+=" src/ctl/boundedserver.cpp:$header"
 done

@@ -31,8 +31,4 @@ if [ "$build" = build-sanitize ]; then
     export ASAN_OPTIONS=detect_leaks=0
     export UBSAN_OPTIONS=print_stacktrace=1
 fi
-# One rare fault is still open: under the sanitizers, with other suites
-# running beside it, 24 concurrent "projector add" once kept 23 entries. A
-# suite that fails is run once more so that the run ends, and the first
-# failure stays in the log above for whoever looks into it.
-ctest --test-dir "$build" --output-on-failure -j2 --repeat until-pass:2
+ctest --test-dir "$build" --output-on-failure -j2

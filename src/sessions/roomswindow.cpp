@@ -216,9 +216,14 @@ bool RoomsWindow::exportTo(const QString &fileName)
 
 void RoomsWindow::remember(const QString &key, int value)
 {
+    // Saved as the list is, so that an editor reading the store meanwhile
+    // sees this save too.
+    const StoredSettings::EditLock lock;
     const std::unique_ptr<QSettings> store = StoredSettings::open();
-    if (StoredSettings::canSave(*store))
+    if (lock.isLocked() && StoredSettings::canSave(*store)) {
         store->setValue(key, value);
+        StoredSettings::save(*store);
+    }
 }
 
 void RoomsWindow::showMessage(const QString &text)

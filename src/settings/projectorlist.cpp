@@ -140,8 +140,7 @@ bool ProjectorList::write(Damaged damaged) const
         store->remove(OldPortKey);
         store->remove(OldModelKey);
     }
-    store->sync();
-    return store->status() == QSettings::NoError;
+    return StoredSettings::save(*store);
 }
 
 QString ProjectorList::nameProblem(const QString &name)

@@ -3,12 +3,23 @@
 #include "projectorlist.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <sys/file.h>
+#include <sys/stat.h>
+#endif
 
 namespace StoredSettings {
 
@@ -61,6 +72,34 @@ bool canSave(const QSettings &store)
         return false;
     lock.unlock();
     return true;
+}
+
+namespace {
+
+// Gives an existing file a time later than was, unless it has one already.
+// It is opened to set the time only; nothing is written.
+bool moveTimePast(const QString &fileName, const QDateTime &was)
+{
+    QFile file(fileName);
+    if (QFileInfo(file).lastModified() > was)
+        return true;
+    return file.open(QIODevice::ReadWrite)
+        && file.setFileTime(was.addMSecs(1), QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
+bool save(QSettings &store)
+{
+    const QDateTime was = QFileInfo(store.fileName()).lastModified();
+    store.sync();
+    // A format error is about what was read, a damaged file the user chose
+    // to replace; only an access error is about the save.
+    if (store.status() == QSettings::AccessError)
+        return false;
+    if (!isFileBased(store) || !was.isValid())
+        return true;
+    return moveTimePast(store.fileName(), was);
 }
 
 void keepPrivate(const QSettings &store)
@@ -171,26 +210,104 @@ namespace {
 // or many at once, waits its turn well within this.
 constexpr int EditLockWaitMs = 10000;
 
-QString editLockName()
+// Empty when the store is no file of its own.
+QString storeFileName()
 {
     const auto store = open();
-    if (isFileBased(*store))
-        return store->fileName() + QLatin1String(".edit.lock");
+    return isFileBased(*store) ? store->fileName() : QString();
+}
+
+QString editLockName(const QString &storeFile)
+{
+    if (!storeFile.isEmpty())
+        return storeFile + QLatin1String(".edit.lock");
     return QStandardPaths::writableLocation(QStandardPaths::TempLocation)
         + QLatin1String("/Toskeld-Vantrel.edit.lock");
 }
+
+// QSettings keeps what it read of the store, in each process, and trusts
+// it while the file's size and time are as it noted them; a read made while
+// another editor saved can be noted with the newer file's size and time,
+// and would pass for current under the lock. With the time moved past all
+// it had, every read under the lock reads the file itself.
+void outdateReads(const QString &storeFile)
+{
+    if (storeFile.isEmpty())
+        return;
+    const QDateTime was = QFileInfo(storeFile).lastModified();
+    if (was.isValid())
+        moveTimePast(storeFile, was);
+}
+
+#ifdef Q_OS_UNIX
+
+// The wait between two tries: short, as an edit takes a few milliseconds.
+constexpr int EditLockRetryMs = 5;
+
+// True when the name still leads to the file locked. Its holder removes
+// the file before letting go of it, and so does an older Vantrel: a lock
+// on a file the name no longer leads to excludes nobody.
+bool stillNamed(const QFile &locked)
+{
+    struct stat held;
+    struct stat named;
+    return ::fstat(locked.handle(), &held) == 0
+        && ::stat(QFile::encodeName(locked.fileName()).constData(), &named) == 0
+        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+#endif
 
 } // namespace
 
 EditLock::EditLock()
 {
-    const QString name = editLockName();
+    const QString storeFile = storeFileName();
+    const QString name = editLockName(storeFile);
     QDir().mkpath(QFileInfo(name).absolutePath());
+#ifdef Q_OS_UNIX
+    QDeadlineTimer deadline(EditLockWaitMs);
+    for (;;) {
+        auto candidate = std::make_unique<QFile>(name);
+        if (!candidate->open(QIODevice::ReadWrite))
+            return; // a read-only folder: nothing may be saved
+        if (::flock(candidate->handle(), LOCK_EX | LOCK_NB) == 0) {
+            // Otherwise removed or replaced meanwhile: the one there now counts.
+            if (stillNamed(*candidate)) {
+                file = std::move(candidate);
+                locked = true;
+                outdateReads(storeFile);
+                return;
+            }
+        } else if (errno != EWOULDBLOCK && errno != EINTR) {
+            return;
+        }
+        if (deadline.hasExpired())
+            return;
+        QThread::msleep(std::min<qint64>(EditLockRetryMs, deadline.remainingTime()));
+    }
+#else
+    // Elsewhere a lock file in use cannot be removed, which keeps QLockFile's
+    // stale lock handling from breaking a live one.
     file = std::make_unique<QLockFile>(name);
     locked = file->tryLock(EditLockWaitMs);
+    if (locked)
+        outdateReads(storeFile);
+#endif
 }
 
-EditLock::~EditLock() = default;
+EditLock::~EditLock()
+{
+#ifdef Q_OS_UNIX
+    // Removed while still locked, then let go: an editor that locks the
+    // removed file meanwhile finds the name no longer leads to it, and one
+    // that creates a new file has the only file there is.
+    if (file) {
+        QFile::remove(file->fileName());
+        file.reset();
+    }
+#endif
+}
 
 Choice read()
 {
@@ -229,8 +346,7 @@ bool write(const Choice &choice)
         return false;
     store->setValue(PortKey, choice.port);
     store->setValue(ModelKey, choice.model);
-    store->sync();
-    return store->status() == QSettings::NoError;
+    return save(*store);
 }
 
 QString location()

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class QFile;
 class QLockFile;
 class QSettings;
 
@@ -33,6 +34,12 @@ QString location();
 std::unique_ptr<QSettings> open();
 // False when saving would wait without end for QSettings' lock file.
 bool canSave(const QSettings &store);
+// Saves the store, under the edit lock. QSettings, in every process, reads
+// the file again only when its size or its time to the millisecond changed;
+// a save of the same size within the millisecond of the one before would
+// leave another editor reading the old list and writing it back. Each save
+// gets a later time than the file had. False when it could not be saved.
+bool save(QSettings &store);
 // A store that holds a password is for its owner's eyes alone: made so
 // before anything is written, as the file is saved through a new file that
 // takes the old one's permissions, or the umask's when there is none.
@@ -45,6 +52,11 @@ QString formatProblem();
 
 // The list's read, change and write, by the window and vantrelctl alike, run
 // under this lock beside the store, so that edits made at once all land.
+// On Unix it is the kernel's lock on the file: it lasts exactly as long as
+// its holder, and nobody can judge it stale and break it. QLockFile does
+// that by the holder's process id, then removes whatever file the name
+// leads to by then, which under load can be the next holder's: two editors
+// at once, and one edit lost.
 class EditLock
 {
 public:
@@ -58,7 +70,11 @@ public:
     bool isLocked() const { return locked; }
 
 private:
+#ifdef Q_OS_UNIX
+    std::unique_ptr<QFile> file;
+#else
     std::unique_ptr<QLockFile> file;
+#endif
     bool locked = false;
 };
 

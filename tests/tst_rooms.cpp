@@ -162,6 +162,8 @@ private slots:
     void openByDoubleClickOrEnter();
     void inputsAndMutesForPJLinkRows_data();
     void inputsAndMutesForPJLinkRows();
+    void windowsPJLinkProjectorAmongTheSelection_data();
+    void windowsPJLinkProjectorAmongTheSelection();
     void inputListFollowsTheAnswer();
     void sortsHoursAsNumbers();
     void columnsFitTheWindow();
@@ -581,6 +583,103 @@ void TestRooms::inputsAndMutesForPJLinkRows()
             }
         }
     }
+}
+
+void TestRooms::windowsPJLinkProjectorAmongTheSelection_data()
+{
+    QTest::addColumn<QString>("lamp"); // both projectors' at start
+    QTest::addColumn<QString>("control"); // "input CODE" or the button's name
+    QTest::addColumn<QByteArray>("heard");
+    QTest::addColumn<QString>("shown"); // what the rows show afterwards
+
+    QTest::newRow("on") << "off"
+                        << "powerOn" << QByteArray("%1POWR 1") << "Lamp on";
+    QTest::newRow("off") << "on"
+                         << "powerOff" << QByteArray("%1POWR 0") << "Lamp off";
+    QTest::newRow("input") << "on"
+                           << "input 32" << QByteArray("%1INPT 32") << "input 32";
+    QTest::newRow("picture mute") << "on"
+                                  << "pictureMute" << QByteArray("%1AVMT 11")
+                                  << "picture 1, sound 0";
+    QTest::newRow("sound mute") << "on"
+                                << "soundMute" << QByteArray("%1AVMT 21") << "picture 0, sound 1";
+}
+
+// The window's projector selected with another: each hears the command once,
+// the window's over the window's own connection, never a second one.
+void TestRooms::windowsPJLinkProjectorAmongTheSelection()
+{
+    QFETCH(QString, lamp);
+    QFETCH(QString, control);
+    QFETCH(QByteArray, heard);
+    QFETCH(QString, shown);
+
+    std::map<QString, std::unique_ptr<SimProcess>> sims;
+    for (const char *name : { "front", "back" }) {
+        sims[name] = std::make_unique<SimProcess>();
+        QVERIFY(sims[name]->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                           { "--family", "pjlink", "--lamp", lamp, "--warmup-ms",
+                                             "300", "--cooldown-ms", "300" }));
+    }
+    const QString front = sims["front"]->tcpAddress();
+    Rig rig(QVariantMap { { "Projectors/size", 2 },
+                          { "Projectors/1/Name", "front" },
+                          { "Projectors/1/Model", PJLink::ModelIndex },
+                          { "Projectors/1/Port", front },
+                          { "Projectors/2/Name", "back" },
+                          { "Projectors/2/Model", PJLink::ModelIndex },
+                          { "Projectors/2/Port", sims["back"]->tcpAddress() },
+                          { "Projector", "front" },
+                          { "ComPort", front },
+                          { "Model", PJLink::ModelIndex } },
+            false);
+    VantrelProbe::pollTimer(rig.window()).start();
+    rig.ui().actionRooms->trigger();
+    auto *view = rig.window().findChild<RoomsWindow *>();
+    QVERIFY(view);
+    RoomsModel &model = view->model();
+    model.setPollInterval(300);
+    QVERIFY(model.isCurrent(rowNamed(model, "front")));
+    const auto shows = [&](const QString &name) {
+        if (control.startsWith(QLatin1String("power")))
+            return cell(model, name, RoomsModel::State);
+        const ProjectorState state = model.stateAt(rowNamed(model, name));
+        if (control.startsWith(QLatin1String("input ")))
+            return QStringLiteral("input ") + QString::fromLatin1(state.input);
+        return state.mutes ? QStringLiteral("picture %1, sound %2")
+                                 .arg(int(state.mutes->picture))
+                                 .arg(int(state.mutes->sound))
+                           : QStringLiteral("mutes unknown");
+    };
+    for (const char *name : { "front", "back" }) {
+        QTRY_VERIFY_WITH_TIMEOUT(!model.stateAt(rowNamed(model, name)).inputs.isEmpty()
+                                     && model.stateAt(rowNamed(model, name)).mutes,
+                                 10000);
+        QVERIFY2(shows(name) != shown, qPrintable(name + QLatin1String(": ") + shows(name)));
+    }
+
+    selectNamed(*view, { "front", "back" });
+    if (control.startsWith(QLatin1String("input "))) {
+        auto *input = view->findChild<QComboBox *>(QStringLiteral("input"));
+        const int index = input->findData(control.section(' ', 1).toLatin1());
+        QVERIFY2(index > 0, qPrintable(control));
+        input->setCurrentIndex(index);
+        emit input->activated(index);
+    } else {
+        view->findChild<QPushButton *>(control)->click();
+    }
+
+    for (const auto &[name, sim] : sims)
+        QTRY_COMPARE_WITH_TIMEOUT(sim->received().count(heard), 1, 10000);
+    for (const char *name : { "front", "back" })
+        QTRY_COMPARE_WITH_TIMEOUT(shows(name), shown, 10000);
+    // Nothing sent twice on the way.
+    for (const auto &[name, sim] : sims)
+        QVERIFY2(sim->received().count(heard) == 1,
+                 qPrintable(name + QLatin1String(": ") + sim->received().join(", ")));
+    QCOMPARE(sims["front"]->lines().count("-- connection 1 opened"), 1);
+    for (const QByteArray &line : sims["front"]->lines())
+        QVERIFY2(!line.startsWith("-- connection 2"), line.constData());
 }
 
 // Rows chosen at once, before their projector has said which inputs it has.

@@ -17,6 +17,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -898,5 +899,6 @@ void ProjectorSession::flushAsked()
     if (due < 0)
         advanceTimer.stop();
     else
-        advanceTimer.start(int(qBound<qint64>(0, due - now(), std::numeric_limits<int>::max())));
+        advanceTimer.start(
+            int(std::clamp<qint64>(due - now(), 0, std::numeric_limits<int>::max())));
 }

@@ -115,9 +115,11 @@ void BoxAnswerer::dismiss(QDialog *dialog)
 bool BoxAnswerer::eventFilter(QObject *watched, QEvent *event)
 {
     // A dialog may be shown again after it closed; then it is a new box.
-    if (event->type() == QEvent::Hide && watched == current) {
-        current->removeEventFilter(this);
-        current = nullptr;
+    if (event->type() == QEvent::Hide) {
+        watched->removeEventFilter(this);
+        shown.removeAll(QPointer<QDialog>(qobject_cast<QDialog *>(watched)));
+        if (watched == current)
+            current = nullptr;
     }
     return QObject::eventFilter(watched, event);
 }
@@ -140,6 +142,12 @@ void BoxAnswerer::poll()
         }
         return;
     }
+    if (shown.contains(QPointer<QDialog>(dialog))) {
+        // Back on top once the box above it closed: still the one acted on.
+        current = dialog;
+        currentSince.start();
+        return;
+    }
 
     Box seenBox;
     seenBox.className = QString::fromLatin1(dialog->metaObject()->className());
@@ -155,8 +163,8 @@ void BoxAnswerer::poll()
             seenBox.defaultButton = box->standardButton(defaultButton);
     }
 
-    if (current)
-        current->removeEventFilter(this);
+    shown.removeAll(QPointer<QDialog>());
+    shown.append(dialog);
     current = dialog;
     currentSince.start();
     dialog->installEventFilter(this);

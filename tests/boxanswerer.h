@@ -91,6 +91,9 @@ private:
     QTimer timer;
     QPointer<QDialog> current;
     QElapsedTimer currentSince;
+    // Dialogs seen and not hidden since: one under a box comes back on top
+    // when the box closes, and is the same dialog, not a new one.
+    QList<QPointer<QDialog>> shown;
     bool checked = false;
 
     // Only the newest answerer acts, so nested scopes do not fight over a box.

@@ -93,15 +93,7 @@ struct PageRig
             tick();
         return done();
     }
-    QStringList received() const
-    {
-        QStringList lines;
-        for (const QString &line : host.lines()) {
-            if (line.startsWith(QLatin1String("RX \"")))
-                lines << line.mid(4, line.size() - 5);
-        }
-        return lines;
-    }
+    QStringList received() const { return host.received(); }
     bool complete() const
     {
         return form.pjInputCbx->count() > 0 && form.pjClassValue->text() != QLatin1String("-");

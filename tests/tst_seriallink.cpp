@@ -566,7 +566,7 @@ void TestSerialLink::addresses_data()
     const int tcp = int(LinkAddress::Kind::Tcp);
     const int telnet = int(LinkAddress::Kind::Rfc2217);
     QTest::newRow("device name") << "ttyUSB0" << serial << "" << 0;
-    QTest::newRow("path that looks like an address") << "/tmp/tcp://x:1" << serial << "" << 0;
+    QTest::newRow("path that looks like an address") << "/tmp/tcp://x.invalid:1" << serial << "" << 0;
     QTest::newRow("Windows port") << "COM3" << serial << "" << 0;
     QTest::newRow("IPv4") << "tcp://192.0.2.1:4001" << tcp << "192.0.2.1" << 4001;
     QTest::newRow("name, upper-case scheme")

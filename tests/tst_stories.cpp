@@ -149,15 +149,7 @@ struct NetworkStory
         return done();
     }
     // The command lines the projector received, login digests left in.
-    QStringList received() const
-    {
-        QStringList lines;
-        for (const QString &line : host.lines()) {
-            if (line.startsWith(QLatin1String("RX \"")))
-                lines << line.mid(4, line.size() - 5);
-        }
-        return lines;
-    }
+    QStringList received() const { return host.received(); }
     bool has(const QString &line) const { return host.lines().contains(line); }
     QString status() const { return rig->window().statusBar()->currentMessage(); }
 

@@ -150,3 +150,13 @@ void PjlinkHost::printLog()
     if (!lines.isEmpty())
         std::fflush(stdout);
 }
+
+QStringList PjlinkHost::received() const
+{
+    QStringList commands;
+    for (const QString &line : m_lines) {
+        if (line.startsWith(QLatin1String("RX \"")))
+            commands.append(line.mid(4, line.size() - 5));
+    }
+    return commands;
+}

@@ -38,6 +38,8 @@ public:
     // standard output.
     void useClock(std::function<qint64()> clock);
     QStringList lines() const { return m_lines; }
+    // The command lines the projector received, as lines() shows them.
+    QStringList received() const;
     // Sends what is due now and closes the connections that are done.
     void service();
 

@@ -66,7 +66,8 @@ bool Fleet::answered(const QJsonObject &result)
 int Fleet::overall(const QList<int> &codes)
 {
     // EX_NOPERM, a login refused, is one of the expected failures too.
-    for (const int code : { ExitCode::Unavailable, ExitCode::NoAnswer, 77, ExitCode::Refused }) {
+    for (const int code :
+         { ExitCode::Unavailable, ExitCode::NoAnswer, ExitCode::NoPermission, ExitCode::Refused }) {
         if (codes.contains(code))
             return code;
     }

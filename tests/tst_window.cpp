@@ -1,16 +1,23 @@
 #include "colorgroupbox.h"
+#include "projectorlist.h"
 #include "rig.h"
 #include "testmain.h"
 
-#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMetaMethod>
 #include <QProxyStyle>
+#include <QStatusBar>
 #include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTranslator>
 
 namespace {
 
@@ -33,10 +40,7 @@ const char SlotTableText[]
       "on_vvtUnBlank_clicked() on_vvtBlank_clicked() on_vvtLogoSelectCbx_activated(int) "
       "on_vvtAspect4_3_clicked() on_vvtAspect16_9_clicked() on_vvtLampModeCbx_activated(int) "
       "on_vvtColorTempCbx_activated(int) on_vvtBrightnessUp_clicked() "
-      "on_vvtBrightnessDown_clicked() on_actionSaveLog_triggered() "
-      "OnProjectorChosen(QAction*) on_pjPowerOn_clicked() on_pjPowerOff_clicked() "
-      "on_pjInputCbx_activated(int) on_pjPictureMute_clicked(bool) on_pjSoundMute_clicked(bool) "
-      "on_pjFreeze_clicked(bool) on_pjVolumeUp_clicked() on_pjVolumeDown_clicked()";
+      "on_vvtBrightnessDown_clicked()";
 
 // Fusion without the group box frame, which would cover the fill's edge.
 class FramelessGroupBoxStyle : public QProxyStyle
@@ -58,6 +62,60 @@ public:
     mutable QRect titleRect;
 };
 
+// Every text passed through tr() or the form's translation comes out marked:
+// a text that must read as written shows it is not.
+class MarkingTranslator : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        return QStringLiteral("[tr]") + QString::fromUtf8(source);
+    }
+};
+
+// What a menu shows, separators as "-".
+QString entries(const QList<QAction *> &actions)
+{
+    QStringList texts;
+    for (const QAction *action : actions)
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts.join('|');
+}
+
+// The focus policy a widget of that class has unless the form sets another.
+Qt::FocusPolicy defaultFocus(const QWidget *widget)
+{
+    std::unique_ptr<QWidget> fresh;
+    if (qobject_cast<const QToolButton *>(widget))
+        fresh = std::make_unique<QToolButton>();
+    else if (qobject_cast<const QCheckBox *>(widget))
+        fresh = std::make_unique<QCheckBox>();
+    else if (qobject_cast<const QPushButton *>(widget))
+        fresh = std::make_unique<QPushButton>();
+    else if (qobject_cast<const QComboBox *>(widget))
+        fresh = std::make_unique<QComboBox>();
+    else if (qobject_cast<const QTextEdit *>(widget))
+        fresh = std::make_unique<QTextEdit>();
+    else if (qobject_cast<const QLabel *>(widget))
+        fresh = std::make_unique<QLabel>();
+    return fresh ? fresh->focusPolicy() : Qt::FocusPolicy(-1);
+}
+
+// The title, then what the status bar shows: its message or its visible labels.
+QString titleAndStatus(Vantrel &w)
+{
+    QCoreApplication::sendPostedEvents();
+    QStringList shown;
+    if (!w.statusBar()->currentMessage().isEmpty())
+        shown << w.statusBar()->currentMessage();
+    for (const QLabel *label : w.statusBar()->findChildren<QLabel *>()) {
+        if (label->isVisibleTo(w.statusBar()) && !label->text().isEmpty())
+            shown << label->text();
+    }
+    return w.windowTitle() + QStringLiteral(" | ") + shown.join(QStringLiteral(" · "));
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -67,6 +125,8 @@ class TestWindow : public QObject
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
     void slotTableAndWiring();
+    void describedForm_data();
+    void describedForm();
     void aboutBox();
     void closeConfirmation_data();
     void closeConfirmation();
@@ -91,11 +151,7 @@ void TestWindow::slotTableAndWiring()
         QCOMPARE(slot.methodSignature(), signature);
         QVERIFY(slot.methodType() == QMetaMethod::Slot && slot.access() == QMetaMethod::Private);
         QCOMPARE(slot.parameterNames(),
-                 slot.parameterCount()
-                     ? QByteArrayList { signature.startsWith("On")         ? "action"
-                                            : signature.endsWith("(bool)") ? "checked"
-                                                                           : "index" }
-                     : QByteArrayList());
+                 slot.parameterCount() ? QByteArrayList { "index" } : QByteArrayList());
         // Wired by name but for the brightness pair and two by hand; disconnect() proves it.
         if (!signature.startsWith("on_") || signature.startsWith("on_vvtBrightness"))
             continue;
@@ -107,12 +163,176 @@ void TestWindow::slotTableAndWiring()
     }
     QVERIFY(VantrelProbe::pollTimer(w).disconnect(SIGNAL(timeout()), &w, SLOT(OnTimer())));
     QVERIFY(rig.ui().actionAbout->disconnect(SIGNAL(triggered()), &w, SLOT(OnAbout())));
-    QVERIFY(w.findChild<QActionGroup *>()->disconnect(SIGNAL(triggered(QAction *)), &w,
-                                                      SLOT(OnProjectorChosen(QAction *))));
     // Nothing else reaches the window's slots: not the brightness pair, not a stray object.
     QList<QObject *> everyObject = w.findChildren<QObject *>();
     for (QObject *object : everyObject << &w << &VantrelProbe::pollTimer(w))
         QVERIFY2(!object->disconnect(&w), qPrintable(object->objectName()));
+}
+
+void TestWindow::describedForm_data()
+{
+    // aspect: what is pinned; object: where; expected: as the form shows it.
+    QTest::addColumn<QString>("aspect");
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const QString &aspect, const QString &object, const QString &expected) {
+        QTest::newRow(qPrintable(aspect + ' ' + object)) << aspect << object << expected;
+    };
+
+    row("slots", "Vantrel", QString::fromLatin1(SlotTableText));
+    // The program's own menu sits between File and Help.
+    row("menu", "menuBar", "File|Projector|Help");
+    row("menu", "menuSettings", "Settings|-|Exit");
+    row("menu", "menuAbout", "About");
+    row("menu", "menuLanguage", QString::fromUtf8("English|System language|Deutsch|Français"));
+    // After the projector list, whatever else the menu holds.
+    row("own menu", "menuProjector", QString::fromUtf8("-|Rooms…|Save log…|Language"));
+    row("shortcut", "actionRooms", "Ctrl+R");
+
+    row("focus", "VantrelClass", "StrongFocus");
+    for (const char *name : { "connectionStatus",
+                              "debugCheckBox",
+                              "powerOn",
+                              "powerOff",
+                              "analogRGB",
+                              "dvi",
+                              "sVideo",
+                              "hdmi",
+                              "compositeVideo",
+                              "searchVideo",
+                              "brightness",
+                              "contrast",
+                              "colorTemperature",
+                              "zoom",
+                              "freeze",
+                              "hide",
+                              "queryLampTime",
+                              "queryModel",
+                              "resolution",
+                              "company",
+                              "keystoneUpp",
+                              "keystoneDown",
+                              "keystone",
+                              "up",
+                              "left",
+                              "ok",
+                              "right",
+                              "down",
+                              "menu",
+                              "eKey",
+                              "aspect4_3",
+                              "aspect16_9",
+                              "vvtPowerOn",
+                              "vvtPowerOff",
+                              "vvtKeyStoneUp",
+                              "vvtKeyStoneDown" })
+        row("focus", name, "NoFocus");
+    for (const char *name : { "info",
+                              "asciiCheckBox",
+                              "clearLog",
+                              "textEdit",
+                              "color",
+                              "model_label",
+                              "vvtUnBlank",
+                              "vvtBlank",
+                              "vvtAspect4_3",
+                              "vvtAspect16_9",
+                              "vvtLampModeCbx",
+                              "vvtLampTime",
+                              "vvtFirmware",
+                              "vvtColorTempCbx",
+                              "vvtPModeFront",
+                              "vvtPModeRear",
+                              "vvtPModeCeiling",
+                              "vvtPModeRearCeiling",
+                              "vvtVideoSourceCbx",
+                              "vvtLogoSelectCbx",
+                              "pushButton",
+                              "vvtDisplayModeCbx" })
+        row("focus", name, "default");
+
+    row("children", "on_off_groupBox", "powerOn powerOff");
+    row("children", "vvt_on_off_groupBox", "vvtPowerOn vvtPowerOff");
+
+    // A serial port chosen in Settings; a named projector on the same port.
+    row("title", "port from Settings", "Vantrel V 2.0 | ");
+    row("title", "named projector",
+        "Vantrel V 2.0 - hall | Connected to %port (Acer, 9600 baud) · hall");
+
+    // Shown as written whatever the language.
+    row("as written", "LAMP 1", "Lamp is On");
+    row("as written", "LAMP 0", "Lamp is Off");
+    row("as written", "P1250", "Lamp Time = 1250 h\n");
+}
+
+// The form, menus, slots, focus and texts a user of a serial port chosen in
+// Settings gets; the program's own additions switch on only beside them.
+void TestWindow::describedForm()
+{
+    QFETCH(QString, aspect);
+    QFETCH(QString, object);
+    QFETCH(QString, expected);
+
+    MarkingTranslator marking;
+    if (aspect == "as written")
+        QCoreApplication::installTranslator(&marking);
+    Rig rig(object == "P1250" ? Vivitek::ModelIndex : Acer::ModelIndex);
+    Vantrel &w = rig.window();
+    Ui::VantrelClass &ui = rig.ui();
+
+    if (aspect == "slots") {
+        const QMetaObject &meta = Vantrel::staticMetaObject;
+        QStringList table;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+            table << QString::fromLatin1(meta.method(i).methodSignature());
+        QCOMPARE(table.size(), 59);
+        QCOMPARE(table.join(' '), expected);
+    } else if (aspect == "menu" || aspect == "own menu") {
+        QWidget *menu = w.findChild<QWidget *>(object);
+        QVERIFY(menu);
+        const QString shown = entries(menu->actions());
+        if (aspect == "menu")
+            QCOMPARE(shown, expected);
+        else
+            QVERIFY2(shown.contains(expected) && !shown.startsWith(expected), qPrintable(shown));
+    } else if (aspect == "shortcut") {
+        QCOMPARE(w.findChild<QAction *>(object)->shortcut().toString(), expected);
+    } else if (aspect == "focus") {
+        QWidget *widget = object == w.objectName() ? &w : w.findChild<QWidget *>(object);
+        QVERIFY(widget);
+        const Qt::FocusPolicy policy = expected == "NoFocus" ? Qt::NoFocus
+            : expected == "StrongFocus"                      ? Qt::StrongFocus
+                                                             : defaultFocus(widget);
+        QCOMPARE(widget->focusPolicy(), policy);
+    } else if (aspect == "children") {
+        QStringList names;
+        for (const QObject *child : w.findChild<QWidget *>(object)->children()) {
+            if (child->isWidgetType())
+                names << child->objectName();
+        }
+        QCOMPARE(names.join(' '), expected);
+    } else if (aspect == "title") {
+        if (object == "named projector") {
+            ProjectorList projectors;
+            QVERIFY(projectors.add({ "hall", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
+            QVERIFY(projectors.write());
+            VantrelProbe::configure(w, false);
+        }
+        QCOMPARE(titleAndStatus(w), expected.replace("%port", rig.modem.portName()));
+    } else if (aspect == "as written") {
+        QCOMPARE(ui.on_off_groupBox->title(), QStringLiteral("[tr]On/Off"));
+        if (object == "P1250") {
+            ui.vvtLampTime->click();
+            rig.clearLog();
+            QVERIFY(rig.receive("P1250\r"));
+            QCOMPARE(rig.log(), expected);
+        } else {
+            QVERIFY(rig.receive(object.toLatin1() + '\r'));
+            QCOMPARE(ui.on_off_groupBox->toolTip(), expected);
+            QCOMPARE(ui.vvt_on_off_groupBox->toolTip(), expected);
+        }
+    }
+    QCoreApplication::removeTranslator(&marking);
 }
 
 void TestWindow::aboutBox()
@@ -319,7 +539,10 @@ void TestWindow::longOrOddPortName()
     std::unique_ptr<NullModem> modem;
     if (name.isEmpty())
         modem = std::make_unique<NullModem>(path);
-    TestStore::set("ComPort", path);
+    // The status bar speaks of the port for a named projector only.
+    ProjectorList projectors;
+    QVERIFY(projectors.add({ "long", Acer::ModelIndex, path, {}, {} }));
+    QVERIFY(projectors.write());
     VantrelProbe::configure(w, false);
     QVERIFY(rig.log().startsWith("Opening port " + path + '\n'));
     QVERIFY(status.text().startsWith(path + ": "));

@@ -31,7 +31,7 @@ fi
 # there, so merges of code do not conflict in the translations. (The port
 # status texts have a tr() of their own, which lupdate takes for a class's.)
 "$lupdate" -silent -no-obsolete -locations none "${extra[@]}" \
-    src/app src/commands src/link src/network src/pjlink src/sessions src/settings src/ui -ts "${files[@]}" \
+    src/app src/commands src/language src/link src/network src/pjlink src/sessions src/settings src/ui -ts "${files[@]}" \
     2> >(grep -v "lacks Q_OBJECT macro" >&2)
 
 # What is left to translate, file by file (tst_translations names the same

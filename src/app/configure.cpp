@@ -1,6 +1,8 @@
 #include "vantrel.h"
 
+#include "elidinglabel.h"
 #include "family.h"
+#include "linkaddress.h"
 #include "projectorlist.h"
 #include "settings.h"
 #include "storedsettings.h"
@@ -72,15 +74,21 @@ void Vantrel::ApplyChoice(int model, const QString &port, const QString &passwor
 void Vantrel::ShowProjectors(const QString &current)
 {
     currentProjector = current;
+    const ProjectorList projectors = ProjectorList::read();
+    // A serial port chosen in Settings shows the title and the empty status
+    // bar the window always had; a named projector, a network address and
+    // PJLink say there what the window drives, and how its line is.
+    const bool saysWhere = ShowsWhereConnected(projectors);
     const QString title = tr("Vantrel V 2.0");
-    setWindowTitle(current.isEmpty() ? title : tr("%1 - %2").arg(title, current));
+    setWindowTitle(current.isEmpty() || !saysWhere ? title : tr("%1 - %2").arg(title, current));
+    portStatus->setVisible(saysWhere);
     // Shortened, so the port's state keeps the room; not at all when the
     // name is the port's, which the status line shows already.
     const QFontMetrics metrics = projectorName->fontMetrics();
     projectorName->setText(
         metrics.elidedText(current, Qt::ElideMiddle, 16 * metrics.averageCharWidth()));
     projectorName->setToolTip(projectorName->text() == current ? QString() : current);
-    projectorName->setVisible(!current.isEmpty() && current != configuredPort);
+    projectorName->setVisible(saysWhere && !current.isEmpty() && current != configuredPort);
 
     // The action that chose a projector is still delivering its signal.
     for (QAction *old : projectorActions->actions()) {
@@ -88,14 +96,22 @@ void Vantrel::ShowProjectors(const QString &current)
         ui.menuProjector->removeAction(old);
         old->deleteLater();
     }
-    const ProjectorList projectors = ProjectorList::read();
+    // The list goes above the menu's other entries.
+    QAction *listEnd = nullptr;
+    for (QAction *action : ui.menuProjector->actions()) {
+        if (action->isSeparator()) {
+            listEnd = action;
+            break;
+        }
+    }
     for (const ProjectorList::Projector &projector : projectors.entries()) {
         QString text = QString(projector.name).replace(QLatin1Char('&'), QLatin1String("&&"));
         if (!projector.group.isEmpty())
             text += QLatin1String(" (")
                 + QString(projector.group).replace(QLatin1Char('&'), QLatin1String("&&"))
                 + QLatin1Char(')');
-        QAction *action = ui.menuProjector->addAction(text);
+        auto *action = new QAction(text, ui.menuProjector);
+        ui.menuProjector->insertAction(listEnd, action);
         action->setData(projector.name);
         action->setCheckable(true);
         action->setChecked(projector.name == current);
@@ -105,8 +121,8 @@ void Vantrel::ShowProjectors(const QString &current)
         projectorActions->addAction(action);
     }
     if (projectors.isEmpty()) {
-        QAction *none
-            = ui.menuProjector->addAction(tr("No projectors: add one in File > Settings"));
+        auto *none = new QAction(tr("No projectors: add one in File > Settings"), ui.menuProjector);
+        ui.menuProjector->insertAction(listEnd, none);
         none->setEnabled(false);
         projectorActions->addAction(none);
     }
@@ -193,7 +209,14 @@ void Vantrel::ShowStoreProblem(const QString &problem)
     if (problem.isEmpty())
         return;
     Log(problem + QLatin1Char('\n'));
-    ui.statusBar->showMessage(problem);
+    if (ShowsWhereConnected(ProjectorList::read()))
+        ui.statusBar->showMessage(problem);
+}
+
+bool Vantrel::ShowsWhereConnected(const ProjectorList &projectors) const
+{
+    return projectors.isListed() || Family::isNetwork(ModelIndex)
+        || LinkAddress::parse(configuredPort).isNetwork();
 }
 
 void Vantrel::on_connectionStatus_clicked()

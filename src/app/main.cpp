@@ -2,7 +2,6 @@
 #include "vantrel.h"
 
 #include <QApplication>
-#include <QLocale>
 
 int main(int argc, char *argv[])
 {
@@ -13,7 +12,8 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Vantrel"));
-    Translations::load(QLocale::system());
+    // English as written unless the user chose a language in the program's own menu.
+    Translations::loadChosen();
     Vantrel window;
     window.show();
     return app.exec();

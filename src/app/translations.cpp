@@ -1,5 +1,7 @@
 #include "translations.h"
 
+#include "preferences.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -56,4 +58,12 @@ bool Translations::load(const QLocale &locale, const QStringList &directories)
         return false;
     install(app, locale, QStringLiteral("qtbase"), { qtTranslationsPath() });
     return install(app, locale, QStringLiteral("vantrel"), directories);
+}
+
+bool Translations::loadChosen(const QLocale &system, const QStringList &directories)
+{
+    const QString language = Preferences::language();
+    if (language.isEmpty())
+        return load(QLocale(QLocale::English), directories);
+    return load(language == QLatin1String("system") ? system : QLocale(language), directories);
 }

@@ -18,4 +18,10 @@ QStringList directories();
 // when Vantrel's own translation was found.
 bool load(const QLocale &locale, const QStringList &directories = Translations::directories());
 
+// The language the user chose in the Language menu: none chosen is English
+// as written, whatever the locale, and installs no translator; "system" is
+// the system's locale. True when Vantrel's own translation was installed.
+bool loadChosen(const QLocale &system = QLocale::system(),
+                const QStringList &directories = Translations::directories());
+
 } // namespace Translations

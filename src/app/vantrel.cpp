@@ -2,6 +2,7 @@
 
 #include "elidinglabel.h"
 #include "framing.h"
+#include "languagemenu.h"
 #include "roomswindow.h"
 #include "storewatcher.h"
 #include "trafficlog.h"
@@ -22,8 +23,11 @@ Vantrel::Vantrel(QWidget *parent)
     vvtRequeryPending = false;
     setWindowTitle(tr("Vantrel V 2.0"));
     connect(ui.actionAbout, SIGNAL(triggered()), this, SLOT(OnAbout()));
-    // Not a slot of the window's: its slots are the ones it is described with.
+    // The program's own menu: not slots of the window's, whose slots are the
+    // ones it was built with, and connected to the menu's own objects.
     connect(ui.actionRooms, &QAction::triggered, ui.actionRooms, [this] { OpenRooms(); });
+    connect(ui.actionSaveLog, &QAction::triggered, ui.actionSaveLog, [this] { SaveLog(); });
+    ui.menuProjector->addMenu(new LanguageMenu(ui.statusBar, ui.menuProjector));
     contactCounter = 50;
     ShowTransition(); // the boxes' words, as their colour, before anything is known
     projectorOn = false;
@@ -32,12 +36,13 @@ Vantrel::Vantrel(QWidget *parent)
     ui.textEdit->document()->setUndoRedoEnabled(false);
     portStatus = new ElidingLabel(ui.statusBar);
     ui.statusBar->addWidget(portStatus, 1);
+    portStatus->hide(); // until what the window drives is known
     projectorName = new QLabel(ui.statusBar);
     projectorName->setTextFormat(Qt::PlainText);
     ui.statusBar->addPermanentWidget(projectorName);
     projectorActions = new QActionGroup(this);
-    connect(projectorActions, SIGNAL(triggered(QAction *)), this,
-            SLOT(OnProjectorChosen(QAction *)));
+    connect(projectorActions, &QActionGroup::triggered, projectorActions,
+            [this](QAction *action) { OnProjectorChosen(action); });
     serialPort.setReadBufferSize(Framing::PortReadBuffer);
     PJLinkPageHost host;
     // The window's ticks, so that a test drives the session's clock too.
@@ -58,6 +63,8 @@ Vantrel::Vantrel(QWidget *parent)
         ShowLamp(state, toolTip);
         projectorOn = on;
     };
+    host.powerOn = [this] { PowerOn(); };
+    host.powerOff = [this] { ConfirmPowerOff(); };
     pjlinkPage = std::make_unique<PJLinkPage>(ui, serialPort, host);
     WatchForLostDevice();
     // Not a child of the window, and no slot of its own: the slot table stays as described.

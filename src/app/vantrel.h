@@ -26,6 +26,7 @@ class QKeyEvent;
 class ElidingLabel;
 class StoreWatcher;
 class RoomsWindow;
+class ProjectorList;
 
 // The remote control window. Every user action and the 100 ms tick arrive as
 // one of its slots; the protocol itself lives in the pure helpers beside it.
@@ -103,26 +104,20 @@ private slots:
     // No widget carries these names, so connectSlotsByName leaves them unconnected.
     void on_vvtBrightnessUp_clicked();
     void on_vvtBrightnessDown_clicked();
-    void on_actionSaveLog_triggered();
-    void OnProjectorChosen(QAction *action);
-    void on_pjPowerOn_clicked();
-    void on_pjPowerOff_clicked();
-    void on_pjInputCbx_activated(int index);
-    void on_pjPictureMute_clicked(bool checked);
-    void on_pjSoundMute_clicked(bool checked);
-    void on_pjFreeze_clicked(bool checked);
-    void on_pjVolumeUp_clicked();
-    void on_pjVolumeDown_clicked();
 
 private:
     // Application shell
     void Configure(bool showDialog);
+    // The program's own menu: not slots, so the slot table stays as it is.
+    void SaveLog();
+    void OnProjectorChosen(QAction *action);
     // Every stored projector at a glance; this one's state from this window.
     void OpenRooms();
     void ApplyChoice(int model, const QString &port, const QString &password);
     void ShowProjectors(const QString &current);
     void ReloadProjectors();
     void ShowStoreProblem(const QString &problem);
+    bool ShowsWhereConnected(const ProjectorList &projectors) const;
 
     // Projector link
     bool OpenSerialPort(const QString &portName);

@@ -62,13 +62,13 @@ void Vantrel::ShowLamp(LampColours::State state, const QString &toolTip)
 
 void Vantrel::ShowLampOff()
 {
-    ShowLamp(LampColours::State::LampOff, tr("Lamp is Off"));
+    ShowLamp(LampColours::State::LampOff, QStringLiteral("Lamp is Off"));
     projectorOn = false;
 }
 
 void Vantrel::ShowLampOn()
 {
-    ShowLamp(LampColours::State::LampOn, tr("Lamp is On"));
+    ShowLamp(LampColours::State::LampOn, QStringLiteral("Lamp is On"));
     projectorOn = true;
 }
 

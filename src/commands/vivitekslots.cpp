@@ -62,7 +62,7 @@ void Vantrel::HandleVvtReply(const QString &reply)
             ShowLampOff();
         break;
     case Vivitek::Meaning::LampHours:
-        Log(tr("Lamp Time = %1 h\n").arg(v));
+        Log(QLatin1String("Lamp Time = ") + QString::number(v) + QLatin1String(" h\n"));
         break;
     case Vivitek::Meaning::Firmware:
         Log(reply.mid(1) + QLatin1Char('\n'));

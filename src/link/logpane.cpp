@@ -53,7 +53,7 @@ void Vantrel::on_clearLog_clicked()
 
 // What the pane holds, as it shows it; a failed save leaves any older file
 // of that name as it was.
-void Vantrel::on_actionSaveLog_triggered()
+void Vantrel::SaveLog()
 {
     const QString fileName = QFileDialog::getSaveFileName(
         this, tr("Save log"), QDir::home().filePath(QStringLiteral("vantrel-log.txt")),

@@ -123,8 +123,9 @@ void Vantrel::SendCommand(const char *command, int length)
         // The box runs its own event loop, in which the next poll may fail
         // too: one box at a time is enough.
         writeErrorShown = true;
-        QMessageBox::warning(this, tr("Error!"), tr("Failed to send data to serial port"),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::warning(this, tr("Error!"),
+                             QStringLiteral("Failed to send data to serial port"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
         writeErrorShown = false;
     }
     serialPort.write("\r", 1);

@@ -46,7 +46,18 @@ PJLinkPage::PJLinkPage(Ui::VantrelClass &form, ProjectorLink &link, PJLinkPageHo
     , ui(form)
     , link(link)
     , host(std::move(host))
-{ }
+{
+    // Its own connections: the window's slots are the ones it was built with.
+    connect(ui.pjPowerOn, &QAbstractButton::clicked, this, [this] { this->host.powerOn(); });
+    connect(ui.pjPowerOff, &QAbstractButton::clicked, this, [this] { this->host.powerOff(); });
+    connect(ui.pjInputCbx, QOverload<int>::of(&QComboBox::activated), this,
+            &PJLinkPage::chooseInput);
+    connect(ui.pjPictureMute, &QAbstractButton::clicked, this, &PJLinkPage::setPictureMute);
+    connect(ui.pjSoundMute, &QAbstractButton::clicked, this, &PJLinkPage::setSoundMute);
+    connect(ui.pjFreeze, &QAbstractButton::clicked, this, &PJLinkPage::setFrozen);
+    connect(ui.pjVolumeUp, &QAbstractButton::clicked, this, &PJLinkPage::volumeUp);
+    connect(ui.pjVolumeDown, &QAbstractButton::clicked, this, &PJLinkPage::volumeDown);
+}
 
 void PJLinkPage::reset(bool active)
 {

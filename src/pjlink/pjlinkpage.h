@@ -30,12 +30,15 @@ struct PJLinkPageHost
     std::function<void()> showTransition;
     // on: the projector counts as on, for the close confirmation.
     std::function<void(LampColours::State state, const QString &toolTip, bool on)> showLamp;
+    // The power buttons go the way every family's power buttons go.
+    std::function<void()> powerOn;
+    std::function<void()> powerOff; // after the user's confirmation
 };
 
 // The PJLink control page: the session with the projector over the window's
 // link (the link logs in; the client sees only commands and answers), what
-// goes out when, and the page's widgets of the window's form. The window
-// passes it the link's input and its ticks, and its slots' clicks.
+// goes out when, and the page's widgets of the window's form, whose clicks
+// it takes itself. The window passes it the link's input and its ticks.
 class PJLinkPage : public QObject
 {
     Q_OBJECT

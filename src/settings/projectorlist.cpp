@@ -57,6 +57,7 @@ ProjectorList ProjectorList::read()
         }
         return projectors;
     }
+    projectors.listed = true;
     readArray(*store, &projectors.list, &projectors.ignored);
     projectors.setCurrent(store->value(CurrentKey).toString());
     // An older Vantrel changes only the two keys; what it chose last is

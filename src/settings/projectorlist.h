@@ -50,6 +50,10 @@ public:
     // A valid name for a projector known only by its port.
     static QString nameAfter(const QString &port);
 
+    // False for a store that holds only "ComPort" and "Model": its one
+    // projector is no name the user gave.
+    bool isListed() const { return listed; }
+
     const QList<Projector> &entries() const { return list; }
     bool isEmpty() const { return list.isEmpty(); }
     int indexOf(const QString &name) const;
@@ -74,6 +78,7 @@ private:
 
     QList<Projector> list;
     QString currentName;
+    bool listed = false;
     QString formatProblem;
     QString ignored;
 };

@@ -1,3 +1,4 @@
+#include "preferences.h"
 #include "rig.h"
 #include "roomswindow.h"
 #include "settings.h"
@@ -16,8 +17,10 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QXmlStreamReader>
 
 #include <map>
@@ -28,8 +31,9 @@ const QString SourceDir = QStringLiteral(VANTREL_SOURCE_DIR);
 
 // What tools/update-translations.sh gives lupdate: the window's sources, not
 // vantrelctl's.
-const QStringList TranslatedSources = { "src/app",    "src/commands", "src/link",     "src/network",
-                                        "src/pjlink", "src/sessions", "src/settings", "src/ui" };
+const QStringList TranslatedSources
+    = { "src/app",    "src/commands", "src/language", "src/link", "src/network",
+        "src/pjlink", "src/sessions", "src/settings", "src/ui" };
 
 // Texts that read the same in the language as in English: names of products
 // and signals everywhere, and a few words each language shares with English.
@@ -38,7 +42,7 @@ const QSet<QString> SameEverywhere
         "HDMI",          "HDMI 1",   "HDMI 2",  "RGB 1",   "RGB 2",   "BNC",  "Composite",
         "e-Key",         "4:3",      "16:9",    "TV",      "sRGB",    "Zoom", "Normal",
         "Logo",          "Standard", "Temp.",   "-" };
-const std::map<QString, QSet<QString>> SameInLanguage = {
+std::map<QString, QSet<QString>> SameInLanguage = {
     { "de", { "Name", "Name:", "Filter:", "Filter", "Eco", "Firmware", "Warm", "Video", "Debug" } },
     { "fr", { "Image", "Menu", "Volume", "Volume +", "Volume −", "Contact" } },
 };
@@ -212,7 +216,7 @@ private slots:
     void sourcesHaveNoUntranslatedText();
     void windowIsTranslated_data();
     void windowIsTranslated();
-    void roomsAreTranslated_data() { windowIsTranslated_data(); }
+    void roomsAreTranslated_data();
     void roomsAreTranslated();
     void vantrelctlStaysEnglish();
 };
@@ -294,18 +298,36 @@ void TestTranslations::sourcesHaveNoUntranslatedText()
 
 void TestTranslations::windowIsTranslated_data()
 {
-    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("chosen"); // in the Language menu; empty: English
+    QTest::addColumn<QString>("system"); // the desktop's locale
+    QTest::addColumn<QString>("language"); // what the window shows
     QTest::addColumn<QString>("yes"); // Qt's own text for the Yes button
+    QTest::newRow("none chosen, German desktop") << ""
+                                                 << "de_DE"
+                                                 << "en"
+                                                 << "&Yes";
+    QTest::newRow("system, German desktop") << "system"
+                                            << "de_DE"
+                                            << "de"
+                                            << "&Ja";
     QTest::newRow("de") << "de"
+                        << "en_GB"
+                        << "de"
                         << "&Ja";
     QTest::newRow("fr") << "fr"
+                        << "de_DE"
+                        << "fr"
                         << "&Oui";
 }
 
-// The window and the settings dialog built in the language show no English
-// text, and a message box shows Qt's own buttons in the language too.
+// The language is the one chosen in the program's own menu, at the next
+// start: with none chosen the window is English as written and no
+// translator is installed. In a language the window and the settings dialog
+// show no English text, and a message box shows Qt's own buttons in it too.
 void TestTranslations::windowIsTranslated()
 {
+    QFETCH(QString, chosen);
+    QFETCH(QString, system);
     QFETCH(QString, language);
     QFETCH(QString, yes);
 
@@ -313,20 +335,41 @@ void TestTranslations::windowIsTranslated()
     const QMap<QString, QString> english = windowTexts(&englishStatus);
     QVERIFY(english.size() > 150);
 
-    QVERIFY(Translations::load(QLocale(language), { QStringLiteral(VANTREL_TRANSLATIONS_DIR) }));
+    {
+        Rig rig(Acer::ModelIndex);
+        QAction *choice = nullptr;
+        for (QAction *action : rig.window().findChild<QMenu *>("menuLanguage")->actions())
+            choice = action->data().toString() == chosen ? action : choice;
+        QVERIFY(choice);
+        choice->trigger();
+        QVERIFY(choice->isChecked());
+        QCOMPARE(TestStore::value("Preferences/Language").toString(), chosen);
+        QCOMPARE(Preferences::language(), chosen);
+        QVERIFY(!rig.window().statusBar()->currentMessage().isEmpty());
+        // Applied at the next start: what main() does.
+        QCOMPARE(
+            Translations::loadChosen(QLocale(system), { QStringLiteral(VANTREL_TRANSLATIONS_DIR) }),
+            language != "en");
+    }
+    QCOMPARE(QCoreApplication::instance()->findChildren<QTranslator *>().isEmpty(),
+             language == "en");
     QString status;
     const QMap<QString, QString> translated = windowTexts(&status);
     QCOMPARE(translated.keys(), english.keys());
-    QVERIFY(status != englishStatus);
-    QStringList untranslated;
-    const QSet<QString> same = SameEverywhere + SameInLanguage.at(language);
+    // The port's name is the user's, in any language, and each window has its own.
+    static const QRegularExpression port(QStringLiteral("/dev/\\S+"));
+    const auto samePort = [](QString text) { return text.replace(port, QStringLiteral("PORT")); };
+    QCOMPARE(samePort(status) == samePort(englishStatus), language == "en");
+    QStringList wrong;
+    const QSet<QString> same = SameEverywhere + SameInLanguage[language];
     for (auto it = english.cbegin(); it != english.cend(); ++it) {
-        // The port's name is the user's, in any language.
-        if (translated.value(it.key()) == it.value() && !same.contains(it.value())
-            && !it.value().startsWith(QLatin1String("/dev/")))
-            untranslated << QStringLiteral("  %1: \"%2\"").arg(it.key(), it.value());
+        const bool unchanged = samePort(translated.value(it.key())) == samePort(it.value());
+        if (language == "en" ? !unchanged
+                             : unchanged && !same.contains(it.value())
+                    && !it.value().startsWith(QLatin1String("/dev/")))
+            wrong << QStringLiteral("  %1: \"%2\"").arg(it.key(), translated.value(it.key()));
     }
-    QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join('\n')));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
 
     Rig rig(Acer::ModelIndex);
     QStringList buttons;
@@ -341,8 +384,15 @@ void TestTranslations::windowIsTranslated()
     });
     rig.ui().powerOff->click();
     QVERIFY(answerer.waitDone());
-    QVERIFY(text != QLatin1String("Turn the projector off?"));
+    QCOMPARE(text == QLatin1String("Turn the projector off?"), language == "en");
     QVERIFY2(buttons.contains(yes), qPrintable(buttons.join(' ')));
+}
+
+void TestTranslations::roomsAreTranslated_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("de") << "de";
+    QTest::newRow("fr") << "fr";
 }
 
 // The Rooms view built in the language shows no English text either.

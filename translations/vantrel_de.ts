@@ -52,6 +52,25 @@
     </message>
 </context>
 <context>
+    <name>LanguageMenu</name>
+    <message>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>System language</source>
+        <translation>Sprache des Systems</translation>
+    </message>
+    <message>
+        <source>The language could not be saved in %1</source>
+        <translation>Die Sprache konnte nicht in %1 gespeichert werden</translation>
+    </message>
+    <message>
+        <source>The language changes at the next start of Vantrel</source>
+        <translation>Die Sprache wechselt beim nächsten Start von Vantrel</translation>
+    </message>
+</context>
+<context>
     <name>NoticeRules</name>
     <message>
         <source>No longer answers: %1</source>
@@ -849,14 +868,6 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
         <translation>Den Projektor ausschalten?</translation>
     </message>
     <message>
-        <source>Lamp is Off</source>
-        <translation>Lampe ist aus</translation>
-    </message>
-    <message>
-        <source>Lamp is On</source>
-        <translation>Lampe ist an</translation>
-    </message>
-    <message>
         <source>Save log</source>
         <translation>Protokoll speichern</translation>
     </message>
@@ -956,16 +967,6 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
         <source>Lost serial port %1: the device has gone away.
 </source>
         <translation>Serielle Schnittstelle %1 verloren: Das Gerät ist nicht mehr da.
-</translation>
-    </message>
-    <message>
-        <source>Failed to send data to serial port</source>
-        <translation>Senden an die serielle Schnittstelle fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>Lamp Time = %1 h
-</source>
-        <translation>Lampenstunden = %1 h
 </translation>
     </message>
     <message>

@@ -52,6 +52,25 @@
     </message>
 </context>
 <context>
+    <name>LanguageMenu</name>
+    <message>
+        <source>Language</source>
+        <translation>Langue</translation>
+    </message>
+    <message>
+        <source>System language</source>
+        <translation>Langue du système</translation>
+    </message>
+    <message>
+        <source>The language could not be saved in %1</source>
+        <translation>La langue n&apos;a pas pu être enregistrée dans %1</translation>
+    </message>
+    <message>
+        <source>The language changes at the next start of Vantrel</source>
+        <translation>La langue change au prochain démarrage de Vantrel</translation>
+    </message>
+</context>
+<context>
     <name>NoticeRules</name>
     <message>
         <source>No longer answers: %1</source>
@@ -849,14 +868,6 @@ Switch it off at the projector or with its remote control.</source>
         <translation>Éteindre le projecteur&#xa0;?</translation>
     </message>
     <message>
-        <source>Lamp is Off</source>
-        <translation>La lampe est éteinte</translation>
-    </message>
-    <message>
-        <source>Lamp is On</source>
-        <translation>La lampe est allumée</translation>
-    </message>
-    <message>
         <source>Save log</source>
         <translation>Enregistrer le journal</translation>
     </message>
@@ -956,16 +967,6 @@ Switch it off at the projector or with its remote control.</source>
         <source>Lost serial port %1: the device has gone away.
 </source>
         <translation>Port série %1 perdu&#xa0;: le périphérique a disparu.
-</translation>
-    </message>
-    <message>
-        <source>Failed to send data to serial port</source>
-        <translation>Échec de l’envoi de données au port série</translation>
-    </message>
-    <message>
-        <source>Lamp Time = %1 h
-</source>
-        <translation>Heures de lampe = %1 h
 </translation>
     </message>
     <message>

@@ -297,9 +297,13 @@ void TestConfigure::projectorMenu()
 
     QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
     QStringList entries;
-    for (const QAction *action : menu->actions())
+    // The list, above the menu's other entries.
+    for (const QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            break;
         entries << action->text() + ' ' + action->shortcut().toString()
                 + (action->isChecked() ? " *" : "");
+    }
     QCOMPARE(entries,
              QStringList({ "room-101 (north) Ctrl+1 *", "room && 102 Ctrl+2", "room-103 Ctrl+3" }));
     QVERIFY(rig.receive("LAMP 1\r"));
@@ -518,7 +522,7 @@ void TestConfigure::removedElsewhere()
     QCOMPARE(VantrelProbe::modelIndex(rig.window()), int(InFocus::ModelIndex));
     QVERIFY(rig.log().contains("a was removed from the settings file; b takes its place.\n"));
     QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
-    QCOMPARE(menu->actions().size(), 1);
+    QVERIFY(menu->actions().size() > 1 && menu->actions().at(1)->isSeparator());
     QCOMPARE(menu->actions().at(0)->data().toString(), QString("b"));
     // The removed one hears nothing more; the other gets the polls.
     rig.modem.readAll();

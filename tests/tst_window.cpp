@@ -240,7 +240,7 @@ void TestWindow::describedForm()
         // "default": what buttons, check boxes, lists and the text pane of
         // Qt take, a click and Tab alike (a list the wheel too).
         if (expected == "default")
-            QCOMPARE(widget->focusPolicy() & Qt::StrongFocus, Qt::StrongFocus);
+            QCOMPARE(int(widget->focusPolicy() & Qt::StrongFocus), int(Qt::StrongFocus));
         else
             QCOMPARE(widget->focusPolicy(), expected == "NoFocus" ? Qt::NoFocus : Qt::StrongFocus);
     } else if (aspect == "children") {

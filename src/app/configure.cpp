@@ -2,6 +2,7 @@
 
 #include "family.h"
 #include "projectorlist.h"
+#include "projectorsdialog.h"
 #include "settings.h"
 #include "storedsettings.h"
 
@@ -15,37 +16,65 @@
 
 void Vantrel::Configure(bool showDialog)
 {
-    Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
     if (!showDialog) {
-        if (!dialog.StoreDamage().isEmpty())
-            ShowStoreProblem(tr("%1. The settings file is left as it is: put it right by hand, "
-                                "or replace it in File > Settings.")
-                                 .arg(dialog.StoreDamage()));
-        ShowStoreProblem(dialog.StoreNote());
-    }
-    if (showDialog) {
-        // The search opens every port it can, this window's own among them.
-        connect(&dialog, &Settings::SearchStarting, this, [this] {
-            serialPort.close();
-            ForgetPendingReplies();
-            portLent = true;
-        });
-        configuring = true;
-        dialog.exec();
-        configuring = false;
-        const bool lent = std::exchange(portLent, false);
-        if (!dialog.IsApplied()) {
-            if (lent && !configuredPort.isEmpty())
-                ReopenSerialPort();
-            // What vantrelctl changed while the dialog was open.
-            ReloadProjectors();
+        // A named projector chosen last, from the program's own menu or
+        // dialog, is the one to drive; otherwise the stored port and family.
+        const ProjectorList projectors = ProjectorList::read();
+        if (!projectors.damage().isEmpty())
+            ShowStoreProblem(tr("%1. The settings file is left as it is until it is put right "
+                                "by hand.")
+                                 .arg(projectors.damage()));
+        ShowStoreProblem(projectors.note());
+        if (projectors.isChosen()) {
+            const ProjectorList::Projector &named = *projectors.current();
+            ApplyChoice(Family::orDefault(named.model), named.port, named.password);
+            ShowProjectors(named.name);
             return;
         }
     }
+    Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
+    if (showDialog) {
+        dialog.exec();
+        if (!dialog.IsApplied())
+            return;
+    }
+    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort(), QString());
+    ShowProjectors(QString());
+}
+
+// The program's own list of named projectors; the one shown at Ok becomes
+// the one driven, as when it is chosen from the menu.
+void Vantrel::EditProjectors()
+{
+    ProjectorsDialog dialog(this, currentProjector);
+    // The search opens every port it can, this window's own among them.
+    connect(&dialog, &ProjectorsDialog::SearchStarting, this, [this] {
+        serialPort.close();
+        ForgetPendingReplies();
+        portLent = true;
+    });
+    configuring = true;
+    dialog.exec();
+    configuring = false;
+    const bool lent = std::exchange(portLent, false);
+    if (!dialog.IsApplied() || dialog.SelectedName().isEmpty()) {
+        if (lent && !configuredPort.isEmpty())
+            ReopenSerialPort();
+        // What vantrelctl changed while the dialog was open.
+        ReloadProjectors();
+        return;
+    }
+    const int model = Family::orDefault(dialog.SelectedModel());
+    if (dialog.SelectedName() != currentProjector || dialog.SelectedPort() != configuredPort
+        || model != ModelIndex) {
+        // Nothing known of the last one stays on show.
+        projectorOn = false;
+        contactCounter = 50;
+        ShowTransition();
+    }
     // The user has chosen again: a login the projector refused may be tried once more.
-    if (showDialog)
-        ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort(), dialog.SelectedPassword());
+    ProjectorLink::forgetRejectedLogins();
+    ApplyChoice(model, dialog.SelectedPort(), dialog.SelectedPassword());
     ShowProjectors(dialog.SelectedName());
 }
 
@@ -53,8 +82,9 @@ void Vantrel::ApplyChoice(int model, const QString &port, const QString &passwor
 {
     serialPort.close();
     ForgetPendingReplies();
-    // A stored number that names no family is taken as Acer throughout.
-    ModelIndex = Family::orDefault(model);
+    // Unchecked, as the Settings dialog gives it: -1 when the stored number
+    // names no family and none was chosen, which shows as "???".
+    ModelIndex = model;
     pjlinkPage->reset(ModelIndex == PJLink::ModelIndex);
     serialPort.setPassword(ModelIndex == PJLink::ModelIndex ? password : QString());
     OpenSerialPort(port);
@@ -105,8 +135,7 @@ void Vantrel::ShowProjectors(const QString &current)
         projectorActions->addAction(action);
     }
     if (projectors.isEmpty()) {
-        QAction *none
-            = ui.menuProjector->addAction(tr("No projectors: add one in File > Settings"));
+        QAction *none = ui.menuProjector->addAction(tr("No projectors: add one in Projectors…"));
         none->setEnabled(false);
         projectorActions->addAction(none);
     }
@@ -134,7 +163,7 @@ void Vantrel::OnProjectorChosen(QAction *action)
     contactCounter = 50;
     ShowTransition();
     ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(projector.model, projector.port, projector.password);
+    ApplyChoice(Family::orDefault(projector.model), projector.port, projector.password);
     ShowProjectors(name);
     if (!saved)
         Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
@@ -157,6 +186,12 @@ void Vantrel::ReloadProjectors()
         return;
     }
     ShowStoreProblem(projectors.note());
+    // The port and family chosen in Settings are read by Configure alone: a
+    // store changed on disk is followed for a named projector only.
+    if (currentProjector.isEmpty()) {
+        ShowProjectors(currentProjector);
+        return;
+    }
     const ProjectorList::Projector *driven = projectors.find(currentProjector);
     // A projector the list never held (a first start's port) is not taken away.
     bool listed = false;
@@ -181,7 +216,7 @@ void Vantrel::ReloadProjectors()
     contactCounter = 50;
     ShowTransition();
     ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(next ? next->model : 0, next ? next->port : QString(),
+    ApplyChoice(next ? Family::orDefault(next->model) : 0, next ? next->port : QString(),
                 next ? next->password : QString());
     ShowProjectors(next ? next->name : QString());
 }

@@ -123,6 +123,7 @@ private:
     void ShowProjectors(const QString &current);
     void ReloadProjectors();
     void ShowStoreProblem(const QString &problem);
+    void EditProjectors();
 
     // Projector link
     bool OpenSerialPort(const QString &portName);

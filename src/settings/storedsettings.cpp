@@ -328,8 +328,10 @@ void EditLock::take()
                               O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         if (fd < 0) {
             refusal = errno == ELOOP
-                ? tr("the lock %1 is a link; nothing is saved while it is there").arg(name)
-                : tr("the lock %1 cannot be opened: %2")
+                ? QCoreApplication::translate(
+                      "StoredSettings", "the lock %1 is a link; nothing is saved while it is there")
+                      .arg(name)
+                : QCoreApplication::translate("StoredSettings", "the lock %1 cannot be opened: %2")
                       .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
@@ -337,15 +339,18 @@ void EditLock::take()
         candidate->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
         struct stat info;
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
-            refusal = tr("the lock %1 is not a file of this user's; nothing is saved while it "
-                         "is there")
+            refusal = QCoreApplication::translate(
+                          "StoredSettings",
+                          "the lock %1 is not a file of this user's; nothing is saved while it "
+                          "is there")
                           .arg(name);
             return;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             busy = errno == EWOULDBLOCK || errno == EINTR;
             if (!busy)
-                refusal = tr("the lock %1 cannot be taken: %2")
+                refusal = QCoreApplication::translate("StoredSettings",
+                                                      "the lock %1 cannot be taken: %2")
                               .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
@@ -373,8 +378,10 @@ QString EditLock::problem() const
     if (!refusal.isEmpty())
         return refusal;
     if (busy)
-        return tr("settings are being changed by another program (lock %1)").arg(name);
-    return tr("the lock %1 cannot be made").arg(name);
+        return QCoreApplication::translate(
+                   "StoredSettings", "settings are being changed by another program (lock %1)")
+            .arg(name);
+    return QCoreApplication::translate("StoredSettings", "the lock %1 cannot be made").arg(name);
 }
 
 EditLock::~EditLock()

@@ -1,16 +1,29 @@
 #include "colorgroupbox.h"
+#include "portenumeration.h"
+#include "projectorlist.h"
 #include "rig.h"
+#include "settings.h"
+#include "storedsettings.h"
 #include "testmain.h"
 
 #include <QActionGroup>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QProxyStyle>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +89,8 @@ private slots:
     void saveLog();
     void longOrOddPortName_data();
     void longOrOddPortName();
+    void settingsDialog_data();
+    void settingsDialog();
 };
 
 void TestWindow::slotTableAndWiring()
@@ -335,6 +350,239 @@ void TestWindow::longOrOddPortName()
     QTRY_VERIFY(!VantrelProbe::serialPort(w).isOpen());
     QVERIFY(rig.log().endsWith("Lost serial port " + path + ": the device has gone away.\n"));
     shows(path + ": device lost, waiting for it to return");
+}
+
+namespace {
+
+// One line for a widget of the settings dialog's form: its name and texts.
+QString describe(QWidget *widget)
+{
+    QStringList parts { widget->objectName() };
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        parts << '"' + label->text() + '"';
+    else if (auto *button = qobject_cast<QPushButton *>(widget))
+        parts << '"' + button->text() + '"';
+    else if (auto *combo = qobject_cast<QComboBox *>(widget))
+        for (int i = 0; i < combo->count(); ++i)
+            parts << '"' + combo->itemText(i) + '"';
+    return parts.join(' ');
+}
+
+QString describe(QLayoutItem *item)
+{
+    if (item->widget())
+        return describe(item->widget());
+    if (item->spacerItem())
+        return QStringLiteral("spacer %1 x %2")
+            .arg(item->sizeHint().width())
+            .arg(item->sizeHint().height());
+    return item->layout()->objectName();
+}
+
+// What the form of the settings dialog holds under one heading.
+QString settingsForm(Settings &dialog, const QString &what)
+{
+    const QMetaObject &meta = Settings::staticMetaObject;
+    QStringList parts;
+    if (what == "size")
+        return QStringLiteral("%1 x %2").arg(dialog.width()).arg(dialog.height());
+    if (what == "title")
+        return dialog.windowTitle();
+    if (what == "object name")
+        return dialog.objectName();
+    if (what == "outer layout") {
+        auto *outer = qobject_cast<QVBoxLayout *>(dialog.layout());
+        const QMargins m = outer->contentsMargins();
+        parts << QStringLiteral("%1 spacing %2 margins %3 %4 %5 %6:")
+                     .arg(outer->objectName())
+                     .arg(outer->spacing())
+                     .arg(m.left())
+                     .arg(m.top())
+                     .arg(m.right())
+                     .arg(m.bottom());
+        for (int i = 0; i < outer->count(); ++i)
+            parts << describe(outer->itemAt(i)) + " spacing "
+                    + QString::number(outer->itemAt(i)->layout()->spacing());
+        return parts.join(' ');
+    }
+    if (what == "rows") {
+        auto *grid = dialog.findChild<QGridLayout *>("gridLayout");
+        for (int row = 0; row < grid->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < grid->columnCount(); ++column) {
+                QLayoutItem *item = grid->itemAtPosition(row, column);
+                cells << (item ? describe(item) : QString("-"));
+            }
+            parts << cells.join(" | ");
+        }
+        return parts.join(" / ");
+    }
+    if (what == "buttons") {
+        QLayout *buttons = dialog.findChild<QHBoxLayout *>("horizontalLayout");
+        for (int i = 0; i < buttons->count(); ++i)
+            parts << describe(buttons->itemAt(i));
+        return parts.join(" | ");
+    }
+    if (what == "slots" || what == "signals") {
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod method = meta.method(i);
+            if (method.methodType() == (what == "slots" ? QMetaMethod::Slot : QMetaMethod::Signal))
+                parts << method.methodSignature();
+        }
+        return parts.join(' ');
+    }
+    if (what == "wiring") {
+        // Each slot from its button's clicked(), and nothing else reaching the dialog.
+        for (const char *name : { "cancelSettings", "applySettings" }) {
+            auto *button = dialog.findChild<QPushButton *>(name);
+            const QByteArray slot = QByteArray::number(QSLOT_CODE) + "on_" + name + "_clicked()";
+            if (QObject::disconnect(button, SIGNAL(clicked()), &dialog, slot.constData()))
+                parts << QString(name) + " clicked()";
+        }
+        for (QObject *object : dialog.findChildren<QObject *>())
+            if (QObject::disconnect(object, nullptr, &dialog, nullptr))
+                parts << "also " + object->objectName();
+        return parts.join(", ");
+    }
+    if (what == "tab order") {
+        for (QWidget *widget = dialog.nextInFocusChain(); widget != &dialog;
+             widget = widget->nextInFocusChain())
+            if (widget->focusPolicy() & Qt::TabFocus)
+                parts << widget->objectName();
+        return parts.join(' ');
+    }
+    // Buddies, tool tips, names for a screen reader, default buttons, size
+    // policies set on the form: none of them.
+    for (QWidget *widget : dialog.findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(widget);
+        auto *button = qobject_cast<QPushButton *>(widget);
+        if ((label && label->buddy()) || !widget->toolTip().isEmpty()
+            || !widget->accessibleName().isEmpty() || !widget->accessibleDescription().isEmpty()
+            || (button && button->isDefault()) || !widget->minimumSize().isNull())
+            parts << widget->objectName();
+    }
+    return parts.join(' ');
+}
+
+} // namespace
+
+void TestWindow::settingsDialog_data()
+{
+    // "form WHAT": the form under that heading; "ok ...", "projectors ...":
+    // a store, a step, and what the window and the store show then.
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("form size") << "211 x 100";
+    QTest::newRow("form title") << "Settings";
+    QTest::newRow("form object name") << "SettingsClass";
+    QTest::newRow("form outer layout")
+        << "verticalLayout spacing 6 margins 11 11 11 11: gridLayout spacing 6 horizontalLayout "
+           "spacing 6";
+    QTest::newRow("form rows")
+        << "label_2 \"Model:\" | model_comboBox \"Acer\" \"Vivitek\" \"InFocus\" / label \"Com "
+           "Port:\" | port_comboBox";
+    QTest::newRow("form buttons")
+        << "applySettings \"Ok\" | spacer 40 x 20 | cancelSettings \"Cancel\"";
+    QTest::newRow("form slots") << "on_cancelSettings_clicked() on_applySettings_clicked()";
+    QTest::newRow("form signals") << "";
+    QTest::newRow("form wiring") << "cancelSettings clicked(), applySettings clicked()";
+    QTest::newRow("form tab order") << "model_comboBox port_comboBox applySettings cancelSettings";
+    QTest::newRow("form extras") << "";
+
+    // Described: a family no list holds reads "???"; Ok stores -1 and the
+    // two keys alone, and the window drives no named projector.
+    QTest::newRow("ok, Model 7 and no choice") << "??? -1 Vantrel V 2.0 keys";
+    QTest::newRow("ok, a named list stays as it stands") << "Acer 0 Vantrel V 2.0 list kept";
+    // Extension: the program's own dialog makes the projector shown current.
+    QTest::newRow("projectors, b chosen") << "Vivitek 1 Vantrel V 2.0 - b list b";
+    // Described: Ok saves at once. Extension's trigger: another program
+    // holds the lock; the window goes on polling, and Ok saves once it is let go.
+    QTest::newRow("ok, the lock free") << "Acer 0 Vantrel V 2.0 keys";
+    QTest::newRow("ok, the lock held meanwhile") << "Acer 0 Vantrel V 2.0 keys";
+}
+
+// The settings dialog as described, pinned as a table, and what Ok and the
+// Projectors… dialog leave in the window and the store.
+void TestWindow::settingsDialog()
+{
+    QFETCH(QString, expected);
+    const QString tag = QTest::currentDataTag();
+    if (tag.startsWith("form ")) {
+        // As a first start finds it: nothing stored, no port listed.
+        TestStore::clear();
+        PortEnumeration::setLister([] { return QStringList(); });
+        const auto restore = qScopeGuard([] { PortEnumeration::setLister({}); });
+        Settings dialog;
+        QCOMPARE(settingsForm(dialog, tag.mid(5)), expected);
+        return;
+    }
+
+    Rig rig;
+    const bool named = tag.contains("named") || tag.startsWith("projectors");
+    if (named) {
+        ProjectorList projectors;
+        QVERIFY(projectors.add({ "a", 0, rig.modem.portName(), {}, {} }));
+        QVERIFY(projectors.add({ "b", 1, rig.modem.portName(), {}, "north" }));
+        QVERIFY(projectors.write());
+        VantrelProbe::configure(rig.window(), false); // what start-up runs
+        QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - a"));
+    }
+    if (tag.contains("Model 7")) {
+        TestStore::set("Model", 7);
+        VantrelProbe::configure(rig.window(), false);
+        QCOMPARE(rig.ui().model_label->text(), QString("???"));
+    }
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    const auto listOf
+        = [](const QByteArray &bytes) { return bytes.mid(bytes.indexOf("[Projectors]")); };
+
+    int held = -1;
+    const auto cleanUp = qScopeGuard([&held] {
+        if (held >= 0)
+            ::close(held);
+    });
+    if (tag.contains("held")) {
+        const QByteArray lock = QFile::encodeName(StoredSettings::EditLock::fileName());
+        held = ::open(lock.constData(), O_RDONLY | O_CREAT, 0600);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    }
+    DialogDriver driver([&](QDialog *dialog) {
+        if (tag.startsWith("projectors")) {
+            auto *list = dialog->findChild<QComboBox *>("projector_comboBox");
+            list->setCurrentIndex(list->findText("b"));
+        }
+        dialog->findChild<QPushButton *>("applySettings")->click();
+        if (held < 0)
+            return;
+        // Ok came back at once: the dialog waits, the window polls.
+        QVERIFY(dialog->isVisible());
+        rig.modem.readAll();
+        VantrelProbe::pollTimer(rig.window()).start();
+        QCOMPARE(rig.modem.readBytes(11, 10000), QByteArray("* 0 Lamp ?\r"));
+        VantrelProbe::pollTimer(rig.window()).stop();
+        ::close(std::exchange(held, -1));
+    });
+    (tag.startsWith("projectors") ? rig.window().findChild<QAction *>("actionProjectors")
+                                  : rig.ui().actionSettings)
+        ->trigger();
+    QVERIFY(driver.waitDone(20000));
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray after = file.readAll();
+    QStringList shown { rig.ui().model_label->text(),
+                        QString::number(VantrelProbe::modelIndex(rig.window())),
+                        rig.window().windowTitle() };
+    if (!named)
+        shown << (TestStore::keys() == QStringList({ "ComPort", "Model" }) ? "keys" : "more");
+    else if (tag.startsWith("ok"))
+        shown << (listOf(after) == listOf(before) ? "list kept" : "list changed");
+    else
+        shown << "list" << TestStore::value("Projector").toString();
+    QCOMPARE(shown.join(' '), expected);
+    QCOMPARE(TestStore::value("Model").toInt(), VantrelProbe::modelIndex(rig.window()));
 }
 
 VANTREL_TEST_MAIN(TestWindow)

@@ -24,7 +24,8 @@ Vantrel::Vantrel(QWidget *parent)
     connect(ui.actionAbout, SIGNAL(triggered()), this, SLOT(OnAbout()));
     // Not a slot of the window's: its slots are the ones it is described with.
     connect(ui.actionRooms, &QAction::triggered, ui.actionRooms, [this] { OpenRooms(); });
-    connect(ui.actionProjectors, &QAction::triggered, this, [this] { EditProjectors(); });
+    connect(ui.actionProjectors, &QAction::triggered, ui.actionProjectors,
+            [this] { EditProjectors(); });
     contactCounter = 50;
     ShowTransition(); // the boxes' words, as their colour, before anything is known
     projectorOn = false;

@@ -5,13 +5,13 @@
 #include "projectorsdialog.h"
 #include "settings.h"
 #include "storedsettings.h"
+#include "storewriter.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QFontMetrics>
 #include <QLabel>
 
-#include <memory>
 #include <utility>
 
 void Vantrel::Configure(bool showDialog)
@@ -146,30 +146,41 @@ void Vantrel::ShowProjectors(const QString &current)
 void Vantrel::OnProjectorChosen(QAction *action)
 {
     const QString name = action->data().toString();
-    // Read, changed and written under the lock vantrelctl takes too; a file
-    // that does not parse is not written over.
-    auto lock = std::make_unique<StoredSettings::EditLock>();
-    ProjectorList projectors = ProjectorList::read();
+    const ProjectorList projectors = ProjectorList::read();
     const ProjectorList::Projector *chosen = projectors.find(name);
     if (!chosen || name == currentProjector) {
         action->setChecked(name == currentProjector);
         return;
     }
     const ProjectorList::Projector projector = *chosen;
-    projectors.setCurrent(name);
-    const bool saved = lock->isLocked() && projectors.write();
-    lock.reset();
     projectorOn = false;
     contactCounter = 50;
     ShowTransition();
     ProjectorLink::forgetRejectedLogins();
     ApplyChoice(Family::orDefault(projector.model), projector.port, projector.password);
     ShowProjectors(name);
-    if (!saved)
-        Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
-                .arg(name, StoredSettings::location()));
     if (!projectors.damage().isEmpty())
         ShowStoreProblem(projectors.damage());
+    // Saved without waiting here for another program's edit of the store; a
+    // file that does not parse is not written over.
+    auto *writer = findChild<StoreWriter *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!writer) {
+        writer = new StoreWriter(this);
+        connect(writer, &StoreWriter::finished, writer, [this](const QString &problem) {
+            if (!problem.isEmpty())
+                Log(tr("The choice of %1 could not be saved in %2; it applies to this session "
+                       "only.\n")
+                        .arg(currentProjector, StoredSettings::location()));
+        });
+    }
+    writer->save([name] {
+        // Read, changed and written under the lock vantrelctl takes too.
+        ProjectorList stored = ProjectorList::read();
+        if (!stored.find(name))
+            return QStringLiteral("%1 is no longer stored").arg(name);
+        stored.setCurrent(name);
+        return StoredSettings::whyNotSaved(stored.save());
+    });
 }
 
 // The store changed on disk: the menu shows its list, and the projector

@@ -1,8 +1,8 @@
 #include "colorgroupbox.h"
 #include "lampcolours.h"
+#include "projectorsdialog.h"
 #include "rig.h"
 #include "roomswindow.h"
-#include "settings.h"
 #include "testmain.h"
 
 #include <QAbstractButton>
@@ -233,7 +233,7 @@ void TestAccessibility::connectionIconSaysTheState()
 void TestAccessibility::everyControlHasAName()
 {
     Rig rig(Acer::ModelIndex);
-    Settings dialog(nullptr, Settings::StoredPort);
+    ProjectorsDialog dialog;
     for (QWidget *top :
          { static_cast<QWidget *>(&rig.window()), static_cast<QWidget *>(&dialog) }) {
         const QList<QWidget *> all = controls(top);
@@ -295,7 +295,7 @@ void TestAccessibility::everyControlHasAName()
 void TestAccessibility::labelsNameTheirFields()
 {
     Rig rig(Acer::ModelIndex);
-    Settings dialog(nullptr, Settings::StoredPort);
+    ProjectorsDialog dialog;
     int labelled = 0;
     for (QWidget *top :
          { static_cast<QWidget *>(&rig.window()), static_cast<QWidget *>(&dialog) }) {

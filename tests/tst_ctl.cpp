@@ -1014,14 +1014,20 @@ void TestCtl::projectorList_data()
     // Else the next read would bring the old entry back.
     QTest::newRow("remove the last: the old keys go too")
         << old << QStringList { "remove ttyOld=0" } << "" << QVariant() << QVariant();
-    QTest::newRow("an older Vantrel changed the current one's port") <<
-        [&] {
-            QVariantMap changed = two;
-            changed.insert("ComPort", "ttyNew");
-            return changed;
-        }() << QStringList() << "a\tacer\tttyA\nb\tvivitek\tttyNew\tnorth"
-                                                                     << QVariant("ttyNew")
-                                                                     << QVariant(1);
+    // The Settings dialog (or an older Vantrel) writes the two keys alone:
+    // the list stays as it is, and so do the keys at the next edit of it.
+    const QVariantMap keysChanged = [&] {
+        QVariantMap changed = two;
+        changed.insert("ComPort", "ttyNew");
+        return changed;
+    }();
+    QTest::newRow("the two keys changed alone: the list stays")
+        << keysChanged << QStringList() << "a\tacer\tttyA\nb\tvivitek\tttyB\tnorth"
+        << QVariant("ttyNew") << QVariant(1);
+    QTest::newRow("the two keys changed alone, then an add: the keys stay")
+        << keysChanged << QStringList { "add c --family acer --port ttyC=0" }
+        << "a\tacer\tttyA\nb\tvivitek\tttyB\tnorth\nc\tacer\tttyC" << QVariant("ttyNew")
+        << QVariant(1);
     // Every reader takes the first of a name, and a write keeps only that one.
     QTest::newRow("a name twice, by hand: the first wins")
         << QVariantMap { { "Projectors/size", 2 },        { "Projectors/1/Name", "a" },
@@ -1080,9 +1086,13 @@ void TestCtl::projectorList()
     QVERIFY(asJson.waitForFinished(HangMargin));
     const QVariantList projectors = json(asJson).value("projectors").toList();
     QCOMPARE(projectors.size(), listed.isEmpty() ? 0 : listed.count('\n') + 1);
+    // The current one is the one the store names, or the only one there is.
+    const QVariant current = TestStore::value("Projector", comPort);
     for (const QVariant &projector : projectors) {
         const QVariantMap fields = projector.toMap();
-        QCOMPARE(fields.value("current").toBool(), fields.value("port") == comPort);
+        QCOMPARE(fields.value("current").toBool(),
+                 fields.value("name") == current
+                     || (!TestStore::contains("Projector") && fields.value("port") == comPort));
         QCOMPARE(fields.value("password"), QVariant(false));
     }
 }
@@ -2415,6 +2425,11 @@ void TestCtl::storeProblems_data()
     QTest::newRow("quotes that close")
         << fine << "projector list" << 0 << "a\tacer\ttty\"A;x\nb\tacer\tttyB"
         << "" << true;
+    // An escaped quote closes nothing: the one before it is still open.
+    QByteArray escaped = TwoRooms;
+    escaped.replace("1\\Port=ttyA", "1\\Port=\"ttyA\\\"");
+    QTest::newRow("an escaped quote closes nothing")
+        << escaped << "projector add c --family acer --port ttyC" << 78 << "" << stray << true;
 
     // Read at most a thousand, at once, and say so.
     QByteArray huge = TwoRooms;
@@ -2433,6 +2448,15 @@ void TestCtl::storeProblems_data()
     QTest::newRow("a full list: no 1001st")
         << full << "projector add c --family acer --port ttyC" << 64 << ""
         << "the list holds 1000 projectors, as many as it can" << true;
+    // A thousand and one by hand: the first thousand are read, and it is said.
+    QByteArray over = full;
+    over.replace("size=1000\n", "1001\\Name=r1001\n1001\\Port=ttyR\nsize=1001\n");
+    QStringList thousand;
+    for (int i = 1; i <= 1000; ++i)
+        thousand << "r" + QString::number(i) + "\tacer\tttyR";
+    QTest::newRow("a thousand and one: the first thousand")
+        << over << "projector list" << 0 << thousand.join('\n')
+        << "%f claims 1001 projectors; the first 1000 were read, the rest ignored" << true;
     QTest::newRow("a size of 2^31-1: --all") << huge << "--all --timeout 0.2 press menu" << 69
                                              << "a: error: ttyA: not present\nb: error: ttyB: not "
                                                 "present"

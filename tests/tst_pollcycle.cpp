@@ -74,7 +74,7 @@ static void framingRow(const char *tag, int model, const QByteArray &pieces, con
 
 void TestPollCycle::framing_data()
 {
-    QTest::addColumn<int>("model"); // 7 is a bad stored value, taken as Acer
+    QTest::addColumn<int>("model"); // 7 is a bad stored value: no family
     QTest::addColumn<QList<QByteArray>>("pieces");
     QTest::addColumn<QStringList>("replies");
     QTest::addColumn<QString>("leftover");
@@ -93,7 +93,8 @@ void TestPollCycle::framing_data()
     framingRow("InFocus CR after ) opens next reply", 2, "(PWR1)\r|(CST0)", "(PWR1)|\r(CST0)");
     framingRow("InFocus LF after ) opens next reply", 2, "(A)\n(B)", "(A);\n(B)");
     framingRow("InFocus split over ticks", 2, "(CS|T1)", "|(CST1)");
-    framingRow("stored family 7 frames as Acer", 7, "LAMP 1\r|(CST)", "LAMP 1|", "(CST)");
+    // No family: every byte is an ordinary character, and no reply is ever complete.
+    framingRow("stored family 7 completes nothing", 7, "LAMP 1\r|(CST)", "|", "LAMP 1\r(CST)");
 }
 
 void TestPollCycle::framing()

@@ -1,8 +1,11 @@
 #include "portenumeration.h"
 #include "portstatus.h"
+#include "preferences.h"
 #include "projectorlist.h"
+#include "projectorsdialog.h"
 #include "settings.h"
 #include "storedsettings.h"
+#include "storewriter.h"
 #include "testmain.h"
 #include "teststore.h"
 
@@ -16,14 +19,23 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSerialPortInfo>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-// The settings dialog on the real store: what it preselects, what Ok writes, what else writes.
+#include <utility>
+
+// The settings dialog and the projectors dialog on the real store: what they
+// preselect, what Ok writes, what else writes, and the one way to write.
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -41,6 +53,10 @@ private slots:
     void okKeepsWhatOthersStored();
     void damagedStore_data();
     void damagedStore();
+    void editLockOpening_data();
+    void editLockOpening();
+    void writerNeverWaits_data();
+    void writerNeverWaits();
     void hugeSizeReadPromptly();
     void passwordNeverReadable();
     void editSeesASaveItsCacheMissed();
@@ -101,9 +117,9 @@ void TestSettings::preselectThenLeave_data()
     row("empty store", Two, {}, 0, 0);
     row("second port, InFocus", Two, { { "ComPort", "ttyUSB0" }, { "Model", 2 } }, 1, 2);
     row("same name twice", { "ttyS0", "ttyUSB0", "ttyUSB0" }, { { "ComPort", "ttyUSB0" } }, 1, 0);
-    // A number that names no family shows as Acer, as the window takes it.
-    row("model 7", Two, { { "Model", 7 } }, 0, 0);
-    row("model -1", Two, { { "Model", -1 } }, 0, 0);
+    // A number that names no family leaves the list without a choice, and Ok stores -1.
+    row("model 7", Two, { { "Model", 7 } }, 0, -1);
+    row("model -1", Two, { { "Model", -1 } }, 0, -1);
     row("model abc", Two, { { "Model", "abc" } }, 0, 0);
     row("model empty", Two, { { "Model", "" } }, 0, 0);
     row("percent signs, not present", Two, { { "ComPort", "/dev/ttyV%1%2" } }, 2, 0, Absent);
@@ -141,18 +157,6 @@ void TestSettings::preselectThenLeave_data()
     row("stored raw TCP address", Two, { { "ComPort", "tcp://192.0.2.7:4001" } }, 2, 0, Present);
     row("stored RFC 2217 address, IPv6", Two,
         { { "ComPort", "rfc2217://[fe80::1%eth0]:2217" }, { "Model", 2 } }, 2, 2, Present);
-    // Typed over the list, as the field is editable; "type" rows store what is typed.
-    const auto typed = [](const char *name, const QVariantMap &stored, const QString &text) {
-        QStringList items = Two;
-        if (stored.contains("ComPort"))
-            items.append(stored.value("ComPort").toString());
-        QTest::newRow(name) << Two << stored << items << (stored.contains("ComPort") ? 2 : 0)
-                            << stored.value("Model").toInt() << "type " + text << text;
-    };
-    typed("address typed", {}, "rfc2217://projector.invalid:2217");
-    typed("address typed over a stored one", { { "ComPort", "tcp://127.0.0.1:4001" } },
-          "tcp://[::1]:4001");
-    typed("path typed", { { "Model", 1 } }, "/dev/serial/by-id/usb-typed");
 }
 
 void TestSettings::preselectThenLeave()
@@ -176,9 +180,7 @@ void TestSettings::preselectThenLeave()
         shown.append(portCombo->itemText(i));
     QCOMPARE(shown, items);
     QCOMPARE(portCombo->currentIndex(), portIndex);
-    const bool typing = way.startsWith(QLatin1String("type "));
-    if (typing)
-        portCombo->setEditText(way.mid(5));
+    QVERIFY(!portCombo->isEditable());
     QCOMPARE(dialog.SelectedPort(), port);
     QCOMPARE(dialog.SelectedModel(), model);
     QCOMPARE(combo(&dialog, "model_comboBox")->currentText(),
@@ -186,7 +188,7 @@ void TestSettings::preselectThenLeave()
     QVERIFY(!dialog.IsApplied());
     QCOMPARE(storeBytes(), before);
 
-    const bool ok = way == QLatin1String("Ok") || typing;
+    const bool ok = way == QLatin1String("Ok");
     if (ok)
         TestStore::clear(); // Ok writes both keys, whatever the store holds by then
     QCloseEvent closeEvent; // what the title bar's close button delivers
@@ -209,11 +211,8 @@ void TestSettings::preselectThenLeave()
     QVERIFY(driver.waitDone());
     QCOMPARE(dialog.IsApplied(), ok);
     if (ok) {
-        // Also the list of one, as the current projector.
-        QCOMPARE(TestStore::keys().size(), 7);
-        QCOMPARE(TestStore::value("Projectors/1/Port").toString(), port);
-        QCOMPARE(TestStore::value("Projectors/1/Model").toInt(), model);
-        QCOMPARE(TestStore::value("Projector"), TestStore::value("Projectors/1/Name"));
+        // The two keys and nothing else: no list, no current projector.
+        QCOMPARE(TestStore::keys(), QStringList({ "ComPort", "Model" }));
         QCOMPARE(TestStore::value("ComPort").toString(), port);
         QCOMPARE(TestStore::value("Model").toInt(), model);
     } else {
@@ -333,6 +332,15 @@ void TestSettings::editList_data()
         << QStringList { "model 3", "address beamer", "password pw", "model 0", "port ttyS0", "ok" }
         << "b:0:ttyS0:north|a:0:ttyS0:"
         << "";
+    // The port field takes what the system does not list.
+    QTest::newRow("a network serial server typed")
+        << QStringList { "type rfc2217://projector.invalid:2217", "ok" }
+        << "b:1:rfc2217://projector.invalid:2217:north|a:0:ttyS0:"
+        << "";
+    QTest::newRow("a path typed") << QStringList { "select a", "type /dev/serial/by-id/usb-typed",
+                                                   "ok" }
+                                  << "a:0:/dev/serial/by-id/usb-typed:|b:1:ttyUSB0:north"
+                                  << "";
     QTest::newRow("edits cancelled")
         << QStringList { "name q", "add", "remove", "remove", "cancel" } << before << "";
 }
@@ -356,7 +364,7 @@ void TestSettings::editList()
                       { "Projectors/2/Port", "ttyUSB0" },
                       { "Projectors/2/Group", "north" } });
 
-    Settings dialog;
+    ProjectorsDialog dialog;
     QCOMPARE(combo(&dialog, "projector_comboBox")->currentText(), QString("b"));
     const auto edit = [](QWidget *shown, const char *name) {
         return shown->findChild<QLineEdit *>(QLatin1String(name));
@@ -392,6 +400,8 @@ void TestSettings::editList()
             else if (verb == "port")
                 combo(shown, "port_comboBox")
                     ->setCurrentIndex(combo(shown, "port_comboBox")->findText(argument));
+            else if (verb == "type") // over the list: an address, a path
+                combo(shown, "port_comboBox")->setEditText(argument);
             else if (verb == "ok" || verb == "cancel") {
                 // A refusal's box is answered while the click runs.
                 BoxAnswerer refusal;
@@ -532,7 +542,7 @@ void TestSettings::okKeepsWhatOthersStored()
     PortEnumeration::setLister([] { return Two; });
     TestStore::seed(TwoStored);
 
-    Settings dialog;
+    ProjectorsDialog dialog;
     DialogDriver driver([&](QDialog *shown) {
         QCOMPARE(vantrelctl(QStringList { "projector" } + meanwhile.split(' ')), 0);
         for (const QString &step : steps) {
@@ -554,6 +564,7 @@ void TestSettings::okKeepsWhatOthersStored()
         shown->findChild<QPushButton *>("applySettings")->click();
         if (!box.isEmpty()) {
             QVERIFY(refusal.waitDone());
+            QCOMPARE(refusal.box().title, QString("Projectors not saved"));
             QCOMPARE(refusal.box().text, box);
             shown->findChild<QPushButton *>("cancelSettings")->click();
         }
@@ -566,16 +577,17 @@ void TestSettings::okKeepsWhatOthersStored()
 
 void TestSettings::damagedStore_data()
 {
-    QTest::addColumn<int>("answer"); // the button pressed on the question
-    QTest::newRow("kept") << int(QMessageBox::Cancel);
-    QTest::newRow("replaced") << int(QMessageBox::Save);
+    QTest::addColumn<QString>("writer");
+    for (const char *writer : { "projectors dialog", "settings dialog", "list", "keys", "values" })
+        QTest::newRow(writer) << writer;
 }
 
-// A hand edit that QSettings would misread: the dialog says so, and Ok
-// writes over the file only when the user says so.
+// A hand edit that QSettings would misread: every writer, the dialogs, the
+// list, the two keys and the Rooms view's and the preferences' values, goes
+// through the one save, which leaves such a file as it is.
 void TestSettings::damagedStore()
 {
-    QFETCH(int, answer);
+    QFETCH(QString, writer);
     PortEnumeration::setLister([] { return Two; });
     TestStore::seed(TwoStored);
     QFile file(TestStore::fileName());
@@ -591,33 +603,205 @@ void TestSettings::damagedStore()
     const QString problem = QString("%1:%2: a quote (\") that is not closed on its line")
                                 .arg(file.fileName())
                                 .arg(line);
+    const QString refusal
+        = problem + "; the settings file is left as it is until this is put right";
 
-    Settings dialog;
-    QCOMPARE(dialog.StoreDamage(), problem);
-    QCOMPARE(dialog.findChild<QLabel *>("findStatus")->text(), problem);
-    DialogDriver driver([&](QDialog *shown) {
-        BoxAnswerer question;
-        question.thenPress(QMessageBox::StandardButton(answer));
-        shown->findChild<QPushButton *>("applySettings")->click();
-        QVERIFY(question.waitDone());
-        QCOMPARE(question.box().title, QString("Settings file damaged"));
-        QVERIFY(question.box().text.startsWith(problem));
-        if (answer == QMessageBox::Cancel) {
+    if (writer == "list") {
+        ProjectorList projectors = ProjectorList::read();
+        QCOMPARE(projectors.damage(), problem);
+        QVERIFY(projectors.add({ "c", 0, "ttyC", {}, {} }));
+        QCOMPARE(projectors.save(), StoredSettings::Saved::Damaged);
+    } else if (writer == "keys") {
+        QCOMPARE(StoredSettings::write({ "ttyC", 2 }), StoredSettings::Saved::Damaged);
+    } else if (writer == "values") {
+        StoreWriter values;
+        QSignalSpy finished(&values, &StoreWriter::finished);
+        values.setValues({ { "Rooms/PollSeconds", 30 } });
+        Preferences::setReconnect(values, true);
+        QCOMPARE(finished.size(), 2);
+        QCOMPARE(finished.at(1).at(0).toString(), refusal);
+        QCOMPARE(values.unsaved().size(), 2); // kept for another try
+    } else if (writer == "settings dialog") {
+        // Said so, and the choice applies to this session only.
+        Settings dialog;
+        DialogDriver driver([&](QDialog *shown) {
+            BoxAnswerer box;
+            box.thenPress(QMessageBox::Ok);
+            shown->findChild<QPushButton *>("applySettings")->click();
+            QVERIFY(box.waitDone());
+            QCOMPARE(box.box().title, QString("Settings not saved"));
+            QCOMPARE(box.box().text,
+                     QString(refusal).replace(0, 1, refusal.at(0).toUpper())
+                         + ".\nThe choice applies to this session only.");
+        });
+        dialog.exec();
+        QVERIFY(driver.waitDone());
+        QVERIFY(dialog.IsApplied());
+    } else {
+        // Said when it opens, and again at Ok, which keeps the edits on show.
+        ProjectorsDialog dialog;
+        QCOMPARE(dialog.StoreDamage(), problem);
+        QCOMPARE(dialog.findChild<QLabel *>("findStatus")->text(), problem);
+        DialogDriver driver([&](QDialog *shown) {
+            BoxAnswerer box;
+            box.thenPress(QMessageBox::Ok);
+            shown->findChild<QPushButton *>("applySettings")->click();
+            QVERIFY(box.waitDone());
+            QCOMPARE(box.box().title, QString("Projectors not saved"));
+            QCOMPARE(box.box().text, "The projectors could not be saved: " + refusal + '.');
             QVERIFY(shown->isVisible());
-            QCOMPARE(storeBytes(), damaged);
             shown->findChild<QPushButton *>("cancelSettings")->click();
-        }
-    });
-    dialog.exec();
-    QVERIFY(driver.waitDone());
-    if (answer == QMessageBox::Cancel) {
-        QCOMPARE(storeBytes(), damaged);
-        return;
+        });
+        dialog.exec();
+        QVERIFY(driver.waitDone());
+        QVERIFY(!dialog.IsApplied());
     }
-    // Replaced by what the dialog showed: the list lost its size to the
-    // quote, so the older keys made it a list of one.
-    QVERIFY(StoredSettings::formatProblem().isEmpty());
-    QCOMPARE(storedList(), "ttyUSB0:1:ttyUSB0:");
+    QCOMPARE(storeBytes(), damaged);
+}
+
+void TestSettings::editLockOpening_data()
+{
+    QTest::addColumn<QString>("left"); // what lies where the lock goes
+    QTest::addColumn<QString>("problem"); // %l: the lock's file; empty: it is taken
+
+    QTest::newRow("nothing") << ""
+                             << "";
+    // Left behind by a program that ended: nobody holds it.
+    QTest::newRow("a stale lock file") << "file"
+                                       << "";
+    QTest::newRow("a stale read-only lock file") << "read-only"
+                                                 << "";
+    QTest::newRow("held by another program")
+        << "held"
+        << "settings are being changed by another program (lock %l)";
+    // Planted: never followed, nothing made where they lead.
+    QTest::newRow("a dangling link") << "dangling link"
+                                     << "the lock %l is a link; nothing is saved while it is there";
+    QTest::newRow("a link to a file")
+        << "link"
+        << "the lock %l is a link; nothing is saved while it is there";
+    QTest::newRow("a FIFO") << "fifo"
+                            << "the lock %l is not a file of this user's; nothing is saved while "
+                               "it is there";
+    QTest::newRow("a directory") << "directory"
+                                 << "the lock %l cannot be opened: Is a directory";
+}
+
+// The edit lock is a regular file of the user's own, opened without
+// following links or blocking, and taken over when nobody holds it.
+void TestSettings::editLockOpening()
+{
+    QFETCH(QString, left);
+    QFETCH(QString, problem);
+    TestStore::seed(TwoStored);
+    const QString lock = StoredSettings::EditLock::fileName();
+    QCOMPARE(lock, TestStore::fileName() + ".edit.lock");
+    const QString target = TestStore::runDirectory() + "/lock-target";
+    QFile::remove(target);
+    QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+    if (left != "link")
+        QFile::remove(target);
+
+    int held = -1;
+    if (left == "file" || left == "read-only" || left == "held") {
+        QFile stale(lock);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        if (left == "read-only")
+            QVERIFY(QFile::setPermissions(lock, QFile::ReadOwner));
+        if (left == "held") {
+            held = ::open(QFile::encodeName(lock).constData(), O_RDONLY);
+            QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+        }
+    } else if (left.endsWith("link")) {
+        QVERIFY(QFile::link(target, lock));
+    } else if (left == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
+    } else if (left == "directory") {
+        QVERIFY(QDir().mkpath(lock));
+    }
+    const auto cleanUp = qScopeGuard([&] {
+        if (held >= 0)
+            ::close(held);
+        QFile::remove(lock);
+        QDir().rmdir(lock);
+        QFile::remove(target);
+    });
+
+    {
+        const StoredSettings::EditLock taken(StoredSettings::EditLock::Wait::Once);
+        QCOMPARE(taken.problem(), QString(problem).replace("%l", lock));
+        QCOMPARE(taken.isLocked(), problem.isEmpty());
+        QCOMPARE(taken.isBusy(), left == "held");
+        if (taken.isLocked()) {
+            ProjectorList projectors = ProjectorList::read();
+            QVERIFY(projectors.add({ "c", 0, "ttyC", {}, {} }));
+            QVERIFY(projectors.write());
+        }
+    }
+    QCOMPARE(QFile::exists(target), left == "link");
+    QCOMPARE(ProjectorList::read().find("c") != nullptr, problem.isEmpty());
+    // Its holder removes it on letting go.
+    if (problem.isEmpty())
+        QVERIFY(!QFileInfo::exists(lock));
+}
+
+void TestSettings::writerNeverWaits_data()
+{
+    QTest::addColumn<bool>("letGo"); // the other program lets go of the lock in time
+    QTest::newRow("let go meanwhile: saved then") << true;
+    QTest::newRow("held throughout: said so, kept for another try") << false;
+}
+
+// A writer on the GUI thread never waits for the lock: its call returns at
+// once, the event loop runs on, and the value is saved once the lock is free.
+void TestSettings::writerNeverWaits()
+{
+    QFETCH(bool, letGo);
+    TestStore::clear();
+    const QString lock = StoredSettings::EditLock::fileName();
+    QVERIFY(QDir().mkpath(QFileInfo(lock).absolutePath()));
+    int held = ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CREAT, 0600);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    const auto release = [&held] {
+        if (held >= 0)
+            ::close(std::exchange(held, -1));
+    };
+    const auto cleanUp = qScopeGuard(release);
+
+    StoreWriter writer(nullptr, letGo ? std::chrono::seconds(10) : std::chrono::milliseconds(300));
+    QSignalSpy finished(&writer, &StoreWriter::finished);
+    writer.setValues({ { "Rooms/PollSeconds", 30 } });
+    QVERIFY(writer.isWaiting());
+    QCOMPARE(finished.size(), 0);
+    // A later value joins the one waiting.
+    writer.setValues({ { "Rooms/LampLifeHours", 2000 } });
+    // The event loop turns meanwhile: another timer fires.
+    bool ticked = false;
+    QTimer::singleShot(0, [&ticked] { ticked = true; });
+    QTRY_VERIFY(ticked);
+    if (letGo)
+        release();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.size(), 1);
+    if (letGo) {
+        QCOMPARE(finished.at(0).at(0).toString(), QString());
+        QVERIFY(!writer.gaveUpWaiting());
+    } else {
+        QCOMPARE(finished.at(0).at(0).toString(),
+                 "settings are being changed by another program (lock " + lock + ')');
+        QVERIFY(writer.gaveUpWaiting());
+        QVERIFY(!TestStore::contains("Rooms/PollSeconds"));
+        QCOMPARE(writer.unsaved().size(), 2);
+        // Another try, once the lock is free, saves what was kept.
+        release();
+        writer.setValues({ { "Rooms/PollSeconds", 40 } });
+        QCOMPARE(finished.size(), 2);
+        QCOMPARE(finished.at(1).at(0).toString(), QString());
+    }
+    QCOMPARE(TestStore::value("Rooms/PollSeconds").toInt(), letGo ? 30 : 40);
+    QCOMPARE(TestStore::value("Rooms/LampLifeHours").toInt(), 2000);
+    QVERIFY(writer.unsaved().isEmpty());
 }
 
 // A size no list has is read no further than the most there may be, at once.
@@ -728,7 +912,7 @@ void TestSettings::sameSizeSavesChangeTheTime()
         QVERIFY(projectors.add(projector));
         QVERIFY(projectors.write());
     } else {
-        QVERIFY(StoredSettings::write({ QString(), 0 }));
+        QCOMPARE(StoredSettings::write({ QString(), 0 }), StoredSettings::Saved::Done);
     }
     for (int run = 0; run < 50; ++run) {
         if (aheadSeconds > 0) {
@@ -744,7 +928,8 @@ void TestSettings::sameSizeSavesChangeTheTime()
             QVERIFY(projectors.replace("a", projector));
             QVERIFY(projectors.write());
         } else {
-            QVERIFY(StoredSettings::write({ QString(), run % 2 ? 0 : 1 }));
+            QCOMPARE(StoredSettings::write({ QString(), run % 2 ? 0 : 1 }),
+                     StoredSettings::Saved::Done);
         }
         const QFileInfo after(TestStore::fileName());
         QCOMPARE(after.size(), before.size());

@@ -1,19 +1,32 @@
 #include "colorgroupbox.h"
+#include "portenumeration.h"
 #include "projectorlist.h"
 #include "rig.h"
+#include "settings.h"
+#include "storedsettings.h"
 #include "testmain.h"
 
+#include <QActionGroup>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMetaMethod>
 #include <QProxyStyle>
 #include <QStatusBar>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTranslator>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,6 +126,8 @@ private slots:
     void saveLog();
     void longOrOddPortName_data();
     void longOrOddPortName();
+    void settingsDialog_data();
+    void settingsDialog();
 };
 
 void TestWindow::slotTableAndWiring()
@@ -497,6 +512,200 @@ void TestWindow::longOrOddPortName()
     QTRY_VERIFY(!VantrelProbe::serialPort(w).isOpen());
     QVERIFY(rig.log().endsWith("Lost serial port " + path + ": the device has gone away.\n"));
     shows(path + ": device lost, waiting for it to return");
+}
+
+namespace {
+
+// The settings dialog's form as headings and what each holds.
+QMap<QString, QString> settingsForm(Settings &dialog)
+{
+    QMap<QString, QString> form;
+    const auto item = [](QLayoutItem *item) {
+        if (QWidget *widget = item->widget()) {
+            QStringList parts { widget->objectName() };
+            if (widget->property("text").isValid())
+                parts << '"' + widget->property("text").toString() + '"';
+            if (auto *combo = qobject_cast<QComboBox *>(widget))
+                for (int i = 0; i < combo->count(); ++i)
+                    parts << '"' + combo->itemText(i) + '"';
+            return parts.join(' ');
+        }
+        if (QLayout *layout = item->layout())
+            return layout->objectName() + " spacing " + QString::number(layout->spacing());
+        return QString("spacer %1 x %2")
+            .arg(item->sizeHint().width())
+            .arg(item->sizeHint().height());
+    };
+    form["window"] = QString("%1 \"%2\" %3 x %4")
+                         .arg(dialog.objectName(), dialog.windowTitle())
+                         .arg(dialog.width())
+                         .arg(dialog.height());
+    QLayout *outer = dialog.layout();
+    QStringList parts {
+        QString("%1 margins %2:").arg(item(outer)).arg(outer->contentsMargins().left())
+    };
+    for (int i = 0; i < outer->count(); ++i)
+        parts << item(outer->itemAt(i));
+    form["layout"] = parts.join(' ');
+    auto *grid = dialog.findChild<QGridLayout *>("gridLayout");
+    parts.clear();
+    for (int row = 0; row < grid->rowCount(); ++row)
+        parts << item(grid->itemAtPosition(row, 0)) + " | " + item(grid->itemAtPosition(row, 1));
+    form["rows"] = parts.join(" / ");
+    QLayout *buttons = dialog.findChild<QHBoxLayout *>("horizontalLayout");
+    parts.clear();
+    for (int i = 0; i < buttons->count(); ++i)
+        parts << item(buttons->itemAt(i));
+    form["buttons"] = parts.join(" | ");
+    const QMetaObject &meta = Settings::staticMetaObject;
+    parts.clear();
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+        parts << meta.method(i).methodSignature();
+    form["meta-object"] = parts.join(' ');
+    // Each slot from its button's clicked(), and nothing else reaching the dialog.
+    parts.clear();
+    for (const QString name : { "cancelSettings", "applySettings" }) {
+        const QByteArray slot
+            = QByteArray::number(QSLOT_CODE) + "on_" + name.toLatin1() + "_clicked()";
+        if (QObject::disconnect(dialog.findChild<QPushButton *>(name), SIGNAL(clicked()), &dialog,
+                                slot.constData()))
+            parts << name;
+    }
+    for (QObject *object : dialog.findChildren<QObject *>())
+        if (QObject::disconnect(object, nullptr, &dialog, nullptr))
+            parts << "also " + object->objectName();
+    form["wiring"] = parts.join(' ');
+    parts.clear();
+    for (QWidget *w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            parts << w->objectName();
+    form["tab order"] = parts.join(' ');
+    // Buddies, tool tips, names for a screen reader, default buttons, minimum sizes.
+    parts.clear();
+    for (QWidget *w : dialog.findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(w);
+        auto *button = qobject_cast<QPushButton *>(w);
+        if ((label && label->buddy()) || !w->toolTip().isEmpty() || !w->accessibleName().isEmpty()
+            || (button && button->isDefault()) || !w->minimumSize().isNull())
+            parts << w->objectName();
+    }
+    form["extras"] = parts.join(' ');
+    return form;
+}
+
+} // namespace
+
+void TestWindow::settingsDialog_data()
+{
+    // "form HEADING": what the form holds under it; otherwise a store, a step,
+    // and the label, family, title and store afterwards.
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("form window") << "SettingsClass \"Settings\" 211 x 100";
+    QTest::newRow("form layout")
+        << "verticalLayout spacing 6 margins 11: gridLayout spacing 6 horizontalLayout spacing 6";
+    QTest::newRow("form rows") << "label_2 \"Model:\" | model_comboBox \"Acer\" \"Vivitek\" "
+                                  "\"InFocus\" / label \"Com Port:\" | port_comboBox";
+    QTest::newRow("form buttons")
+        << "applySettings \"Ok\" | spacer 40 x 20 | cancelSettings \"Cancel\"";
+    QTest::newRow("form meta-object") << "on_cancelSettings_clicked() on_applySettings_clicked()";
+    QTest::newRow("form wiring") << "cancelSettings applySettings";
+    QTest::newRow("form tab order") << "model_comboBox port_comboBox applySettings cancelSettings";
+    QTest::newRow("form extras") << "";
+
+    // Described: a family no list holds reads "???"; Ok stores -1 and the
+    // two keys alone, and the window drives no named projector.
+    QTest::newRow("ok, Model 7 and no choice") << "??? -1 Vantrel V 2.0 keys";
+    QTest::newRow("ok, a named list stays as it stands") << "Acer 0 Vantrel V 2.0 list kept";
+    // Extension: the program's own dialog makes the projector shown current.
+    QTest::newRow("projectors, b chosen") << "Vivitek 1 Vantrel V 2.0 - b list b";
+    // Described: Ok saves at once. Extension's trigger: another program
+    // holds the lock; the window goes on polling, and Ok saves once it is let go.
+    QTest::newRow("ok, the lock free") << "Acer 0 Vantrel V 2.0 keys";
+    QTest::newRow("ok, the lock held meanwhile") << "Acer 0 Vantrel V 2.0 keys";
+}
+
+// The settings dialog as described, pinned as a table, and what Ok and the
+// Projectors… dialog leave in the window and the store.
+void TestWindow::settingsDialog()
+{
+    QFETCH(QString, expected);
+    const QString tag = QTest::currentDataTag();
+    if (tag.startsWith("form ")) {
+        // As a first start finds it: nothing stored, no port listed.
+        TestStore::clear();
+        PortEnumeration::setLister([] { return QStringList(); });
+        const auto restore = qScopeGuard([] { PortEnumeration::setLister({}); });
+        Settings dialog;
+        QCOMPARE(settingsForm(dialog).value(tag.mid(5), "<none>"), expected);
+        return;
+    }
+
+    Rig rig;
+    const bool named = tag.contains("named") || tag.startsWith("projectors");
+    if (named) {
+        ProjectorList projectors;
+        QVERIFY(projectors.add({ "a", 0, rig.modem.portName(), {}, {} }));
+        QVERIFY(projectors.add({ "b", 1, rig.modem.portName(), {}, "north" }));
+        QVERIFY(projectors.write());
+        VantrelProbe::configure(rig.window(), false); // what start-up runs
+        QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - a"));
+    }
+    if (tag.contains("Model 7")) {
+        TestStore::set("Model", 7);
+        VantrelProbe::configure(rig.window(), false);
+        QCOMPARE(rig.ui().model_label->text(), QString("???"));
+    }
+    QFile file(TestStore::fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    int held = -1;
+    const auto cleanUp = qScopeGuard([&held] {
+        if (held >= 0)
+            ::close(held);
+    });
+    if (tag.contains("held")) {
+        const QByteArray lock = QFile::encodeName(StoredSettings::EditLock::fileName());
+        held = ::open(lock.constData(), O_RDONLY | O_CREAT, 0600);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    }
+    DialogDriver driver([&](QDialog *dialog) {
+        if (tag.startsWith("projectors")) {
+            auto *list = dialog->findChild<QComboBox *>("projector_comboBox");
+            list->setCurrentIndex(list->findText("b"));
+        }
+        dialog->findChild<QPushButton *>("applySettings")->click();
+        if (held < 0)
+            return;
+        // Ok came back at once: the dialog waits, the window polls.
+        QVERIFY(dialog->isVisible());
+        rig.modem.readAll();
+        VantrelProbe::pollTimer(rig.window()).start();
+        QCOMPARE(rig.modem.readBytes(11, 10000), QByteArray("* 0 Lamp ?\r"));
+        VantrelProbe::pollTimer(rig.window()).stop();
+        ::close(std::exchange(held, -1));
+    });
+    (tag.startsWith("projectors") ? rig.window().findChild<QAction *>("actionProjectors")
+                                  : rig.ui().actionSettings)
+        ->trigger();
+    QVERIFY(driver.waitDone(20000));
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray after = file.readAll();
+    const auto list
+        = [](const QByteArray &bytes) { return bytes.mid(bytes.indexOf("[Projectors]")); };
+    QStringList shown { rig.ui().model_label->text(),
+                        QString::number(VantrelProbe::modelIndex(rig.window())),
+                        rig.window().windowTitle() };
+    if (!named)
+        shown << (TestStore::keys() == QStringList({ "ComPort", "Model" }) ? "keys" : "more");
+    else if (tag.startsWith("ok"))
+        shown << (list(after) == list(before) ? "list kept" : "list changed");
+    else
+        shown << "list" << TestStore::value("Projector").toString();
+    QCOMPARE(shown.join(' '), expected);
+    QCOMPARE(TestStore::value("Model").toInt(), VantrelProbe::modelIndex(rig.window()));
 }
 
 VANTREL_TEST_MAIN(TestWindow)

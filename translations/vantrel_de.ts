@@ -580,6 +580,10 @@
         <source>Projectors</source>
         <translation>Projektoren</translation>
     </message>
+    <message>
+        <source>Not saved for the next start: %1</source>
+        <translation>Für den nächsten Start nicht gespeichert: %1</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
@@ -588,73 +592,20 @@
         <translation>Einstellungen nicht gespeichert</translation>
     </message>
     <message>
-        <source>The settings could not be saved in %1.
-The choice applies to this session only.</source>
-        <translation>Die Einstellungen konnten nicht in %1 gespeichert werden.
-Die Auswahl gilt nur für diese Sitzung.</translation>
-    </message>
-    <message>
-        <source>projector %1</source>
-        <translation>Projektor %1</translation>
-    </message>
-    <message>
-        <source>named after its port</source>
-        <translation>nach seinem Anschluss benannt</translation>
-    </message>
-    <message>
         <source>%1 (not present)</source>
         <translation>%1 (nicht vorhanden)</translation>
     </message>
     <message>
-        <source>the address: %1</source>
-        <translation>die Adresse: %1</translation>
+        <source>%1.
+Press Ok to try again, or Cancel.</source>
+        <translation>%1.
+OK versucht es noch einmal, Abbrechen lässt es.</translation>
     </message>
     <message>
-        <source>two projectors are called &quot;%1&quot;</source>
-        <translation>zwei Projektoren heißen „%1“</translation>
-    </message>
-    <message>
-        <source>Projector &quot;%1&quot;: %2.</source>
-        <translation>Projektor „%1“: %2.</translation>
-    </message>
-    <message numerus="yes">
-        <source>Searching %n port(s)...</source>
-        <translation>
-            <numerusform>Durchsuche %n Anschluss…</numerusform>
-            <numerusform>Durchsuche %n Anschlüsse…</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Search cancelled.</source>
-        <translation>Suche abgebrochen.</translation>
-    </message>
-    <message>
-        <source>Found %1 on %2.</source>
-        <translation>%1 an %2 gefunden.</translation>
-    </message>
-    <message>
-        <source>No serial port to search.</source>
-        <translation>Keine serielle Schnittstelle zu durchsuchen.</translation>
-    </message>
-    <message>
-        <source>No projector answered.</source>
-        <translation>Kein Projektor hat geantwortet.</translation>
-    </message>
-    <message>
-        <source>Settings file damaged</source>
-        <translation>Einstellungsdatei beschädigt</translation>
-    </message>
-    <message>
-        <source>%1
-
-Saving replaces the file with the list shown here, and whatever the damage hides is lost. Replace it?</source>
-        <translation>%1
-
-Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbirgt, geht verloren. Ersetzen?</translation>
-    </message>
-    <message>
-        <source>the list holds %1 projectors, as many as it can</source>
-        <translation>die Liste enthält %1 Projektoren, so viele, wie sie fassen kann</translation>
+        <source>%1.
+The choice applies to this session only.</source>
+        <translation>%1.
+Die Auswahl gilt nur für diese Sitzung.</translation>
     </message>
 </context>
 <context>
@@ -664,40 +615,8 @@ Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbi
         <translation>Einstellungen</translation>
     </message>
     <message>
-        <source>Projector:</source>
-        <translation>Projektor:</translation>
-    </message>
-    <message>
-        <source>Projector</source>
-        <translation>Projektor</translation>
-    </message>
-    <message>
-        <source>Add</source>
-        <translation>Hinzufügen</translation>
-    </message>
-    <message>
-        <source>Remove</source>
-        <translation>Entfernen</translation>
-    </message>
-    <message>
-        <source>Name:</source>
-        <translation>Name:</translation>
-    </message>
-    <message>
-        <source>Group:</source>
-        <translation>Gruppe:</translation>
-    </message>
-    <message>
-        <source>optional, e.g. a building or a floor</source>
-        <translation>optional, z. B. ein Gebäude oder ein Stockwerk</translation>
-    </message>
-    <message>
         <source>Model:</source>
         <translation>Modell:</translation>
-    </message>
-    <message>
-        <source>Model</source>
-        <translation>Modell</translation>
     </message>
     <message>
         <source>Acer</source>
@@ -712,48 +631,8 @@ Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbi
         <translation>InFocus</translation>
     </message>
     <message>
-        <source>PJLink (network)</source>
-        <translation>PJLink (Netzwerk)</translation>
-    </message>
-    <message>
         <source>Com Port:</source>
         <translation>Anschluss:</translation>
-    </message>
-    <message>
-        <source>Com Port</source>
-        <translation>Anschluss</translation>
-    </message>
-    <message>
-        <source>A serial port, or a network serial server: tcp://HOST:PORT or rfc2217://HOST:PORT</source>
-        <translation>Eine serielle Schnittstelle oder ein serieller Netzwerkserver: tcp://HOST:PORT oder rfc2217://HOST:PORT</translation>
-    </message>
-    <message>
-        <source>Address:</source>
-        <translation>Adresse:</translation>
-    </message>
-    <message>
-        <source>A host name, an IPv4 address or an [IPv6] address, with :port if it is not 4352</source>
-        <translation>Ein Hostname, eine IPv4-Adresse oder eine [IPv6]-Adresse, mit :Port, wenn er nicht 4352 ist</translation>
-    </message>
-    <message>
-        <source>host or address[:port]</source>
-        <translation>Host oder Adresse[:Port]</translation>
-    </message>
-    <message>
-        <source>Password:</source>
-        <translation>Passwort:</translation>
-    </message>
-    <message>
-        <source>none</source>
-        <translation>keins</translation>
-    </message>
-    <message>
-        <source>Find projector</source>
-        <translation>Projektor suchen</translation>
-    </message>
-    <message>
-        <source>Search progress</source>
-        <translation>Suchfortschritt</translation>
     </message>
     <message>
         <source>Cancel</source>
@@ -762,10 +641,6 @@ Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbi
     <message>
         <source>Ok</source>
         <translation>OK</translation>
-    </message>
-    <message>
-        <source>Cancel the search</source>
-        <translation>Suche abbrechen</translation>
     </message>
 </context>
 <context>
@@ -786,6 +661,38 @@ Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbi
         <source>%1: the file does not read as settings</source>
         <translation>%1: Die Datei lässt sich nicht als Einstellungen lesen</translation>
     </message>
+    <message>
+        <source>%1; the settings file is left as it is until this is put right</source>
+        <translation>%1; die Einstellungsdatei bleibt, wie sie ist, bis das behoben ist</translation>
+    </message>
+    <message>
+        <source>the settings could not be saved in %1</source>
+        <translation>die Einstellungen konnten nicht in %1 gespeichert werden</translation>
+    </message>
+    <message>
+        <source>the lock %1 is a link; nothing is saved while it is there</source>
+        <translation>die Sperre %1 ist ein Link; solange er dort liegt, wird nichts gespeichert</translation>
+    </message>
+    <message>
+        <source>the lock %1 cannot be opened: %2</source>
+        <translation>die Sperre %1 lässt sich nicht öffnen: %2</translation>
+    </message>
+    <message>
+        <source>the lock %1 is not a file of this user&apos;s; nothing is saved while it is there</source>
+        <translation>die Sperre %1 ist keine Datei dieses Benutzers; solange sie dort liegt, wird nichts gespeichert</translation>
+    </message>
+    <message>
+        <source>the lock %1 cannot be taken: %2</source>
+        <translation>die Sperre %1 lässt sich nicht setzen: %2</translation>
+    </message>
+    <message>
+        <source>settings are being changed by another program (lock %1)</source>
+        <translation>die Einstellungen werden gerade von einem anderen Programm geändert (Sperre %1)</translation>
+    </message>
+    <message>
+        <source>the lock %1 cannot be made</source>
+        <translation>die Sperre %1 lässt sich nicht anlegen</translation>
+    </message>
 </context>
 <context>
     <name>Vantrel</name>
@@ -796,10 +703,6 @@ Speichern ersetzt die Datei durch die hier gezeigte Liste; was der Schaden verbi
     <message>
         <source>%1 - %2</source>
         <translation>%1 – %2</translation>
-    </message>
-    <message>
-        <source>No projectors: add one in File &gt; Settings</source>
-        <translation>Keine Projektoren: unter Datei &gt; Einstellungen einen hinzufügen</translation>
     </message>
     <message>
         <source>The choice of %1 could not be saved in %2; it applies to this session only.
@@ -970,10 +873,6 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
 </translation>
     </message>
     <message>
-        <source>%1. The settings file is left as it is: put it right by hand, or replace it in File &gt; Settings.</source>
-        <translation>%1. Die Einstellungsdatei bleibt, wie sie ist: Berichtigen Sie sie von Hand oder ersetzen Sie sie unter Datei &gt; Einstellungen.</translation>
-    </message>
-    <message>
         <source>%1 was changed in the settings file.
 </source>
         <translation>%1 wurde in der Einstellungsdatei geändert.
@@ -996,6 +895,14 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
 </source>
         <translation>Verbunden mit %1
 </translation>
+    </message>
+    <message>
+        <source>%1. The settings file is left as it is until it is put right by hand.</source>
+        <translation>%1. Die Einstellungsdatei bleibt, wie sie ist, bis sie von Hand berichtigt wird.</translation>
+    </message>
+    <message>
+        <source>No projectors: add one in Projectors…</source>
+        <translation>Keine Projektoren: einen unter Projektoren… hinzufügen</translation>
     </message>
 </context>
 <context>
@@ -1479,6 +1386,10 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     <message>
         <source>Ctrl+R</source>
         <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Projectors…</source>
+        <translation>Projektoren…</translation>
     </message>
 </context>
 </TS>

@@ -580,6 +580,10 @@
         <source>Projectors</source>
         <translation>Projecteurs</translation>
     </message>
+    <message>
+        <source>Not saved for the next start: %1</source>
+        <translation>Non enregistré pour le prochain démarrage&#xa0;: %1</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>
@@ -588,73 +592,20 @@
         <translation>Paramètres non enregistrés</translation>
     </message>
     <message>
-        <source>The settings could not be saved in %1.
-The choice applies to this session only.</source>
-        <translation>Les paramètres n’ont pas pu être enregistrés dans %1.
-Le choix ne vaut que pour cette session.</translation>
-    </message>
-    <message>
-        <source>projector %1</source>
-        <translation>projecteur %1</translation>
-    </message>
-    <message>
-        <source>named after its port</source>
-        <translation>nommé d’après son port</translation>
-    </message>
-    <message>
         <source>%1 (not present)</source>
         <translation>%1 (absent)</translation>
     </message>
     <message>
-        <source>the address: %1</source>
-        <translation>l’adresse&#xa0;: %1</translation>
+        <source>%1.
+Press Ok to try again, or Cancel.</source>
+        <translation>%1.
+OK pour réessayer, ou Annuler.</translation>
     </message>
     <message>
-        <source>two projectors are called &quot;%1&quot;</source>
-        <translation>deux projecteurs s’appellent «&#xa0;%1&#xa0;»</translation>
-    </message>
-    <message>
-        <source>Projector &quot;%1&quot;: %2.</source>
-        <translation>Projecteur «&#xa0;%1&#xa0;»&#xa0;: %2.</translation>
-    </message>
-    <message numerus="yes">
-        <source>Searching %n port(s)...</source>
-        <translation>
-            <numerusform>Recherche sur %n port…</numerusform>
-            <numerusform>Recherche sur %n ports…</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Search cancelled.</source>
-        <translation>Recherche annulée.</translation>
-    </message>
-    <message>
-        <source>Found %1 on %2.</source>
-        <translation>%1 trouvé sur %2.</translation>
-    </message>
-    <message>
-        <source>No serial port to search.</source>
-        <translation>Aucun port série à parcourir.</translation>
-    </message>
-    <message>
-        <source>No projector answered.</source>
-        <translation>Aucun projecteur n’a répondu.</translation>
-    </message>
-    <message>
-        <source>Settings file damaged</source>
-        <translation>Fichier de paramètres endommagé</translation>
-    </message>
-    <message>
-        <source>%1
-
-Saving replaces the file with the list shown here, and whatever the damage hides is lost. Replace it?</source>
-        <translation>%1
-
-Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage cache est perdu. Le remplacer&#xa0;?</translation>
-    </message>
-    <message>
-        <source>the list holds %1 projectors, as many as it can</source>
-        <translation>la liste contient %1 projecteurs, autant qu’elle peut en contenir</translation>
+        <source>%1.
+The choice applies to this session only.</source>
+        <translation>%1.
+Le choix ne vaut que pour cette session.</translation>
     </message>
 </context>
 <context>
@@ -664,40 +615,8 @@ Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage
         <translation>Paramètres</translation>
     </message>
     <message>
-        <source>Projector:</source>
-        <translation>Projecteur&#xa0;:</translation>
-    </message>
-    <message>
-        <source>Projector</source>
-        <translation>Projecteur</translation>
-    </message>
-    <message>
-        <source>Add</source>
-        <translation>Ajouter</translation>
-    </message>
-    <message>
-        <source>Remove</source>
-        <translation>Supprimer</translation>
-    </message>
-    <message>
-        <source>Name:</source>
-        <translation>Nom&#xa0;:</translation>
-    </message>
-    <message>
-        <source>Group:</source>
-        <translation>Groupe&#xa0;:</translation>
-    </message>
-    <message>
-        <source>optional, e.g. a building or a floor</source>
-        <translation>facultatif, p. ex. un bâtiment ou un étage</translation>
-    </message>
-    <message>
         <source>Model:</source>
         <translation>Modèle&#xa0;:</translation>
-    </message>
-    <message>
-        <source>Model</source>
-        <translation>Modèle</translation>
     </message>
     <message>
         <source>Acer</source>
@@ -712,48 +631,8 @@ Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage
         <translation>InFocus</translation>
     </message>
     <message>
-        <source>PJLink (network)</source>
-        <translation>PJLink (réseau)</translation>
-    </message>
-    <message>
         <source>Com Port:</source>
         <translation>Port&#xa0;:</translation>
-    </message>
-    <message>
-        <source>Com Port</source>
-        <translation>Port</translation>
-    </message>
-    <message>
-        <source>A serial port, or a network serial server: tcp://HOST:PORT or rfc2217://HOST:PORT</source>
-        <translation>Un port série, ou un serveur série en réseau&#xa0;: tcp://HOST:PORT ou rfc2217://HOST:PORT</translation>
-    </message>
-    <message>
-        <source>Address:</source>
-        <translation>Adresse&#xa0;:</translation>
-    </message>
-    <message>
-        <source>A host name, an IPv4 address or an [IPv6] address, with :port if it is not 4352</source>
-        <translation>Un nom d’hôte, une adresse IPv4 ou une adresse [IPv6], suivi de :port si ce n’est pas 4352</translation>
-    </message>
-    <message>
-        <source>host or address[:port]</source>
-        <translation>hôte ou adresse[:port]</translation>
-    </message>
-    <message>
-        <source>Password:</source>
-        <translation>Mot de passe&#xa0;:</translation>
-    </message>
-    <message>
-        <source>none</source>
-        <translation>aucun</translation>
-    </message>
-    <message>
-        <source>Find projector</source>
-        <translation>Trouver le projecteur</translation>
-    </message>
-    <message>
-        <source>Search progress</source>
-        <translation>Progression de la recherche</translation>
     </message>
     <message>
         <source>Cancel</source>
@@ -762,10 +641,6 @@ Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage
     <message>
         <source>Ok</source>
         <translation>OK</translation>
-    </message>
-    <message>
-        <source>Cancel the search</source>
-        <translation>Annuler la recherche</translation>
     </message>
 </context>
 <context>
@@ -786,6 +661,38 @@ Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage
         <source>%1: the file does not read as settings</source>
         <translation>%1&#xa0;: le fichier ne se lit pas comme des paramètres</translation>
     </message>
+    <message>
+        <source>%1; the settings file is left as it is until this is put right</source>
+        <translation>%1&#xa0;; le fichier de paramètres reste tel quel tant que ce n’est pas corrigé</translation>
+    </message>
+    <message>
+        <source>the settings could not be saved in %1</source>
+        <translation>les paramètres n’ont pas pu être enregistrés dans %1</translation>
+    </message>
+    <message>
+        <source>the lock %1 is a link; nothing is saved while it is there</source>
+        <translation>le verrou %1 est un lien&#xa0;; rien n’est enregistré tant qu’il est là</translation>
+    </message>
+    <message>
+        <source>the lock %1 cannot be opened: %2</source>
+        <translation>le verrou %1 ne peut pas être ouvert&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>the lock %1 is not a file of this user&apos;s; nothing is saved while it is there</source>
+        <translation>le verrou %1 n’est pas un fichier de cet utilisateur&#xa0;; rien n’est enregistré tant qu’il est là</translation>
+    </message>
+    <message>
+        <source>the lock %1 cannot be taken: %2</source>
+        <translation>le verrou %1 ne peut pas être pris&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>settings are being changed by another program (lock %1)</source>
+        <translation>les paramètres sont en cours de modification par un autre programme (verrou %1)</translation>
+    </message>
+    <message>
+        <source>the lock %1 cannot be made</source>
+        <translation>le verrou %1 ne peut pas être créé</translation>
+    </message>
 </context>
 <context>
     <name>Vantrel</name>
@@ -796,10 +703,6 @@ Enregistrer remplace le fichier par la liste affichée ici, et ce que le dommage
     <message>
         <source>%1 - %2</source>
         <translation>%1 – %2</translation>
-    </message>
-    <message>
-        <source>No projectors: add one in File &gt; Settings</source>
-        <translation>Aucun projecteur&#xa0;: ajoutez-en un dans Fichier &gt; Paramètres</translation>
     </message>
     <message>
         <source>The choice of %1 could not be saved in %2; it applies to this session only.
@@ -970,10 +873,6 @@ Switch it off at the projector or with its remote control.</source>
 </translation>
     </message>
     <message>
-        <source>%1. The settings file is left as it is: put it right by hand, or replace it in File &gt; Settings.</source>
-        <translation>%1. Le fichier de paramètres est laissé tel quel&#xa0;: corrigez-le à la main, ou remplacez-le dans Fichier &gt; Paramètres.</translation>
-    </message>
-    <message>
         <source>%1 was changed in the settings file.
 </source>
         <translation>%1 a été modifié dans le fichier de paramètres.
@@ -996,6 +895,14 @@ Switch it off at the projector or with its remote control.</source>
 </source>
         <translation>Connecté à %1
 </translation>
+    </message>
+    <message>
+        <source>%1. The settings file is left as it is until it is put right by hand.</source>
+        <translation>%1. Le fichier de paramètres reste tel quel tant qu’il n’est pas corrigé à la main.</translation>
+    </message>
+    <message>
+        <source>No projectors: add one in Projectors…</source>
+        <translation>Aucun projecteur&#xa0;: ajoutez-en un dans Projecteurs…</translation>
     </message>
 </context>
 <context>
@@ -1479,6 +1386,10 @@ Switch it off at the projector or with its remote control.</source>
     <message>
         <source>Ctrl+R</source>
         <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Projectors…</source>
+        <translation>Projecteurs…</translation>
     </message>
 </context>
 </TS>

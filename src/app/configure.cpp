@@ -4,50 +4,79 @@
 #include "family.h"
 #include "linkaddress.h"
 #include "projectorlist.h"
+#include "projectorsdialog.h"
 #include "settings.h"
 #include "storedsettings.h"
+#include "storewriter.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QFontMetrics>
 #include <QLabel>
 
-#include <memory>
 #include <utility>
 
 void Vantrel::Configure(bool showDialog)
 {
-    Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
     if (!showDialog) {
-        if (!dialog.StoreDamage().isEmpty())
-            ShowStoreProblem(tr("%1. The settings file is left as it is: put it right by hand, "
-                                "or replace it in File > Settings.")
-                                 .arg(dialog.StoreDamage()));
-        ShowStoreProblem(dialog.StoreNote());
-    }
-    if (showDialog) {
-        // The search opens every port it can, this window's own among them.
-        connect(&dialog, &Settings::SearchStarting, this, [this] {
-            serialPort.close();
-            ForgetPendingReplies();
-            portLent = true;
-        });
-        configuring = true;
-        dialog.exec();
-        configuring = false;
-        const bool lent = std::exchange(portLent, false);
-        if (!dialog.IsApplied()) {
-            if (lent && !configuredPort.isEmpty())
-                ReopenSerialPort();
-            // What vantrelctl changed while the dialog was open.
-            ReloadProjectors();
+        // A named projector chosen last, from the program's own menu or
+        // dialog, is the one to drive; otherwise the stored port and family.
+        const ProjectorList projectors = ProjectorList::read();
+        if (!projectors.damage().isEmpty())
+            ShowStoreProblem(tr("%1. The settings file is left as it is until it is put right "
+                                "by hand.")
+                                 .arg(projectors.damage()));
+        ShowStoreProblem(projectors.note());
+        if (projectors.isChosen()) {
+            const ProjectorList::Projector &named = *projectors.current();
+            ApplyChoice(Family::orDefault(named.model), named.port, named.password);
+            ShowProjectors(named.name);
             return;
         }
     }
+    Settings dialog(this, showDialog ? Settings::AllPorts : Settings::StoredPort);
+    if (showDialog) {
+        dialog.exec();
+        if (!dialog.IsApplied())
+            return;
+    }
+    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort(), QString());
+    ShowProjectors(QString());
+}
+
+// The program's own list of named projectors; the one shown at Ok becomes
+// the one driven, as when it is chosen from the menu.
+void Vantrel::EditProjectors()
+{
+    ProjectorsDialog dialog(this, currentProjector);
+    // The search opens every port it can, this window's own among them.
+    connect(&dialog, &ProjectorsDialog::SearchStarting, this, [this] {
+        serialPort.close();
+        ForgetPendingReplies();
+        portLent = true;
+    });
+    configuring = true;
+    dialog.exec();
+    configuring = false;
+    const bool lent = std::exchange(portLent, false);
+    if (!dialog.IsApplied() || dialog.SelectedName().isEmpty()) {
+        if (lent && !configuredPort.isEmpty())
+            ReopenSerialPort();
+        // What vantrelctl changed while the dialog was open.
+        ReloadProjectors();
+        return;
+    }
+    const int model = Family::orDefault(dialog.SelectedModel());
+    if (dialog.SelectedName() != currentProjector || dialog.SelectedPort() != configuredPort
+        || model != ModelIndex) {
+        // Nothing known of the last one stays on show.
+        projectorOn = false;
+        contactCounter = 50;
+        ShowTransition();
+    }
     // The user has chosen again: a login the projector refused may be tried once more.
-    if (showDialog)
-        ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(dialog.SelectedModel(), dialog.SelectedPort(), dialog.SelectedPassword());
+    ProjectorLink::forgetRejectedLogins();
+    ApplyChoice(model, dialog.SelectedPort(), dialog.SelectedPassword());
     ShowProjectors(dialog.SelectedName());
 }
 
@@ -55,8 +84,9 @@ void Vantrel::ApplyChoice(int model, const QString &port, const QString &passwor
 {
     serialPort.close();
     ForgetPendingReplies();
-    // A stored number that names no family is taken as Acer throughout.
-    ModelIndex = Family::orDefault(model);
+    // Unchecked, as the Settings dialog gives it: -1 when the stored number
+    // names no family and none was chosen, which shows as "???".
+    ModelIndex = model;
     pjlinkPage->reset(ModelIndex == PJLink::ModelIndex);
     serialPort.setPassword(ModelIndex == PJLink::ModelIndex ? password : QString());
     OpenSerialPort(port);
@@ -121,7 +151,7 @@ void Vantrel::ShowProjectors(const QString &current)
         projectorActions->addAction(action);
     }
     if (projectors.isEmpty()) {
-        auto *none = new QAction(tr("No projectors: add one in File > Settings"), ui.menuProjector);
+        auto *none = new QAction(tr("No projectors: add one in Projectors…"), ui.menuProjector);
         ui.menuProjector->insertAction(listEnd, none);
         none->setEnabled(false);
         projectorActions->addAction(none);
@@ -133,30 +163,41 @@ void Vantrel::ShowProjectors(const QString &current)
 void Vantrel::OnProjectorChosen(QAction *action)
 {
     const QString name = action->data().toString();
-    // Read, changed and written under the lock vantrelctl takes too; a file
-    // that does not parse is not written over.
-    auto lock = std::make_unique<StoredSettings::EditLock>();
-    ProjectorList projectors = ProjectorList::read();
+    const ProjectorList projectors = ProjectorList::read();
     const ProjectorList::Projector *chosen = projectors.find(name);
     if (!chosen || name == currentProjector) {
         action->setChecked(name == currentProjector);
         return;
     }
     const ProjectorList::Projector projector = *chosen;
-    projectors.setCurrent(name);
-    const bool saved = lock->isLocked() && projectors.write();
-    lock.reset();
     projectorOn = false;
     contactCounter = 50;
     ShowTransition();
     ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(projector.model, projector.port, projector.password);
+    ApplyChoice(Family::orDefault(projector.model), projector.port, projector.password);
     ShowProjectors(name);
-    if (!saved)
-        Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
-                .arg(name, StoredSettings::location()));
     if (!projectors.damage().isEmpty())
         ShowStoreProblem(projectors.damage());
+    // Saved without waiting here for another program's edit of the store; a
+    // file that does not parse is not written over.
+    auto *writer = findChild<StoreWriter *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!writer) {
+        writer = new StoreWriter(this);
+        connect(writer, &StoreWriter::finished, writer, [this](const QString &problem) {
+            if (!problem.isEmpty())
+                Log(tr("The choice of %1 could not be saved in %2; it applies to this session "
+                       "only.\n")
+                        .arg(currentProjector, StoredSettings::location()));
+        });
+    }
+    writer->save([name] {
+        // Read, changed and written under the lock vantrelctl takes too.
+        ProjectorList stored = ProjectorList::read();
+        if (!stored.find(name))
+            return QStringLiteral("%1 is no longer stored").arg(name);
+        stored.setCurrent(name);
+        return StoredSettings::whyNotSaved(stored.save());
+    });
 }
 
 // The store changed on disk: the menu shows its list, and the projector
@@ -173,6 +214,12 @@ void Vantrel::ReloadProjectors()
         return;
     }
     ShowStoreProblem(projectors.note());
+    // The port and family chosen in Settings are read by Configure alone: a
+    // store changed on disk is followed for a named projector only.
+    if (currentProjector.isEmpty()) {
+        ShowProjectors(currentProjector);
+        return;
+    }
     const ProjectorList::Projector *driven = projectors.find(currentProjector);
     // A projector the list never held (a first start's port) is not taken away.
     bool listed = false;
@@ -197,7 +244,7 @@ void Vantrel::ReloadProjectors()
     contactCounter = 50;
     ShowTransition();
     ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(next ? next->model : 0, next ? next->port : QString(),
+    ApplyChoice(next ? Family::orDefault(next->model) : 0, next ? next->port : QString(),
                 next ? next->password : QString());
     ShowProjectors(next ? next->name : QString());
 }

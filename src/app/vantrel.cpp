@@ -26,6 +26,8 @@ Vantrel::Vantrel(QWidget *parent)
     // The program's own menu: not slots of the window's, whose slots are the
     // ones it was built with, and connected to the menu's own objects.
     connect(ui.actionRooms, &QAction::triggered, ui.actionRooms, [this] { OpenRooms(); });
+    connect(ui.actionProjectors, &QAction::triggered, ui.actionProjectors,
+            [this] { EditProjectors(); });
     connect(ui.actionSaveLog, &QAction::triggered, ui.actionSaveLog, [this] { SaveLog(); });
     ui.menuProjector->addMenu(new LanguageMenu(ui.statusBar, ui.menuProjector));
     contactCounter = 50;

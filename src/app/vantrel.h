@@ -118,6 +118,7 @@ private:
     void ReloadProjectors();
     void ShowStoreProblem(const QString &problem);
     bool ShowsWhereConnected(const ProjectorList &projectors) const;
+    void EditProjectors();
 
     // Projector link
     bool OpenSerialPort(const QString &portName);

@@ -82,7 +82,7 @@ int ProjectorEdit::add()
     // edits made at once is lost.
     const StoredSettings::EditLock lock;
     if (!lock.isLocked())
-        return cannotSave();
+        return cannotSave(lock.problem());
     ProjectorList projectors = ProjectorList::read();
     if (!readable(projectors))
         return ExitCode::Config;
@@ -109,7 +109,7 @@ int ProjectorEdit::remove()
     report.set(QStringLiteral("name"), invocation.name);
     const StoredSettings::EditLock lock;
     if (!lock.isLocked())
-        return cannotSave();
+        return cannotSave(lock.problem());
     ProjectorList projectors = ProjectorList::read();
     if (!readable(projectors))
         return ExitCode::Config;
@@ -128,14 +128,16 @@ int ProjectorEdit::remove()
 
 int ProjectorEdit::save(const ProjectorList &projectors)
 {
-    if (!projectors.write())
-        return cannotSave();
+    // Damaged by hand since it was read: left as it is, as at the read.
+    const StoredSettings::Saved saved = projectors.save();
+    if (saved == StoredSettings::Saved::Damaged)
+        return report.finish(ExitCode::Config, StoredSettings::whyNotSaved(saved));
+    if (saved != StoredSettings::Saved::Done)
+        return cannotSave(StoredSettings::whyNotSaved(saved));
     return report.finish(ExitCode::Done);
 }
 
-int ProjectorEdit::cannotSave()
+int ProjectorEdit::cannotSave(const QString &why)
 {
-    return report.finish(
-        ExitCode::CannotSave,
-        QStringLiteral("the settings could not be saved in %1").arg(StoredSettings::location()));
+    return report.finish(ExitCode::CannotSave, why);
 }

@@ -17,7 +17,7 @@ private:
     int add();
     int remove();
     int save(const class ProjectorList &projectors);
-    int cannotSave();
+    int cannotSave(const QString &why);
     bool readable(const class ProjectorList &projectors);
 
     const Invocation &invocation;

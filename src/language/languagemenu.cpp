@@ -2,6 +2,7 @@
 
 #include "preferences.h"
 #include "storedsettings.h"
+#include "storewriter.h"
 
 #include <QActionGroup>
 #include <QStatusBar>
@@ -15,6 +16,7 @@ const int MessageMs = 10000;
 LanguageMenu::LanguageMenu(QStatusBar *status, QWidget *parent)
     : QMenu(tr("Language"), parent)
     , status(status)
+    , writer(new StoreWriter(this))
 {
     setObjectName(QStringLiteral("menuLanguage"));
     auto *group = new QActionGroup(this);
@@ -38,19 +40,25 @@ LanguageMenu::LanguageMenu(QStatusBar *status, QWidget *parent)
     }
     showStored();
     connect(group, &QActionGroup::triggered, this, &LanguageMenu::choose);
+    connect(writer, &StoreWriter::finished, this, [this](const QString &problem) {
+        if (!problem.isEmpty()) {
+            showStored();
+            this->status->showMessage(tr("The language could not be saved in %1: %2")
+                                          .arg(StoredSettings::location(), problem),
+                                      MessageMs);
+            return;
+        }
+        // The window's texts are set once, when it is built.
+        this->status->showMessage(tr("The language changes at the next start of Vantrel"),
+                                  MessageMs);
+    });
 }
 
 void LanguageMenu::choose(QAction *action)
 {
-    const QString language = action->data().toString();
-    if (!Preferences::setLanguage(language)) {
-        showStored();
-        status->showMessage(
-            tr("The language could not be saved in %1").arg(StoredSettings::location()), MessageMs);
-        return;
-    }
-    // The window's texts are set once, when it is built.
-    status->showMessage(tr("The language changes at the next start of Vantrel"), MessageMs);
+    // Saved without waiting for another editor's lock; the answer comes
+    // through the writer's finished().
+    Preferences::setLanguage(*writer, action->data().toString());
 }
 
 void LanguageMenu::showStored()

@@ -4,6 +4,7 @@
 
 class QAction;
 class QStatusBar;
+class StoreWriter;
 
 // The Language submenu of the program's own menu: English as written, the
 // desktop's language, German or French. The choice is stored as a
@@ -22,4 +23,5 @@ private:
     void showStored();
 
     QStatusBar *status;
+    StoreWriter *writer;
 };

@@ -3,6 +3,7 @@
 #include "inventory.h"
 #include "projectorlist.h"
 #include "storedsettings.h"
+#include "storewriter.h"
 
 #include <QFileDialog>
 #include <QHeaderView>
@@ -49,7 +50,7 @@ RoomsWindow::RoomsWindow(QWidget *parent)
 
     // The interval and the lamp life stay from one run to the next.
     {
-        const std::unique_ptr<QSettings> store = StoredSettings::open();
+        const auto store = StoredSettings::open();
         ui.pollSeconds->setValue(store->value(PollKey, ui.pollSeconds->value()).toInt());
         ui.lampLife->setValue(store->value(LampLifeKey, 0).toInt());
     }
@@ -216,14 +217,17 @@ bool RoomsWindow::exportTo(const QString &fileName)
 
 void RoomsWindow::remember(const QString &key, int value)
 {
-    // Saved as the list is, so that an editor reading the store meanwhile
-    // sees this save too.
-    const StoredSettings::EditLock lock;
-    const std::unique_ptr<QSettings> store = StoredSettings::open();
-    if (lock.isLocked() && StoredSettings::canSave(*store)) {
-        store->setValue(key, value);
-        StoredSettings::save(*store);
+    // Never waits for the edit lock here: the view goes on polling while
+    // vantrelctl edits the store. A value that cannot be saved yet is kept,
+    // and saved with the next step.
+    if (!writer) {
+        writer = new StoreWriter(this);
+        connect(writer, &StoreWriter::finished, this, [this](const QString &problem) {
+            if (!problem.isEmpty())
+                showMessage(tr("Not saved for the next start: %1").arg(problem));
+        });
     }
+    writer->setValues({ { key, value } });
 }
 
 void RoomsWindow::showMessage(const QString &text)

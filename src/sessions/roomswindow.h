@@ -8,6 +8,8 @@
 #include <QList>
 #include <QWidget>
 
+class StoreWriter;
+
 // Every stored projector at a glance. The window wires the form to the
 // model; what a row says and what a command does are the model's.
 class RoomsWindow : public QWidget
@@ -49,4 +51,5 @@ private:
     RoomsModel rooms;
     RoomsFilter rows;
     DesktopNotifier notifier;
+    StoreWriter *writer = nullptr; // made at the first value to remember
 };

@@ -1,27 +1,14 @@
 #include "preferences.h"
 
 #include "storedsettings.h"
+#include "storewriter.h"
 
 #include <QSettings>
 
-#include <memory>
-
 namespace {
 
-const char LanguageKey[] = "Preferences/Language";
-const char ReconnectKey[] = "Preferences/Reconnect";
-
-bool store(const char *key, const QVariant &value)
-{
-    // Under the edit lock, as the projector list is saved, so that an
-    // editor reading the store meanwhile writes this value back too.
-    const StoredSettings::EditLock lock;
-    const std::unique_ptr<QSettings> settings = StoredSettings::open();
-    if (!lock.isLocked() || !StoredSettings::canSave(*settings))
-        return false;
-    settings->setValue(QLatin1String(key), value);
-    return StoredSettings::save(*settings);
-}
+const QString LanguageKey = QStringLiteral("Preferences/Language");
+const QString ReconnectKey = QStringLiteral("Preferences/Reconnect");
 
 } // namespace
 
@@ -29,26 +16,26 @@ namespace Preferences {
 
 QString language()
 {
-    const QString value = StoredSettings::open()->value(QLatin1String(LanguageKey)).toString();
+    const QString value = StoredSettings::open()->value(LanguageKey).toString();
     if (value == QLatin1String("de") || value == QLatin1String("fr")
         || value == QLatin1String("system"))
         return value;
     return QString();
 }
 
-bool setLanguage(const QString &language)
+void setLanguage(StoreWriter &writer, const QString &language)
 {
-    return store(LanguageKey, language);
+    writer.setValues({ { LanguageKey, language } });
 }
 
 bool reconnect()
 {
-    return StoredSettings::open()->value(QLatin1String(ReconnectKey), false).toBool();
+    return StoredSettings::open()->value(ReconnectKey, false).toBool();
 }
 
-bool setReconnect(bool on)
+void setReconnect(StoreWriter &writer, bool on)
 {
-    return store(ReconnectKey, on);
+    writer.setValues({ { ReconnectKey, on } });
 }
 
 } // namespace Preferences

@@ -54,27 +54,24 @@ ProjectorList ProjectorList::read()
             only.model = oldModel;
             projectors.list.append(only);
             projectors.currentName = only.name;
+            projectors.fromKeys = true;
         }
         return projectors;
     }
     projectors.listed = true;
     readArray(*store, &projectors.list, &projectors.ignored);
-    projectors.setCurrent(store->value(CurrentKey).toString());
-    // An older Vantrel changes only the two keys; what it chose last is
-    // the current projector's port and family now.
-    if (!projectors.list.isEmpty()) {
-        Projector &current = projectors.list[projectors.currentIndex()];
-        if (store->contains(OldPortKey))
-            current.port = oldPort;
-        if (store->contains(OldModelKey))
-            current.model = oldModel;
-    }
+    projectors.currentName = store->value(CurrentKey).toString();
+    // The two keys changed alone (the Settings dialog, an older Vantrel)
+    // are a choice of their own, made since the current projector was.
+    if (const Projector *now = projectors.current())
+        projectors.chosen = (!store->contains(OldPortKey) || oldPort == now->port)
+            && (!store->contains(OldModelKey) || oldModel == now->model);
     return projectors;
 }
 
-void ProjectorList::readArray(QSettings &store, QList<Projector> *into, QString *ignored)
+void ProjectorList::readArray(const QSettings &store, QList<Projector> *into, QString *ignored)
 {
-    const int size = store.beginReadArray(ArrayKey);
+    const int size = store.value(ArrayKey + QLatin1String("/size"), 0).toInt();
     if (size > MaxEntries)
         *ignored = QStringLiteral("%1 claims %2 projectors; the first %3 were read, the rest "
                                   "ignored")
@@ -82,13 +79,14 @@ void ProjectorList::readArray(QSettings &store, QList<Projector> *into, QString 
                        .arg(size)
                        .arg(MaxEntries);
     for (int i = 0; i < qMin(size, MaxEntries); ++i) {
-        store.setArrayIndex(i);
+        const QString prefix
+            = ArrayKey + QLatin1Char('/') + QString::number(i + 1) + QLatin1Char('/');
         Projector projector;
-        projector.name = store.value(NameKey).toString();
-        projector.model = store.value(ModelKey, 0).toInt();
-        projector.port = store.value(PortKey).toString();
-        projector.password = store.value(PasswordKey).toString();
-        projector.group = store.value(GroupKey).toString();
+        projector.name = store.value(prefix + NameKey).toString();
+        projector.model = store.value(prefix + ModelKey, 0).toInt();
+        projector.port = store.value(prefix + PortKey).toString();
+        projector.password = store.value(prefix + PasswordKey).toString();
+        projector.group = store.value(prefix + GroupKey).toString();
         // An entry edited by hand into something no command could name, or
         // a second one of a name, is left out rather than guessed at: the
         // first of a name is the one every reader takes.
@@ -98,50 +96,51 @@ void ProjectorList::readArray(QSettings &store, QList<Projector> *into, QString 
         if (!taken && nameProblem(projector.name).isEmpty())
             into->append(projector);
     }
-    store.endArray();
 }
 
-bool ProjectorList::write(Damaged damaged) const
+bool ProjectorList::write() const
 {
-    // Looked at now, as a hand edit may have come since the read.
-    const bool unreadable = !StoredSettings::formatProblem().isEmpty();
-    if (damaged == Damaged::Keep && unreadable)
-        return false;
-    const auto store = StoredSettings::open();
-    if (!StoredSettings::canSave(*store))
-        return false;
-    // The user chose to replace what could not be read: none of it stays.
-    if (unreadable)
-        store->clear();
-    const bool anyPassword = std::any_of(list.cbegin(), list.cend(),
-                                         [](const Projector &p) { return !p.password.isEmpty(); });
-    // Private before the first byte of a password goes in, not after.
-    if (anyPassword)
-        StoredSettings::keepPrivate(*store);
-    store->remove(ArrayKey);
-    store->beginWriteArray(ArrayKey, list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        const Projector &projector = list.at(i);
-        store->setArrayIndex(i);
-        store->setValue(NameKey, projector.name);
-        store->setValue(ModelKey, projector.model);
-        store->setValue(PortKey, projector.port);
-        if (!projector.password.isEmpty())
-            store->setValue(PasswordKey, projector.password);
-        if (!projector.group.isEmpty())
-            store->setValue(GroupKey, projector.group);
-    }
-    store->endArray();
-    if (const Projector *now = current()) {
-        store->setValue(CurrentKey, now->name);
-        store->setValue(OldPortKey, now->port);
-        store->setValue(OldModelKey, now->model);
-    } else {
-        store->remove(CurrentKey);
-        store->remove(OldPortKey);
-        store->remove(OldModelKey);
-    }
-    return StoredSettings::save(*store);
+    return save() == StoredSettings::Saved::Done;
+}
+
+StoredSettings::Saved ProjectorList::save() const
+{
+    return StoredSettings::save([this](QSettings &store) {
+        const bool anyPassword = std::any_of(
+            list.cbegin(), list.cend(), [](const Projector &p) { return !p.password.isEmpty(); });
+        // Private before the first byte of a password goes in, not after.
+        if (anyPassword)
+            StoredSettings::keepPrivate(store);
+        store.remove(ArrayKey);
+        store.beginWriteArray(ArrayKey, list.size());
+        for (int i = 0; i < list.size(); ++i) {
+            const Projector &projector = list.at(i);
+            store.setArrayIndex(i);
+            store.setValue(NameKey, projector.name);
+            store.setValue(ModelKey, projector.model);
+            store.setValue(PortKey, projector.port);
+            if (!projector.password.isEmpty())
+                store.setValue(PasswordKey, projector.password);
+            if (!projector.group.isEmpty())
+                store.setValue(GroupKey, projector.group);
+        }
+        store.endArray();
+        const Projector *now = current();
+        if (now)
+            store.setValue(CurrentKey, now->name);
+        else
+            store.remove(CurrentKey);
+        if (!chosen)
+            return; // the Settings dialog's choice stays
+        if (now) {
+            store.setValue(OldPortKey, now->port);
+            store.setValue(OldModelKey, now->model);
+        } else {
+            // Or the next read would bring the last entry back as a migrated one.
+            store.remove(OldPortKey);
+            store.remove(OldModelKey);
+        }
+    });
 }
 
 QString ProjectorList::nameProblem(const QString &name)
@@ -201,6 +200,7 @@ const ProjectorList::Projector *ProjectorList::current() const
 void ProjectorList::setCurrent(const QString &name)
 {
     currentName = name;
+    chosen = true;
 }
 
 bool ProjectorList::add(const Projector &projector)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storedsettings.h"
+
 #include <QList>
 #include <QString>
 
@@ -8,8 +10,10 @@ class QSettings;
 // The named projectors of the settings store, the window's current one among
 // them. A store written before there was a list holds only "ComPort" and
 // "Model"; it reads as a list of one, named after its port, and becomes a
-// list in the store at the next write. The current projector is written to
-// "ComPort" and "Model" as well, so an older Vantrel starts with it.
+// list in the store at the next write. A projector chosen from the list is
+// written to "ComPort" and "Model" as well, so an older Vantrel starts with
+// it; a port and family chosen in the Settings dialog since (the two keys
+// alone) leave the list as it is, and the window starts with them instead.
 class ProjectorList
 {
 public:
@@ -27,15 +31,13 @@ public:
     static constexpr int MaxEntries = 1000;
 
     static ProjectorList read();
-    // Whether a store whose file does not parse may be written over: only
-    // when the user, told so, chose to replace it.
-    enum class Damaged { Keep, Replace };
     // False when the store could not be written, or its file does not parse
-    // and is kept; the list is then unchanged there. An empty list also
-    // removes "ComPort" and "Model", or the next read would bring the old
-    // entry back as a migrated one. A read, change and write that others may
-    // run at the same time goes under a StoredSettings::EditLock.
-    bool write(Damaged damaged = Damaged::Keep) const;
+    // and is kept; the list is then unchanged there. A read, change and
+    // write that others may run at the same time goes under a
+    // StoredSettings::EditLock.
+    bool write() const;
+    // What write() came to, for a caller that tells the two failures apart.
+    StoredSettings::Saved save() const;
 
     // Empty when the store's file parsed when it was read; otherwise
     // "FILE:LINE: what is wrong", and the list may lack what the damage hid.
@@ -62,7 +64,12 @@ public:
     // -1 when the list is empty.
     int currentIndex() const;
     const Projector *current() const;
+    // Chooses the current projector: "ComPort" and "Model" follow it.
     void setCurrent(const QString &name);
+    // A named projector is the last choice made, not a port and family
+    // chosen in the Settings dialog since (nor a store of the two keys
+    // alone): the window starts with it.
+    bool isChosen() const { return chosen && !fromKeys && current(); }
 
     // False (and nothing changes) when the name is taken or not valid, or
     // the list holds MaxEntries already.
@@ -74,11 +81,16 @@ public:
     bool remove(const QString &name);
 
 private:
-    static void readArray(QSettings &store, QList<Projector> *into, QString *ignored);
+    static void readArray(const QSettings &store, QList<Projector> *into, QString *ignored);
 
     QList<Projector> list;
     QString currentName;
     bool listed = false;
     QString formatProblem;
     QString ignored;
+    // "ComPort" and "Model" name the current projector (or there are none):
+    // a write keeps them so. Otherwise they are the Settings dialog's choice,
+    // which a write leaves alone.
+    bool chosen = true;
+    bool fromKeys = false; // read from a store of "ComPort" and "Model" alone
 };

@@ -1,15 +1,12 @@
 #pragma once
 
-#include "projectorfinder.h"
-#include "projectorlist.h"
 #include "ui_settings.h"
 
 #include <QDialog>
-#include <QList>
 
-// Edits the list of named projectors, each with its family and serial port,
-// and is the only place in the window that writes them to the settings
-// store. The projector chosen when Ok is pressed becomes the current one.
+// The projector family and the serial port, chosen by the user and kept in
+// the store's "Model" and "ComPort". Named projectors have a dialog of their
+// own.
 class Settings : public QDialog
 {
     Q_OBJECT
@@ -25,60 +22,12 @@ public:
     QString SelectedPort() const;
     int SelectedModel() const;
     bool IsApplied() const;
-    // The chosen projector's name; empty when the list is empty.
-    QString SelectedName() const;
-    // For a family that logs in; empty for none.
-    QString SelectedPassword() const;
-    // What the store's file made the list lack, for the window to say:
-    // "FILE:LINE: ..." when it does not parse, the entries left unread.
-    QString StoreDamage() const;
-    QString StoreNote() const;
-
-signals:
-    // A search for the projector is about to open the listed ports; whoever
-    // holds one of them should let go until the dialog is done.
-    void SearchStarting();
 
 private slots:
     void on_cancelSettings_clicked();
     void on_applySettings_clicked();
-    void on_projector_comboBox_currentIndexChanged(int index);
-    void on_addProjector_clicked();
-    void on_removeProjector_clicked();
-    void on_name_lineEdit_textEdited(const QString &text);
-    void on_findProjector_clicked();
-    void on_cancelFind_clicked();
-    void OnPortProbed();
-    void OnSearchFinished();
-    void on_model_comboBox_currentIndexChanged(int index);
 
 private:
-    QString portAt(int index) const;
-    QString currentPort() const;
-    void showPorts(const QString &port);
-    void showEntry(int index);
-    void keepEntry();
-    void showFamilyFields(int model);
-    // The entries as Ok would store them; empty with a problem shown when
-    // one cannot be stored.
-    bool collect(ProjectorList *into);
-    // Applies the dialog's own changes to now, the list as the store holds
-    // it by then; what went wrong when one cannot be.
-    QString merge(const ProjectorList &mine, ProjectorList *now) const;
-    void ShowSearching(bool searching);
-
     Ui::SettingsClass ui;
-    bool applied = false;
-    QStringList listed; // the system's ports
-    QList<ProjectorList::Projector> entries;
-    // The entries as the dialog found them, and where each entry came from
-    // among them: -1 for one added here. Ok changes only what was changed
-    // here, so that what others stored meanwhile stays.
-    QList<ProjectorList::Projector> opened;
-    QList<int> origins;
-    QString storeDamage;
-    QString storeNote;
-    int shown = -1; // the entry the fields show
-    bool showing = false; // the fields are being filled, not edited
-    ProjectorFinder finder;
+    bool applied;
 };

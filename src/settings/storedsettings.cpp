@@ -1,7 +1,5 @@
 #include "storedsettings.h"
 
-#include "projectorlist.h"
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -17,8 +15,11 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace StoredSettings {
@@ -28,9 +29,18 @@ namespace {
 const QString PortKey = QStringLiteral("ComPort");
 const QString ModelKey = QStringLiteral("Model");
 
+// The window shows these in its messages; vantrelctl, which loads no
+// translation, says them in English.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("StoredSettings", text);
+}
+
 } // namespace
 
-std::unique_ptr<QSettings> open()
+namespace {
+
+std::unique_ptr<QSettings> openToWrite()
 {
     auto store = std::make_unique<QSettings>(QStringLiteral("Toskeld"), QStringLiteral("Vantrel"));
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
@@ -40,6 +50,13 @@ std::unique_ptr<QSettings> open()
     store->setIniCodec("UTF-8");
 #endif
     return store;
+}
+
+} // namespace
+
+std::unique_ptr<const QSettings> open()
+{
+    return openToWrite();
 }
 
 namespace {
@@ -59,6 +76,9 @@ bool isFileBased(const QSettings &store)
 
 } // namespace
 
+namespace {
+
+// False when saving would wait without end for QSettings' lock file.
 bool canSave(const QSettings &store)
 {
     if (!isFileBased(store))
@@ -74,8 +94,6 @@ bool canSave(const QSettings &store)
     return true;
 }
 
-namespace {
-
 // Gives an existing file a time later than was, unless it has one already.
 // It is opened to set the time only; nothing is written.
 bool moveTimePast(const QString &fileName, const QDateTime &was)
@@ -89,17 +107,37 @@ bool moveTimePast(const QString &fileName, const QDateTime &was)
 
 } // namespace
 
-bool save(QSettings &store)
+Saved save(const std::function<void(QSettings &)> &change)
 {
-    const QDateTime was = QFileInfo(store.fileName()).lastModified();
-    store.sync();
-    // A format error is about what was read, a damaged file the user chose
-    // to replace; only an access error is about the save.
-    if (store.status() == QSettings::AccessError)
-        return false;
-    if (!isFileBased(store) || !was.isValid())
-        return true;
-    return moveTimePast(store.fileName(), was);
+    // Looked at now, as a hand edit may have come since any read.
+    if (!formatProblem().isEmpty())
+        return Saved::Damaged;
+    const auto store = openToWrite();
+    if (!canSave(*store))
+        return Saved::Failed;
+    const QDateTime was = QFileInfo(store->fileName()).lastModified();
+    change(*store);
+    store->sync();
+    // Only an access error is about the save; the file parsed a moment ago.
+    if (store->status() == QSettings::AccessError)
+        return Saved::Failed;
+    if (!isFileBased(*store) || !was.isValid())
+        return Saved::Done;
+    return moveTimePast(store->fileName(), was) ? Saved::Done : Saved::Failed;
+}
+
+QString whyNotSaved(Saved saved)
+{
+    switch (saved) {
+    case Saved::Done:
+        return QString();
+    case Saved::Damaged:
+        return tr("%1; the settings file is left as it is until this is put right")
+            .arg(formatProblem());
+    case Saved::Failed:
+        break;
+    }
+    return tr("the settings could not be saved in %1").arg(location());
 }
 
 void keepPrivate(const QSettings &store)
@@ -117,13 +155,6 @@ void keepPrivate(const QSettings &store)
 }
 
 namespace {
-
-// The window shows these in its messages; vantrelctl, which loads no
-// translation, says them in English.
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("StoredSettings", text);
-}
 
 // Where the line that starts at from ends: at its CR or LF, or the end.
 int lineEnd(const QByteArray &data, int from)
@@ -239,61 +270,118 @@ void outdateReads(const QString &storeFile)
         moveTimePast(storeFile, was);
 }
 
-#ifdef Q_OS_UNIX
-
-// The wait between two tries: short, as an edit takes a few milliseconds.
+// The wait between two patient tries: short, as an edit takes a few milliseconds.
 constexpr int EditLockRetryMs = 5;
+
+#ifdef Q_OS_UNIX
 
 // True when the name still leads to the file locked. Its holder removes
 // the file before letting go of it, and so does an older Vantrel: a lock
 // on a file the name no longer leads to excludes nobody.
-bool stillNamed(const QFile &locked)
+bool stillNamed(const QFile &locked, const QString &name)
 {
     struct stat held;
     struct stat named;
     return ::fstat(locked.handle(), &held) == 0
-        && ::stat(QFile::encodeName(locked.fileName()).constData(), &named) == 0
-        && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+        && ::lstat(QFile::encodeName(name).constData(), &named) == 0 && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino;
 }
 
 #endif
 
 } // namespace
 
-EditLock::EditLock()
+QString EditLock::fileName()
 {
-    const QString storeFile = storeFileName();
-    const QString name = editLockName(storeFile);
+    return editLockName(storeFileName());
+}
+
+EditLock::EditLock(Wait wait)
+    : name(fileName())
+{
     QDir().mkpath(QFileInfo(name).absolutePath());
-#ifdef Q_OS_UNIX
-    QDeadlineTimer deadline(EditLockWaitMs);
+    QDeadlineTimer deadline(wait == Wait::Patiently ? EditLockWaitMs : 0);
     for (;;) {
-        auto candidate = std::make_unique<QFile>(name);
-        if (!candidate->open(QIODevice::ReadWrite))
-            return; // a read-only folder: nothing may be saved
-        if (::flock(candidate->handle(), LOCK_EX | LOCK_NB) == 0) {
-            // Otherwise removed or replaced meanwhile: the one there now counts.
-            if (stillNamed(*candidate)) {
-                file = std::move(candidate);
-                locked = true;
-                outdateReads(storeFile);
-                return;
-            }
-        } else if (errno != EWOULDBLOCK && errno != EINTR) {
+        take();
+        if (locked) {
+            outdateReads(storeFileName());
             return;
         }
-        if (deadline.hasExpired())
+        if (!busy || deadline.hasExpired())
             return;
         QThread::msleep(std::min<qint64>(EditLockRetryMs, deadline.remainingTime()));
     }
+}
+
+void EditLock::take()
+{
+    busy = false;
+#ifdef Q_OS_UNIX
+    // Its holder may remove the file between the open and the lock; the next
+    // open then finds the one there now. Bounded: that takes a holder each time.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // Never through a link: one planted in its place would have the file
+        // made wherever it points. Read-only is all the lock needs, so a
+        // read-only file left behind is taken over too; without blocking, in
+        // case a FIFO was put there.
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            refusal = errno == ELOOP
+                ? QCoreApplication::translate(
+                      "StoredSettings", "the lock %1 is a link; nothing is saved while it is there")
+                      .arg(name)
+                : QCoreApplication::translate("StoredSettings", "the lock %1 cannot be opened: %2")
+                      .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        auto candidate = std::make_unique<QFile>();
+        candidate->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+            refusal = QCoreApplication::translate(
+                          "StoredSettings",
+                          "the lock %1 is not a file of this user's; nothing is saved while it "
+                          "is there")
+                          .arg(name);
+            return;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            busy = errno == EWOULDBLOCK || errno == EINTR;
+            if (!busy)
+                refusal = QCoreApplication::translate("StoredSettings",
+                                                      "the lock %1 cannot be taken: %2")
+                              .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        if (stillNamed(*candidate, name)) {
+            file = std::move(candidate);
+            locked = true;
+            return;
+        }
+    }
+    busy = true;
 #else
     // Elsewhere a lock file in use cannot be removed, which keeps QLockFile's
     // stale lock handling from breaking a live one.
-    file = std::make_unique<QLockFile>(name);
-    locked = file->tryLock(EditLockWaitMs);
-    if (locked)
-        outdateReads(storeFile);
+    if (!file)
+        file = std::make_unique<QLockFile>(name);
+    locked = file->tryLock(0);
+    busy = !locked && file->error() == QLockFile::LockFailedError;
 #endif
+}
+
+QString EditLock::problem() const
+{
+    if (locked)
+        return QString();
+    if (!refusal.isEmpty())
+        return refusal;
+    if (busy)
+        return QCoreApplication::translate(
+                   "StoredSettings", "settings are being changed by another program (lock %1)")
+            .arg(name);
+    return QCoreApplication::translate("StoredSettings", "the lock %1 cannot be made").arg(name);
 }
 
 EditLock::~EditLock()
@@ -303,7 +391,7 @@ EditLock::~EditLock()
     // removed file meanwhile finds the name no longer leads to it, and one
     // that creates a new file has the only file there is.
     if (file) {
-        QFile::remove(file->fileName());
+        QFile::remove(name);
         file.reset();
     }
 #endif
@@ -318,35 +406,14 @@ Choice read()
     return choice;
 }
 
-bool write(const Choice &choice)
+Saved write(const Choice &choice)
 {
-    const EditLock lock;
-    if (!lock.isLocked())
-        return false;
-    ProjectorList projectors = ProjectorList::read();
-    if (!projectors.damage().isEmpty())
-        return false;
-    if (const ProjectorList::Projector *current = projectors.current()) {
-        ProjectorList::Projector changed = *current;
-        changed.port = choice.port;
-        changed.model = choice.model;
-        projectors.replace(current->name, changed);
-        return projectors.write();
-    }
-    ProjectorList::Projector first;
-    first.name = ProjectorList::nameAfter(choice.port);
-    first.port = choice.port;
-    first.model = choice.model;
-    if (!choice.port.isEmpty() && projectors.add(first))
-        return projectors.write();
-
-    // No port to name a projector after: the keys alone, as ever.
-    const auto store = open();
-    if (!canSave(*store))
-        return false;
-    store->setValue(PortKey, choice.port);
-    store->setValue(ModelKey, choice.model);
-    return save(*store);
+    // The two keys and nothing else: the list of named projectors, and
+    // which of them is current, stay as they are.
+    return save([&choice](QSettings &store) {
+        store.setValue(PortKey, choice.port);
+        store.setValue(ModelKey, choice.model);
+    });
 }
 
 QString location()

@@ -195,8 +195,8 @@ void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail
     matcher.clear();
     if (pjlink)
         handlePJLink(pjlink->disconnected());
-    current.passwordRejected = current.passwordRejected
-        || problem == PortStatus::Problem::PasswordRejected
+    // Refused, then gone: unreachable, as any projector that is gone.
+    current.passwordRejected = problem == PortStatus::Problem::PasswordRejected
         || problem == PortStatus::Problem::PasswordMissing;
     setProblem(PortStatus::reason(problem, detail));
     if (onDemand)

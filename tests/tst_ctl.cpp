@@ -352,6 +352,7 @@ private slots:
     void concurrentAdds();
     void concurrentAddsStarved_data();
     void concurrentAddsStarved();
+    void passwordByEntry();
     void passwordNeverReadable_data();
     void passwordNeverReadable();
     void unusableEntries_data();
@@ -1676,6 +1677,42 @@ void TestCtl::pjlinkDropped()
     QTRY_VERIFY_WITH_TIMEOUT(next.state() == QProcess::NotRunning, HangMargin);
     QCOMPARE(next.exitCode(), exitCode);
     QCOMPARE(dropping.connections(), 2 * connections);
+}
+
+// A stored projector logs in with its own entry's password: not another's at
+// the same address, not the environment's, and no file is taken for a fleet.
+void TestCtl::passwordByEntry()
+{
+    QFile secret(TestStore::runDirectory() + QStringLiteral("/entry-password"));
+    QVERIFY(secret.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    secret.write("s3cret\n");
+    secret.close();
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(
+        QStringLiteral(PROJECTOR_SIM_PATH),
+        { "--family", "pjlink", "--lamp", "on", "--password-file", secret.fileName() }));
+    TestStore::seed({ { "Projectors/size", 2 },
+                      { "Projectors/1/Name", "old-entry" },
+                      { "Projectors/1/Model", 3 },
+                      { "Projectors/1/Port", sim.tcpAddress() },
+                      { "Projectors/1/Password", "stale" },
+                      { "Projectors/2/Name", "new-entry" },
+                      { "Projectors/2/Model", 3 },
+                      { "Projectors/2/Port", sim.tcpAddress() },
+                      { "Projectors/2/Password", "s3cret" } });
+    SimProcess run;
+    start(run, { "--projector", "new-entry", "status" }, QStringLiteral("wrong"));
+    QVERIFY(run.waitForFinished(HangMargin));
+    QCOMPARE(run.exitCode(), 0);
+    QCOMPARE(run.lines().join('\n'), QByteArray("new-entry: lamp on"));
+    SimProcess filed;
+    start(filed, { "--all", "--password-file", secret.fileName(), "status" });
+    QVERIFY(filed.waitForFinished(HangMargin));
+    QCOMPARE(filed.exitCode(), 64);
+    QVERIFY(filed.readAllStandardError().contains("--password-file is for a run on one --port"));
+    // "PJLINK 2", refused; then the one MD5 login, the right one.
+    QTRY_COMPARE(sim.received().size(), 2);
+    QCOMPARE(sim.lines().count("-- login rejected"), 1);
 }
 
 // Simulators of every family as named projectors, in one run; the PJLink one

@@ -208,8 +208,8 @@ void PJLinkRun::lost(PortStatus::Problem problem, const QString &detail)
         || problem == PortStatus::Problem::PasswordMissing;
     // A refused password is not offered again, by any front end: say how
     // the stop is cleared.
-    const QString clear = QStringLiteral("; it is tried again once the stored password changes "
-                                         "or another is given (or when %1 is deleted)")
+    const QString clear = QStringLiteral(". To try again: store the right password, give "
+                                         "another, or delete %1")
                               .arg(PJLinkLogins::location());
     if (detail == QLatin1String(PJLinkLogins::NotTriedAgain))
         message = invocation.port + QLatin1String(": password rejected earlier; not tried again")

@@ -1512,6 +1512,15 @@ private slots:
         }
         QCOMPARE(sim.received(), received);
         QCOMPARE(lost.size(), refused == answering ? 1 : 0);
+        if (missing)
+            return;
+        // Refused, then gone: unreachable, not refused.
+        sim.stop();
+        ProjectorLink gone;
+        gone.setPassword(password);
+        gone.connectTo(address, PJLink::ModelIndex);
+        QVERIFY(!gone.waitForOpened(10000));
+        QCOMPARE(gone.problem(), PortStatus::Problem::Refused);
     }
 
     // The newer login first; MD5, on a new connection, only where the

@@ -102,7 +102,8 @@ Commands:
 
 PJLink (--family pjlink): --port takes HOST, HOST:PORT or [IPv6]:PORT (4352
 by default); set input NAME chooses an input; the password comes from
---password-file FILE, else VANTREL_PJLINK_PASSWORD, else Vantrel's settings.
+--password-file FILE, else VANTREL_PJLINK_PASSWORD, else Vantrel's settings;
+stored projectors (--projector, --group, --all, exporter) use their own.
   detect           Probe every serial port the system lists, and each --port,
                    for a projector of each family (only --family's if given)
                    and print which family answered on each port.
@@ -194,7 +195,7 @@ bool Invocation::parse(const QStringList &arguments)
     const QCommandLineOption passwordFileOption(
         QStringLiteral("password-file"),
         QStringLiteral("PJLink: read the password from the first line of FILE (else from "
-                       "VANTREL_PJLINK_PASSWORD)."),
+                       "VANTREL_PJLINK_PASSWORD); for a run on one --port."),
         QStringLiteral("file"));
     const QCommandLineOption toOption(QStringLiteral("to"),
                                       QStringLiteral("search: the address to ask instead of all."),

@@ -703,7 +703,7 @@ void TestCtl::silentProjectorInAFleet()
     SimProcess answering;
     QVERIFY(answering.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
                                      { "--family", "acer", "--lamp", "on", "--link", link }));
-    TestStore::seed({ { "Projectors/size", 2 },
+    TestStore::seed({ { "Projectors/size", 3 },
                       { "Projectors/1/Name", "room-1" },
                       { "Projectors/1/Model", 1 },
                       { "Projectors/1/Port", silentLink },
@@ -1691,7 +1691,7 @@ void TestCtl::passwordByEntry()
     QVERIFY(sim.startSimulator(
         QStringLiteral(PROJECTOR_SIM_PATH),
         { "--family", "pjlink", "--lamp", "on", "--password-file", secret.fileName() }));
-    TestStore::seed({ { "Projectors/size", 2 },
+    TestStore::seed({ { "Projectors/size", 3 },
                       { "Projectors/1/Name", "old-entry" },
                       { "Projectors/1/Model", 3 },
                       { "Projectors/1/Port", sim.tcpAddress() },
@@ -1699,12 +1699,20 @@ void TestCtl::passwordByEntry()
                       { "Projectors/2/Name", "new-entry" },
                       { "Projectors/2/Model", 3 },
                       { "Projectors/2/Port", sim.tcpAddress() },
-                      { "Projectors/2/Password", "s3cret" } });
+                      { "Projectors/2/Password", "s3cret" },
+                      { "Projectors/3/Name", "long-entry" },
+                      { "Projectors/3/Model", 3 },
+                      { "Projectors/3/Port", sim.tcpAddress() },
+                      { "Projectors/3/Password", QString(40, QLatin1Char('p')) } });
+    // A password too long is its own entry's error.
     SimProcess run;
-    start(run, { "--projector", "new-entry", "status" }, QStringLiteral("wrong"));
+    start(run, { "--projector", "new-entry", "--projector", "long-entry", "status" },
+          QStringLiteral("wrong"));
     QVERIFY(run.waitForFinished(HangMargin));
-    QCOMPARE(run.exitCode(), 0);
-    QCOMPARE(run.lines().join('\n'), QByteArray("new-entry: lamp on"));
+    QVERIFY2(run.exitCode() == 78, run.readAllStandardError().constData());
+    QCOMPARE(run.lines().join('\n'),
+             QByteArray("long-entry: error: the stored password is longer than 32 characters\n"
+                        "new-entry: lamp on"));
     SimProcess filed;
     start(filed, { "--all", "--password-file", secret.fileName(), "status" });
     QVERIFY(filed.waitForFinished(HangMargin));
@@ -2721,7 +2729,7 @@ void TestCtl::unusableEntries()
 
     NullModem modem(nextLink());
     QVERIFY(modem.isOpen());
-    TestStore::seed({ { "Projectors/size", 2 },
+    TestStore::seed({ { "Projectors/size", 3 },
                       { "Projectors/1/Name", "z" },
                       { "Projectors/1/Model", model },
                       { "Projectors/1/Port", port },

@@ -413,7 +413,8 @@ bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGive
                                            "--projector")
                                 .arg(port));
     }
-    if (password.size() > PJLink::MaxPassword)
+    // A stored entry's is that entry's own error, told by the selection.
+    if (password.size() > PJLink::MaxPassword && !selectionEntry)
         return usage(
             QStringLiteral("a password has at most %1 characters").arg(PJLink::MaxPassword));
     return true;
@@ -621,6 +622,11 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
         target.name = projector.name;
         target.group = projector.group;
         target.error = entryProblem(projector.model, projector.port);
+        // That entry's own error, not the others'.
+        if (target.error.isEmpty() && projector.model == PJLink::ModelIndex
+            && projector.password.size() > PJLink::MaxPassword)
+            target.error = QStringLiteral("the stored password is longer than %1 characters")
+                               .arg(PJLink::MaxPassword);
         if (Family::isKnown(projector.model))
             target.family = Family::key(projector.model);
         target.arguments = forwarded;

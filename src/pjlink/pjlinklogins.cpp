@@ -67,12 +67,14 @@ const char *kindName(Kind kind)
     return "-";
 }
 
-void load()
+// fresh: read even when the file looks unchanged, right before a change,
+// so that one made by another program a moment ago is kept.
+void load(bool fresh = false)
 {
     Cache &cached = cache();
     const QFileInfo info(location());
     const qint64 size = info.exists() ? info.size() : -1;
-    if (size == cached.size && info.lastModified() == cached.modified)
+    if (!fresh && size == cached.size && info.lastModified() == cached.modified)
         return;
     cached = Cache();
     cached.size = size;
@@ -169,7 +171,7 @@ void rememberKind(const QString &address, const QByteArray &password, Kind kind)
 {
     if (password.isEmpty())
         return;
-    load();
+    load(true);
     Entry *entry = find(address, password, true);
     if (entry->kind == kind)
         return;
@@ -181,7 +183,7 @@ void rememberRefusal(const QString &address, const QByteArray &password)
 {
     if (password.isEmpty())
         return;
-    load();
+    load(true);
     Entry *entry = find(address, password, true);
     if (entry->refused)
         return;

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 
+#include <limits>
 #include <utility>
 
 namespace {
@@ -204,6 +205,11 @@ void PJLinkTransport::loginRefused()
     // The password itself was refused: not offered to this projector again,
     // by any front end, until it changes. Never the other login with it.
     PJLinkLogins::rememberRefusal(projector, loginPassword);
+    // Here too, should the file be out of reach (a read-only home).
+    rejectedLogins().insert(loginKey(),
+                            { PortStatus::Problem::PasswordRejected,
+                              QLatin1String(PJLinkLogins::NotTriedAgain),
+                              std::numeric_limits<qint64>::max(), 0 });
     QString detail;
     if (md5Fallback)
         detail = bothRefused();

@@ -8,7 +8,10 @@
 // the newer one it refused), and a password it refused. The window, the
 // Rooms view, vantrelctl and the exporter all read and write one small file
 // beside the settings store, so that a refusal seen by one stops them all:
-// projectors may lock out after repeated failed logins.
+// projectors may lock out after repeated failed logins. Beside the store,
+// because every front end finds it there alike; the runtime directory is
+// emptied at each boot and missing for a script run by cron, and the store
+// itself is the user's to edit, and written under a lock.
 //
 // A password is kept only as a salted SHA-256 hash. A new password starts
 // afresh, which is also how a stop is cleared.

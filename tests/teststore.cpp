@@ -1,5 +1,7 @@
 #include "teststore.h"
 
+#include "pjlinklogins.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -48,6 +50,8 @@ QString TestStore::fileName()
 
 void TestStore::clear()
 {
+    // What the programs remember of PJLink logins goes with the store.
+    QFile::remove(PJLinkLogins::location());
     QSettings store(Organisation, Application);
     store.clear();
     store.sync();
@@ -62,6 +66,7 @@ void TestStore::set(const QString &key, const QVariant &value)
 
 void TestStore::seed(const QVariantMap &values)
 {
+    QFile::remove(PJLinkLogins::location());
     QSettings store(Organisation, Application);
     store.clear();
     for (auto it = values.cbegin(); it != values.cend(); ++it)

@@ -352,6 +352,7 @@ private slots:
     void concurrentAdds();
     void concurrentAddsStarved_data();
     void concurrentAddsStarved();
+    void passwordByEntry();
     void passwordNeverReadable_data();
     void passwordNeverReadable();
     void unusableEntries_data();
@@ -702,7 +703,7 @@ void TestCtl::silentProjectorInAFleet()
     SimProcess answering;
     QVERIFY(answering.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
                                      { "--family", "acer", "--lamp", "on", "--link", link }));
-    TestStore::seed({ { "Projectors/size", 2 },
+    TestStore::seed({ { "Projectors/size", 3 },
                       { "Projectors/1/Name", "room-1" },
                       { "Projectors/1/Model", 1 },
                       { "Projectors/1/Port", silentLink },
@@ -1467,25 +1468,30 @@ void TestCtl::pjlink_data()
         { "off", "on" }, 1, "the projector cannot do this now", { "%1POWR 0", "%1POWR 1" }, 1);
     row("warming up", { "--warmup-ms", "60000" }, "none", "", { "on", "status" }, 0, "warming up",
         { "%1POWR 1", "%1POWR ?" }, 1);
-    row("password from a file", locked, "file", "s3cret", { "off" }, 0, "", { "LOGIN%1POWR 0" });
+    // The newer login is asked for first; a projector that refuses it is
+    // never asked again, by this run or the next.
+    row("password from a file", locked, "file", "s3cret", { "off" }, 0, "",
+        { "PJLINK 2", "LOGIN%1POWR 0" }, 1);
     row("password from the environment", locked, "environment", "s3cret", { "status" }, 0,
-        "lamp on", { "LOGIN%1POWR ?" });
+        "lamp on", { "PJLINK 2", "LOGIN%1POWR ?" }, 1);
     row("password from the settings", locked, "store", "s3cret", { "status" }, 0, "lamp on",
-        { "LOGIN%1POWR ?" });
+        { "PJLINK 2", "LOGIN%1POWR ?" }, 1);
     // As an unset shell variable expands: no choice, so the stored one counts.
     row("empty environment variable: the settings' password", locked, "store, empty environment",
-        "s3cret", { "status" }, 0, "lamp on", { "LOGIN%1POWR ?" });
-    // The newer login is tried once, and an older projector refuses it too.
+        "s3cret", { "status" }, 0, "lamp on", { "PJLINK 2", "LOGIN%1POWR ?" }, 1);
+    // A refused password is never offered again, by any run.
     row("wrong password", locked, "environment", "S3cret", { "on" }, 77,
-        "password rejected (MD5 and SHA-256 logins refused)", { "BADLOGIN%1POWR 1", "PJLINK 2" });
+        "password rejected (MD5 and SHA-256 logins refused)", { "PJLINK 2", "BADLOGIN%1POWR 1" },
+        2);
     const QStringList newer = locked + QStringList { "--login", "sha256" };
     row("newer login only", newer, "file", "s3cret", { "status" }, 0, "lamp on",
-        { "LOGIN%1POWR ?", "PJLINK 2", "SHALOGIN%1POWR ?" });
+        { "PJLINK 2", "SHALOGIN%1POWR ?" });
+    row("newer login only, closing on MD5", newer + QStringList { "--close-on-refusal" }, "file",
+        "s3cret", { "status" }, 0, "lamp on", { "PJLINK 2", "SHALOGIN%1POWR ?" });
     row("either login", locked + QStringList { "--login", "both" }, "file", "s3cret", { "status" },
-        0, "lamp on", { "LOGIN%1POWR ?" });
-    row("newer login only, wrong password", newer, "file", "S3cret", { "status" }, 77,
-        "password rejected (MD5 and SHA-256 logins refused)",
-        { "BADLOGIN%1POWR ?", "PJLINK 2", "SHALOGIN%1POWR ?" });
+        0, "lamp on", { "PJLINK 2", "SHALOGIN%1POWR ?" });
+    row("newer login only, wrong password", newer, "file", "S3cret", { "on", "status" }, 77,
+        "password rejected earlier; not tried again", { "PJLINK 2", "SHALOGIN%1POWR 1" }, 2);
     // Without a password no login is tried at all.
     row("no password", locked, "none", "", { "on" }, 77, "needs a password", {});
     row("input by the projector's name", { "--lamp", "on", "--pjlink-class", "2" }, "none", "",
@@ -1637,11 +1643,14 @@ void TestCtl::pjlinkDropped_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("connections");
     QTest::newRow("on the command")
-        << QByteArray("PJLINK 0") << QString() << 69 << "connection lost";
+        << QByteArray("PJLINK 0") << QString() << 69 << "connection lost" << 1;
+    // Closed on "PJLINK 2", then on the MD5 login: refused for this run.
     QTest::newRow("after the login")
-        << QByteArray("PJLINK 1 498e4a67") << "s3cret" << 77 << "password rejected";
-    QTest::newRow("no greeting") << QByteArray() << QString() << 69 << "no greeting";
+        << QByteArray("PJLINK 1 498e4a67") << "s3cret" << 77
+        << "password rejected (connection closed after the login)" << 2;
+    QTest::newRow("no greeting") << QByteArray() << QString() << 69 << "no greeting" << 0;
 }
 
 void TestCtl::pjlinkDropped()
@@ -1650,6 +1659,8 @@ void TestCtl::pjlinkDropped()
     QFETCH(QString, password);
     QFETCH(int, exitCode);
     QFETCH(QString, reason);
+    QFETCH(int, connections);
+    TestStore::clear();
     QTcpServer silent;
     DroppingProjector dropping(greeting);
     QString address = dropping.address();
@@ -1667,7 +1678,59 @@ void TestCtl::pjlinkDropped()
     if (greeting.isEmpty())
         QVERIFY(silent.hasPendingConnections());
     else
-        QCOMPARE(dropping.connections(), 1);
+        QCOMPARE(dropping.connections(), connections);
+    if (exitCode != 77)
+        return;
+    // Perhaps only busy: the next run logs in again.
+    SimProcess next;
+    start(next, { "--family", "pjlink", "--port", address, "--timeout", "2", "on" }, password);
+    QTRY_VERIFY_WITH_TIMEOUT(next.state() == QProcess::NotRunning, HangMargin);
+    QCOMPARE(next.exitCode(), exitCode);
+    QCOMPARE(dropping.connections(), 2 * connections);
+}
+
+// A stored projector logs in with its own entry's password: not another's at
+// the same address, not the environment's, and no file is taken for a fleet.
+void TestCtl::passwordByEntry()
+{
+    QFile secret(TestStore::runDirectory() + QStringLiteral("/entry-password"));
+    QVERIFY(secret.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    secret.write("s3cret\n");
+    secret.close();
+    SimProcess sim;
+    QVERIFY(sim.startSimulator(
+        QStringLiteral(PROJECTOR_SIM_PATH),
+        { "--family", "pjlink", "--lamp", "on", "--password-file", secret.fileName() }));
+    TestStore::seed({ { "Projectors/size", 3 },
+                      { "Projectors/1/Name", "old-entry" },
+                      { "Projectors/1/Model", 3 },
+                      { "Projectors/1/Port", sim.tcpAddress() },
+                      { "Projectors/1/Password", "stale" },
+                      { "Projectors/2/Name", "new-entry" },
+                      { "Projectors/2/Model", 3 },
+                      { "Projectors/2/Port", sim.tcpAddress() },
+                      { "Projectors/2/Password", "s3cret" },
+                      { "Projectors/3/Name", "long-entry" },
+                      { "Projectors/3/Model", 3 },
+                      { "Projectors/3/Port", sim.tcpAddress() },
+                      { "Projectors/3/Password", QString(40, QLatin1Char('p')) } });
+    // A password too long is its own entry's error.
+    SimProcess run;
+    start(run, { "--projector", "new-entry", "--projector", "long-entry", "status" },
+          QStringLiteral("wrong"));
+    QVERIFY(run.waitForFinished(HangMargin));
+    QVERIFY2(run.exitCode() == 78, run.readAllStandardError().constData());
+    QCOMPARE(run.lines().join('\n'),
+             QByteArray("long-entry: error: the stored password is longer than 32 characters\n"
+                        "new-entry: lamp on"));
+    SimProcess filed;
+    start(filed, { "--all", "--password-file", secret.fileName(), "status" });
+    QVERIFY(filed.waitForFinished(HangMargin));
+    QCOMPARE(filed.exitCode(), 64);
+    QVERIFY(filed.readAllStandardError().contains("--password-file is for a run on one --port"));
+    // "PJLINK 2", refused; then the one MD5 login, the right one.
+    QTRY_COMPARE(sim.received().size(), 2);
+    QCOMPARE(sim.lines().count("-- login rejected"), 1);
 }
 
 // Simulators of every family as named projectors, in one run; the PJLink one
@@ -2690,7 +2753,7 @@ void TestCtl::unusableEntries()
 
     NullModem modem(nextLink());
     QVERIFY(modem.isOpen());
-    TestStore::seed({ { "Projectors/size", 2 },
+    TestStore::seed({ { "Projectors/size", 3 },
                       { "Projectors/1/Name", "z" },
                       { "Projectors/1/Model", model },
                       { "Projectors/1/Port", port },

@@ -173,10 +173,13 @@ private:
     // The exporter with the test run's store, on a free port of 127.0.0.1
     // unless arguments say otherwise; 0 when it did not start serving.
     quint16 start(SimProcess &exporter,
-                  const QStringList &arguments = { "--listen", "127.0.0.1:0" })
+                  const QStringList &arguments = { "--listen", "127.0.0.1:0" },
+                  const QString &password = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("VANTREL_PJLINK_PASSWORD"));
+        if (!password.isEmpty())
+            environment.insert(QStringLiteral("VANTREL_PJLINK_PASSWORD"), password);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                            TestStore::runDirectory() + QStringLiteral("/config"));
         exporter.setProcessEnvironment(environment);
@@ -299,6 +302,23 @@ void TestExporter::endpoints()
     QVERIFY(exporter.waitForFinished(HangMargin));
     QCOMPARE(exporter.exitStatus(), QProcess::NormalExit);
     QCOMPARE(exporter.exitCode(), 0);
+
+    // Started again, and given the right password in the environment: the
+    // password refused stays refused, and no other goes to that projector.
+    SimProcess again;
+    const quint16 next = start(again, { "--listen", "127.0.0.1:0", "--timeout", "1" }, "aula");
+    QVERIFY(next);
+    Scrape still;
+    still.get(next, "/probe?target=locked");
+    QVERIFY(QTest::qWaitFor([&] { return still.closed(); }, HangMargin));
+    samples = parsed(still.body());
+    QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
+             1.0);
+    // "PJLINK 2", refused by this older projector, and one MD5 login.
+    QTRY_COMPARE(locked.lines().count("-- login rejected"), 2);
+    QCOMPARE(locked.received().size(), 2);
+    again.terminate();
+    QVERIFY(again.waitForFinished(HangMargin));
 }
 
 // A target that is not a stored name is not asked: 404, and the listener at

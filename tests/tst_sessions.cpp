@@ -4,6 +4,7 @@
 // ctest-properties: LABELS e2e
 
 #include "nullmodem.h"
+#include "pjlinktransport.h"
 #include "projectorsession.h"
 #include "simprocess.h"
 #include "testmain.h"
@@ -72,6 +73,7 @@ public:
         }
         connect(&server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++connections;
                 socket->setParent(this);
                 if (!greeting.isEmpty())
                     socket->write(greeting + '\r');
@@ -87,6 +89,7 @@ public:
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
     // Every command that came, on any connection, in order.
     QByteArrayList received;
+    int connections = 0;
 
 private:
     void read(QTcpSocket *socket)
@@ -171,6 +174,8 @@ private slots:
     void power_data();
     void power();
     void downLinkIsTriedAtEachPollOnly();
+    void queueBound();
+    void oneOpeningAtATime();
     void askPJLink_data();
     void askPJLink();
     void askPJLinkSideBySide();
@@ -288,11 +293,12 @@ void TestSessions::state()
         session.setPollInterval(50);
         const int missed = session.missedPolls();
         QTRY_VERIFY(session.missedPolls() >= missed + 4);
-        // The MD5 login with the first query, then the SHA-256 one, once.
+        // "PJLINK 2", refused by this older projector, then the MD5 login
+        // with the first query, once.
         const QByteArrayList logins = sim->received();
         QCOMPARE(logins.size(), 2);
-        QVERIFY2(logins.first().endsWith("%1POWR ?"), logins.first().constData());
-        QCOMPARE(logins.last(), QByteArray("PJLINK 2"));
+        QCOMPARE(logins.first(), QByteArray("PJLINK 2"));
+        QVERIFY2(logins.last().endsWith("%1POWR ?"), logins.last().constData());
     }
     if (!asked.isEmpty()) {
         // The late answer of the row goes with its own question, and nothing
@@ -362,6 +368,41 @@ void TestSessions::downLinkIsTriedAtEachPollOnly()
     const int missed = session.missedPolls();
     QTest::qWait(200);
     QCOMPARE(session.missedPolls(), missed);
+}
+
+// The user's commands wait behind the one on the line, sixteen at most, for
+// a projector that does not answer.
+void TestSessions::queueBound()
+{
+    ScriptedProjector silent({ "%1POWR ? => " });
+    ProjectorSession session(
+        { QStringLiteral("room"), PJLink::ModelIndex, silent.address(), QString(), QString() });
+    session.setPollInterval(60000);
+    session.start();
+    // The first poll is on the line and stays there.
+    QTRY_COMPARE(silent.received, QByteArrayList { "%1POWR ?" });
+    int taken = 0;
+    while (taken <= 20 && session.power(false))
+        ++taken;
+    QCOMPARE(taken, 16);
+}
+
+// A poll while the connection is still being opened (here: a projector that
+// never greets) opens no second one.
+void TestSessions::oneOpeningAtATime()
+{
+    ScriptedProjector mute({ "greeting => " });
+    ProjectorSession session(
+        { QStringLiteral("room"), PJLink::ModelIndex, mute.address(), QString(), QString() });
+    session.setPollInterval(20);
+    int atFailure = -1;
+    connect(&session, &ProjectorSession::stateChanged, this, [&] {
+        if (atFailure < 0 && session.state().stateText() == QLatin1String("no greeting"))
+            atFailure = mute.connections;
+    });
+    session.start();
+    QTRY_VERIFY_WITH_TIMEOUT(atFailure >= 0, 3 * PJLinkTransport::TimeoutMs);
+    QCOMPARE(atFailure, 1);
 }
 
 void TestSessions::askPJLink_data()

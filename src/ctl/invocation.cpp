@@ -37,6 +37,27 @@ private:
     const ProjectorList *previous;
 };
 
+// The stored entry a projector's own run is made for, while the selection
+// makes it: its password is that entry's, whatever else shares its address
+// and whatever the environment says.
+const ProjectorList::Projector *selectionEntry = nullptr;
+
+class EntryRun
+{
+public:
+    explicit EntryRun(const ProjectorList::Projector &entry)
+        : previous(selectionEntry)
+    {
+        selectionEntry = &entry;
+    }
+    ~EntryRun() { selectionEntry = previous; }
+    EntryRun(const EntryRun &) = delete;
+    EntryRun &operator=(const EntryRun &) = delete;
+
+private:
+    const ProjectorList::Projector *previous;
+};
+
 const struct
 {
     const char *name;
@@ -81,7 +102,8 @@ Commands:
 
 PJLink (--family pjlink): --port takes HOST, HOST:PORT or [IPv6]:PORT (4352
 by default); set input NAME chooses an input; the password comes from
---password-file FILE, else VANTREL_PJLINK_PASSWORD, else Vantrel's settings.
+--password-file FILE, else VANTREL_PJLINK_PASSWORD, else Vantrel's settings;
+stored projectors (--projector, --group, --all, exporter) use their own.
   detect           Probe every serial port the system lists, and each --port,
                    for a projector of each family (only --family's if given)
                    and print which family answered on each port.
@@ -173,7 +195,7 @@ bool Invocation::parse(const QStringList &arguments)
     const QCommandLineOption passwordFileOption(
         QStringLiteral("password-file"),
         QStringLiteral("PJLink: read the password from the first line of FILE (else from "
-                       "VANTREL_PJLINK_PASSWORD)."),
+                       "VANTREL_PJLINK_PASSWORD); for a run on one --port."),
         QStringLiteral("file"));
     const QCommandLineOption toOption(QStringLiteral("to"),
                                       QStringLiteral("search: the address to ask instead of all."),
@@ -355,7 +377,12 @@ bool Invocation::takeSearch(const QStringList &words, const QString &to, bool ti
 bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGiven, bool portGiven)
 {
     // Never a plain argument: the command line is there for anyone to read.
-    if (passwordFileGiven) {
+    if (selectionEntry) {
+        // One of stored projectors: its own password, or none. A password
+        // given for one projector must not go to every one of them.
+        password
+            = selectionEntry->model == PJLink::ModelIndex ? selectionEntry->password : QString();
+    } else if (passwordFileGiven) {
         if (const QString problem = readPassword(passwordFile, &password); !problem.isEmpty())
             return usage(problem);
     } else if (!qEnvironmentVariableIsEmpty("VANTREL_PJLINK_PASSWORD")) {
@@ -363,19 +390,31 @@ bool Invocation::takePassword(const QString &passwordFile, bool passwordFileGive
         // the stored password still counts.
         password = QString::fromUtf8(qgetenv("VANTREL_PJLINK_PASSWORD"));
     } else {
-        // The stored projector of that address; without --port, the current one.
         const ProjectorList projectors = selectionList ? *selectionList : ProjectorList::read();
         if (!projectors.damage().isEmpty())
             return storeUnreadable(projectors.damage());
-        const ProjectorList::Projector *stored = portGiven ? nullptr : projectors.current();
+        // Without --port, the current entry's.
+        const ProjectorList::Projector *current = projectors.current();
+        if (!portGiven && current && current->model == PJLink::ModelIndex && current->port == port)
+            password = current->password;
+        // --port names an address, not an entry: its stored password only
+        // when every entry there has the same one.
+        QStringList passwords;
         for (const ProjectorList::Projector &entry : projectors.entries()) {
-            if (!stored && entry.model == PJLink::ModelIndex && entry.port == port)
-                stored = &entry;
+            if (portGiven && entry.model == PJLink::ModelIndex && entry.port == port
+                && !passwords.contains(entry.password))
+                passwords.append(entry.password);
         }
-        if (stored && stored->model == PJLink::ModelIndex && stored->port == port)
-            password = stored->password;
+        if (passwords.size() == 1)
+            password = passwords.first();
+        else if (passwords.size() > 1)
+            warnings.append(QStringLiteral("the stored projectors at %1 have different "
+                                           "passwords, so none is used; name one with "
+                                           "--projector")
+                                .arg(port));
     }
-    if (password.size() > PJLink::MaxPassword)
+    // A stored entry's is that entry's own error, told by the selection.
+    if (password.size() > PJLink::MaxPassword && !selectionEntry)
         return usage(
             QStringLiteral("a password has at most %1 characters").arg(PJLink::MaxPassword));
     return true;
@@ -556,6 +595,10 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
                                const QStringList &forwarded, const QStringList &words,
                                const QString &passwordFile)
 {
+    // Each stored projector logs in with its own password.
+    if (!passwordFile.isEmpty())
+        return usage(QStringLiteral("--password-file is for a run on one --port; stored "
+                                    "projectors use their own stored passwords"));
     const ProjectorList projectors = ProjectorList::read();
     if (!projectors.damage().isEmpty())
         return storeUnreadable(projectors.damage());
@@ -579,6 +622,11 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
         target.name = projector.name;
         target.group = projector.group;
         target.error = entryProblem(projector.model, projector.port);
+        // That entry's own error, not the others'.
+        if (target.error.isEmpty() && projector.model == PJLink::ModelIndex
+            && projector.password.size() > PJLink::MaxPassword)
+            target.error = QStringLiteral("the stored password is longer than %1 characters")
+                               .arg(PJLink::MaxPassword);
         if (Family::isKnown(projector.model))
             target.family = Family::key(projector.model);
         target.arguments = forwarded;
@@ -587,13 +635,11 @@ bool Invocation::takeSelection(const QStringList &names, const QStringList &grou
         target.arguments << QStringLiteral("--port")
                          << (target.error.isEmpty() ? projector.port : QStringLiteral("ttyS0"))
                          << QStringLiteral("--family") << target.family;
-        // A PJLink projector's own stored password, unless a file is given.
-        if (projector.model == PJLink::ModelIndex && !passwordFile.isEmpty())
-            target.arguments << QStringLiteral("--password-file") << passwordFile;
         target.arguments << QStringLiteral("--") << words;
         // Whatever one projector's family cannot take stops the run before
         // anything is sent to any of them.
         if (!target.family.isEmpty()) {
+            const EntryRun entry(projector);
             const auto one = std::make_shared<const Invocation>(target.arguments);
             if (one->outcome == Outcome::ConfigError) {
                 outcome = one->outcome;

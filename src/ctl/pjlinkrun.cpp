@@ -1,6 +1,9 @@
 #include "pjlinkrun.h"
 
 #include "catalogue.h"
+#include "linkaddress.h"
+#include "pjlinklogins.h"
+#include "pjlinktransport.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -200,10 +203,23 @@ void PJLinkRun::finish(int exitCode, const QString &error)
 
 void PJLinkRun::lost(PortStatus::Problem problem, const QString &detail)
 {
-    const QString message
-        = invocation.port + QLatin1String(": ") + PortStatus::reason(problem, detail);
+    QString message = invocation.port + QLatin1String(": ") + PortStatus::reason(problem, detail);
     const bool login = problem == PortStatus::Problem::PasswordRejected
         || problem == PortStatus::Problem::PasswordMissing;
+    // A refused password is not offered again, by any front end: say how
+    // the stop is cleared.
+    const QString clear = QStringLiteral(". To try again: store the right password, give "
+                                         "another, or delete %1")
+                              .arg(PJLinkLogins::location());
+    if (detail == QLatin1String(PJLinkLogins::NotTriedAgain))
+        message = invocation.port + QLatin1String(": password rejected earlier; not tried again")
+            + clear;
+    else if (problem == PortStatus::Problem::PasswordRejected
+             && PJLinkLogins::recall(
+                    PJLinkTransport::projectorKey(LinkAddress::parsePJLink(invocation.port)),
+                    invocation.password.toUtf8())
+                    .refused)
+        message += clear;
     finish(login ? ExitCode::NoPermission : ExitCode::Unavailable, message);
 }
 

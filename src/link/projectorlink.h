@@ -51,10 +51,11 @@ public:
     void setOpenTimeout(int ms);
     // PJLink: the password for the next connectTo(); empty for none.
     void setPassword(const QString &password);
-    // PJLink: a login refused (or not tried for want of a password) is not
-    // tried again for the same address and password, so the projector does
-    // not lock up; after the user has chosen again in the settings, call this
-    // to allow one more try with the same.
+    // PJLink: a password refused ("PJLINK ERRA") is never offered to that
+    // address again, by any program, until it changes. A login closed on is
+    // not tried again for a back-off, nor one that wanted a password when
+    // there was none; after the user has chosen again in the settings, call
+    // this to allow one more try of those.
     static void forgetRejectedLogins();
 
     // Ends an open still under way as failed, with the reason its lateness

@@ -66,7 +66,9 @@ void SocketTransport::stop()
 
 void SocketTransport::dropConnection()
 {
-    if (phase == Phase::Idle || !established)
+    // Before the first opening, only a session under way: a protocol whose
+    // opening needs a new connection.
+    if (phase == Phase::Idle || (!established && phase != Phase::Session))
         return;
     phase = Phase::Down;
     settling = false;

@@ -67,9 +67,10 @@ protected:
     // For what is known before connecting: the link fails from the event
     // loop, as a lookup would.
     void failSoon(PortStatus::Problem problem, const QString &detail = QString());
-    // Closes the connection of an open link, which stays open.
+    // Closes the connection of an open link, which stays open, or of the
+    // first session under way, which goes on with reconnect().
     void dropConnection();
-    // An open link without a connection connects again to the same address.
+    // A link without a connection connects again to the same address.
     void reconnect();
     void setSessionTimeout(int ms) { timeoutMs = ms; }
 

@@ -38,10 +38,11 @@ struct Greeting
 // The first line of a connection, without its carriage return.
 Greeting parseGreeting(const QByteArray &line);
 
-// The login: lower-case hex MD5 of the token followed by the password.
+// The older login, for projectors that refuse "PJLINK 2": lower-case hex MD5
+// of the token followed by the password.
 QByteArray digest(const QByteArray &token, const QByteArray &password);
 
-// The newer login, for projectors that refuse the MD5 one. To "PJLINK 2"
+// The newer login, asked for first as the standard orders it. To "PJLINK 2"
 // the projector answers "PJLINK 2 <32 hex>": its random value, or empty
 // when the line is not that answer.
 QByteArray parseChallenge(const QByteArray &line);

@@ -103,12 +103,17 @@ void PJLinkLogin::opening(const QByteArray &text)
         current = State::PasswordMissing;
         return;
     }
+    if (how == Method::Withheld) {
+        current = State::Withheld;
+        return;
+    }
     if (how == Method::Md5) {
         login = PJLink::digest(greeting.token, password);
         current = State::Open;
         return;
     }
     output += "PJLINK 2\r";
+    asked = true;
     current = State::Challenge;
 }
 

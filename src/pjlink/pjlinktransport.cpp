@@ -4,8 +4,10 @@
 #include "pjlink.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QHash>
 
+#include <limits>
 #include <utility>
 
 namespace {
@@ -14,20 +16,23 @@ struct Refusal
 {
     PortStatus::Problem problem;
     QString detail;
+    qint64 retryAtMs = 0; // on clockMs(); 0: not before forgetRejectedLogins()
+    int closes = 0; // connections in a row closed right after the login
 };
 
-// Address and password (hashed) of each login that was refused, and why.
+// Address and password (hashed) of each login refused in this program, and why.
 QHash<QString, Refusal> &rejectedLogins()
 {
     static QHash<QString, Refusal> rejected;
     return rejected;
 }
 
-// The login each projector took.
-QHash<QString, PJLinkLogin::Method> &workedLogins()
+qint64 clockMs()
 {
-    static QHash<QString, PJLinkLogin::Method> worked;
-    return worked;
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
 }
 
 QString bothRefused()
@@ -48,6 +53,17 @@ void PJLinkTransport::forgetRejectedLogins()
     rejectedLogins().clear();
 }
 
+qint64 PJLinkTransport::retryDelayMs(int closes)
+{
+    constexpr qint64 minute = 60 * 1000;
+    return closes <= 1 ? minute : closes == 2 ? 5 * minute : 15 * minute;
+}
+
+QString PJLinkTransport::projectorKey(const LinkAddress &address)
+{
+    return address.host().toLower() + QLatin1Char(' ') + QString::number(address.port());
+}
+
 QString PJLinkTransport::loginKey() const
 {
     return projector + QLatin1Char(' ')
@@ -58,18 +74,28 @@ QString PJLinkTransport::loginKey() const
 void PJLinkTransport::start(const LinkAddress &address, int modelIndex)
 {
     stop();
-    projector = address.host() + QLatin1Char(' ') + QString::number(address.port());
+    projector = projectorKey(address);
+    QString closedOn; // a login closed on, within its back-off
     const auto refused = rejectedLogins().constFind(loginKey());
-    if (refused != rejectedLogins().constEnd())
-        return failSoon(refused->problem, refused->detail);
-    SocketTransport::start(address, modelIndex);
+    if (refused != rejectedLogins().constEnd()) {
+        if (refused->retryAtMs == 0)
+            return failSoon(refused->problem, refused->detail);
+        if (clockMs() < refused->retryAtMs)
+            closedOn = refused->detail;
+    }
+    SocketTransport::start(address, modelIndex); // which stops first
+    remembered = PJLinkLogins::recall(projector, loginPassword);
+    withheld = remembered.refused ? QLatin1String(PJLinkLogins::NotTriedAgain) : closedOn;
 }
 
 void PJLinkTransport::stop()
 {
     SocketTransport::stop();
     login = PJLinkLogin();
-    md5Refused = false;
+    remembered = PJLinkLogins::Memory();
+    withheld.clear();
+    md5Fallback = false;
+    kindKept = false;
     waiting.clear();
     unanswered.clear();
     awaiting = false;
@@ -80,8 +106,13 @@ void PJLinkTransport::stop()
 
 void PJLinkTransport::beginSession()
 {
-    const PJLinkLogin::Method method
-        = md5Refused ? PJLinkLogin::Method::Sha256 : workedLogins().value(projector);
+    using Method = PJLinkLogin::Method;
+    // The newer login first, unless this projector is known to take MD5
+    // only; never the other of a login it took.
+    Method method
+        = md5Fallback || remembered.kind == PJLinkLogins::Kind::Md5 ? Method::Md5 : Method::Sha256;
+    if (!withheld.isEmpty())
+        method = Method::Withheld;
     login = PJLinkLogin(loginPassword, method);
     answeredHere = false;
     partial = false;
@@ -96,8 +127,9 @@ PortStatus::Problem PJLinkTransport::overdue() const
 
 void PJLinkTransport::sessionTimedOut()
 {
+    // "PJLINK 2" unanswered: as good as refused.
     if (login.state() == PJLinkLogin::State::Challenge)
-        return reject(PortStatus::Problem::PasswordRejected, bothRefused());
+        return newerLoginRefused(false);
     sessionFailed(PortStatus::Problem::NoGreeting, QString());
 }
 
@@ -116,6 +148,9 @@ void PJLinkTransport::received(const QByteArray &wire)
         return sessionFailed(PortStatus::Problem::NotPJLink, QString());
     case PJLinkLogin::State::PasswordMissing:
         return reject(PortStatus::Problem::PasswordMissing);
+    case PJLinkLogin::State::Withheld:
+        // The projector is there; the password it refused is not offered.
+        return fail(PortStatus::Problem::PasswordRejected, QString(withheld));
     case PJLinkLogin::State::Rejected:
         return loginRefused();
     case PJLinkLogin::State::Open:
@@ -130,8 +165,14 @@ void PJLinkTransport::received(const QByteArray &wire)
             send(queued.constData(), queued.size());
         }
     }
-    if (login.loginTaken())
-        workedLogins().insert(projector, login.method());
+    if (login.loginTaken() && !kindKept) {
+        kindKept = true;
+        rejectedLogins().remove(loginKey());
+        PJLinkLogins::rememberKind(projector, loginPassword,
+                                   login.method() == PJLinkLogin::Method::Md5
+                                       ? PJLinkLogins::Kind::Md5
+                                       : PJLinkLogins::Kind::Sha256);
+    }
     if (!data.isEmpty()) {
         deliver(data);
         answered(data);
@@ -155,24 +196,62 @@ void PJLinkTransport::answered(const QByteArray &data)
 
 void PJLinkTransport::loginRefused()
 {
-    const bool md5 = login.method() == PJLinkLogin::Method::Md5;
-    // A password longer than the standard allows is refused by any login.
-    if (md5 && login.refusedLogin() && !md5Refused && loginPassword.size() <= PJLink::MaxPassword
-        && !workedLogins().contains(projector)) {
-        // Perhaps a projector of the newer revision that no longer takes
-        // MD5: the SHA-256 login, once, on a new connection.
-        md5Refused = true;
-        waiting.prepend(std::exchange(unanswered, QByteArray()));
-        awaiting = false;
-        dropConnection();
-        return reconnectSoon();
+    if (login.newerLoginRefused())
+        return newerLoginRefused(true);
+    if (!login.refusedLogin()) {
+        // "PJLINK ERRA" for a greeting: no login went out.
+        return reject(PortStatus::Problem::PasswordRejected);
     }
-    reject(PortStatus::Problem::PasswordRejected, md5 ? QString() : bothRefused());
+    // The password itself was refused: not offered to this projector again,
+    // by any front end, until it changes. Never the other login with it.
+    PJLinkLogins::rememberRefusal(projector, loginPassword);
+    // Here too, should the file be out of reach (a read-only home).
+    rejectedLogins().insert(loginKey(),
+                            { PortStatus::Problem::PasswordRejected,
+                              QLatin1String(PJLinkLogins::NotTriedAgain),
+                              std::numeric_limits<qint64>::max(), 0 });
+    QString detail;
+    if (md5Fallback)
+        detail = bothRefused();
+    else if (login.method() == PJLinkLogin::Method::Sha256)
+        detail = QStringLiteral("SHA-256 login refused");
+    fail(PortStatus::Problem::PasswordRejected, detail);
+}
+
+// answered: "PJLINK ERRA" or something else came back; otherwise the
+// connection closed on the question or it went unanswered.
+void PJLinkTransport::newerLoginRefused(bool answered)
+{
+    // A projector that took the newer login is never sent the other one.
+    if (remembered.kind == PJLinkLogins::Kind::Sha256 || md5Fallback)
+        return closedAfterLogin(QStringLiteral("SHA-256 login not answered"));
+    // Refused outright: this projector does not know the newer login, and
+    // is not asked again. A close may have been a busy projector: only MD5
+    // taken tells.
+    if (answered) {
+        remembered.kind = PJLinkLogins::Kind::Md5;
+        PJLinkLogins::rememberKind(projector, loginPassword, remembered.kind);
+    }
+    md5Fallback = true;
+    waiting.prepend(std::exchange(unanswered, QByteArray()));
+    awaiting = false;
+    dropConnection();
+    reconnectSoon();
+}
+
+void PJLinkTransport::closedAfterLogin(const QString &detail)
+{
+    Refusal &refusal = rejectedLogins()[loginKey()];
+    refusal.problem = PortStatus::Problem::PasswordRejected;
+    refusal.detail = detail;
+    ++refusal.closes;
+    refusal.retryAtMs = clockMs() + retryDelayMs(refusal.closes);
+    fail(PortStatus::Problem::PasswordRejected, detail);
 }
 
 void PJLinkTransport::reject(PortStatus::Problem problem, const QString &detail)
 {
-    rejectedLogins().insert(loginKey(), { problem, detail });
+    rejectedLogins().insert(loginKey(), { problem, detail, 0, 0 });
     fail(problem, detail);
 }
 
@@ -186,15 +265,14 @@ void PJLinkTransport::reconnectSoon()
 void PJLinkTransport::connectionClosed(PortStatus::Problem problem, const QString &detail)
 {
     if (inSession()) {
-        // A projector that closes on "PJLINK 2" does not know the newer login.
+        // Closed on "PJLINK 2": perhaps a projector that does not know it.
         if (login.state() == PJLinkLogin::State::Challenge)
-            return reject(PortStatus::Problem::PasswordRejected, bothRefused());
+            return newerLoginRefused(false);
         return fail(problem, detail);
     }
-    // Closed right after the login: some projectors refuse it so.
+    // Closed right after the login: a refusal, or a busy projector.
     if (login.awaitingVerdict())
-        return reject(PortStatus::Problem::PasswordRejected,
-                      login.method() == PJLinkLogin::Method::Md5 ? QString() : bothRefused());
+        return closedAfterLogin(QStringLiteral("connection closed after the login"));
     // Most projectors close a connection that has been idle; the next
     // command opens another.
     if (!awaiting)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pjlinklogin.h"
+#include "pjlinklogins.h"
 #include "sockettransport.h"
 
 #include <QByteArray>
@@ -19,13 +20,21 @@
 // close just as it went out); a projector that drops every connection is
 // therefore told as lost at once, and nothing storms it.
 //
-// A login refused, answered by a closed connection, or not tried because
-// the projector wants a password and none is given, is not tried again for
-// the same address and password until forgetRejectedLogins(): projectors may
-// lock out after repeated failures. Where the MD5 login is refused the
-// SHA-256 one is tried once, on a new connection; which one a projector
-// took is kept for the program's life, and one that takes MD5 is never sent
-// the other.
+// With a password the SHA-256 login is asked for first ("PJLINK 2"), as
+// the standard orders it; where the projector refuses that question, closes
+// on it or answers something else, MD5 goes on a new connection. Which
+// login a projector took is kept across runs for every front end
+// (PJLinkLogins), and it is never sent the other one again for that
+// password.
+//
+// "PJLINK ERRA" to a login is a wrong password: it is kept there too, and no
+// front end offers that password to that address again; the link then only
+// reads the greeting (the projector is there, or it is not) and says
+// "password rejected". A connection closed right after the login is
+// ambiguous, since busy projectors do that: it counts as a refusal for this
+// link and the next ones of this program until a back-off of 1, 5, then 15
+// minutes has passed. A projector that wants a password when none is given
+// is not tried again for the same address until forgetRejectedLogins().
 class PJLinkTransport : public SocketTransport
 {
     Q_OBJECT
@@ -45,6 +54,10 @@ public:
     PortStatus::Problem overdue() const override;
 
     static void forgetRejectedLogins();
+    // The wait after the n-th connection in a row closed right after the login.
+    static qint64 retryDelayMs(int closes);
+    // What the logins of a projector are remembered by.
+    static QString projectorKey(const LinkAddress &address);
 
 protected:
     void beginSession() override;
@@ -54,6 +67,8 @@ protected:
 
 private:
     void loginRefused();
+    void newerLoginRefused(bool answered);
+    void closedAfterLogin(const QString &detail);
     void reject(PortStatus::Problem problem, const QString &detail = QString());
     void reconnectSoon();
     void answered(const QByteArray &data);
@@ -62,7 +77,10 @@ private:
     QString projector; // host and port: what the login that worked is kept for
     QByteArray loginPassword;
     PJLinkLogin login; // this connection's
-    bool md5Refused = false; // the SHA-256 login is being tried
+    PJLinkLogins::Memory remembered; // of this projector and password, at start()
+    QString withheld; // why no login is sent: only the greeting is read
+    bool md5Fallback = false; // the newer login was refused: MD5 from now on
+    bool kindKept = false; // the login taken is remembered
     QByteArray waiting; // written while the connection was being made again
     QByteArray unanswered; // sent on this connection, its answer not in yet
     bool awaiting = false; // a command went out and its answer has not ended

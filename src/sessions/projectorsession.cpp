@@ -195,8 +195,8 @@ void ProjectorSession::onDown(PortStatus::Problem problem, const QString &detail
     matcher.clear();
     if (pjlink)
         handlePJLink(pjlink->disconnected());
-    current.passwordRejected = current.passwordRejected
-        || problem == PortStatus::Problem::PasswordRejected
+    // Refused, then gone: unreachable, as any projector that is gone.
+    current.passwordRejected = problem == PortStatus::Problem::PasswordRejected
         || problem == PortStatus::Problem::PasswordMissing;
     setProblem(PortStatus::reason(problem, detail));
     if (onDemand)
@@ -302,7 +302,7 @@ bool ProjectorSession::power(bool on)
     if (!running)
         return false;
     if (isPJLink()) {
-        if (!pjlink->send(PJLink::power(on)))
+        if (pjlink->queued() >= MaxQueued || !pjlink->send(PJLink::power(on)))
             return false;
         flushPJLink();
         return true;
@@ -319,7 +319,8 @@ bool ProjectorSession::power(bool on)
 
 bool ProjectorSession::selectInput(const QByteArray &input)
 {
-    if (!running || !isPJLink() || !pjlink->send(PJLink::selectInput(input)))
+    if (!running || !isPJLink() || pjlink->queued() >= MaxQueued
+        || !pjlink->send(PJLink::selectInput(input)))
         return false;
     flushPJLink();
     return true;
@@ -327,7 +328,8 @@ bool ProjectorSession::selectInput(const QByteArray &input)
 
 bool ProjectorSession::mute(PJLink::MuteTarget target, bool on)
 {
-    if (!running || !isPJLink() || !pjlink->send(PJLink::mute(target, on)))
+    if (!running || !isPJLink() || pjlink->queued() >= MaxQueued
+        || !pjlink->send(PJLink::mute(target, on)))
         return false;
     flushPJLink();
     return true;

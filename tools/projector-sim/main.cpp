@@ -120,7 +120,8 @@ and a token; the first command must then carry the MD5 login, or it is
 answered "PJLINK ERRA" and the connection closed. --login sha256 takes only
 the newer login (asked for with "PJLINK 2", answered "PJLINK 2" and a random
 value), --login both either; with md5, the default, "PJLINK 2" is answered
-"PJLINK ERRA". --pjlink-class 2 adds SNUM
+"PJLINK ERRA". --close-on-refusal closes the connection on a refused login
+(or "PJLINK 2" to an MD5 projector) instead. --pjlink-class 2 adds SNUM
 SVER INNM IRES RRES FILT RLMP RFIL FREZ SVOL MVOL, the inputs of %2INST and
 the search: a datagram "%2SRCH" is answered "%2ACKN=<MAC>". POWR, INPT,
 AVMT, FREZ and the volume steps get ERR3 unless the projector is on (so
@@ -206,6 +207,7 @@ bool parsePjlink(const QCommandLineParser &parser, const ProjectorModel::Options
             return false;
         }
     }
+    options.closeOnRefusal = parser.isSet("close-on-refusal");
     const QString login = parser.value("login");
     if (login == QLatin1String("sha256")) {
         options.login = PjlinkModel::Login::Sha256;
@@ -258,6 +260,7 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
         { "pjlink-class", "PJLink: class 1 or 2 (default 1).", "class" },
         { "password-file", "PJLink: ask for the password in this file's first line.", "file" },
         { "login", "PJLink: the logins taken: md5, sha256 or both (default md5).", "method" },
+        { "close-on-refusal", "PJLink: close on a refused login instead of \"PJLINK ERRA\"." },
         { "lamps", "PJLink: number of lamps, 0 to 8 (default 1).", "count" },
         { "erst", "PJLink: the error status, six digits 0 to 2.", "digits" },
         { "idle-close-ms", "PJLink: close a connection idle this long.", "ms" },

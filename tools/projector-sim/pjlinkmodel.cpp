@@ -174,7 +174,8 @@ bool PjlinkModel::loggedIn(Connection &connection, QByteArray &line, qint64 due)
     }
     if (expected.isEmpty() || !line.startsWith(expected)) {
         log(QStringLiteral("-- login rejected"));
-        connection.pending.append({ due, "PJLINK ERRA\r", false });
+        if (!m_options.closeOnRefusal)
+            connection.pending.append({ due, "PJLINK ERRA\r", false });
         connection.closeAfterOutput = true;
         return false;
     }

@@ -27,6 +27,9 @@ public:
         int pjClass = 1;
         QByteArray password; // empty: no login
         Login login = Login::Md5;
+        // A refused login is answered by closing the connection, not
+        // "PJLINK ERRA", as some newer projectors answer an MD5 login.
+        bool closeOnRefusal = false;
         bool lampOn = false;
         qint64 warmupMs = 3000;
         qint64 cooldownMs = 3000;

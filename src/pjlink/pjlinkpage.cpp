@@ -291,6 +291,7 @@ void PJLinkPage::showState()
 
     ui.pjNameValue->setText(page.name);
     ui.pjMakeValue->setText(page.make);
+    ui.pjInfoValue->setText(page.info);
     ui.pjClassValue->setText(page.pjClass);
     ui.pjLampsValue->setText(page.lamps);
     ui.pjFilterValue->setText(page.filter);

@@ -84,6 +84,11 @@ void PJLinkPage::receive(const QByteArray &bytes)
     ui.textEdit->ensureCursorVisible();
 }
 
+void PJLinkPage::inputDropped()
+{
+    pjlink.inputDropped();
+}
+
 void PJLinkPage::tick(bool poll)
 {
     if (!active)

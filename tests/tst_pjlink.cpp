@@ -21,6 +21,7 @@
 #include <QCryptographicHash>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextDocument>
 #include <QtTest>
 
 using PJLink::Command;
@@ -1375,6 +1376,10 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(ProjectorText::plain(bytes), text);
+        // A tooltip shows it as it stands, a line break after it kept.
+        QTextDocument toolTip;
+        toolTip.setHtml(ProjectorText::toolTip(text + QLatin1String("\nHealth: ok")));
+        QCOMPARE(toolTip.toPlainText(), text + QLatin1String("\nHealth: ok"));
         // The state keeps the names and the inputs' names so.
         PJLinkState state;
         state.apply(command("NAME ?"), PJLink::parseReply("%1NAME=" + bytes));

@@ -2,6 +2,7 @@
 
 #include "family.h"
 #include "projectorlist.h"
+#include "projectortext.h"
 #include "settings.h"
 #include "storedsettings.h"
 
@@ -79,7 +80,8 @@ void Vantrel::ShowProjectors(const QString &current)
     const QFontMetrics metrics = projectorName->fontMetrics();
     projectorName->setText(
         metrics.elidedText(current, Qt::ElideMiddle, 16 * metrics.averageCharWidth()));
-    projectorName->setToolTip(projectorName->text() == current ? QString() : current);
+    projectorName->setToolTip(projectorName->text() == current ? QString()
+                                                               : ProjectorText::toolTip(current));
     projectorName->setVisible(!current.isEmpty() && current != configuredPort);
 
     // The action that chose a projector is still delivering its signal.

@@ -459,6 +459,10 @@
         <source>Off</source>
         <translation>Aus</translation>
     </message>
+    <message>
+        <source>Other info: %1</source>
+        <translation>Weitere Angaben: %1</translation>
+    </message>
 </context>
 <context>
     <name>RoomsWindow</name>
@@ -1478,6 +1482,10 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     <message>
         <source>Ctrl+R</source>
         <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Other info:</source>
+        <translation>Weitere Angaben:</translation>
     </message>
 </context>
 </TS>

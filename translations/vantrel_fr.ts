@@ -459,6 +459,10 @@
         <source>Off</source>
         <translation>Arrêt</translation>
     </message>
+    <message>
+        <source>Other info: %1</source>
+        <translation>Autres informations&#xa0;: %1</translation>
+    </message>
 </context>
 <context>
     <name>RoomsWindow</name>
@@ -1478,6 +1482,10 @@ Switch it off at the projector or with its remote control.</source>
     <message>
         <source>Ctrl+R</source>
         <translation>Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Other info:</source>
+        <translation>Autres informations&#xa0;:</translation>
     </message>
 </context>
 </TS>

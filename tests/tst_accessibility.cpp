@@ -307,7 +307,7 @@ void TestAccessibility::labelsNameTheirFields()
             ++labelled;
         }
     }
-    QCOMPARE(labelled, 12); // five on the PJLink page, seven in the dialog
+    QCOMPARE(labelled, 13); // six on the PJLink page, seven in the dialog
     QCOMPARE(accessibleText(dialog.findChild<QLineEdit *>("name_lineEdit"), QAccessible::Name),
              QStringLiteral("Name:"));
 }

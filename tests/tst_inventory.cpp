@@ -134,7 +134,7 @@ void TestInventory::csvAndJson()
     QStringList seen;
     for (const QJsonValue &value : parsed) {
         const QJsonObject row = value.toObject();
-        QCOMPARE(row.keys().size(), 14);
+        QCOMPARE(row.keys().size(), 15);
         seen << QStringList { row["name"].toString(),
                               row["group"].toString(),
                               row["family"].toString(),
@@ -143,11 +143,13 @@ void TestInventory::csvAndJson()
                               row["state"].toString() }
                     .join('|');
         QCOMPARE(row["last_answer"].toString().isEmpty(), row["name"] == "gone");
+        QCOMPARE(row["info"].toString(),
+                 row["family"] == "pjlink" ? QStringLiteral("projector-sim") : QString());
     }
     QCOMPARE(seen, rows);
     QCOMPARE(csv.left(csv.indexOf('\r')),
              QByteArray("name,group,family,address,make,model,serial,software,lamp_hours,"
-                        "lamp_part,filter_hours,filter_part,state,last_answer"));
+                        "lamp_part,filter_hours,filter_part,state,last_answer,info"));
 
     SimProcess json;
     start(json, QStringList { "--timeout", "1", "--json" } + arguments);

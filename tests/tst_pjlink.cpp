@@ -23,6 +23,7 @@
 #include <QCryptographicHash>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextDocument>
 #include <QtTest>
 
 using PJLink::Command;
@@ -1083,6 +1084,15 @@ private slots:
             << QStringList { "rejected: password rejected", "no answer POWR ?" } << ""
             << QStringList();
 
+        // Power and class asked once while the page fills: twenty answers
+        // of a second each, and no more.
+        PjlinkModel::Options leisurely = options(2, true);
+        leisurely.delayMs = 1000;
+        QTest::newRow("answers in a second: the page at the projector's pace")
+            << leisurely << QByteArray() << Actions() << qint64(20500) << QStringList()
+            << "innm3A=HDBaseT class=2 name=Room 101 Projector"
+            << QStringList { "%1POWR ?=1", "%1CLSS ?=1" };
+
         PjlinkModel::Options slow = options(1, true);
         slow.greetingDelayMs = 4000;
         QTest::newRow("slow greeting") << slow << QByteArray() << Actions() << qint64(8000)
@@ -1387,6 +1397,10 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(ProjectorText::plain(bytes), text);
+        // A tooltip shows it as it stands, a line break after it kept.
+        QTextDocument toolTip;
+        toolTip.setHtml(ProjectorText::toolTip(text + QLatin1String("\nHealth: ok")));
+        QCOMPARE(toolTip.toPlainText(), text + QLatin1String("\nHealth: ok"));
         // The state keeps the names and the inputs' names so.
         PJLinkState state;
         state.apply(command("NAME ?"), PJLink::parseReply("%1NAME=" + bytes));

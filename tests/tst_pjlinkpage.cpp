@@ -291,7 +291,14 @@ void TestPJLinkPage::powerBoxesFollowTheProjector()
     QVERIFY(rig.tickUntil([&] { return rig.complete(); }, 100));
     if (!action.isEmpty()) {
         rig.page->send(PJLink::power(action == QLatin1String("on")));
-        rig.tick(31 * 2);
+        // The box and the lamp row read one state: never "Lamp is Off"
+        // beside a lit lamp, nor "Lamp is On" beside none.
+        for (int i = 0; i < 31 * 2; ++i) {
+            rig.tick();
+            const bool lit = rig.form.pjLampsValue->text().contains(QLatin1String("lit"));
+            QVERIFY2(rig.lamp != LampColours::State::LampOff || !lit, qPrintable(rig.lampToolTip));
+            QVERIFY2(rig.lamp != LampColours::State::LampOn || lit, qPrintable(rig.lampToolTip));
+        }
     }
     QCOMPARE(rig.lamp, state);
     QCOMPARE(rig.lampToolTip, toolTip);
@@ -325,13 +332,14 @@ void TestPJLinkPage::resetForgetsTheProjector()
     QVERIFY(rig.tickUntil([&] { return rig.complete(); }, 100));
     Ui::VantrelClass &ui = rig.form;
     QCOMPARE(ui.pjNameValue->text(), QStringLiteral("Room 101 Projector"));
+    QCOMPARE(ui.pjInfoValue->text(), QStringLiteral("projector-sim"));
     QCOMPARE(ui.pjLampHealth->toolTip(), QStringLiteral("lamp: warning"));
     QVERIFY(ui.pjVolumeUp->isEnabled());
 
     rig.page->reset(active);
     QCOMPARE(ui.pjInputCbx->count(), 0);
-    for (const QLabel *label :
-         { ui.pjNameValue, ui.pjMakeValue, ui.pjClassValue, ui.pjLampsValue, ui.pjFilterValue })
+    for (const QLabel *label : { ui.pjNameValue, ui.pjMakeValue, ui.pjInfoValue, ui.pjClassValue,
+                                 ui.pjLampsValue, ui.pjFilterValue })
         QCOMPARE(label->text(), QStringLiteral("-"));
     QCOMPARE(ui.pjLampHealth->styleSheet(), QString());
     QVERIFY(!ui.pjVolumeUp->isEnabled());

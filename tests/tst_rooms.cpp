@@ -31,6 +31,7 @@
 #include <QStyleFactory>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocument>
 
 #include <fcntl.h>
 #include <map>
@@ -292,13 +293,20 @@ void TestRooms::everyRowAndOffForTheSelection()
                                   15000);
     QTRY_COMPARE(cell(view.model(), "hall", RoomsModel::LampHours), QStringLiteral("1250"));
     QCOMPARE(cell(view.model(), "room-1", RoomsModel::Family), QStringLiteral("Acer"));
-    // The reason in full in the row's tooltip.
+    // The reason in full in the row's tooltip, and what the projector says
+    // of itself, as text.
+    const auto toolTip = [&](const char *name) {
+        QTextDocument shown;
+        shown.setHtml(view.model()
+                          .index(rowNamed(view.model(), name), RoomsModel::Name)
+                          .data(Qt::ToolTipRole)
+                          .toString());
+        return shown.toPlainText();
+    };
     // Refused once, then only the greeting read at each poll.
-    QTRY_COMPARE(view.model()
-                     .index(rowNamed(view.model(), "locked"), RoomsModel::Name)
-                     .data(Qt::ToolTipRole)
-                     .toString(),
+    QTRY_COMPARE(toolTip("locked"),
                  QStringLiteral("locked: password rejected (refused earlier, not tried again)"));
+    QTRY_VERIFY(toolTip("hall").endsWith(QLatin1String("\nOther info: projector-sim")));
 
     // Export: the inventory of the rows shown, one line each after the header.
     const QString exported = TestStore::runDirectory() + QStringLiteral("/rooms.csv");
@@ -973,6 +981,18 @@ void TestRooms::inventoryCells_data()
                            << "\"1250, 80\"";
     QTest::newRow("line break") << "a\r\nb"
                                 << "\"a\r\nb\"";
+    QTest::newRow("lone CR") << "a\rb"
+                             << "\"a\rb\"";
+    QTest::newRow("semicolon, a formula after it") << "part;=cmd|' /C calc'!A0"
+                                                   << "\"part;=cmd|' /C calc'!A0\"";
+    QTest::newRow("blanks before a formula") << "  =1+1"
+                                             << "\"'  =1+1\"";
+    QTest::newRow("TAB first") << "\t=1+1"
+                               << "\"'\t=1+1\"";
+    QTest::newRow("CR first") << "\r=1+1"
+                              << "\"'\r=1+1\"";
+    QTest::newRow("blank first") << " room"
+                                 << "\" room\"";
     QTest::newRow("empty") << ""
                            << "";
 }

@@ -437,6 +437,25 @@ private slots:
         QCOMPARE(received.mid(received.size() - 2), QStringList({ "%1LAMP ?", "%2SVOL 1" }));
     }
 
+    // An answer longer than a tick may read, with a line behind it in the
+    // same burst: the tick drops what waits beyond its bound, and the answer
+    // it cut goes with it. No value is made of its two ends.
+    void pjlinkDroppedInputSplicesNoAnswer()
+    {
+        PjlinkModel::Options options = projector(1);
+        options.name = QByteArray(5000, 'A') + '\r' + QByteArray(100, 'B');
+        NetworkStory story(options);
+        QVERIFY(story.start(QString()));
+        Ui::VantrelClass &ui = story.ui();
+        QVERIFY(story.tickUntil([&] { return ui.pjNameValue->text() != QLatin1String("-"); }));
+        QCOMPARE(ui.pjNameValue->text(), QStringLiteral("unreadable"));
+        QVERIFY2(story.rig->log().contains(QLatin1String("Dropped ")),
+                 qPrintable(story.rig->log()));
+        // The answers after it are read whole.
+        QVERIFY(story.tickUntil([&] { return ui.pjLampsValue->text() != QLatin1String("-"); }));
+        QCOMPARE(ui.pjLampsValue->text(), QStringLiteral("1250 h, off"));
+    }
+
     // Each control of the page puts its own command on the wire, and
     // nothing else goes out from it.
     void pjlinkPageCommandsOnTheWire_data()

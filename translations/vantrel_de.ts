@@ -62,12 +62,12 @@
         <translation>Sprache des Systems</translation>
     </message>
     <message>
-        <source>The language could not be saved in %1</source>
-        <translation>Die Sprache konnte nicht in %1 gespeichert werden</translation>
-    </message>
-    <message>
         <source>The language changes at the next start of Vantrel</source>
         <translation>Die Sprache wechselt beim nächsten Start von Vantrel</translation>
+    </message>
+    <message>
+        <source>The language could not be saved in %1: %2</source>
+        <translation>Die Sprache konnte nicht in %1 gespeichert werden: %2</translation>
     </message>
 </context>
 <context>
@@ -477,6 +477,10 @@
     <message>
         <source>Off</source>
         <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Other info: %1</source>
+        <translation>Weitere Angaben: %1</translation>
     </message>
 </context>
 <context>
@@ -1390,6 +1394,10 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     <message>
         <source>Projectors…</source>
         <translation>Projektoren…</translation>
+    </message>
+    <message>
+        <source>Other info:</source>
+        <translation>Weitere Angaben:</translation>
     </message>
 </context>
 </TS>

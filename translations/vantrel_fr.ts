@@ -62,12 +62,12 @@
         <translation>Langue du système</translation>
     </message>
     <message>
-        <source>The language could not be saved in %1</source>
-        <translation>La langue n&apos;a pas pu être enregistrée dans %1</translation>
-    </message>
-    <message>
         <source>The language changes at the next start of Vantrel</source>
         <translation>La langue change au prochain démarrage de Vantrel</translation>
+    </message>
+    <message>
+        <source>The language could not be saved in %1: %2</source>
+        <translation>La langue n’a pas pu être enregistrée dans %1 : %2</translation>
     </message>
 </context>
 <context>
@@ -477,6 +477,10 @@
     <message>
         <source>Off</source>
         <translation>Arrêt</translation>
+    </message>
+    <message>
+        <source>Other info: %1</source>
+        <translation>Autres informations&#xa0;: %1</translation>
     </message>
 </context>
 <context>
@@ -1390,6 +1394,10 @@ Switch it off at the projector or with its remote control.</source>
     <message>
         <source>Projectors…</source>
         <translation>Projecteurs…</translation>
+    </message>
+    <message>
+        <source>Other info:</source>
+        <translation>Autres informations&#xa0;:</translation>
     </message>
 </context>
 </TS>

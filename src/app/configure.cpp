@@ -5,6 +5,7 @@
 #include "linkaddress.h"
 #include "projectorlist.h"
 #include "projectorsdialog.h"
+#include "projectortext.h"
 #include "settings.h"
 #include "storedsettings.h"
 #include "storewriter.h"
@@ -117,7 +118,8 @@ void Vantrel::ShowProjectors(const QString &current)
     const QFontMetrics metrics = projectorName->fontMetrics();
     projectorName->setText(
         metrics.elidedText(current, Qt::ElideMiddle, 16 * metrics.averageCharWidth()));
-    projectorName->setToolTip(projectorName->text() == current ? QString() : current);
+    projectorName->setToolTip(projectorName->text() == current ? QString()
+                                                               : ProjectorText::toolTip(current));
     projectorName->setVisible(saysWhere && !current.isEmpty() && current != configuredPort);
 
     // The action that chose a projector is still delivering its signal.

@@ -49,4 +49,13 @@ QString plain(const QString &text, int maxLength)
     return kept;
 }
 
+QString toolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    return QLatin1String("<p style='white-space:pre'>")
+        + text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"))
+        + QLatin1String("</p>");
+}
+
 } // namespace ProjectorText

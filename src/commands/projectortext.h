@@ -18,4 +18,9 @@ constexpr int MaxLength = 64;
 QString plain(const QByteArray &bytes, int maxLength = MaxLength);
 QString plain(const QString &text, int maxLength = MaxLength);
 
+// A tooltip showing text as it stands, line breaks kept: a tooltip that
+// looks like markup is shown as rich text, so a stored or received name
+// such as <img src="FILE"> would otherwise load that file. Empty for empty.
+QString toolTip(const QString &text);
+
 } // namespace ProjectorText

@@ -790,6 +790,12 @@ bool Invocation::takeProjectorEdit(const QStringList &words, const QString &port
     port = portOption;
     if (port.isEmpty())
         return usage(QStringLiteral("projector add needs --port"));
+    // Stored, it would break projector list's one line per entry.
+    for (const QChar c : port) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            return usage(QStringLiteral("--port cannot hold control characters (TAB, CR, LF)"));
+    }
     // Checked as --port is, or every later run on the list would fail on it.
     LinkAddress address = LinkAddress::parse(port);
     if (address.isValid() && model == PJLink::ModelIndex)

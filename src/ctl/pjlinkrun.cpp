@@ -4,6 +4,8 @@
 #include "linkaddress.h"
 #include "pjlinklogins.h"
 #include "pjlinktransport.h"
+#include "projectortext.h"
+#include "trafficlog.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -60,6 +62,13 @@ QString onOff(bool on)
     return on ? QStringLiteral("on") : QStringLiteral("off");
 }
 
+bool validUtf8(const QByteArray &bytes)
+{
+    // What does not decode comes back as replacement characters, which
+    // encode to other bytes.
+    return QString::fromUtf8(bytes.constData(), int(bytes.size())).toUtf8() == bytes;
+}
+
 } // namespace
 
 // What query has read so far, and how each value is printed.
@@ -77,12 +86,22 @@ struct PJLinkRun::Query
         std::function<void()> print;
     };
 
+    // The state's texts are plain already (no controls, no direction
+    // marks): printed as text, unless the bytes that came were not UTF-8.
     void text(const QString &name, const QString &value)
     {
         if (value.isEmpty())
             return;
         values.insert(name, value);
-        lines.append(name + QLatin1Char('=') + Report::shownUtf8(value));
+        const auto raw = notUtf8.constFind(name);
+        if (raw == notUtf8.cend()) {
+            lines.append(name + QLatin1Char('=') + value);
+            return;
+        }
+        const QByteArray bytes = raw->left(ProjectorText::MaxLength);
+        lines.append(name + QLatin1String("=(not UTF-8) ")
+                     + TrafficLog::bytesText(bytes, false).trimmed()
+                     + (raw->size() > bytes.size() ? QStringLiteral(" \u2026") : QString()));
     }
 
     Item classItem;
@@ -91,9 +110,10 @@ struct PJLinkRun::Query
     QList<std::pair<Outcome, QString>> outcomes;
     QJsonObject values;
     QStringList lines;
+    QMap<QString, QByteArray> notUtf8; // by key: the bytes of a text that did not decode
+    QString asking; // the key of the question under way
     int given = 0;
-    bool answeredAny = false;
-    bool silence = false;
+    bool silence = false; // a question went unanswered
 };
 
 PJLinkRun::PJLinkRun(const Invocation &invocation, Report &report)
@@ -352,6 +372,12 @@ void PJLinkRun::readInputs(std::function<void()> then)
     };
     ask(PJLink::query(1, "CLSS"),
         [this, taken, then](const Answer &answer, const PJLink::Command &asked) {
+            // Silent: asked nothing more, within --timeout.
+            if (answer.outcome != Answer::Outcome::Replied) {
+                unanswered.append(shownCommand(asked));
+                then();
+                return;
+            }
             taken(false)(answer, asked);
             const int pjClass = state.pjClass.value_or(1) >= 2 ? 2 : 1;
             askEitherClass(
@@ -375,6 +401,11 @@ void PJLinkRun::readInputNames(int index, std::function<void()> then)
     }
     ask(PJLink::query(2, "INNM", inputs.at(index)),
         [this, index, then](const Answer &answer, const PJLink::Command &asked) {
+            if (answer.outcome != Answer::Outcome::Replied) {
+                unanswered.append(shownCommand(asked));
+                then();
+                return;
+            }
             state.apply(asked, answer.reply);
             readInputNames(index + 1, then);
         });
@@ -512,6 +543,7 @@ void PJLinkRun::queryItem(int index)
             { "name", query(1, "NAME"), always, [this, text] { text("name", state.name); } },
             { "make", query(1, "INF1"), always, [this, text] { text("make", state.maker); } },
             { "model", query(1, "INF2"), always, [this, text] { text("model", state.model); } },
+            { "info", query(1, "INFO"), always, [this, text] { text("info", state.info); } },
         };
         if (two) {
             q.items += QList<Query::Item> {
@@ -549,14 +581,16 @@ void PJLinkRun::queryItem(int index)
             reading->outcomes.append({ outcome, why });
         queryItem(index + 1);
     };
-    // A projector that answers nothing gets one question: --timeout bounds
-    // the whole run.
-    if (q.silence && !q.answeredAny) {
+    // A projector that leaves one question unanswered (silent, or flooding
+    // with what answers nothing) is asked nothing more: the run ends within
+    // about twice --timeout, the connection's and the one question's.
+    if (q.silence) {
         unanswered.append(shownCommand(item.command));
         outcome(Query::Outcome::NoAnswer, QString());
         return;
     }
     const std::function<bool()> known = item.known;
+    q.asking = QLatin1String(item.key);
     const Then read = [this, known, outcome](const Answer &answer, const PJLink::Command &asked) {
         Query &q = *reading;
         if (answer.outcome != Answer::Outcome::Replied) {
@@ -565,8 +599,9 @@ void PJLinkRun::queryItem(int index)
             outcome(Query::Outcome::NoAnswer, QString());
             return;
         }
-        q.answeredAny = true;
         state.apply(asked, answer.reply);
+        if (!validUtf8(answer.reply.text))
+            q.notUtf8.insert(q.asking, answer.reply.text);
         if (answer.reply.error != PJLink::Error::None && !tellsAbsence(asked, answer.reply)) {
             outcome(Query::Outcome::Refused, refusalText(answer.reply));
             return;
@@ -589,12 +624,16 @@ void PJLinkRun::queryNames(int index)
 {
     // The names are extras: without them the inputs keep their captions.
     const QList<QByteArray> inputs = state.inputs.value_or(QList<QByteArray>());
-    if (state.pjClass.value_or(1) < 2 || index >= inputs.size()) {
+    if (state.pjClass.value_or(1) < 2 || index >= inputs.size() || reading->silence) {
         queryPrint();
         return;
     }
     ask(PJLink::query(2, "INNM", inputs.at(index)),
         [this, index](const Answer &answer, const PJLink::Command &asked) {
+            if (answer.outcome != Answer::Outcome::Replied) {
+                reading->silence = true;
+                unanswered.append(shownCommand(asked));
+            }
             state.apply(asked, answer.reply);
             queryNames(index + 1);
         });

@@ -86,10 +86,3 @@ QString Report::shown(const QString &reply)
         return reply;
     return TrafficLog::bytesText(reply.toLatin1(), false).trimmed();
 }
-
-QString Report::shownUtf8(const QString &text)
-{
-    if (printableAscii(text))
-        return text;
-    return TrafficLog::bytesText(text.toUtf8(), false).trimmed();
-}

@@ -50,9 +50,6 @@ public:
     // A reply as the user can read it: as it came when it is printable
     // ASCII, otherwise as the traffic log's hex bytes.
     static QString shown(const QString &reply);
-    // The same for text decoded from UTF-8 (a PJLink projector's name and
-    // information): the hex bytes are those that came, not the characters'.
-    static QString shownUtf8(const QString &text);
 
 private:
     const bool json;

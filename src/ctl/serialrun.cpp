@@ -296,9 +296,10 @@ void SerialRun::queryAnswered(ProjectorSession::Answer answer, const QString &re
     case ProjectorSession::Answer::Lost:
         return lost();
     case ProjectorSession::Answer::NoAnswer:
-        // A projector that answers nothing gets one question: --timeout
-        // bounds the whole run, not each of its questions.
-        if (!answeredAny)
+        // A projector that leaves a question unanswered gets no more:
+        // --timeout bounds the whole run, not each of its questions. Some
+        // models ignore an optional query, which is no sign of silence.
+        if (!query.optional)
             silentAt = query.command;
         if (query.optional && silentAt.isEmpty())
             return askNextQuery();
@@ -306,7 +307,6 @@ void SerialRun::queryAnswered(ProjectorSession::Answer answer, const QString &re
         value = QStringLiteral("no answer");
         break;
     case ProjectorSession::Answer::Replied:
-        answeredAny = true;
         if (Replies::refused(invocation.model, reply)) {
             if (query.optional)
                 return askNextQuery();

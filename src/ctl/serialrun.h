@@ -70,6 +70,5 @@ private:
     int queryAt = 0;
     QJsonObject values;
     int unanswered = 0;
-    bool answeredAny = false;
-    QByteArray silentAt; // the first question, when the projector answered none
+    QByteArray silentAt; // the question left unanswered, after which none was asked
 };

@@ -92,12 +92,13 @@ void Vantrel::DrainReplies()
     const qint64 waiting = serialPort.isOpen() ? serialPort.bytesAvailable() : 0;
     if (waiting > Framing::MaxUnreadInput) {
         const qint64 excess = waiting - Framing::MaxUnreadInput;
-        serialPort.skip(excess);
+        serialPort.dropOldest(excess);
         droppedInput += excess;
         lastDropTick = tickCount;
         // What was half received lost its continuation.
         replyBuffer.clear();
         replyLineEnded = false;
+        pjlinkPage->inputDropped();
     } else if (droppedInput > 0 && tickCount - lastDropTick >= 10) {
         // One line for a whole flood, once it has been over for a second.
         Log(tr("Dropped %1 bytes of input that came faster than a projector sends.\n")

@@ -1,6 +1,7 @@
 #include "projectorlink.h"
 
 #include "family.h"
+#include "infocus.h"
 #include "linkaddress.h"
 #include "pjlinktransport.h"
 #include "rfc2217transport.h"
@@ -10,6 +11,9 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstring>
 
 ProjectorLink::ProjectorLink(QObject *parent)
     : QIODevice(parent)
@@ -92,6 +96,7 @@ void ProjectorLink::onReady()
     opening = false;
     why = PortStatus::Problem::None;
     detail.clear();
+    cutReply = false;
     QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     emit opened();
     // What came with the connection is there to read.
@@ -196,9 +201,44 @@ qint64 ProjectorLink::bytesToWrite() const
     return isOpen() && transport ? transport->unsent() : 0;
 }
 
+bool ProjectorLink::endsReply(char byte) const
+{
+    if (linkModel == InFocus::ModelIndex)
+        return byte == ')';
+    return byte == '\r' || byte == '\n';
+}
+
+void ProjectorLink::dropOldest(qint64 count)
+{
+    cutReply = false;
+    char last = '\r';
+    char scrap[4096];
+    while (count > 0) {
+        const qint64 got = read(scrap, qMin<qint64>(count, qint64(sizeof scrap)));
+        if (got <= 0)
+            break;
+        last = scrap[got - 1];
+        count -= got;
+    }
+    cutReply = !endsReply(last);
+}
+
 qint64 ProjectorLink::readData(char *data, qint64 maxSize)
 {
-    return transport ? transport->take(data, maxSize) : -1;
+    if (!transport)
+        return -1;
+    qint64 size = transport->take(data, maxSize);
+    while (cutReply && size > 0) {
+        char *const end = std::find_if(data, data + size, [this](char c) { return endsReply(c); });
+        if (end == data + size) {
+            size = transport->take(data, maxSize);
+            continue;
+        }
+        cutReply = false;
+        size = data + size - (end + 1);
+        std::memmove(data, end + 1, std::size_t(size));
+    }
+    return cutReply ? 0 : size;
 }
 
 qint64 ProjectorLink::writeData(const char *data, qint64 size)

@@ -63,6 +63,11 @@ public:
     // own clock.
     void giveUpOpening();
 
+    // Drops the oldest count bytes waiting unread, and with them the rest
+    // of the reply they cut, through its end, now or as it comes: what is
+    // read next begins a reply. The reader drops the part it holds.
+    void dropOldest(qint64 count);
+
     bool waitForOpened(int msecs);
     bool waitForReadyRead(int msecs) override;
     bool waitForBytesWritten(int msecs) override;
@@ -87,6 +92,7 @@ private:
     void onFailed(PortStatus::Problem problem, const QString &text);
     void onGone(PortStatus::Problem problem, const QString &text);
     void closeLost();
+    bool endsReply(char byte) const;
     void fail(PortStatus::Problem problem, const QString &text);
     void useTransport(std::unique_ptr<LinkTransport> next);
     // Runs the event loop until done() or the time is up.
@@ -104,4 +110,5 @@ private:
     int transportKind = -1;
     QByteArray loginPassword;
     int linkModel = -1;
+    bool cutReply = false; // dropOldest() cut a reply whose end has not been read
 };

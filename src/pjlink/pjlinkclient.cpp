@@ -2,6 +2,8 @@
 
 #include "projectortext.h"
 
+#include <utility>
+
 namespace {
 
 PJLinkClient::Notice notice(PJLinkClient::Notice::Kind kind,
@@ -37,7 +39,28 @@ QList<PJLinkClient::Notice> PJLinkClient::disconnected()
 
 void PJLinkClient::poll(qint64 now)
 {
+    // While the refresh's queries are answered, each answer shows the
+    // projector is there: a power query between them would only make a
+    // slow projector's page fill slower. It is owed, and goes first once one
+    // of them is not answered, so that a silent query does not make the
+    // projector look lost.
+    if (filling()) {
+        pollOwed = true;
+        return;
+    }
+    pollOwed = false;
     queue(refresh.poll(now));
+}
+
+bool PJLinkClient::filling() const
+{
+    const std::optional<PJLink::Command> &asked = session.awaiting();
+    return !queries.isEmpty() || (asked && asked->origin == PJLink::Command::Origin::Refresh);
+}
+
+void PJLinkClient::inputDropped()
+{
+    session.dropLine();
 }
 
 bool PJLinkClient::send(PJLink::Command command)
@@ -87,18 +110,21 @@ void PJLinkClient::askOnly()
     asking = true;
 }
 
-void PJLinkClient::queue(const QList<PJLink::Command> &commands)
+void PJLinkClient::queue(const QList<PJLink::Command> &commands, bool first)
 {
     if (closing)
         return;
-    int polls = 0;
+    int ahead = 0;
     for (const PJLink::Command &command : commands) {
-        if (queries.contains(command))
-            continue;
         // The power goes before the page's queries: a projector slow to
-        // answer them must not look lost.
-        if (command.origin == PJLink::Command::Origin::Poll)
-            queries.insert(polls++, command);
+        // answer them must not look lost. So does what a command changed.
+        const int at = int(queries.indexOf(command));
+        if (at >= 0 && !first)
+            continue;
+        if (at >= 0)
+            queries.removeAt(at);
+        if (first || command.origin == PJLink::Command::Origin::Poll)
+            queries.insert(ahead++, command);
         else
             queries.append(command);
     }
@@ -119,6 +145,8 @@ void PJLinkClient::handle(const PJLinkSession::Event &event, qint64 now, QList<N
             unreadable(event.command, QStringLiteral("no answer"), notices);
             queue(refresh.take());
         }
+        if (std::exchange(pollOwed, false))
+            queue(refresh.poll(now));
         return;
     case Kind::LineDropped:
         notices.append(
@@ -190,6 +218,7 @@ void PJLinkClient::answered(const PJLink::Command &command, const PJLink::Reply 
     if (!reply.accepted())
         return;
     refresh.accepted(command);
+    queue(refresh.take(), true);
     if (command.name == "POWR" && command.parameter == "1")
         deferral.powerOnAccepted();
     if (command.origin == PJLink::Command::Origin::User)

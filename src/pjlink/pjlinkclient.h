@@ -51,8 +51,11 @@ public:
 
     // The queries of a poll: the power, and the state when it is due. A
     // query still waiting to go out is not added again, so a slow projector
-    // is not buried.
+    // is not buried; none while the refresh's queries are answered.
     void poll(qint64 now);
+    // Input was dropped unread (a flood): the line under way lost its
+    // middle, and is not read. The link drops the rest of it.
+    void inputDropped();
     // Only the user's commands go out from now on: the front end closes.
     void finishing();
     // Only the user's commands go out, and each is told as Replied with its
@@ -82,7 +85,10 @@ private:
     void answered(const PJLink::Command &command, const PJLink::Reply &reply, qint64 now,
                   QList<Notice> &notices);
     void unreadable(const PJLink::Command &command, const QString &why, QList<Notice> &notices);
-    void queue(const QList<PJLink::Command> &commands);
+    // first: ahead of the queries in line, a command's own read-back.
+    void queue(const QList<PJLink::Command> &commands, bool first = false);
+    // The refresh's queries are in line or under way.
+    bool filling() const;
 
     PJLinkSession session;
     PJLinkState current;
@@ -90,6 +96,7 @@ private:
     PJLinkDeferral deferral;
     // The refresh's queries not yet handed to the session.
     QList<PJLink::Command> queries;
+    bool pollOwed = false; // a poll came while the refresh's queries were answered
     bool greetedOnce = false;
     bool closing = false;
     bool asking = false;

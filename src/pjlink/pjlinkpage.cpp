@@ -95,6 +95,11 @@ void PJLinkPage::receive(const QByteArray &bytes)
     ui.textEdit->ensureCursorVisible();
 }
 
+void PJLinkPage::inputDropped()
+{
+    pjlink.inputDropped();
+}
+
 void PJLinkPage::tick(bool poll)
 {
     if (!active)
@@ -302,6 +307,7 @@ void PJLinkPage::showState()
 
     ui.pjNameValue->setText(page.name);
     ui.pjMakeValue->setText(page.make);
+    ui.pjInfoValue->setText(page.info);
     ui.pjClassValue->setText(page.pjClass);
     ui.pjLampsValue->setText(page.lamps);
     ui.pjFilterValue->setText(page.filter);

@@ -55,6 +55,8 @@ public:
     void opened();
     void disconnected();
     void receive(const QByteArray &bytes);
+    // Input was dropped unread: the answer it cut is not read.
+    void inputDropped();
     // A tick of the window's; poll: the one that polls.
     void tick(bool poll);
     // Until what waits has gone out and been answered, for as long as one

@@ -51,8 +51,12 @@ void PJLinkRefresh::accepted(const PJLink::Command &command)
         add(query(1, "AVMT"));
     else if (command.name == "FREZ")
         add(query(2, "FREZ"));
-    else if (command.name == "POWR")
-        add(query(1, "LAMP")); // whether the lamp is lit
+    else if (command.name == "POWR") {
+        // The power box and the lamp row read one state: both are asked
+        // again, the power first.
+        add(query(1, "POWR"));
+        add(query(1, "LAMP"));
+    }
 }
 
 void PJLinkRefresh::refused(const PJLink::Command &command, PJLink::Error error)

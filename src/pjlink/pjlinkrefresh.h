@@ -9,7 +9,8 @@
 // class is asked; once it is known, everything the page shows is asked at
 // once (the client sends them back to back, one waiting at a time). Then
 // the power with every poll, the state every 30 s, and what a command
-// changed right after it was accepted. A value whose answer cannot be read
+// changed right after it was accepted (a power command: the power and the
+// lamps, which the page shows together). A value whose answer cannot be read
 // is asked again at most twice and then given up as unreadable. Time is
 // the caller's clock in milliseconds.
 class PJLinkRefresh

@@ -64,6 +64,13 @@ QList<PJLinkSession::Event> PJLinkSession::receive(const QByteArray &bytes, qint
     return events;
 }
 
+void PJLinkSession::dropLine()
+{
+    line.clear();
+    // What comes next begins a line: the link drops the rest of the cut one.
+    discarding = false;
+}
+
 void PJLinkSession::handleLine(const QByteArray &text, QList<Event> &events)
 {
     if (current != State::Ready)

@@ -52,8 +52,13 @@ public:
     // When advance() has something to do, or -1.
     qint64 nextDueMs() const;
 
+    // Input was dropped before it was read: the line under way is dropped
+    // with it, so no answer is made of its two ends.
+    void dropLine();
+
     State state() const { return current; }
     bool waiting() const { return inFlight.has_value(); }
+    const std::optional<PJLink::Command> &awaiting() const { return inFlight; }
     int queued() const { return queue.size(); }
 
 private:

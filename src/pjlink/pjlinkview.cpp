@@ -83,6 +83,7 @@ Page describe(const PJLinkState &state)
 
     page.name = orUnknown(state.name);
     page.make = orUnknown(state.maker + QLatin1Char(' ') + state.model);
+    page.info = orUnknown(state.info);
     page.pjClass = state.pjClass ? QString::number(*state.pjClass) : Unknown;
     page.lamps = lampsText(state.lamps);
     if (!state.filterHours)
@@ -98,6 +99,8 @@ Page describe(const PJLinkState &state)
         page.name = translated(UnreadableText);
     if (given("INF1") || given("INF2"))
         page.make = translated(UnreadableText);
+    if (given("INFO"))
+        page.info = translated(UnreadableText);
     if (given("CLSS"))
         page.pjClass = translated(UnreadableText);
     if (given("LAMP"))

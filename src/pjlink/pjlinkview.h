@@ -37,6 +37,7 @@ struct Page
     bool classTwo = false; // freeze and volume exist only on class 2
     QString name;
     QString make; // make and model
+    QString info; // the projector's "other information"
     QString pjClass;
     QString lamps; // each lamp's hours and whether it is lit, one line each
     QString filter;

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace Inventory {
 
 namespace {
@@ -26,30 +28,40 @@ QStringList fields(const Row &row)
              s.filterText(),
              s.filterPart,
              s.stateText(),
-             s.lastAnswer.isValid() ? s.lastAnswer.toUTC().toString(Qt::ISODate) : QString() };
+             s.lastAnswer.isValid() ? s.lastAnswer.toUTC().toString(Qt::ISODate) : QString(),
+             s.info };
 }
 
 } // namespace
 
 QStringList header()
 {
-    return { QStringLiteral("name"),         QStringLiteral("group"),
-             QStringLiteral("family"),       QStringLiteral("address"),
-             QStringLiteral("make"),         QStringLiteral("model"),
-             QStringLiteral("serial"),       QStringLiteral("software"),
-             QStringLiteral("lamp_hours"),   QStringLiteral("lamp_part"),
-             QStringLiteral("filter_hours"), QStringLiteral("filter_part"),
-             QStringLiteral("state"),        QStringLiteral("last_answer") };
+    return {
+        QStringLiteral("name"),      QStringLiteral("group"),        QStringLiteral("family"),
+        QStringLiteral("address"),   QStringLiteral("make"),         QStringLiteral("model"),
+        QStringLiteral("serial"),    QStringLiteral("software"),     QStringLiteral("lamp_hours"),
+        QStringLiteral("lamp_part"), QStringLiteral("filter_hours"), QStringLiteral("filter_part"),
+        QStringLiteral("state"),     QStringLiteral("last_answer"),  QStringLiteral("info")
+    };
 }
 
 QString cell(const QString &value)
 {
     QString text = value;
-    static const QString formula = QStringLiteral("=+-@");
-    if (!text.isEmpty() && formula.contains(text.at(0)))
+    // What a spreadsheet may run: a formula's first character after blanks,
+    // or a TAB or CR that some take as a field's start.
+    int first = 0;
+    while (first < text.size() && text.at(first) == QLatin1Char(' '))
+        ++first;
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    if (first < text.size() && formula.contains(text.at(first)))
         text.prepend(QLatin1Char('\''));
-    const bool quoted = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    // A semicolon is the separator of spreadsheets in many languages, and
+    // blanks in front are dropped by some readers.
+    static const QString special = QStringLiteral(";,\"\r\n");
+    const bool quoted
+        = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return special.contains(c); })
+        || (!value.isEmpty() && value.at(0).isSpace());
     if (!quoted)
         return text;
     text.replace(QLatin1Char('"'), QLatin1String("\"\""));

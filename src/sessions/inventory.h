@@ -22,10 +22,12 @@ struct Row
 };
 
 // name,group,family,address,make,model,serial,software,lamp_hours,lamp_part,
-// filter_hours,filter_part,state,last_answer
+// filter_hours,filter_part,state,last_answer,info (PJLink's "other
+// information"), so that the columns before it keep their places
 QStringList header();
-// One cell: quoted when it holds a comma, a quote or a line break; "'" in
-// front when it begins with =, +, - or @.
+// One cell: quoted when it holds a semicolon, a comma, a quote, a CR or a
+// LF, or begins with a blank; "'" in front when its first character after
+// spaces is =, +, -, @, TAB or CR.
 QString cell(const QString &value);
 // The header and a line for each row, each ending in CR LF.
 QByteArray csv(const QList<Row> &rows);

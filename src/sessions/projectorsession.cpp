@@ -408,11 +408,14 @@ void ProjectorSession::onReadyRead()
     }
     const qint64 available = link.bytesAvailable();
     if (available > Framing::MaxUnreadInput) {
-        // A flood: what it leaves is still read, the rest dropped.
-        link.skip(available - Framing::MaxUnreadInput);
+        // A flood: what it leaves is still read, the rest dropped, with
+        // the reply it cut.
+        link.dropOldest(available - Framing::MaxUnreadInput);
         partial.clear();
         lineEnded = false;
         partialIsStale = false;
+        if (pjlink)
+            pjlink->inputDropped();
     }
     const QByteArray bytes = link.read(Framing::MaxUnreadInput);
     if (isPJLink()) {

@@ -51,6 +51,7 @@ void ProjectorState::takePJLink(const PJLinkState &state)
     name = state.name;
     make = state.maker;
     model = state.model;
+    info = state.info;
     serialNumber = state.serialNumber;
     softwareVersion = state.softwareVersion;
     lampPart = state.lampPart;

@@ -41,6 +41,7 @@ struct ProjectorState
     QString name; // what the projector calls itself
     QString make;
     QString model;
+    QString info; // PJLink's "other information"
     QString serialNumber;
     QString softwareVersion;
     QString lampPart;

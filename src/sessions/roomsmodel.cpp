@@ -2,6 +2,7 @@
 
 #include "family.h"
 #include "projectorsession.h"
+#include "projectortext.h"
 
 #include <QApplication>
 #include <QColor>
@@ -252,7 +253,9 @@ QVariant RoomsModel::data(const QModelIndex &index, int role) const
         QString tip = projector.name + QLatin1String(": ") + state.stateText();
         if (!state.healthText().isEmpty())
             tip += QLatin1String("\n") + tr("Health: %1").arg(state.healthText());
-        return tip;
+        if (!state.info.isEmpty())
+            tip += QLatin1String("\n") + tr("Other info: %1").arg(state.info);
+        return ProjectorText::toolTip(tip);
     }
     if (role == Qt::DecorationRole && index.column() == State)
         return iconOf(lookOf(state));

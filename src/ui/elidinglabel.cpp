@@ -1,5 +1,7 @@
 #include "elidinglabel.h"
 
+#include "projectortext.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyle>
@@ -71,7 +73,8 @@ void ElidingLabel::resizeEvent(QResizeEvent *event)
 
 void ElidingLabel::updateToolTip()
 {
-    const QString tip = shownText() == text() ? QString() : text();
+    // The port's name is the user's own text: shown as it stands.
+    const QString tip = shownText() == text() ? QString() : ProjectorText::toolTip(text());
     if (toolTip() != tip)
         setToolTip(tip);
 }

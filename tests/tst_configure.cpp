@@ -8,7 +8,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -35,7 +38,10 @@ private slots:
     void findProjector();
     void storeProblemsShown_data();
     void storeProblemsShown();
+    void removedElsewhere_data();
     void removedElsewhere();
+    void storeReadNotApplied_data();
+    void storeReadNotApplied();
 };
 
 namespace {
@@ -296,8 +302,17 @@ void TestConfigure::projectorMenu()
     QVERIFY(QTest::qWaitForWindowActive(&rig.window()));
 
     QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
+    // The projectors, not the menu's own entries.
+    const auto listed = [menu] {
+        QList<QAction *> projectors;
+        for (QAction *action : menu->actions()) {
+            if (!action->data().toString().isEmpty())
+                projectors << action;
+        }
+        return projectors;
+    };
     QStringList entries;
-    for (const QAction *action : menu->actions())
+    for (const QAction *action : listed())
         entries << action->text() + ' ' + action->shortcut().toString()
                 + (action->isChecked() ? " *" : "");
     QCOMPARE(entries,
@@ -317,13 +332,13 @@ void TestConfigure::projectorMenu()
     for (const auto &step : steps) {
         for (NullModem *modem : { &rig.modem, &vivitek, &infocus })
             modem->readAll(); // what went out before
-        QAction *action = menu->actions().at(step.index);
+        QAction *action = listed().at(step.index);
         const QString name = action->data().toString();
         if (way == "menu")
             action->trigger();
         else
             QTest::keyClick(&rig.window(), Qt::Key(Qt::Key_1 + step.index), Qt::ControlModifier);
-        QVERIFY2(menu->actions().at(step.index)->isChecked(), qPrintable(name));
+        QVERIFY2(listed().at(step.index)->isChecked(), qPrintable(name));
         QCOMPARE(rig.window().windowTitle(), "Vantrel V 2.0 - " + name);
         QVERIFY(rig.window().statusBar()->findChildren<QLabel *>().at(1)->text() == name);
         // The lamp of the last one is not this one's: closing asks nothing.
@@ -493,22 +508,50 @@ void TestConfigure::storeProblemsShown()
         QCOMPARE(TestStore::value("Projector").toString(), QString("b"));
 }
 
+void TestConfigure::removedElsewhere_data()
+{
+    QTest::addColumn<bool>("folderRemade"); // the configuration folder deleted and made again first
+    QTest::newRow("store as it was") << false;
+    QTest::newRow("configuration folder deleted and made again") << true;
+}
+
 // Removed by vantrelctl while the window drives it: the window reloads the
-// list and drives what the store names current, without a restart.
+// list and drives what the store names current, without a restart, and
+// leaves what the lamp last reported as it was.
 void TestConfigure::removedElsewhere()
 {
+    QFETCH(bool, folderRemade);
     Rig rig(Acer::ModelIndex);
     NullModem other;
     ProjectorList projectors;
     QVERIFY(projectors.add({ "a", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
     QVERIFY(projectors.add({ "b", InFocus::ModelIndex, other.portName(), {}, {} }));
     QVERIFY(projectors.write());
+    QVERIFY(!VantrelProbe::watchesStore(rig.window()));
     VantrelProbe::configure(rig.window(), false);
     QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - a"));
+    QVERIFY(VantrelProbe::watchesStore(rig.window()));
+    VantrelProbe::setProjectorOn(rig.window(), true);
+
+    const QString config = TestStore::runDirectory() + "/config";
+    if (folderRemade) {
+        const QByteArray bytes = storeBytes();
+        QFileSystemWatcher folder({ QFileInfo(TestStore::fileName()).absolutePath() });
+        QSignalSpy gone(&folder, &QFileSystemWatcher::directoryChanged);
+        QVERIFY(QDir(config).removeRecursively());
+        // The window's watcher hears of it as this one does.
+        QVERIFY(gone.wait(5000));
+        QCoreApplication::processEvents();
+        QVERIFY(QDir().mkpath(QFileInfo(TestStore::fileName()).absolutePath()));
+        QFile file(TestStore::fileName());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+        file.close();
+    }
 
     QProcess ctl;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", TestStore::runDirectory() + "/config");
+    environment.insert("XDG_CONFIG_HOME", config);
     ctl.setProcessEnvironment(environment);
     ctl.start(VANTRELCTL_EXE_PATH, { "projector", "remove", "a" });
     QVERIFY(ctl.waitForFinished(30000));
@@ -517,14 +560,66 @@ void TestConfigure::removedElsewhere()
     QTRY_COMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - b"));
     QCOMPARE(VantrelProbe::modelIndex(rig.window()), int(InFocus::ModelIndex));
     QVERIFY(rig.log().contains("a was removed from the settings file; b takes its place.\n"));
-    QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
-    QCOMPARE(menu->actions().size(), 1);
-    QCOMPARE(menu->actions().at(0)->data().toString(), QString("b"));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
+    QStringList listed;
+    for (QAction *action : rig.window().findChild<QMenu *>("menuProjector")->actions()) {
+        if (!action->data().toString().isEmpty())
+            listed << action->data().toString();
+    }
+    QCOMPARE(listed, QStringList("b"));
     // The removed one hears nothing more; the other gets the polls.
     rig.modem.readAll();
     rig.tick(PollClock::PollEvery);
     QCOMPARE(other.readBytes(6), QByteArray("(CST)\r"));
     QCOMPARE(rig.modem.expectSilence(50), QByteArray());
+}
+
+void TestConfigure::storeReadNotApplied_data()
+{
+    QTest::addColumn<bool>("named"); // the store holds a list of named projectors
+    QTest::addColumn<QByteArray>("file"); // what the store's file then holds; %p: another port
+
+    QTest::newRow("two keys rewritten by hand")
+        << false << QByteArray("[General]\nComPort=%p\nModel=2\n");
+    QTest::newRow("named list emptied") << true << QByteArray();
+    QTest::newRow("named list cut before its entries")
+        << true << QByteArray("[General]\nComPort=%p\nModel=2\n");
+}
+
+// Only the start and the settings dialog apply the two keys; a change of the
+// store's file is followed for a projector of a stored list only, and a read
+// that holds no list changes nothing: the port, family and lamp state stay.
+void TestConfigure::storeReadNotApplied()
+{
+    QFETCH(bool, named);
+    QFETCH(QByteArray, file);
+    Rig rig(Acer::ModelIndex);
+    NullModem other;
+    if (named) {
+        ProjectorList projectors;
+        QVERIFY(projectors.add({ "a", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
+        QVERIFY(projectors.write());
+        VantrelProbe::configure(rig.window(), false);
+    }
+    QCOMPARE(VantrelProbe::watchesStore(rig.window()), named);
+    VantrelProbe::setProjectorOn(rig.window(), true);
+    rig.clearLog();
+
+    QFile store(TestStore::fileName());
+    QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray bytes = QByteArray(file).replace("%p", other.portName().toUtf8());
+    QCOMPARE(store.write(bytes), bytes.size());
+    store.close();
+    VantrelProbe::reloadProjectors(rig.window());
+
+    QCOMPARE(rig.log(), QString());
+    QCOMPARE(VantrelProbe::modelIndex(rig.window()), int(Acer::ModelIndex));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
+    QVERIFY(VantrelProbe::serialPort(rig.window()).isOpen());
+    rig.modem.readAll();
+    rig.tick(PollClock::PollEvery);
+    QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QCOMPARE(other.expectSilence(50), QByteArray());
 }
 
 VANTREL_TEST_MAIN(TestConfigure)

@@ -2,9 +2,13 @@
 
 #include "elidinglabel.h"
 #include "family.h"
+#include "linkaddress.h"
 #include "power.h"
+#include "preferences.h"
+#include "storedsettings.h"
 #include "trafficlog.h"
 
+#include <QAction>
 #include <QMessageBox>
 
 bool Vantrel::OpenSerialPort(const QString &portName)
@@ -97,8 +101,12 @@ QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &deta
             return tr("No projector address given: enter one in File > Settings");
         return tr("No serial port chosen: choose one in File > Settings");
     case PortStatus::Problem::NotPresent:
+        if (!ReopensByItself())
+            return tr("%1: not present").arg(configuredPort);
         return tr("%1: not present, waiting for it").arg(configuredPort);
     case PortStatus::Problem::Lost:
+        if (!ReopensByItself())
+            return tr("%1: device lost").arg(configuredPort);
         return tr("%1: device lost, waiting for it to return").arg(configuredPort);
     default:
         return configuredPort + QLatin1String(": ") + PortStatus::reason(problem, detail);
@@ -153,8 +161,29 @@ int Vantrel::ReadSerial(char *buffer, int maxSize)
     return count < 0 ? 0 : int(count);
 }
 
+// A serial port that failed to open or went away is opened again at every
+// poll only when the user chose so; a network link is expected to drop, and
+// always is. A line the Rooms view still holds is handed over within a
+// second of the switch, so it is waited for too.
+bool Vantrel::ReopensByItself() const
+{
+    return ui.actionReconnect->isChecked() || Family::isNetwork(ModelIndex)
+        || LinkAddress::parse(configuredPort).isNetwork()
+        || (rooms && portProblem == PortStatus::Problem::InUse);
+}
+
 void Vantrel::WatchForLostDevice()
 {
+    ui.actionReconnect->setChecked(Preferences::reconnect());
+    connect(ui.actionReconnect, &QAction::toggled, ui.actionReconnect, [this](bool on) {
+        if (!Preferences::setReconnect(on))
+            Log(tr("The choice to reconnect by itself could not be saved in %1; it applies to "
+                   "this session only.\n")
+                    .arg(StoredSettings::location()));
+        // What the status bar promises follows the choice.
+        if (!serialPort.isOpen() && !serialPort.isOpening())
+            ShowPortStatus(portProblem, PortStatusText(portProblem, serialPort.problemDetail()));
+    });
     // Functor connections: the window's slot table stays as it is.
     connect(&serialPort, &ProjectorLink::opened, this, [this] { ShowPortOpened(); });
     connect(&serialPort, &ProjectorLink::failed, this,

@@ -101,16 +101,17 @@ QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &deta
             return tr("No projector address given: enter one in File > Settings");
         return tr("No serial port chosen: choose one in File > Settings");
     case PortStatus::Problem::NotPresent:
-        if (!ReopensByItself())
-            return tr("%1: not present").arg(configuredPort);
-        return tr("%1: not present, waiting for it").arg(configuredPort);
+        if (ReopensByItself())
+            return tr("%1: not present, waiting for it").arg(configuredPort);
+        break;
     case PortStatus::Problem::Lost:
-        if (!ReopensByItself())
-            return tr("%1: device lost").arg(configuredPort);
-        return tr("%1: device lost, waiting for it to return").arg(configuredPort);
+        if (ReopensByItself())
+            return tr("%1: device lost, waiting for it to return").arg(configuredPort);
+        break;
     default:
-        return configuredPort + QLatin1String(": ") + PortStatus::reason(problem, detail);
+        break;
     }
+    return configuredPort + QLatin1String(": ") + PortStatus::reason(problem, detail);
 }
 
 // True when the text shown changed.
@@ -177,9 +178,8 @@ void Vantrel::WatchForLostDevice()
     ui.actionReconnect->setChecked(Preferences::reconnect());
     connect(ui.actionReconnect, &QAction::toggled, ui.actionReconnect, [this](bool on) {
         if (!Preferences::setReconnect(on))
-            Log(tr("The choice to reconnect by itself could not be saved in %1; it applies to "
-                   "this session only.\n")
-                    .arg(StoredSettings::location()));
+            Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
+                    .arg(ui.actionReconnect->text(), StoredSettings::location()));
         // What the status bar promises follows the choice.
         if (!serialPort.isOpen() && !serialPort.isOpening())
             ShowPortStatus(portProblem, PortStatusText(portProblem, serialPort.problemDetail()));

@@ -146,8 +146,6 @@ void Vantrel::OnProjectorChosen(QAction *action)
         ShowStoreProblem(projectors.damage());
 }
 
-// Followed only while a projector of the stored list is driven: a store of
-// the two keys alone is read at the start and after Ok, and nowhere else.
 namespace {
 
 // A store of the two keys alone, or what is left of a list cut short, names
@@ -159,6 +157,8 @@ bool holdsNamedList()
 
 } // namespace
 
+// Followed only while a projector of the stored list is driven: a store of
+// the two keys alone is read at the start and after Ok, and nowhere else.
 void Vantrel::WatchStore()
 {
     if (storeWatcher || currentProjector.isEmpty() || !holdsNamedList())

@@ -31,8 +31,9 @@ private:
     void watch();
     void look();
 
-    QFileSystemWatcher watcher;
-    QTimer quiet;
+    // Children, so a test can tell when a change has been looked at.
+    QFileSystemWatcher watcher { this };
+    QTimer quiet { this };
     QString file;
     QByteArray seen; // the contents last told, or found at the start
 };

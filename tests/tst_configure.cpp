@@ -8,7 +8,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -16,6 +18,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -35,7 +38,10 @@ private slots:
     void findProjector();
     void storeProblemsShown_data();
     void storeProblemsShown();
+    void removedElsewhere_data();
     void removedElsewhere();
+    void storeReadNotApplied_data();
+    void storeReadNotApplied();
 };
 
 namespace {
@@ -513,22 +519,49 @@ void TestConfigure::storeProblemsShown()
         QCOMPARE(TestStore::value("Projector").toString(), QString("b"));
 }
 
+void TestConfigure::removedElsewhere_data()
+{
+    QTest::addColumn<bool>("folderRemade"); // the configuration folder deleted and made again first
+    QTest::newRow("store as it was") << false;
+    QTest::newRow("configuration folder deleted and made again") << true;
+}
+
 // Removed by vantrelctl while the window drives it: the window reloads the
-// list and drives what the store names current, without a restart.
+// list and drives what the store names current, without a restart, and
+// leaves what the lamp last reported as it was.
 void TestConfigure::removedElsewhere()
 {
+    QFETCH(bool, folderRemade);
     Rig rig(Acer::ModelIndex);
     NullModem other;
     ProjectorList projectors;
     QVERIFY(projectors.add({ "a", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
     QVERIFY(projectors.add({ "b", InFocus::ModelIndex, other.portName(), {}, {} }));
     QVERIFY(projectors.write());
+    QVERIFY(!VantrelProbe::watchesStore(rig.window()));
     VantrelProbe::configure(rig.window(), false);
     QCOMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - a"));
+    QVERIFY(VantrelProbe::watchesStore(rig.window()));
+    VantrelProbe::setProjectorOn(rig.window(), true);
+
+    const QString config = TestStore::runDirectory() + "/config";
+    if (folderRemade) {
+        const QByteArray bytes = storeBytes();
+        // Looked at by the window's watcher before the folder comes back.
+        QSignalSpy lookedAt(VantrelProbe::storeWatcher(rig.window())->findChild<QTimer *>(),
+                            &QTimer::timeout);
+        QVERIFY(QDir(config).removeRecursively());
+        QVERIFY(lookedAt.wait(5000));
+        QVERIFY(QDir().mkpath(QFileInfo(TestStore::fileName()).absolutePath()));
+        QFile file(TestStore::fileName());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+        file.close();
+    }
 
     QProcess ctl;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", TestStore::runDirectory() + "/config");
+    environment.insert("XDG_CONFIG_HOME", config);
     ctl.setProcessEnvironment(environment);
     ctl.start(VANTRELCTL_EXE_PATH, { "projector", "remove", "a" });
     QVERIFY(ctl.waitForFinished(30000));
@@ -537,6 +570,7 @@ void TestConfigure::removedElsewhere()
     QTRY_COMPARE(rig.window().windowTitle(), QString("Vantrel V 2.0 - b"));
     QCOMPARE(VantrelProbe::modelIndex(rig.window()), int(InFocus::ModelIndex));
     QVERIFY(rig.log().contains("a was removed from the settings file; b takes its place.\n"));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
     QMenu *menu = rig.window().findChild<QMenu *>("menuProjector");
     QCOMPARE(projectorEntries(menu).size(), 1);
     QCOMPARE(projectorEntries(menu).at(0)->data().toString(), QString("b"));
@@ -545,6 +579,54 @@ void TestConfigure::removedElsewhere()
     rig.tick(PollClock::PollEvery);
     QCOMPARE(other.readBytes(6), QByteArray("(CST)\r"));
     QCOMPARE(rig.modem.expectSilence(50), QByteArray());
+}
+
+void TestConfigure::storeReadNotApplied_data()
+{
+    QTest::addColumn<bool>("named"); // the store holds a list of named projectors
+    QTest::addColumn<QByteArray>("file"); // what the store's file then holds; %p: another port
+
+    QTest::newRow("two keys rewritten by hand")
+        << false << QByteArray("[General]\nComPort=%p\nModel=2\n");
+    QTest::newRow("named list emptied") << true << QByteArray();
+    QTest::newRow("named list cut before its entries")
+        << true << QByteArray("[General]\nComPort=%p\nModel=2\n");
+}
+
+// Only the start and the settings dialog apply the two keys; a change of the
+// store's file is followed for a projector of a stored list only, and a read
+// that holds no list changes nothing: the port, family and lamp state stay.
+void TestConfigure::storeReadNotApplied()
+{
+    QFETCH(bool, named);
+    QFETCH(QByteArray, file);
+    Rig rig(Acer::ModelIndex);
+    NullModem other;
+    if (named) {
+        ProjectorList projectors;
+        QVERIFY(projectors.add({ "a", Acer::ModelIndex, rig.modem.portName(), {}, {} }));
+        QVERIFY(projectors.write());
+        VantrelProbe::configure(rig.window(), false);
+    }
+    QCOMPARE(VantrelProbe::watchesStore(rig.window()), named);
+    VantrelProbe::setProjectorOn(rig.window(), true);
+    rig.clearLog();
+
+    QFile store(TestStore::fileName());
+    QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray bytes = QByteArray(file).replace("%p", other.portName().toUtf8());
+    QCOMPARE(store.write(bytes), bytes.size());
+    store.close();
+    VantrelProbe::reloadProjectors(rig.window());
+
+    QCOMPARE(rig.log(), QString());
+    QCOMPARE(VantrelProbe::modelIndex(rig.window()), int(Acer::ModelIndex));
+    QVERIFY(VantrelProbe::projectorOn(rig.window()));
+    QVERIFY(VantrelProbe::serialPort(rig.window()).isOpen());
+    rig.modem.readAll();
+    rig.tick(PollClock::PollEvery);
+    QCOMPARE(rig.modem.readBytes(11), QByteArray("* 0 Lamp ?\r"));
+    QCOMPARE(other.expectSilence(50), QByteArray());
 }
 
 VANTREL_TEST_MAIN(TestConfigure)

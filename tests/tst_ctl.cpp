@@ -4,6 +4,7 @@
 
 #include "droppingprojector.h"
 #include "nullmodem.h"
+#include "projectorsession.h"
 #include "serialline.h"
 #include "serialserver.h"
 #include "simprocess.h"
@@ -22,6 +23,7 @@
 #include <QMap>
 #include <QNetworkDatagram>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -500,9 +502,13 @@ void TestCtl::wire()
 void TestCtl::lateAnswerOfAnEarlierRun_data()
 {
     QTest::addColumn<bool>("beforeAsked"); // the late answer is on the line before the question
+    QTest::addColumn<QString>("planted"); // what stands where the record of owed answers goes
 
-    QTest::newRow("late answer after the next question") << false;
-    QTest::newRow("late answer before the next question") << true;
+    QTest::newRow("late answer after the next question") << false << QString();
+    QTest::newRow("late answer before the next question") << true << QString();
+    // Ignored with one warning; the run keeps its timeout.
+    QTest::newRow("a FIFO where the record goes") << false << "fifo";
+    QTest::newRow("a directory where the record goes") << false << "directory";
 }
 
 // A Vivitek answer that comes once its run has given up and ended belongs to
@@ -510,15 +516,37 @@ void TestCtl::lateAnswerOfAnEarlierRun_data()
 void TestCtl::lateAnswerOfAnEarlierRun()
 {
     QFETCH(bool, beforeAsked);
+    QFETCH(QString, planted);
 
     NullModem modem;
     QVERIFY2(modem.isOpen(), qPrintable(modem.errorString()));
+    const QString record = ProjectorSession::owedRecordPath(modem.portName(), 1);
+    QVERIFY(!record.isEmpty());
+    if (planted == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(record).constData(), 0600), 0);
+    else if (planted == "directory")
+        QVERIFY(QDir().mkpath(record));
+    const auto removePlanted = qScopeGuard([&] {
+        if (!planted.isEmpty() && !QFile::remove(record))
+            QDir().rmdir(record);
+    });
     const QStringList line { "--port", modem.portName(), "--family", "vivitek" };
     SimProcess first;
     start(first, line + QStringList { "--timeout", "0.3", "status" });
     QCOMPARE(modem.readBytes(9), QByteArray("V99G0007\r"));
     QVERIFY(finished(first));
     QCOMPARE(first.exitCode(), 2);
+    if (!planted.isEmpty()) {
+        const QStringList errors
+            = QString::fromLocal8Bit(first.readAllStandardError()).split('\n').filter(record);
+        QCOMPARE(errors,
+                 QStringList("vantrelctl: " + record
+                             + ": not a regular file; the answers owed from earlier runs are not "
+                               "kept"));
+        const QFileInfo left(record);
+        QVERIFY(left.exists() && !left.isFile());
+        return;
+    }
 
     if (beforeAsked)
         QVERIFY(modem.write("P0\r"));

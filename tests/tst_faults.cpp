@@ -99,25 +99,33 @@ void TestFaults::portComesBack_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("waiting"); // the status bar meanwhile, after the port's name
     QTest::addColumn<int>("model");
+    QTest::addColumn<bool>("reconnect"); // Projector > Reconnect by itself
     const QString absent = ": not present, waiting for it";
     const QString lost = ": device lost, waiting for it to return";
-    QTest::newRow("missing device") << "missing" << absent << 0;
-    QTest::newRow("adapter unplugged, Ok while it is gone") << "unplugged" << absent << 0;
-    QTest::newRow("far side hung up") << "hung up" << lost << 0;
-    QTest::newRow("adapter unplugged") << "lost" << lost << 0;
-    QTest::newRow("adapter unplugged, Vivitek") << "lost" << lost << 1;
+    QTest::newRow("missing device") << "missing" << absent << 0 << true;
+    QTest::newRow("adapter unplugged, Ok while it is gone") << "unplugged" << absent << 0 << true;
+    QTest::newRow("far side hung up") << "hung up" << lost << 0 << true;
+    QTest::newRow("adapter unplugged") << "lost" << lost << 0 << true;
+    QTest::newRow("adapter unplugged, Vivitek") << "lost" << lost << 1 << true;
     // Another process is refused by the same lock file; tst_seriallink runs one.
     QTest::newRow("held by another port") << "held"
-                                          << ": in use by another program" << 0;
+                                          << ": in use by another program" << 0 << true;
+    // Unless the user chose otherwise, a port that failed stays closed.
+    QTest::newRow("missing device, stays closed") << "missing"
+                                                  << ": not present" << 0 << false;
+    QTest::newRow("adapter unplugged, stays closed") << "lost"
+                                                     << ": device lost" << 1 << false;
 }
 
-// The port goes or never was; the program tries it again at every poll,
-// quietly, and carries on by itself once it is back.
+// The port goes or never was; with Reconnect by itself chosen the program
+// tries it again at every poll, quietly, and carries on by itself once it is
+// back. Without, it stays closed.
 void TestFaults::portComesBack()
 {
     QFETCH(QString, fault);
     QFETCH(QString, waiting);
     QFETCH(int, model);
+    QFETCH(bool, reconnect);
     const Family &family = Families[model];
     static int serial = 0;
     const QString link = TestStore::runDirectory() + "/ttyFault" + QString::number(++serial);
@@ -126,6 +134,11 @@ void TestFaults::portComesBack()
     QVERIFY(fault != "held" || holder.open(QIODevice::ReadWrite));
     Rig rig(model);
     BoxAnswerer noBox;
+    QVERIFY(!rig.ui().actionReconnect->isChecked());
+    if (reconnect) {
+        rig.ui().actionReconnect->trigger();
+        QCOMPARE(TestStore::value("Preferences/Reconnect").toBool(), true);
+    }
     storeAndApply(rig, link);
     Vantrel &w = rig.window();
     ProjectorLink &port = VantrelProbe::serialPort(w);
@@ -169,6 +182,13 @@ void TestFaults::portComesBack()
     else
         modem = std::make_unique<NullModem>(link);
     rig.tick(PollClock::PollEvery);
+    if (!reconnect) {
+        QVERIFY(!port.isOpen());
+        QCOMPARE(rig.log(), log);
+        QCOMPARE(modem->expectSilence(50), QByteArray());
+        QVERIFY(noBox.waitDone());
+        return;
+    }
     const QString connected
         = QString("Connected to %1 (%2, 9600 baud)").arg(link, model == 1 ? "Vivitek" : "Acer");
     QCOMPARE(rig.log(), log + connected + '\n');
@@ -209,6 +229,7 @@ void TestFaults::replugForgetsWhatWasUnderWay()
     auto modem = std::make_unique<NullModem>(link);
     Rig rig(model);
     BoxAnswerer noBox;
+    rig.ui().actionReconnect->trigger();
     storeAndApply(rig, link);
     Vantrel &w = rig.window();
     ProjectorLink &port = VantrelProbe::serialPort(w);

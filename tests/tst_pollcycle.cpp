@@ -1,5 +1,6 @@
 // ctest-properties: TIMEOUT 300
 #include "framing.h"
+#include "lampcolours.h"
 #include "pollclock.h"
 #include "rig.h"
 #include "testmain.h"
@@ -256,29 +257,37 @@ void TestPollCycle::floodWithPausesReportedOnce()
 }
 
 // A Vivitek reply belongs to the command it answers for 50 ticks after it
-// went out, to the tick; one tick later that command is given up.
+// went out, to the tick, though a poll went out meanwhile; one tick later
+// that command is given up, and the reply answers the poll that followed.
 void TestPollCycle::vivitekMatchingBound_data()
 {
     QTest::addColumn<int>("after"); // ticks from the click to the tick that reads the reply
     QTest::addColumn<QString>("shown");
-    QTest::newRow("at the bound") << 50 << "Lamp Time = 1250 h\n";
-    QTest::newRow("one tick after it") << 51 << "";
+    QTest::addColumn<bool>("takenForPoll");
+    QTest::newRow("at the bound, a poll after it") << 50 << "Lamp Time = 1250 h\n" << false;
+    QTest::newRow("one tick after it, the poll's answer") << 51 << "" << true;
 }
 
 void TestPollCycle::vivitekMatchingBound()
 {
     QFETCH(int, after);
     QFETCH(QString, shown);
+    QFETCH(bool, takenForPoll);
     Rig rig(1);
+    rig.tick(); // the first poll
+    QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0007\r"));
     VantrelProbe::forgetPendingReplies(rig.window());
     rig.ui().vvtLampTime->click();
     QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0004\r"));
-    // The command waits, so no poll goes out meanwhile.
+    // The poll is due while the click still waits, and goes out all the same.
     rig.tick(after - 1);
+    QCOMPARE(rig.modem.readBytes(9), QByteArray("V99G0007\r"));
     QVERIFY(feed(rig, "P1250\r"));
     rig.tick();
     QCOMPARE(rig.log(), shown);
     QVERIFY(VantrelProbe::replyBuffer(rig.window()).isEmpty());
+    // "P1250" answers the poll as a lamp that is on.
+    QCOMPARE(VantrelProbe::projectorOn(rig.window()), takenForPoll);
     QCOMPARE(rig.sent(), QByteArray());
 }
 
@@ -324,13 +333,16 @@ void TestPollCycle::pollSchedule_data()
     QTest::addColumn<QByteArray>("poll");
     QTest::addColumn<QList<int>>("pollTicks");
 
+    QTest::addColumn<int>("clickBefore"); // the tick a lamp-hours click precedes; 0: none
+
     const QList<int> everyThirtyFirst = { 1, 32, 63, 94 };
-    QTest::newRow("Acer") << 0 << QByteArray("* 0 Lamp ?") << everyThirtyFirst;
-    // A Vivitek projector that still owes the last poll's answer is not asked
-    // again until that answer is given up, five seconds on.
-    QTest::newRow("Vivitek") << 1 << QByteArray("V99G0007") << QList<int> { 1, 63 };
-    QTest::newRow("InFocus") << 2 << QByteArray("(CST)") << everyThirtyFirst;
-    QTest::newRow("other family") << 7 << QByteArray("* 0 Lamp ?") << everyThirtyFirst;
+    QTest::newRow("Acer") << 0 << QByteArray("* 0 Lamp ?") << everyThirtyFirst << 0;
+    // Silent, so every poll is still owed its answer when the next is due.
+    QTest::newRow("Vivitek") << 1 << QByteArray("V99G0007") << everyThirtyFirst << 0;
+    QTest::newRow("Vivitek, lamp hours asked just before a poll")
+        << 1 << QByteArray("V99G0007") << everyThirtyFirst << 32;
+    QTest::newRow("InFocus") << 2 << QByteArray("(CST)") << everyThirtyFirst << 0;
+    QTest::newRow("other family") << 7 << QByteArray("* 0 Lamp ?") << everyThirtyFirst << 0;
 }
 
 void TestPollCycle::pollSchedule()
@@ -338,45 +350,70 @@ void TestPollCycle::pollSchedule()
     QFETCH(int, model);
     QFETCH(QByteArray, poll);
     QFETCH(QList<int>, pollTicks);
+    QFETCH(int, clickBefore);
     Rig rig(model, true);
+    const QString pollLine = TrafficLog::sentLine(poll, rig.ui().asciiCheckBox->isChecked());
 
-    QList<int> sendingTicks;
+    QList<int> pollingTicks;
+    QByteArray expected;
     for (int tick = 1; tick <= 94; ++tick) {
+        if (tick == clickBefore) {
+            rig.ui().vvtLampTime->click();
+            expected += "V99G0004\r";
+        }
         rig.tick();
-        if (rig.log().contains(QLatin1String("< ")))
-            sendingTicks.append(tick);
+        if (rig.log().contains(pollLine))
+            pollingTicks.append(tick);
+        if (pollTicks.contains(tick))
+            expected += poll + '\r';
         rig.clearLog();
     }
-    QCOMPARE(sendingTicks, pollTicks);
-    QCOMPARE(rig.sent(), (poll + '\r').repeated(pollTicks.size()));
+    QCOMPARE(pollingTicks, pollTicks);
+    QCOMPARE(rig.sent(), expected);
 }
 
 void TestPollCycle::contactSupervision_data()
 {
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QList<int>>("replyTicks");
     QTest::addColumn<int>("lostAt");
+    QTest::addColumn<QColor>("inContact"); // the boxes' colour while in contact
 
     // Tick 1 is the first, with no contact yet; a reply completes on tick 2.
-    QTest::newRow("lost on the 49th silent tick") << QList<int> { 2 } << 2 + 49;
-    QTest::newRow("reply on the 48th keeps contact") << QList<int> { 2, 2 + 48 } << 2 + 48 + 49;
+    QTest::newRow("lost on the 49th silent tick")
+        << 0 << QByteArray("LAMP 1\r") << QList<int> { 2 } << 2 + 49 << Rig::LampOnColour;
+    QTest::newRow("reply on the 48th keeps contact")
+        << 0 << QByteArray("LAMP 1\r") << QList<int> { 2, 2 + 48 } << 2 + 48 + 49
+        << Rig::LampOnColour;
+    // Contact regained changes the icon only: the boxes wait for a lamp report.
+    QTest::newRow("Acer, no lamp report")
+        << 0 << QByteArray("*000\r") << QList<int> { 2 } << 2 + 49 << Rig::NoContactColour;
+    QTest::newRow("Vivitek, no lamp report")
+        << 1 << QByteArray("F\r") << QList<int> { 2 } << 2 + 49 << Rig::NoContactColour;
+    // InFocus tells no lamp state: its boxes say that it answers.
+    QTest::newRow("InFocus") << 2 << QByteArray("(0-3,1)") << QList<int> { 2 } << 2 + 49
+                             << LampColours::colour(LampColours::State::InContact);
 }
 
 void TestPollCycle::contactSupervision()
 {
+    QFETCH(int, model);
+    QFETCH(QByteArray, reply);
     QFETCH(QList<int>, replyTicks);
     QFETCH(int, lostAt);
-    Rig rig;
+    QFETCH(QColor, inContact);
+    Rig rig(model);
     QCOMPARE(rig.boxColour(), Rig::TransitionColour);
 
     for (int tick = 1; tick <= lostAt; ++tick) {
         if (replyTicks.contains(tick))
-            QVERIFY(feed(rig, "LAMP 1\r"));
+            QVERIFY(feed(rig, reply));
         rig.tick();
         const bool contact = tick > 1 && tick < lostAt;
         QVERIFY2(contact ? rig.showsContact() : showsNoContact(rig),
                  qPrintable(QString::number(tick)));
-        // Only the lamp reply repaints the boxes; regaining contact does not.
-        QCOMPARE(rig.boxColour(), contact ? Rig::LampOnColour : Rig::NoContactColour);
+        QCOMPARE(rig.boxColour(), contact ? inContact : Rig::NoContactColour);
         QVERIFY(rig.boxesAgree());
         if (!contact)
             QCOMPARE(rig.ui().on_off_groupBox->toolTip(), QString());

@@ -141,7 +141,7 @@ void TestSerialLink::failedOpenSendsNothing_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("status"); // the status bar, after the port's name
     QTest::newRow("no such port") << "missing"
-                                  << ": not present, waiting for it";
+                                  << ": not present";
     QTest::newRow("empty name") << "empty"
                                 << "No serial port chosen: choose one in File > Settings";
     QTest::newRow("held by another process") << "held"
@@ -566,7 +566,8 @@ void TestSerialLink::addresses_data()
     const int tcp = int(LinkAddress::Kind::Tcp);
     const int telnet = int(LinkAddress::Kind::Rfc2217);
     QTest::newRow("device name") << "ttyUSB0" << serial << "" << 0;
-    QTest::newRow("path that looks like an address") << "/tmp/tcp://x.invalid:1" << serial << "" << 0;
+    QTest::newRow("path that looks like an address")
+        << "/tmp/tcp://x.invalid:1" << serial << "" << 0;
     QTest::newRow("Windows port") << "COM3" << serial << "" << 0;
     QTest::newRow("IPv4") << "tcp://192.0.2.1:4001" << tcp << "192.0.2.1" << 4001;
     QTest::newRow("name, upper-case scheme")

@@ -474,6 +474,7 @@ void TestWindow::longOrOddPortName()
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     Rig rig;
     Vantrel &w = rig.window();
+    rig.ui().actionReconnect->trigger(); // the port is waited for
     QVERIFY(rig.show());
     const int width = w.width();
     const ElidingLabel &status = VantrelProbe::portStatusLabel(w);

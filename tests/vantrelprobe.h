@@ -1,6 +1,7 @@
 #pragma once
 
 #include "elidinglabel.h"
+#include "storewatcher.h"
 #include "vantrel.h"
 
 #include <QByteArray>
@@ -50,6 +51,10 @@ public:
     static void log(Vantrel &w, const QString &text) { w.Log(text); }
     // Clears what a reply could be matched to, as a change of family does.
     static void forgetPendingReplies(Vantrel &w) { w.ForgetPendingReplies(); }
+    // What the store watcher runs once it has told of a change.
+    static void reloadProjectors(Vantrel &w) { w.ReloadProjectors(); }
+    static bool watchesStore(const Vantrel &w) { return bool(w.storeWatcher); }
+    static QObject *storeWatcher(Vantrel &w) { return w.storeWatcher.get(); }
 
     // Runs a slot by name, also one that no signal reaches.
     static bool invoke(Vantrel &w, const char *slot)

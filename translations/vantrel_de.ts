@@ -1384,6 +1384,10 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
         <translation>Trapezmenü</translation>
     </message>
     <message>
+        <source>Reconnect by itself</source>
+        <translation>Von selbst neu verbinden</translation>
+    </message>
+    <message>
         <source>Rooms…</source>
         <translation>Räume…</translation>
     </message>

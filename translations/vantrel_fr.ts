@@ -1384,6 +1384,10 @@ Switch it off at the projector or with its remote control.</source>
         <translation>Menu trapèze</translation>
     </message>
     <message>
+        <source>Reconnect by itself</source>
+        <translation>Se reconnecter tout seul</translation>
+    </message>
+    <message>
         <source>Rooms…</source>
         <translation>Salles…</translation>
     </message>

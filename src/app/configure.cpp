@@ -9,11 +9,13 @@
 #include "settings.h"
 #include "storedsettings.h"
 #include "storewriter.h"
+#include "storewatcher.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QSettings>
 
 #include <utility>
 
@@ -158,6 +160,7 @@ void Vantrel::ShowProjectors(const QString &current)
         none->setEnabled(false);
         projectorActions->addAction(none);
     }
+    WatchStore();
 }
 
 // Switching to another stored projector: it becomes the current one, for the
@@ -202,19 +205,44 @@ void Vantrel::OnProjectorChosen(QAction *action)
     });
 }
 
+namespace {
+
+// A store of the two keys alone, or what is left of a list cut short, names
+// no projector of its own.
+bool holdsNamedList()
+{
+    return StoredSettings::open()->contains(QStringLiteral("Projectors/size"));
+}
+
+} // namespace
+
+// Followed only while a projector of the stored list is driven: a store of
+// the two keys alone is read at the start and after Ok, and nowhere else.
+void Vantrel::WatchStore()
+{
+    if (storeWatcher || currentProjector.isEmpty() || !holdsNamedList())
+        return;
+    // Not a child of the window, and no slot of its own: the slot table stays as described.
+    storeWatcher = std::make_unique<StoreWatcher>();
+    connect(storeWatcher.get(), &StoreWatcher::changed, this, [this] { ReloadProjectors(); });
+}
+
 // The store changed on disk: the menu shows its list, and the projector
 // driven now, when removed or changed there, gives way to what the store
-// names current.
+// names current. A read that holds no list, or does not parse, changes
+// nothing; what the lamp last reported stays as it was.
 void Vantrel::ReloadProjectors()
 {
     // The dialog's Ok applies its changes to the store as it is by then.
-    if (configuring)
+    if (configuring || !storeWatcher)
         return;
     const ProjectorList projectors = ProjectorList::read();
     if (!projectors.damage().isEmpty()) {
         ShowStoreProblem(projectors.damage());
         return;
     }
+    if (projectors.isEmpty() || !holdsNamedList())
+        return;
     ShowStoreProblem(projectors.note());
     // The port and family chosen in Settings are read by Configure alone: a
     // store changed on disk is followed for a named projector only.
@@ -235,20 +263,15 @@ void Vantrel::ReloadProjectors()
         ShowProjectors(currentProjector);
         return;
     }
-    const ProjectorList::Projector *next = driven ? driven : projectors.current();
-    if (next)
-        Log(driven ? tr("%1 was changed in the settings file.\n").arg(next->name)
-                   : tr("%1 was removed from the settings file; %2 takes its place.\n")
-                         .arg(currentProjector, next->name));
-    else
-        Log(tr("%1 was removed from the settings file.\n").arg(currentProjector));
-    projectorOn = false;
+    const ProjectorList::Projector next = driven ? *driven : *projectors.current();
+    Log(driven ? tr("%1 was changed in the settings file.\n").arg(next.name)
+               : tr("%1 was removed from the settings file; %2 takes its place.\n")
+                     .arg(currentProjector, next.name));
     contactCounter = 50;
     ShowTransition();
     ProjectorLink::forgetRejectedLogins();
-    ApplyChoice(next ? Family::orDefault(next->model) : 0, next ? next->port : QString(),
-                next ? next->password : QString());
-    ShowProjectors(next ? next->name : QString());
+    ApplyChoice(Family::orDefault(next.model), next.port, next.password);
+    ShowProjectors(next.name);
 }
 
 // What the store's file made the list lack, where the user looks: the

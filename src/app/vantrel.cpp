@@ -69,9 +69,6 @@ Vantrel::Vantrel(QWidget *parent)
     host.powerOff = [this] { ConfirmPowerOff(); };
     pjlinkPage = std::make_unique<PJLinkPage>(ui, serialPort, host);
     WatchForLostDevice();
-    // Not a child of the window, and no slot of its own: the slot table stays as described.
-    storeWatcher = std::make_unique<StoreWatcher>();
-    connect(storeWatcher.get(), &StoreWatcher::changed, this, [this] { ReloadProjectors(); });
     Configure(false);
     connect(&pollTimer, SIGNAL(timeout()), this, SLOT(OnTimer()));
     pollTimer.setInterval(100);

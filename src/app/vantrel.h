@@ -116,6 +116,7 @@ private:
     void ApplyChoice(int model, const QString &port, const QString &password);
     void ShowProjectors(const QString &current);
     void ReloadProjectors();
+    void WatchStore();
     void ShowStoreProblem(const QString &problem);
     bool ShowsWhereConnected(const ProjectorList &projectors) const;
     void EditProjectors();
@@ -134,6 +135,7 @@ private:
     void WatchForLostDevice();
     void CloseLostPort();
     void ReopenSerialPort();
+    bool ReopensByItself() const;
     void ShowPortOpened();
     void ShowPortFailed(PortStatus::Problem problem, const QString &detail);
     QString PortStatusText(PortStatus::Problem problem, const QString &detail = QString()) const;
@@ -189,7 +191,8 @@ private:
     bool reopening = false; // the port is tried again, quietly
     bool openingInline = false; // a serial port opens within OpenSerialPort
     // The port Configure chose: while it is not open it is tried again at
-    // every poll, so a projector that comes back needs nobody at the keyboard.
+    // every poll when the user chose so (ReopensByItself), so a projector
+    // that comes back needs nobody at the keyboard.
     QString configuredPort;
     bool portLent = false; // the settings dialog's search has the port for now
     PortStatus::Problem portProblem = PortStatus::Problem::NoPortChosen;
@@ -200,7 +203,8 @@ private:
     QLabel *projectorName = nullptr; // the current one, in the status bar
     QString currentProjector;
     // The store, edited by vantrelctl or by hand meanwhile: the list is
-    // read again, and a projector removed there is driven no more.
+    // read again, and a projector removed there is driven no more. Made
+    // once a projector of the stored list is driven (WatchStore).
     std::unique_ptr<StoreWatcher> storeWatcher;
     bool configuring = false; // the settings dialog is open
     // The PJLink page and its session with the projector, over serialPort.

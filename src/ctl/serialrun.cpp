@@ -39,6 +39,8 @@ void SerialRun::start()
 
 void SerialRun::onOpened()
 {
+    if (!session->owedRecordProblem().isEmpty())
+        report.warn(session->owedRecordProblem());
     if (session->speedRefused())
         report.warn(QStringLiteral("%1: the line refused %2 baud")
                         .arg(invocation.port, QString::number(Family::baudRate(invocation.model))));

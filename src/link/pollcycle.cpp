@@ -56,15 +56,14 @@ void Vantrel::OnTimer()
 
     const PollClock::Tick tick = pollClock.advance();
     if (tick.poll && !portLent && !serialPort.isOpen() && !serialPort.isOpening()
-        && !configuredPort.isEmpty())
+        && !configuredPort.isEmpty() && ReopensByItself())
         ReopenSerialPort();
     if (ModelIndex == PJLink::ModelIndex) {
         pjlinkPage->tick(tick.poll);
     } else if (tick.poll) {
-        // A Vivitek projector answers in order; asking again while it still
-        // owes an answer would let one lost reply shift every later match.
-        if (ModelIndex != Vivitek::ModelIndex || vvtMatcher.waiting(tickCount) == 0)
-            SendCommand(Power::pollCommand(ModelIndex));
+        // Whatever is still owed: the matcher gives each reply to the oldest
+        // command waiting.
+        SendCommand(Power::pollCommand(ModelIndex));
     } else if (tick.requeryCheck) {
         if (vvtRequeryPending && ModelIndex == Vivitek::ModelIndex)
             QueryVvtSettings();
@@ -150,13 +149,10 @@ void Vantrel::TakeInput(const QByteArray &input)
         if (ui.debugCheckBox->isChecked())
             Log(TrafficLog::receivedLine(input.mid(echoed, i + 1 - echoed), ascii));
         echoed = i + 1;
-        if (contactCounter > 49) {
-            // The box leaves the no-contact colour with contact: a lamp reply
-            // paints over it at once, an InFocus reply, which tells no lamp
-            // state, leaves it there.
-            ShowTransition();
+        // Contact regained changes the icon only: the next lamp report
+        // paints the boxes (InFocus, which has none, repaints here).
+        if (contactCounter > 49)
             ShowContact();
-        }
         contactCounter = 0;
         DispatchReply(std::exchange(replyBuffer, QString()));
     }

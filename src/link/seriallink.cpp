@@ -2,9 +2,14 @@
 
 #include "elidinglabel.h"
 #include "family.h"
+#include "linkaddress.h"
 #include "power.h"
+#include "preferences.h"
+#include "storedsettings.h"
+#include "storewriter.h"
 #include "trafficlog.h"
 
+#include <QAction>
 #include <QMessageBox>
 
 bool Vantrel::OpenSerialPort(const QString &portName)
@@ -97,12 +102,17 @@ QString Vantrel::PortStatusText(PortStatus::Problem problem, const QString &deta
             return tr("No projector address given: enter one in File > Settings");
         return tr("No serial port chosen: choose one in File > Settings");
     case PortStatus::Problem::NotPresent:
-        return tr("%1: not present, waiting for it").arg(configuredPort);
+        if (ReopensByItself())
+            return tr("%1: not present, waiting for it").arg(configuredPort);
+        break;
     case PortStatus::Problem::Lost:
-        return tr("%1: device lost, waiting for it to return").arg(configuredPort);
+        if (ReopensByItself())
+            return tr("%1: device lost, waiting for it to return").arg(configuredPort);
+        break;
     default:
-        return configuredPort + QLatin1String(": ") + PortStatus::reason(problem, detail);
+        break;
     }
+    return configuredPort + QLatin1String(": ") + PortStatus::reason(problem, detail);
 }
 
 // True when the text shown changed.
@@ -154,8 +164,33 @@ int Vantrel::ReadSerial(char *buffer, int maxSize)
     return count < 0 ? 0 : int(count);
 }
 
+// A serial port that failed to open or went away is opened again at every
+// poll only when the user chose so; a network link is expected to drop, and
+// always is. A line the Rooms view still holds is handed over within a
+// second of the switch, so it is waited for too.
+bool Vantrel::ReopensByItself() const
+{
+    return ui.actionReconnect->isChecked() || Family::isNetwork(ModelIndex)
+        || LinkAddress::parse(configuredPort).isNetwork()
+        || (rooms && portProblem == PortStatus::Problem::InUse);
+}
+
 void Vantrel::WatchForLostDevice()
 {
+    ui.actionReconnect->setChecked(Preferences::reconnect());
+    // Saved without waiting here for another program's edit of the store.
+    auto *writer = new StoreWriter(ui.actionReconnect);
+    connect(writer, &StoreWriter::finished, writer, [this](const QString &problem) {
+        if (!problem.isEmpty())
+            Log(tr("The choice of %1 could not be saved in %2; it applies to this session only.\n")
+                    .arg(ui.actionReconnect->text(), StoredSettings::location()));
+    });
+    connect(ui.actionReconnect, &QAction::toggled, ui.actionReconnect, [this, writer](bool on) {
+        Preferences::setReconnect(*writer, on);
+        // What the status bar promises follows the choice.
+        if (!serialPort.isOpen() && !serialPort.isOpening())
+            ShowPortStatus(portProblem, PortStatusText(portProblem, serialPort.problemDetail()));
+    });
     // Functor connections: the window's slot table stays as it is.
     connect(&serialPort, &ProjectorLink::opened, this, [this] { ShowPortOpened(); });
     connect(&serialPort, &ProjectorLink::failed, this,

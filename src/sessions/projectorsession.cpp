@@ -21,6 +21,14 @@
 #include <limits>
 #include <utility>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Acer's lamp hours query: what the control page's "Lamp time" sends.
@@ -40,6 +48,58 @@ int hoursIn(const QString &reply)
 // More than VivitekMatcher::MaxWaiting commands' worth: the rest of a record
 // is not read.
 constexpr qint64 OwedRecordBytes = 4096;
+
+// The record, read only when it is a regular file: opening a FIFO put in its
+// place would wait for a writer for ever, and a link would lead the record
+// elsewhere. False when there is none or it is refused, and then problem
+// says why, unless there simply was none.
+bool readOwedRecord(const QString &path, QByteArray *text, QString *problem)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            *problem = errno == ELOOP ? QStringLiteral("a symbolic link")
+                                      : QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        *problem = QStringLiteral("not a regular file");
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *problem = file.errorString();
+        return false;
+    }
+#else
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return false;
+    if (info.isSymLink() || !info.isFile()) {
+        *problem = QStringLiteral("not a regular file");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = file.errorString();
+        return false;
+    }
+#endif
+    *text = file.read(OwedRecordBytes);
+    return true;
+}
+
+// Whatever stands at path that is not a regular file is left alone.
+bool isRegularOrAbsent(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() ? false : !info.exists() || info.isFile();
+}
 
 } // namespace
 
@@ -710,11 +770,14 @@ void ProjectorSession::takeOwedRecord()
 {
     if (recordPath.isEmpty())
         return;
-    QFile file(recordPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray text;
+    if (!readOwedRecord(recordPath, &text, &recordProblem)) {
+        if (!recordProblem.isEmpty())
+            recordProblem = QStringLiteral("%1: %2; the answers owed from earlier runs are not "
+                                           "kept")
+                                .arg(recordPath, recordProblem);
         return;
-    const QByteArray text = file.read(OwedRecordBytes);
-    file.close();
+    }
     QFile::remove(recordPath); // this session answers for them from here on
     const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();
     for (const QByteArray &line : text.split('\n')) {
@@ -736,7 +799,7 @@ void ProjectorSession::takeOwedRecord()
 
 void ProjectorSession::keepOwedRecord()
 {
-    if (recordPath.isEmpty())
+    if (recordPath.isEmpty() || !isRegularOrAbsent(recordPath))
         return;
     const qint64 at = now();
     const qint64 wallNow = QDateTime::currentMSecsSinceEpoch();

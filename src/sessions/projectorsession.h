@@ -103,6 +103,9 @@ public:
     // Where that record is kept for a port; empty when there is no runtime
     // directory.
     static QString owedRecordPath(const QString &portName, int modelIndex);
+    // Why the record found at that path was ignored (not a regular file,
+    // say); empty when it was read or there was none.
+    QString owedRecordProblem() const { return recordProblem; }
 
 signals:
     void exchangeOpened();
@@ -241,6 +244,7 @@ private:
     bool heardCut = false;
     int exchangeRound = 0; // a delayed send of an exchange given up is dropped
     QString recordPath; // of the answers owed on this line
+    QString recordProblem;
 
     std::unique_ptr<PJLinkClient> pjlink;
     bool extrasAsked = false;

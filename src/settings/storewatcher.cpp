@@ -23,12 +23,20 @@ StoreWatcher::StoreWatcher(QObject *parent)
     , file(StoredSettings::open()->fileName())
     , seen(contents(file))
 {
-    connect(&watcher, &QFileSystemWatcher::fileChanged, this, &StoreWatcher::look);
-    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, &StoreWatcher::look);
+    quiet.setSingleShot(true);
+    quiet.setInterval(QuietMs);
+    connect(&quiet, &QTimer::timeout, this, &StoreWatcher::look);
+    const auto changing = [this] {
+        watch();
+        quiet.start();
+    };
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this, changing);
+    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, changing);
     watch();
 }
 
-// The file, its folder, and while there is no folder yet the one above it.
+// The file, and its folder or, while that is missing, the nearest folder
+// above it that exists; nothing else.
 void StoreWatcher::watch()
 {
     QStringList paths;
@@ -36,24 +44,27 @@ void StoreWatcher::watch()
     if (info.exists())
         paths.append(file);
     QDir folder = info.absoluteDir();
-    for (int depth = 0; depth < 2; ++depth) {
-        if (folder.exists()) {
-            paths.append(folder.absolutePath());
-            break;
-        }
+    while (!folder.exists() && !folder.isRoot())
         folder.setPath(QFileInfo(folder.absolutePath()).absolutePath());
+    paths.append(folder.absolutePath());
+
+    const QStringList watched = watcher.files() + watcher.directories();
+    for (const QString &path : watched) {
+        if (!paths.contains(path))
+            watcher.removePath(path);
     }
     for (const QString &path : paths) {
-        if (!watcher.files().contains(path) && !watcher.directories().contains(path))
+        if (!watched.contains(path))
             watcher.addPath(path);
     }
 }
 
 void StoreWatcher::look()
 {
+    // A folder made again since the last change holds the file by now.
     watch();
     const QByteArray now = contents(file);
-    if (now == seen)
+    if (now.isEmpty() || now == seen)
         return;
     seen = now;
     emit changed();

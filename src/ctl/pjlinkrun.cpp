@@ -204,6 +204,7 @@ void PJLinkRun::lost(PortStatus::Problem problem, const QString &detail)
         = invocation.port + QLatin1String(": ") + PortStatus::reason(problem, detail);
     const bool login = problem == PortStatus::Problem::PasswordRejected
         || problem == PortStatus::Problem::PasswordMissing;
+    noteProblem(problem, detail);
     finish(login ? ExitCode::NoPermission : ExitCode::Unavailable, message);
 }
 

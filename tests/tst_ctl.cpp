@@ -2077,7 +2077,7 @@ void TestCtl::metrics_data()
     const QString pjlink = "family=pjlink,group=hall,name=aula \"maxima\"";
     const QString gone = "family=acer,group=,name=gone";
     QStringList all = {
-        "vantrel_filter_usage_seconds{" + pjlink + "} 1152000",
+        "vantrel_filter_usage_seconds{" + pjlink + "} 1.152e+06",
         "vantrel_last_answer_timestamp_seconds{" + acer + "} T",
         "vantrel_last_answer_timestamp_seconds{" + infocus + "} T",
         "vantrel_last_answer_timestamp_seconds{" + pjlink + "} T",
@@ -2088,10 +2088,10 @@ void TestCtl::metrics_data()
         "vantrel_reachable{" + infocus + "} 1",
         "vantrel_reachable{" + pjlink + "} 1",
         "vantrel_reachable{" + vivitek + "} 1",
-        "vantrel_lamp_usage_seconds{" + acer + ",lamp=1} 4500000",
-        "vantrel_lamp_usage_seconds{" + pjlink + ",lamp=1} 4500000",
-        "vantrel_lamp_usage_seconds{" + pjlink + ",lamp=2} 4503600",
-        "vantrel_lamp_usage_seconds{" + vivitek + ",lamp=1} 4500000",
+        "vantrel_lamp_usage_seconds{" + acer + ",lamp=1} 4.5e+06",
+        "vantrel_lamp_usage_seconds{" + pjlink + ",lamp=1} 4.5e+06",
+        "vantrel_lamp_usage_seconds{" + pjlink + ",lamp=2} 4.5036e+06",
+        "vantrel_lamp_usage_seconds{" + vivitek + ",lamp=1} 4.5e+06",
         "vantrel_lamp_on{" + pjlink + ",lamp=1} 0",
         "vantrel_lamp_on{" + pjlink + ",lamp=2} 0",
         "vantrel_lamp_state{" + acer + "} 1",

@@ -1385,11 +1385,10 @@ void TestCtl::pjlinkMetrics_data()
     QStringList lit;
     for (int lamp = 1; lamp <= 8; ++lamp) {
         lit << QString("vantrel_lamp_on%1,lamp=\"%2\"} %3").arg(labels).arg(lamp).arg(lamp % 2);
-        lamps
-            << QString("vantrel_lamp_usage_seconds%1,lamp=\"%2\"} %3")
-                   .arg(labels)
-                   .arg(lamp)
-                   .arg(lamp * 10 * 3600);
+        lamps << QString("vantrel_lamp_usage_seconds%1,lamp=\"%2\"} %3")
+                     .arg(labels)
+                     .arg(lamp)
+                     .arg(lamp * 10 * 3600);
     }
     QTest::newRow("everything refused")
         << QStringList() << QByteArray("ERR4")

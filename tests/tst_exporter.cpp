@@ -190,6 +190,8 @@ private slots:
     void defaultBindOnLoopback();
     void usage_data();
     void usage();
+    void tooFewDescriptors_data();
+    void tooFewDescriptors();
 
 private:
     // The exporter with the test run's store, on a free port of 127.0.0.1
@@ -303,9 +305,9 @@ void TestExporter::endpoints()
     QVERIFY(valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=gone}")
             >= 0);
     // Why, in the blackbox exporter's manner; nothing of the kind for those that answered.
-    QCOMPARE(
-        valueOf(samples, "vantrel_probe_failure{family=pjlink,group=north,name=gone,reason=refused}"),
-        1.0);
+    QCOMPARE(valueOf(samples,
+                     "vantrel_probe_failure{family=pjlink,group=north,name=gone,reason=refused}"),
+             1.0);
     QCOMPARE(samples.filter("vantrel_probe_failure{").size(), 1);
     QCOMPARE(samples.filter("name=locked").size(), 0);
 
@@ -317,8 +319,9 @@ void TestExporter::endpoints()
     QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
              1.0);
     QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=south,name=locked}"), 0.0);
-    QCOMPARE(valueOf(samples, "vantrel_probe_failure{family=pjlink,group=south,name=locked,"
-                              "reason=password_rejected}"),
+    QCOMPARE(valueOf(samples,
+                     "vantrel_probe_failure{family=pjlink,group=south,name=locked,"
+                     "reason=password_rejected}"),
              1.0);
 
     // Busy is not gone: the port another program holds says so.
@@ -471,12 +474,13 @@ void TestExporter::scrapeTimeout()
         QCOMPARE(late.status(), 200);
         const QStringList samples = parsed(late.body());
         QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=north,name=hall}"), 0.0);
-        QCOMPARE(valueOf(samples, "vantrel_probe_failure{family=pjlink,group=north,name=hall,"
-                                  "reason=scrape_timeout}"),
+        QCOMPARE(valueOf(samples,
+                         "vantrel_probe_failure{family=pjlink,group=north,name=hall,"
+                         "reason=scrape_timeout}"),
                  1.0);
         // Answered half a second before Prometheus would give up, not at the limit.
-        const double waited
-            = valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=hall}");
+        const double waited = valueOf(
+            samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=hall}");
         QVERIFY2(waited >= 1.0 && waited < 1.5, qPrintable(QString::number(waited)));
         // The probe is still under way, on its one connection.
         QCOMPARE(projector.open(), 1);
@@ -555,8 +559,8 @@ void TestExporter::limits_data()
     QTest::newRow("a body") << QByteArray("POST /probe?target=a HTTP/1.1\r\nHost: a\r\n"
                                           "Content-Length: 100000000\r\n\r\nxxxx")
                             << 413 << 0;
-    QTest::newRow("an empty group") << QByteArray("GET /probe?group= HTTP/1.1\r\nHost: a\r\n\r\n")
-                                    << 400 << 0;
+    QTest::newRow("an empty group")
+        << QByteArray("GET /probe?group= HTTP/1.1\r\nHost: a\r\n\r\n") << 400 << 0;
     // Clients that trickle, idle or send half a request, and come back when
     // dropped: a scrape still gets through.
     const QByteArray scrape = "GET /metrics HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
@@ -604,11 +608,10 @@ void TestExporter::limits()
             slow[i]->write("X");
     });
     trickle.start(200);
-    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(slow.begin(), slow.end(),
-                                         [](const auto &s) {
-                                             return s->state() == QAbstractSocket::ConnectedState;
-                                         }),
-                             HangMargin);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(slow.begin(), slow.end(),
+                    [](const auto &s) { return s->state() == QAbstractSocket::ConnectedState; }),
+        HangMargin);
 
     Scrape scrape;
     scrape.send(port, request);
@@ -668,8 +671,9 @@ void TestExporter::shutdown()
     const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "5" });
     QVERIFY(port);
     Scrape inFlight;
-    inFlight.send(port, "GET /probe?target=slow HTTP/1.1\r\nHost: a\r\n"
-                        "X-Prometheus-Scrape-Timeout-Seconds: 20\r\nConnection: close\r\n\r\n");
+    inFlight.send(port,
+                  "GET /probe?target=slow HTTP/1.1\r\nHost: a\r\n"
+                  "X-Prometheus-Scrape-Timeout-Seconds: 20\r\nConnection: close\r\n\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(!slowProjector.received().isEmpty(), HangMargin);
     Scrape kept; // a kept connection, to ask again after the signal
     kept.send(port, "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n");
@@ -753,6 +757,35 @@ void TestExporter::usage()
     QVERIFY(ctl.waitForFinished(HangMargin));
     QCOMPARE(ctl.exitCode(), 64);
     QVERIFY(ctl.readAllStandardError().startsWith("vantrelctl: "));
+}
+
+// A limit on open files below what one projector needs: said plainly at the
+// start, rather than every projector failing later.
+void TestExporter::tooFewDescriptors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("the exporter") << QStringList { "exporter", "--listen", "127.0.0.1:0" };
+    QTest::newRow("a fleet") << QStringList { "--all", "status" };
+}
+
+void TestExporter::tooFewDescriptors()
+{
+    QFETCH(QStringList, arguments);
+    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
+    SimProcess ctl;
+    ctl.setProcessChannelMode(QProcess::SeparateChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       TestStore::runDirectory() + QStringLiteral("/config"));
+    ctl.setProcessEnvironment(environment);
+    ctl.start(QStringLiteral("/bin/sh"),
+              QStringList { "-c", "ulimit -n 12 && exec \"$0\" \"$@\"", VANTRELCTL_EXE_PATH }
+                  + arguments);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 69);
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.startsWith("vantrelctl: the limit on open files (12) is below the "),
+             error.constData());
 }
 
 VANTREL_TEST_MAIN(TestExporter)

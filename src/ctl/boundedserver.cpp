@@ -151,24 +151,24 @@ BoundedServer::BoundedServer(const Limits &limits)
     set_keep_alive_timeout(limits.keepAliveMs / 1000);
     // Every answer is text that must be taken as the type it says; a request
     // that could not be read leaves the connection in no state to go on.
-    set_error_handler(HandlerWithResponse([](const httplib::Request &,
-                                             httplib::Response &response) {
-        if (!response.has_header("X-Content-Type-Options"))
-            response.set_header("X-Content-Type-Options", "nosniff");
-        switch (response.status) {
-        case 400:
-        case 408:
-        case 413:
-        case 414:
-        case 431:
-            closeAfterAnswer = true;
-            response.set_header("Connection", "close");
-            break;
-        default:
-            break;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    }));
+    set_error_handler(
+        HandlerWithResponse([](const httplib::Request &, httplib::Response &response) {
+            if (!response.has_header("X-Content-Type-Options"))
+                response.set_header("X-Content-Type-Options", "nosniff");
+            switch (response.status) {
+            case 400:
+            case 408:
+            case 413:
+            case 414:
+            case 431:
+                closeAfterAnswer = true;
+                response.set_header("Connection", "close");
+                break;
+            default:
+                break;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        }));
     set_post_routing_handler([](const httplib::Request &, httplib::Response &response) {
         if (!response.has_header("X-Content-Type-Options"))
             response.set_header("X-Content-Type-Options", "nosniff");
@@ -310,9 +310,8 @@ bool BoundedServer::receive(Waiting &connection)
 void BoundedServer::dropOldest(std::vector<Waiting> &waiting)
 {
     const auto oldest
-        = std::min_element(waiting.begin(), waiting.end(), [](const Waiting &a, const Waiting &b) {
-              return a.since < b.since;
-          });
+        = std::min_element(waiting.begin(), waiting.end(),
+                           [](const Waiting &a, const Waiting &b) { return a.since < b.since; });
     ::close(oldest->fd);
     waiting.erase(oldest);
     ++dropped;
@@ -425,8 +424,7 @@ void BoundedServer::readLoop()
                 if (fd < 0) {
                     // Out of descriptors the listener stays readable: wait a
                     // little rather than spin, and let a stop end the wait.
-                    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS
-                        || errno == ENOMEM) {
+                    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                         if (!waiting.empty())
                             dropOldest(waiting);
                         else

@@ -202,8 +202,9 @@ Exporter::Exporter(const Invocation &invocation)
         else if (targets ? request.get_param_value("target").empty()
                          : request.get_param_value("group").empty())
             reply = { 400,
-                      targets ? "the target is empty: give target=NAME, a stored projector's name\n"
-                              : "the group is empty: give group=GROUP, a stored projector's group\n" };
+                      targets
+                          ? "the target is empty: give target=NAME, a stored projector's name\n"
+                          : "the group is empty: give group=GROUP, a stored projector's group\n" };
         else if (!debug.empty() && debug != "true" && debug != "false")
             reply = { 400, "debug takes true or false\n" };
         else
@@ -235,19 +236,25 @@ Exporter::~Exporter()
 void Exporter::readStore()
 {
     stored = ProjectorList::read();
-    storedNames.clear();
-    storedGroups.clear();
+    QSet<QString> names;
+    QSet<QString> groups;
     for (const ProjectorList::Projector &projector : stored.entries()) {
-        storedNames.insert(projector.name);
+        names.insert(projector.name);
         if (!projector.group.isEmpty())
-            storedGroups.insert(projector.group);
+            groups.insert(projector.group);
+    }
+    {
+        std::lock_guard<std::mutex> lock(storedMutex);
+        storedNames.swap(names);
+        storedGroups.swap(groups);
     }
     selections.clear();
 }
 
 const Exporter::Selection &Exporter::selection(const QString &target, const QString &group)
 {
-    const QString key = group.isEmpty() ? QLatin1String("t:") + target : QLatin1String("g:") + group;
+    const QString key
+        = group.isEmpty() ? QLatin1String("t:") + target : QLatin1String("g:") + group;
     auto found = selections.find(key);
     if (found != selections.end())
         return *found;
@@ -361,6 +368,8 @@ Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::st
 {
     if (stopping)
         return { 503, "the exporter is stopping\n" };
+    if (!isStored(QString::fromStdString(target), QString::fromStdString(group)))
+        return notStored(QString::fromStdString(target), QString::fromStdString(group));
     const auto reply = std::make_shared<std::promise<Reply>>();
     std::future<Reply> answer = reply->get_future();
     ++waiting;
@@ -390,6 +399,20 @@ Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::st
     return result;
 }
 
+bool Exporter::isStored(const QString &target, const QString &group) const
+{
+    std::lock_guard<std::mutex> lock(storedMutex);
+    return group.isEmpty() ? storedNames.contains(target) : storedGroups.contains(group);
+}
+
+Exporter::Reply Exporter::notStored(const QString &target, const QString &group)
+{
+    const QString why = group.isEmpty()
+        ? QStringLiteral("there is no stored projector \"%1\"\n").arg(target)
+        : QStringLiteral("no stored projector is in the group \"%1\"\n").arg(group);
+    return { 404, why.toStdString() };
+}
+
 void Exporter::scrape(const QString &target, const QString &group, int budgetMs, bool debug,
                       const PendingReply &reply)
 {
@@ -398,12 +421,9 @@ void Exporter::scrape(const QString &target, const QString &group, int budgetMs,
         return;
     }
     // Only what is stored: an address given as a target is never asked.
-    const bool known = group.isEmpty() ? storedNames.contains(target) : storedGroups.contains(group);
-    if (!known) {
-        const QString why = group.isEmpty()
-            ? QStringLiteral("there is no stored projector \"%1\"\n").arg(target)
-            : QStringLiteral("no stored projector is in the group \"%1\"\n").arg(group);
-        reply->set_value({ 404, why.toStdString() });
+    // Asked again here, as the store may have changed since.
+    if (!isStored(target, group)) {
+        reply->set_value(notStored(target, group));
         return;
     }
     const Selection &chosen = selection(target, group);
@@ -459,10 +479,10 @@ void Exporter::answer(const std::shared_ptr<Gathered> &held)
         } else {
             ++late;
             const int family = target.arguments.indexOf(QLatin1String("--family")) + 1;
-            result.projector = { target.name, target.arguments.value(family), target.group,
-                                 QJsonObject { { QStringLiteral("problem"),
-                                                 QStringLiteral("scrape_timeout") } },
-                                 0 };
+            result.projector
+                = { target.name, target.arguments.value(family), target.group,
+                    QJsonObject { { QStringLiteral("problem"), QStringLiteral("scrape_timeout") } },
+                    0 };
             result.seconds = double(gathered.clock.nsecsElapsed()) / 1e9;
             result.log << QStringLiteral("probe of \"%1\": still under way when the scrape's "
                                          "time was up after %2 s")
@@ -482,12 +502,12 @@ void Exporter::answer(const std::shared_ptr<Gathered> &held)
     }
     const QString metrics = Metrics::exposition(projectors) + durations;
     if (gathered.debug)
-        gathered.reply->set_value(
-            { 200,
-              (log.join(QLatin1Char('\n')) + QLatin1String("\n\nMetrics that would have been "
-                                                            "returned:\n")
-               + metrics)
-                  .toStdString() });
+        gathered.reply->set_value({ 200,
+                                    (log.join(QLatin1Char('\n'))
+                                     + QLatin1String("\n\nMetrics that would have been "
+                                                     "returned:\n")
+                                     + metrics)
+                                        .toStdString() });
     else
         gathered.reply->set_value({ 200, metrics.toStdString() });
     closeWhenAnswered();
@@ -564,9 +584,8 @@ void Exporter::finish(const QString &name)
         answer.log << QLatin1String("  warning: ") + warning;
     answer.log << QStringLiteral("  ended with exit code %1 after %2 s: %3")
                       .arg(QString::number(probe->exit), QString::number(probe->seconds, 'f', 3),
-                           answer.projector.answeredAtMs > 0
-                               ? QStringLiteral("reachable")
-                               : QLatin1String("not reachable, ")
+                           answer.projector.answeredAtMs > 0 ? QStringLiteral("reachable")
+                                                             : QLatin1String("not reachable, ")
                                    + result.value(QStringLiteral("error")).toString());
     answer.log << QLatin1String("  result: ")
             + QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact));
@@ -618,8 +637,8 @@ std::string Exporter::ownMetrics() const
            "out by newer ones when too many waited.");
     out << "vantrel_exporter_dropped_connections_total " << server->droppedConnections() << '\n';
     family(out, "vantrel_build_info", "gauge", "The exporter's version, as a label; always 1.");
-    out << "vantrel_build_info{version=\""
-        << QCoreApplication::applicationVersion().toStdString() << "\"} 1\n";
+    out << "vantrel_build_info{version=\"" << QCoreApplication::applicationVersion().toStdString()
+        << "\"} 1\n";
     processMetrics(out);
     return out.str();
 }

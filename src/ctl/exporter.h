@@ -80,6 +80,8 @@ private:
                 const PendingReply &reply);
     void answer(const std::shared_ptr<Gathered> &gathered);
     void readStore();
+    bool isStored(const QString &target, const QString &group) const; // any thread
+    static Reply notStored(const QString &target, const QString &group);
     const Selection &selection(const QString &target, const QString &group);
     void closeWhenAnswered();
     void join(const Invocation::Target &target, const std::function<void(const Result &)> &done);
@@ -98,6 +100,8 @@ private:
     StoreWatcher *storeWatcher = nullptr;
     // The store, read when it changes rather than for every request.
     ProjectorList stored;
+    // Read by the HTTP threads too, so that a 404 needs no main thread.
+    mutable std::mutex storedMutex;
     QSet<QString> storedNames;
     QSet<QString> storedGroups;
     QHash<QString, Selection> selections; // by "t:NAME" or "g:GROUP"

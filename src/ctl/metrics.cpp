@@ -162,10 +162,10 @@ QString exposition(const QList<Projector> &projectors)
           "refused, timed_out, no_answer, password_rejected, not_found, out_of_descriptors (the "
           "exporter's own), scrape_timeout, ...",
           [](const Projector &p, const QJsonObject &) {
-              return reachable(p) ? QList<Sample>()
-                                  : QList<Sample> { { QStringLiteral("reason=\"%1\"")
-                                                          .arg(escaped(failure(p))),
-                                                      QStringLiteral("1") } };
+              return reachable(p)
+                  ? QList<Sample>()
+                  : QList<Sample> { { QStringLiteral("reason=\"%1\"").arg(escaped(failure(p))),
+                                      QStringLiteral("1") } };
           } },
         { "vantrel_lamp_usage_seconds",
           "How long each lamp has burned, as the projector counts it (in whole hours).",

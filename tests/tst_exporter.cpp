@@ -178,6 +178,7 @@ private slots:
     void endpoints();
     void onlyStoredProjectors_data();
     void onlyStoredProjectors();
+    void followsTheStore();
     void parallelScrapesShareOneProbe();
     void projectorsSideBySide();
     void scrapeTimeout();
@@ -401,6 +402,27 @@ void TestExporter::onlyStoredProjectors()
     QCOMPARE(valueOf(mine, "vantrel_exporter_probes_running{}"), 0.0);
     QCOMPARE(int(listener.connections.size()), 0);
     QVERIFY(!listener.server.hasPendingConnections());
+}
+
+// The list is read when the store changes, not for each request: a
+// projector stored while the exporter runs is probed, one removed is not.
+void TestExporter::followsTheStore()
+{
+    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter);
+    QVERIFY(port);
+    const auto status = [port](const QByteArray &path) {
+        Scrape scrape;
+        scrape.get(port, path);
+        return QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) ? scrape.status() : -1;
+    };
+    QCOMPARE(status("/probe?target=later"), 404);
+    QCOMPARE(status("/probe?target=hall"), 200);
+    store({ { "later", "south", 3, "127.0.0.1:9", QString() } });
+    QTRY_COMPARE_WITH_TIMEOUT(status("/probe?target=later"), 200, HangMargin);
+    QCOMPARE(status("/probe?group=south"), 200);
+    QCOMPARE(status("/probe?target=hall"), 404);
 }
 
 // Forty scrapes of one projector at once: one probe, one connection to the

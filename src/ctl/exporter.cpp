@@ -350,6 +350,13 @@ void Exporter::stop()
             inFlight.erase(gathered);
         }
     }
+    // However long a scrape without a timeout of its own has waited already,
+    // the process ends within this.
+    QTimer::singleShot(DefaultBudgetMs, this, [this] {
+        const auto late = inFlight;
+        for (const std::shared_ptr<Gathered> &gathered : late)
+            answer(gathered);
+    });
     closeWhenAnswered();
 }
 

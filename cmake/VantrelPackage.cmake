@@ -76,6 +76,9 @@ if(VANTREL_QT6)
 else()
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qttranslations5-l10n)
 endif()
+# Running exporters restart after an upgrade and stop on removal.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_vantrel_debian}/postinst ${_vantrel_debian}/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Depends from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

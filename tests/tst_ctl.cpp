@@ -1443,8 +1443,10 @@ void TestCtl::pjlinkMetrics_data()
     QStringList lit;
     for (int lamp = 1; lamp <= 8; ++lamp) {
         lit << QString("vantrel_lamp_on%1,lamp=\"%2\"} %3").arg(labels).arg(lamp).arg(lamp % 2);
-        lamps
-            << QString("vantrel_lamp_hours%1,lamp=\"%2\"} %3").arg(labels).arg(lamp).arg(lamp * 10);
+        lamps << QString("vantrel_lamp_usage_seconds%1,lamp=\"%2\"} %3")
+                     .arg(labels)
+                     .arg(lamp)
+                     .arg(lamp * 10 * 3600);
     }
     QTest::newRow("everything refused")
         << QStringList() << QByteArray("ERR4")
@@ -2194,20 +2196,21 @@ void TestCtl::metrics_data()
     const QString pjlink = "family=pjlink,group=hall,name=aula \"maxima\"";
     const QString gone = "family=acer,group=,name=gone";
     QStringList all = {
-        "vantrel_filter_hours{" + pjlink + "} 320",
+        "vantrel_filter_usage_seconds{" + pjlink + "} 1.152e+06",
         "vantrel_last_answer_timestamp_seconds{" + acer + "} T",
         "vantrel_last_answer_timestamp_seconds{" + infocus + "} T",
         "vantrel_last_answer_timestamp_seconds{" + pjlink + "} T",
         "vantrel_last_answer_timestamp_seconds{" + vivitek + "} T",
         "vantrel_reachable{" + acer + "} 1",
         "vantrel_reachable{" + gone + "} 0",
+        "vantrel_probe_failure{" + gone + ",reason=not_found} 1",
         "vantrel_reachable{" + infocus + "} 1",
         "vantrel_reachable{" + pjlink + "} 1",
         "vantrel_reachable{" + vivitek + "} 1",
-        "vantrel_lamp_hours{" + acer + ",lamp=1} 1250",
-        "vantrel_lamp_hours{" + pjlink + ",lamp=1} 1250",
-        "vantrel_lamp_hours{" + pjlink + ",lamp=2} 1251",
-        "vantrel_lamp_hours{" + vivitek + ",lamp=1} 1250",
+        "vantrel_lamp_usage_seconds{" + acer + ",lamp=1} 4.5e+06",
+        "vantrel_lamp_usage_seconds{" + pjlink + ",lamp=1} 4.5e+06",
+        "vantrel_lamp_usage_seconds{" + pjlink + ",lamp=2} 4.5036e+06",
+        "vantrel_lamp_usage_seconds{" + vivitek + ",lamp=1} 4.5e+06",
         "vantrel_lamp_on{" + pjlink + ",lamp=1} 0",
         "vantrel_lamp_on{" + pjlink + ",lamp=2} 0",
         "vantrel_lamp_state{" + acer + "} 1",

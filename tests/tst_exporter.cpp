@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -85,6 +88,22 @@ QStringList parsed(const QByteArray &text)
         = QString::fromUtf8(parser.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     samples.sort();
     return samples;
+}
+
+// What promtool, Prometheus's own linter, says of an exposition: empty when
+// it passes, names and units by the rules included.
+QString lint(const QByteArray &text)
+{
+    QProcess promtool;
+    promtool.start(QStringLiteral(PROMTOOL_PATH), { "check", "metrics" });
+    if (!promtool.waitForStarted())
+        return QStringLiteral("promtool did not start: install Debian's prometheus package");
+    promtool.write(text);
+    promtool.closeWriteChannel();
+    if (!promtool.waitForFinished(HangMargin))
+        return QStringLiteral("promtool hung");
+    const QByteArray said = promtool.readAllStandardOutput() + promtool.readAllStandardError();
+    return promtool.exitCode() == 0 ? QString() : QString::fromUtf8(said + '\n' + text);
 }
 
 // The value of a series written with its labels in any order.
@@ -159,15 +178,21 @@ private slots:
     void endpoints();
     void onlyStoredProjectors_data();
     void onlyStoredProjectors();
+    void followsTheStore();
     void parallelScrapesShareOneProbe();
     void projectorsSideBySide();
     void scrapeTimeout();
     void slowClients();
     void limits_data();
     void limits();
+    void eachRequestItsOwnTime();
+    void shutdown_data();
+    void shutdown();
     void defaultBindOnLoopback();
     void usage_data();
     void usage();
+    void tooFewDescriptors_data();
+    void tooFewDescriptors();
 
 private:
     // The exporter with the test run's store, on a free port of 127.0.0.1
@@ -232,10 +257,18 @@ void TestExporter::endpoints()
     QVERIFY(refusing.listen(QHostAddress::LocalHost));
     const QString closed = QStringLiteral("127.0.0.1:%1").arg(refusing.serverPort());
     refusing.close();
+    // A serial projector the window (here: this test) holds open.
+    const QString heldLink = TestStore::runDirectory() + QStringLiteral("/ttyExporterHeld");
+    SimProcess heldSimulator;
+    QVERIFY(heldSimulator.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                         { "--family", "acer", "--link", heldLink }));
+    QSerialPort holder(heldLink);
+    QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
     store({ { "hall \"A\"", "north", 3, hall.tcpAddress(), "aula" },
             { "room-3", "north", 0, link, QString() },
             { "gone", "north", 3, closed, QString() },
-            { "locked", "south", 3, locked.tcpAddress(), "wrong" } });
+            { "locked", "south", 3, locked.tcpAddress(), "wrong" },
+            { "busy", "west", 0, heldLink, QString() } });
 
     SimProcess exporter;
     const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "1" });
@@ -248,11 +281,14 @@ void TestExporter::endpoints()
     QVERIFY(QTest::qWaitFor([&] { return one.closed(); }, HangMargin));
     QCOMPARE(one.status(), 200);
     QCOMPARE(one.header("Content-Type"), QByteArray("text/plain; version=0.0.4; charset=utf-8"));
+    QCOMPARE(one.header("X-Content-Type-Options"), QByteArray("nosniff"));
+    QCOMPARE(lint(one.body()), QString());
     QStringList samples = parsed(one.body());
     QCOMPARE(valueOf(samples, "vantrel_reachable{" + hallLabels + "}"), 1.0);
     QCOMPARE(valueOf(samples, "vantrel_health{" + hallLabels + ",part=lamp}"), 1.0);
     QCOMPARE(valueOf(samples, "vantrel_health{" + hallLabels + ",part=cover}"), 2.0);
-    QCOMPARE(valueOf(samples, "vantrel_lamp_hours{" + hallLabels + ",lamp=1}"), 1250.0);
+    QCOMPARE(valueOf(samples, "vantrel_lamp_usage_seconds{" + hallLabels + ",lamp=1}"),
+             1250.0 * 3600);
     QVERIFY(valueOf(samples, "vantrel_last_answer_timestamp_seconds{" + hallLabels + "}")
             >= std::floor(before));
     QVERIFY(valueOf(samples, "vantrel_probe_duration_seconds{" + hallLabels + "}") >= 0);
@@ -263,6 +299,7 @@ void TestExporter::endpoints()
     group.get(port, "/probe?group=north");
     QVERIFY(QTest::qWaitFor([&] { return group.closed(); }, HangMargin));
     QCOMPARE(group.status(), 200);
+    QCOMPARE(lint(group.body()), QString());
     samples = parsed(group.body());
     QCOMPARE(valueOf(samples, "vantrel_reachable{" + hallLabels + "}"), 1.0);
     QCOMPARE(valueOf(samples, "vantrel_reachable{family=acer,group=north,name=room-3}"), 1.0);
@@ -271,6 +308,11 @@ void TestExporter::endpoints()
     QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=north,name=gone}"), 0.0);
     QVERIFY(valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=gone}")
             >= 0);
+    // Why, in the blackbox exporter's manner; nothing of the kind for those that answered.
+    QCOMPARE(valueOf(samples,
+                     "vantrel_probe_failure{family=pjlink,group=north,name=gone,reason=refused}"),
+             1.0);
+    QCOMPARE(samples.filter("vantrel_probe_failure{").size(), 1);
     QCOMPARE(samples.filter("name=locked").size(), 0);
 
     Scrape rejected;
@@ -281,13 +323,34 @@ void TestExporter::endpoints()
     QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
              1.0);
     QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=south,name=locked}"), 0.0);
+    QCOMPARE(valueOf(samples,
+                     "vantrel_probe_failure{family=pjlink,group=south,name=locked,"
+                     "reason=password_rejected}"),
+             1.0);
 
-    // Five probes: the hall twice, then room-3, gone and locked.
-    const QStringList mine = own(port);
+    // Busy is not gone: the port another program holds says so.
+    Scrape busy;
+    busy.get(port, "/probe?target=busy&debug=true");
+    QVERIFY(QTest::qWaitFor([&] { return busy.closed(); }, HangMargin));
+    QCOMPARE(busy.status(), 200);
+    QCOMPARE(busy.header("Content-Type"), QByteArray("text/plain; charset=utf-8"));
+    // The probe's log, then the metrics it gives.
+    QVERIFY2(busy.body().contains("in use by another program"), busy.body().constData());
+    QVERIFY2(busy.body().contains("vantrel_probe_failure{name=\"busy\",family=\"acer\","
+                                  "group=\"west\",reason=\"in_use\"} 1"),
+             busy.body().constData());
+
+    // Six probes: the hall twice, then room-3, gone, locked and busy.
+    Scrape ownScrape;
+    ownScrape.get(port, "/metrics");
+    QVERIFY(QTest::qWaitFor([&] { return ownScrape.closed(); }, HangMargin));
+    QCOMPARE(lint(ownScrape.body()), QString());
+    const QStringList mine = parsed(ownScrape.body());
+    QCOMPARE(valueOf(mine, "vantrel_build_info{version=" VANTREL_VERSION_TEXT "}"), 1.0);
     QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=reachable}"), 3.0);
-    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=unreachable}"), 1.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=unreachable}"), 2.0);
     QCOMPARE(valueOf(mine, "vantrel_exporter_probes_total{result=login_rejected}"), 1.0);
-    QCOMPARE(valueOf(mine, "vantrel_exporter_probe_duration_seconds_count{}"), 5.0);
+    QCOMPARE(valueOf(mine, "vantrel_exporter_probe_duration_seconds_count{}"), 6.0);
     QCOMPARE(valueOf(mine, "vantrel_exporter_probes_running{}"), 0.0);
     QCOMPARE(valueOf(mine, "vantrel_exporter_open_connections{}"), 1.0); // its own
     QVERIFY(valueOf(mine, "process_open_fds{}") > 2);
@@ -361,6 +424,27 @@ void TestExporter::onlyStoredProjectors()
     QVERIFY(!listener.server.hasPendingConnections());
 }
 
+// The list is read when the store changes, not for each request: a
+// projector stored while the exporter runs is probed, one removed is not.
+void TestExporter::followsTheStore()
+{
+    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter);
+    QVERIFY(port);
+    const auto status = [port](const QByteArray &path) {
+        Scrape scrape;
+        scrape.get(port, path);
+        return QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) ? scrape.status() : -1;
+    };
+    QCOMPARE(status("/probe?target=later"), 404);
+    QCOMPARE(status("/probe?target=hall"), 200);
+    store({ { "later", "south", 3, "127.0.0.1:9", QString() } });
+    QTRY_COMPARE_WITH_TIMEOUT(status("/probe?target=later"), 200, HangMargin);
+    QCOMPARE(status("/probe?group=south"), 200);
+    QCOMPARE(status("/probe?target=hall"), 404);
+}
+
 // Forty scrapes of one projector at once: one probe, one connection to the
 // projector, and every scrape gets its answer.
 void TestExporter::parallelScrapesShareOneProbe()
@@ -432,9 +516,14 @@ void TestExporter::scrapeTimeout()
         QCOMPARE(late.status(), 200);
         const QStringList samples = parsed(late.body());
         QCOMPARE(valueOf(samples, "vantrel_reachable{family=pjlink,group=north,name=hall}"), 0.0);
-        QVERIFY(
-            valueOf(samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=hall}")
-            > 0);
+        QCOMPARE(valueOf(samples,
+                         "vantrel_probe_failure{family=pjlink,group=north,name=hall,"
+                         "reason=scrape_timeout}"),
+                 1.0);
+        // Answered half a second before Prometheus would give up, not at the limit.
+        const double waited = valueOf(
+            samples, "vantrel_probe_duration_seconds{family=pjlink,group=north,name=hall}");
+        QVERIFY2(waited >= 1.0 && waited < 1.5, qPrintable(QString::number(waited)));
         // The probe is still under way, on its one connection.
         QCOMPARE(projector.open(), 1);
         const QStringList mine = own(port);
@@ -492,48 +581,180 @@ void TestExporter::limits_data()
 {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status"); // 0: closed without an answer
+    QTest::addColumn<int>("hostile"); // clients that hold connections meanwhile
     QTest::newRow("a long request line")
         << "GET /probe?target=" + QByteArray(9000, 'a') + " HTTP/1.1\r\nHost: a\r\n\r\n"
-        << 414;
+        << 414 << 0;
     QByteArray headers = "GET /metrics HTTP/1.1\r\nHost: a\r\n";
     for (int i = 0; i < 40; ++i)
         headers += "X-Padding-" + QByteArray::number(i) + ": " + QByteArray(1000, 'x') + "\r\n";
-    QTest::newRow("many headers") << headers + "\r\n" << 400;
+    QTest::newRow("long headers") << headers + "\r\n" << 431 << 0;
+    // One answer, and the connection closed: not one for each slice of it.
+    QByteArray lines = "GET /metrics HTTP/1.1\r\nHost: a\r\n";
+    for (int i = 0; i < 10000; ++i)
+        lines += "A: b\r\n";
+    QTest::newRow("10,000 header lines") << lines + "\r\n" << 431 << 0;
+    QTest::newRow("a request line that does not parse")
+        << QByteArray("BREW /metrics HTTP/1.1\r\nHost: a\r\n\r\n"
+                      "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n")
+        << 400 << 0;
     QTest::newRow("a body") << QByteArray("POST /probe?target=a HTTP/1.1\r\nHost: a\r\n"
                                           "Content-Length: 100000000\r\n\r\nxxxx")
-                            << 413;
-    QTest::newRow("too many connections") << QByteArray() << 0;
+                            << 413 << 0;
+    QTest::newRow("an empty group")
+        << QByteArray("GET /probe?group= HTTP/1.1\r\nHost: a\r\n\r\n") << 400 << 0;
+    // Clients that trickle, idle or send half a request, and come back when
+    // dropped: a scrape still gets through.
+    const QByteArray scrape = "GET /metrics HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
+    QTest::newRow("64 slow clients") << scrape << 200 << 64;
+    QTest::newRow("500 slow clients") << scrape << 200 << 500;
 }
 
 void TestExporter::limits()
 {
     QFETCH(QByteArray, request);
     QFETCH(int, status);
+    QFETCH(int, hostile);
 
+    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter);
+    QVERIFY(port);
+
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    int reopened = 0;
+    const QByteArray half = "GET /metrics HTTP/1.1\r\nHost: a\r\n";
+    std::function<void(int)> open = [&](int i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        QTcpSocket *raw = socket.get();
+        QObject::connect(raw, &QTcpSocket::connected, raw, [raw, i, half] {
+            if (i % 4 == 1)
+                raw->write(half); // half a request
+        });
+        QObject::connect(raw, &QTcpSocket::disconnected, raw, [&, i] {
+            ++reopened;
+            QTimer::singleShot(0, raw, [&, i] { open(i); });
+        });
+        raw->connectToHost(QHostAddress::LocalHost, port);
+        if (std::size_t(i) < slow.size())
+            slow[std::size_t(i)].release()->deleteLater();
+        else
+            slow.resize(std::size_t(i) + 1);
+        slow[std::size_t(i)] = std::move(socket);
+    };
+    for (int i = 0; i < hostile; ++i)
+        open(i);
+    QTimer trickle; // a byte now and then, never the end of a request
+    QObject::connect(&trickle, &QTimer::timeout, &trickle, [&] {
+        for (std::size_t i = 2; i < slow.size(); i += 4)
+            slow[i]->write("X");
+    });
+    trickle.start(200);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(slow.begin(), slow.end(),
+                    [](const auto &s) { return s->state() == QAbstractSocket::ConnectedState; }),
+        HangMargin);
+
+    Scrape scrape;
+    scrape.send(port, request);
+    QVERIFY(QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin));
+    QCOMPARE(scrape.status(), status);
+    QCOMPARE(scrape.header("X-Content-Type-Options"), QByteArray("nosniff"));
+    QCOMPARE(scrape.received.count("HTTP/1.1 "), 1);
+    trickle.stop();
+    for (auto &socket : slow) {
+        socket->disconnect();
+        socket->abort();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(valueOf(own(port), "vantrel_exporter_open_connections{}"), 1.0,
+                              HangMargin);
+}
+
+// The time a request has to arrive counts for each request on a kept
+// connection, not once for the connection: a second request, begun after a
+// pause and sent slowly, is still answered well past five seconds in.
+void TestExporter::eachRequestItsOwnTime()
+{
     store({});
     SimProcess exporter;
     const quint16 port = start(exporter);
     QVERIFY(port);
-    if (!request.isEmpty()) {
-        Scrape scrape;
-        scrape.send(port, request);
-        QVERIFY(QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin));
-        QCOMPARE(scrape.status(), status);
-    } else {
-        std::vector<std::unique_ptr<Scrape>> idle;
-        for (int i = 0; i < 70; ++i) {
-            idle.push_back(std::make_unique<Scrape>());
-            idle.back()->send(port, QByteArray());
-        }
-        // Six beyond the 64 are closed at once, the others when their time is up.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            std::count_if(idle.begin(), idle.end(), [](const auto &s) { return s->closed(); }) >= 6,
-            HangMargin);
-        for (const auto &client : idle)
-            QTRY_VERIFY_WITH_TIMEOUT(client->closed(), HangMargin);
-        QCOMPARE(valueOf(own(port), "vantrel_exporter_rejected_connections_total{}"), 6.0);
+    Scrape kept;
+    kept.send(port, "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(kept.received.count("HTTP/1.1 200"), 1, HangMargin);
+    QTest::qWait(3000); // idle, within the 5 s a kept connection waits
+    const QByteArray second = "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n";
+    for (int part = 0; part < 3; ++part) {
+        kept.socket.write(second.mid(part * 12, part == 2 ? -1 : 12));
+        QTest::qWait(1200);
     }
-    QCOMPARE(valueOf(own(port), "vantrel_exporter_open_connections{}"), 1.0);
+    QTRY_COMPARE_WITH_TIMEOUT(kept.received.count("HTTP/1.1 200"), 2, HangMargin);
+    QVERIFY(!kept.closed());
+}
+
+// SIGTERM: the scrape under way is answered, within its scrape timeout, a
+// request that comes afterwards gets 503, and the exporter ends with 0; a
+// second signal ends it at once.
+void TestExporter::shutdown_data()
+{
+    QTest::addColumn<int>("sent");
+    QTest::newRow("one") << 1;
+    QTest::newRow("two") << 2;
+}
+
+void TestExporter::shutdown()
+{
+    QFETCH(int, sent);
+    SimProcess slowProjector;
+    QVERIFY(slowProjector.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                         { "--family", "pjlink", "--delay-ms", "1500" }));
+    store({ { "slow", "north", 3, slowProjector.tcpAddress(), QString() } });
+    SimProcess exporter;
+    const quint16 port = start(exporter, { "--listen", "127.0.0.1:0", "--timeout", "5" });
+    QVERIFY(port);
+    Scrape inFlight;
+    inFlight.send(port,
+                  "GET /probe?target=slow HTTP/1.1\r\nHost: a\r\n"
+                  "X-Prometheus-Scrape-Timeout-Seconds: 20\r\nConnection: close\r\n\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!slowProjector.received().isEmpty(), HangMargin);
+    Scrape kept; // a kept connection, to ask again after the signal
+    kept.send(port, "GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(kept.received.count("HTTP/1.1 200"), 1, HangMargin);
+
+    const pid_t pid = pid_t(exporter.processId());
+    QVERIFY(pid > 0);
+    ::kill(pid, SIGTERM);
+    // Taken once the listener is gone.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            Scrape probe;
+            probe.send(port, QByteArray());
+            [[maybe_unused]] const bool settled = QTest::qWaitFor(
+                [&] {
+                    return probe.closed()
+                        || probe.socket.state() == QAbstractSocket::ConnectedState;
+                },
+                HangMargin);
+            return probe.socket.error() == QAbstractSocket::ConnectionRefusedError;
+        }(),
+        HangMargin);
+    if (sent == 2) {
+        QVERIFY(exporter.state() == QProcess::Running);
+        ::kill(pid, SIGTERM);
+        QVERIFY(exporter.state() == QProcess::NotRunning || exporter.waitForFinished(HangMargin));
+        QCOMPARE(exporter.exitStatus(), QProcess::CrashExit);
+        return;
+    }
+    kept.received.clear();
+    kept.socket.write("GET /probe?target=slow HTTP/1.1\r\nHost: a\r\n\r\n");
+    QVERIFY(QTest::qWaitFor([&] { return inFlight.closed() && kept.closed(); }, HangMargin));
+    // It may have ended meanwhile.
+    QVERIFY(exporter.state() == QProcess::NotRunning || exporter.waitForFinished(HangMargin));
+    QCOMPARE(exporter.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(exporter.exitCode(), 0);
+    QCOMPARE(inFlight.status(), 200);
+    QVERIFY(parsed(inFlight.body()).filter("vantrel_reachable{").size() == 1);
+    QCOMPARE(kept.status(), 503);
 }
 
 // Without --listen: 127.0.0.1 and the documented port, and no other address,
@@ -579,6 +800,35 @@ void TestExporter::usage()
     QVERIFY(ctl.waitForFinished(HangMargin));
     QCOMPARE(ctl.exitCode(), 64);
     QVERIFY(ctl.readAllStandardError().startsWith("vantrelctl: "));
+}
+
+// A limit on open files below what one projector needs: said plainly at the
+// start, rather than every projector failing later.
+void TestExporter::tooFewDescriptors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("the exporter") << QStringList { "exporter", "--listen", "127.0.0.1:0" };
+    QTest::newRow("a fleet") << QStringList { "--all", "status" };
+}
+
+void TestExporter::tooFewDescriptors()
+{
+    QFETCH(QStringList, arguments);
+    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
+    SimProcess ctl;
+    ctl.setProcessChannelMode(QProcess::SeparateChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       TestStore::runDirectory() + QStringLiteral("/config"));
+    ctl.setProcessEnvironment(environment);
+    ctl.start(QStringLiteral("/bin/sh"),
+              QStringList { "-c", "ulimit -n 12 && exec \"$0\" \"$@\"", VANTRELCTL_EXE_PATH }
+                  + arguments);
+    QVERIFY(ctl.waitForFinished(HangMargin));
+    QCOMPARE(ctl.exitCode(), 69);
+    const QByteArray error = ctl.readAllStandardError();
+    QVERIFY2(error.startsWith("vantrelctl: the limit on open files (12) is below the "),
+             error.constData());
 }
 
 VANTREL_TEST_MAIN(TestExporter)

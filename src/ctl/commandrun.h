@@ -1,6 +1,7 @@
 #pragma once
 
 #include "invocation.h"
+#include "portstatus.h"
 #include "report.h"
 
 #include <QObject>
@@ -37,6 +38,10 @@ protected:
     // Ends the run once: report it finished with exitCode (the report already
     // finished by the caller) and emits finished() from the event loop.
     void end(int exitCode);
+    // Why the projector could not be reached, as one word in the report's
+    // "problem" (in_use, refused, timed_out, not_found, ...): what the
+    // exporter tells Prometheus, apart from the translated text.
+    void noteProblem(PortStatus::Problem problem, const QString &detail);
 
     const Invocation &invocation;
     Report &report;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // Open files for many projectors at once. Each run holds a socket or a serial
 // port (with its lock) until it ends; 500 of them pass the soft limit of 1024
 // that many systems start a program with, while the hard limit is usually far
@@ -8,9 +10,17 @@ namespace Descriptors {
 
 // At most this many descriptors for one projector's run at a time.
 constexpr int PerRun = 3;
-// Kept for the program itself: standard streams, the event loop, the
-// settings store and its lock, the exporter's own listener and pipes.
-constexpr int Reserve = 64;
+// Besides what the program holds when it asks (standard streams, the event
+// loop, the exporter's listener and pipes): the settings store and its lock,
+// read now and then, and the odd file the libraries open.
+constexpr int Margin = 12;
+
+// Held for the program itself: what is open now, and the margin.
+int reserve();
+
+// Descriptors the soft limit leaves besides the reserve; a large number
+// when there is no limit.
+int available();
 
 // Raises the soft limit on open files, as far as the hard limit allows, so
 // that `runs` projectors and `extra` other descriptors fit. Linux only;
@@ -22,5 +32,13 @@ void makeRoomFor(int runs, int extra = 0);
 // fewer than one. The others wait for a place, so a big fleet takes longer
 // rather than failing for want of descriptors.
 int concurrentRuns(int runs, int extra = 0);
+
+// Empty when the soft limit leaves room for one projector's run besides the
+// reserve and `extra`; otherwise what to tell the user.
+QString tooFew(int extra = 0);
+
+// Whether the program is within a run's worth of its limit now: a socket
+// or port that could not be made then failed for want of descriptors.
+bool exhausted();
 
 } // namespace Descriptors

@@ -8,11 +8,13 @@
 #include "fleet.h"
 #include "projectorlist.h"
 #include "report.h"
+#include "storewatcher.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -40,10 +42,21 @@ const char TextType[] = "text/plain; charset=utf-8";
 constexpr std::chrono::seconds WaitLimit(120);
 constexpr std::chrono::milliseconds WaitSlice(200);
 
-int signalPipe[2] = { -1, -1 };
+// What a scrape of a projector is given when Prometheus does not say: its
+// default scrape timeout.
+constexpr int DefaultBudgetMs = 10000;
 
-extern "C" void onStopSignal(int)
+int signalPipe[2] = { -1, -1 };
+volatile std::sig_atomic_t signalsSeen = 0;
+
+extern "C" void onStopSignal(int signal)
 {
+    // The second ends the process at once, as the signal does by default.
+    if (signalsSeen++ > 0) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
@@ -65,6 +78,7 @@ int budgetMs(const httplib::Request &request)
     const double seconds = std::strtod(header.c_str(), nullptr);
     if (!(seconds > 0) || seconds > 3600)
         return 0;
+    // The answer must be on its way 0.5 s before Prometheus gives up.
     return int(std::max(0.25, seconds > 1 ? seconds - 0.5 : seconds / 2) * 1000);
 }
 
@@ -153,24 +167,53 @@ struct Exporter::Probe
     }
 };
 
+namespace {
+
+// Places for HTTP and for probes within the limit on open files: the full
+// numbers when it is ample, otherwise shares of what it leaves, so that
+// neither can starve the other.
+BoundedServer::Limits serverLimits()
+{
+    BoundedServer::Limits limits;
+    Descriptors::makeRoomFor(ProjectorList::MaxEntries, limits.connections + limits.waiting);
+    const int forHttp = Descriptors::available() / 2;
+    if (forHttp < limits.connections + limits.waiting) {
+        limits.connections = std::clamp(forHttp / 4, 1, limits.connections);
+        limits.waiting = std::clamp(forHttp - limits.connections, 1, limits.waiting);
+    }
+    return limits;
+}
+
+} // namespace
+
 Exporter::Exporter(const Invocation &invocation)
     : invocation(invocation)
-    , server(std::make_unique<BoundedServer>(BoundedServer::Limits()))
+    , server(std::make_unique<BoundedServer>(serverLimits()))
 {
     server->Get("/probe", [this](const httplib::Request &request, httplib::Response &response) {
         Reply reply;
         const std::size_t targets = request.get_param_value_count("target");
         const std::size_t groups = request.get_param_value_count("group");
+        const std::string debug = request.get_param_value("debug");
         if (targets + groups != 1)
             reply = { 400,
                       "give one target=NAME or one group=GROUP, a stored projector's name "
                       "or group\n" };
+        else if (targets ? request.get_param_value("target").empty()
+                         : request.get_param_value("group").empty())
+            reply = { 400,
+                      targets
+                          ? "the target is empty: give target=NAME, a stored projector's name\n"
+                          : "the group is empty: give group=GROUP, a stored projector's group\n" };
+        else if (!debug.empty() && debug != "true" && debug != "false")
+            reply = { 400, "debug takes true or false\n" };
         else
             reply = probeEndpoint(request.get_param_value("target"),
                                   groups ? request.get_param_value("group") : std::string(),
-                                  budgetMs(request));
+                                  budgetMs(request), debug == "true");
         response.status = reply.status;
-        response.set_content(reply.body, reply.status == 200 ? MetricsType : TextType);
+        response.set_content(reply.body,
+                             reply.status == 200 && debug != "true" ? MetricsType : TextType);
     });
     server->Get("/metrics", [this](const httplib::Request &, httplib::Response &response) {
         response.set_content(ownMetrics(), MetricsType);
@@ -186,16 +229,62 @@ Exporter::Exporter(const Invocation &invocation)
 
 Exporter::~Exporter()
 {
+    closing = true;
     server->shutdown();
+}
+
+void Exporter::readStore()
+{
+    stored = ProjectorList::read();
+    QSet<QString> names;
+    QSet<QString> groups;
+    for (const ProjectorList::Projector &projector : stored.entries()) {
+        names.insert(projector.name);
+        if (!projector.group.isEmpty())
+            groups.insert(projector.group);
+    }
+    {
+        std::lock_guard<std::mutex> lock(storedMutex);
+        storedNames.swap(names);
+        storedGroups.swap(groups);
+    }
+    selections.clear();
+}
+
+const Exporter::Selection &Exporter::selection(const QString &target, const QString &group)
+{
+    const QString key
+        = group.isEmpty() ? QLatin1String("t:") + target : QLatin1String("g:") + group;
+    auto found = selections.find(key);
+    if (found != selections.end())
+        return *found;
+    const Invocation chosen({ QStringLiteral("vantrelctl"), QStringLiteral("--timeout"),
+                              invocation.timeoutText,
+                              group.isEmpty() ? QLatin1String("--projector=") + target
+                                              : QLatin1String("--group=") + group,
+                              QStringLiteral("metrics") });
+    Selection made;
+    if (chosen.outcome != Invocation::Outcome::Run || chosen.targets.isEmpty())
+        made.error = chosen.message.isEmpty() ? QStringLiteral("cannot be probed") : chosen.message;
+    else
+        made.targets = chosen.targets;
+    return *selections.insert(key, made);
 }
 
 int Exporter::run()
 {
     // Room for a probe of every projector the list may hold, besides the
     // connections; probes beyond what the limit allows wait for a place.
-    Descriptors::makeRoomFor(ProjectorList::MaxEntries, BoundedServer::Limits().connections);
-    maxRunning = Descriptors::concurrentRuns(ProjectorList::MaxEntries,
-                                             BoundedServer::Limits().connections);
+    const int http = server->limits().connections + server->limits().waiting;
+    const QString tooFew = Descriptors::tooFew(http);
+    if (!tooFew.isEmpty()) {
+        std::fprintf(stderr, "vantrelctl: %s\n", qPrintable(tooFew));
+        return ExitCode::Unavailable;
+    }
+    maxRunning = Descriptors::concurrentRuns(ProjectorList::MaxEntries, http);
+    readStore();
+    storeWatcher = new StoreWatcher(this);
+    connect(storeWatcher, &StoreWatcher::changed, this, &Exporter::readStore);
     const QString host = invocation.listenAddress;
     const QString shown = QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol
         ? QLatin1Char('[') + host + QLatin1Char(']')
@@ -233,34 +322,70 @@ int Exporter::run()
     return code;
 }
 
+// SIGTERM: no new connections and no new probes. A scrape whose projectors
+// are all under way is answered as usual, by its scrape timeout at the
+// latest; one that waits for a probe not yet begun, and any request that
+// comes meanwhile, gets 503. Once every scrape is answered the process ends,
+// whatever probes are still under way.
 void Exporter::stop()
 {
     signalNotifier->setEnabled(false);
-    // Scrapes waiting for an answer give up within a slice of their wait.
     stopping = true;
-    server->shutdown();
-    // Probes under way finish within their timeouts; those still waiting for
-    // a place are not begun.
-    for (const QString &name : queued)
+    server->stopAccepting();
+    QSet<QString> notBegun;
+    for (const QString &name : queued) {
+        notBegun.insert(name);
         probes.erase(name);
+    }
     queued.clear();
-    if (running == 0)
-        QCoreApplication::quit();
+    const auto scrapes = inFlight;
+    for (const std::shared_ptr<Gathered> &gathered : scrapes) {
+        bool waitsForPlace = false;
+        for (const Invocation::Target &target : std::as_const(gathered->targets))
+            waitsForPlace = waitsForPlace
+                || (notBegun.contains(target.name) && !gathered->results.contains(target.name));
+        if (waitsForPlace) {
+            gathered->answered = true;
+            gathered->reply->set_value({ 503, "the exporter is stopping\n" });
+            inFlight.erase(gathered);
+        }
+    }
+    // However long a scrape without a timeout of its own has waited already,
+    // the process ends within this.
+    QTimer::singleShot(DefaultBudgetMs, this, [this] {
+        const auto late = inFlight;
+        for (const std::shared_ptr<Gathered> &gathered : late)
+            answer(gathered);
+    });
+    closeWhenAnswered();
+}
+
+void Exporter::closeWhenAnswered()
+{
+    if (!stopping || !inFlight.empty() || closing)
+        return;
+    // The workers write the last answers; requests still arriving get 503.
+    closing = true;
+    server->shutdown();
+    QCoreApplication::quit();
 }
 
 Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::string &group,
-                                        int budgetMs)
+                                        int budgetMs, bool debug)
 {
     if (stopping)
         return { 503, "the exporter is stopping\n" };
+    if (!isStored(QString::fromStdString(target), QString::fromStdString(group)))
+        return notStored(QString::fromStdString(target), QString::fromStdString(group));
     const auto reply = std::make_shared<std::promise<Reply>>();
     std::future<Reply> answer = reply->get_future();
     ++waiting;
     QMetaObject::invokeMethod(
         this,
-        [this, reply, budgetMs, target = QString::fromStdString(target),
+        [this, reply, budgetMs, debug, target = QString::fromStdString(target),
          group = QString::fromStdString(group), byGroup = target.empty() && !group.empty()] {
-            scrape(byGroup ? QString() : target, byGroup ? group : QString(), budgetMs, reply);
+            scrape(byGroup ? QString() : target, byGroup ? group : QString(), budgetMs, debug,
+                   reply);
         },
         Qt::QueuedConnection);
     Reply result { 503, "no answer in time\n" };
@@ -270,7 +395,7 @@ Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::st
             result = answer.get();
             break;
         }
-        if (stopping) {
+        if (closing) {
             result = { 503, "the exporter is stopping\n" };
             break;
         }
@@ -281,7 +406,21 @@ Exporter::Reply Exporter::probeEndpoint(const std::string &target, const std::st
     return result;
 }
 
-void Exporter::scrape(const QString &target, const QString &group, int budgetMs,
+bool Exporter::isStored(const QString &target, const QString &group) const
+{
+    std::lock_guard<std::mutex> lock(storedMutex);
+    return group.isEmpty() ? storedNames.contains(target) : storedGroups.contains(group);
+}
+
+Exporter::Reply Exporter::notStored(const QString &target, const QString &group)
+{
+    const QString why = group.isEmpty()
+        ? QStringLiteral("there is no stored projector \"%1\"\n").arg(target)
+        : QStringLiteral("no stored projector is in the group \"%1\"\n").arg(group);
+    return { 404, why.toStdString() };
+}
+
+void Exporter::scrape(const QString &target, const QString &group, int budgetMs, bool debug,
                       const PendingReply &reply)
 {
     if (stopping) {
@@ -289,47 +428,43 @@ void Exporter::scrape(const QString &target, const QString &group, int budgetMs,
         return;
     }
     // Only what is stored: an address given as a target is never asked.
-    const ProjectorList stored = ProjectorList::read();
-    bool known = !target.isEmpty() && stored.find(target);
-    for (const ProjectorList::Projector &projector : stored.entries())
-        known = known || (!group.isEmpty() && projector.group == group);
-    if (!known) {
-        const QString why = group.isEmpty()
-            ? QStringLiteral("there is no stored projector \"%1\"\n").arg(target)
-            : QStringLiteral("no stored projector is in the group \"%1\"\n").arg(group);
-        reply->set_value({ 404, why.toStdString() });
+    // Asked again here, as the store may have changed since.
+    if (!isStored(target, group)) {
+        reply->set_value(notStored(target, group));
         return;
     }
-    const Invocation selection({ QStringLiteral("vantrelctl"), QStringLiteral("--timeout"),
-                                 invocation.timeoutText,
-                                 group.isEmpty() ? QLatin1String("--projector=") + target
-                                                 : QLatin1String("--group=") + group,
-                                 QStringLiteral("metrics") });
-    if (selection.outcome != Invocation::Outcome::Run || selection.targets.isEmpty()) {
-        reply->set_value({ 500, (selection.message + QLatin1Char('\n')).toStdString() });
+    const Selection &chosen = selection(target, group);
+    if (!chosen.error.isEmpty()) {
+        reply->set_value({ 500, (chosen.error + QLatin1Char('\n')).toStdString() });
         return;
     }
 
     const auto gathered = std::make_shared<Gathered>();
     gathered->reply = reply;
-    gathered->targets = selection.targets;
+    gathered->targets = chosen.targets;
+    gathered->debug = debug;
     gathered->clock.start();
-    for (const Invocation::Target &one : selection.targets) {
+    inFlight.insert(gathered);
+    for (const Invocation::Target &one : chosen.targets) {
         join(one, [this, gathered](const Result &result) {
             gathered->results.insert(result.projector.name, result);
             if (gathered->results.size() == gathered->targets.size())
-                answer(*gathered);
+                answer(gathered);
         });
     }
     // Prometheus gives up on a scrape after its timeout: what has not
     // answered by then is unreachable for this scrape, as the blackbox
     // exporter has it, while its probe goes on for the next.
-    if (budgetMs > 0)
-        QTimer::singleShot(budgetMs, this, [this, gathered] { answer(*gathered); });
+    QTimer::singleShot(budgetMs > 0 ? budgetMs : DefaultBudgetMs, this, [this, gathered, budgetMs] {
+        if (budgetMs > 0 || stopping)
+            answer(gathered);
+    });
 }
 
-void Exporter::answer(Gathered &gathered)
+void Exporter::answer(const std::shared_ptr<Gathered> &held)
 {
+    Gathered &gathered = *held;
+    inFlight.erase(held);
     if (gathered.answered)
         return;
     gathered.answered = true;
@@ -342,6 +477,7 @@ void Exporter::answer(Gathered &gathered)
         "# HELP vantrel_probe_duration_seconds How long asking the projector took.\n"
         "# TYPE vantrel_probe_duration_seconds gauge\n");
     int late = 0;
+    QStringList log;
     for (const Invocation::Target &target : targets) {
         Result result;
         const auto found = gathered.results.constFind(target.name);
@@ -351,9 +487,15 @@ void Exporter::answer(Gathered &gathered)
             ++late;
             const int family = target.arguments.indexOf(QLatin1String("--family")) + 1;
             result.projector
-                = { target.name, target.arguments.value(family), target.group, QJsonObject(), 0 };
+                = { target.name, target.arguments.value(family), target.group,
+                    QJsonObject { { QStringLiteral("problem"), QStringLiteral("scrape_timeout") } },
+                    0 };
             result.seconds = double(gathered.clock.nsecsElapsed()) / 1e9;
+            result.log << QStringLiteral("probe of \"%1\": still under way when the scrape's "
+                                         "time was up after %2 s")
+                              .arg(target.name, QString::number(result.seconds, 'f', 3));
         }
+        log += result.log;
         const Metrics::Projector &p = result.projector;
         projectors.append(p);
         durations += QStringLiteral("vantrel_probe_duration_seconds{name=\"%1\",family=\"%2\","
@@ -365,7 +507,17 @@ void Exporter::answer(Gathered &gathered)
         std::lock_guard<std::mutex> lock(statsMutex);
         lateAnswers += std::uint64_t(late);
     }
-    gathered.reply->set_value({ 200, (Metrics::exposition(projectors) + durations).toStdString() });
+    const QString metrics = Metrics::exposition(projectors) + durations;
+    if (gathered.debug)
+        gathered.reply->set_value({ 200,
+                                    (log.join(QLatin1Char('\n'))
+                                     + QLatin1String("\n\nMetrics that would have been "
+                                                     "returned:\n")
+                                     + metrics)
+                                        .toStdString() });
+    else
+        gathered.reply->set_value({ 200, metrics.toStdString() });
+    closeWhenAnswered();
 }
 
 void Exporter::join(const Invocation::Target &target,
@@ -414,8 +566,6 @@ void Exporter::finish(const QString &name)
     const std::unique_ptr<Probe> probe = std::move(found->second);
     probes.erase(found);
     --running;
-    if (stopping && running == 0)
-        QCoreApplication::quit();
     // Its place goes to the probe that has waited longest.
     while (running < maxRunning && !queued.empty()) {
         const auto next = probes.find(queued.front());
@@ -431,6 +581,21 @@ void Exporter::finish(const QString &name)
         = { name, result.value(QStringLiteral("family")).toString(), probe->target.group, result,
             Fleet::answered(result) ? probe->finishedAtMs : 0 };
     answer.loginRejected = probe->exit == ExitCode::NoPermission;
+    // The probe's log, as debug=true shows it; the result holds no password.
+    answer.log << QStringLiteral("probe of \"%1\" (family %2, group \"%3\") at %4")
+                      .arg(name, answer.projector.family, probe->target.group,
+                           probe->one ? probe->one->port : QString());
+    for (const QString &line : probe->report->printed())
+        answer.log << QLatin1String("  output: ") + line;
+    for (const QString &warning : probe->report->warnings())
+        answer.log << QLatin1String("  warning: ") + warning;
+    answer.log << QStringLiteral("  ended with exit code %1 after %2 s: %3")
+                      .arg(QString::number(probe->exit), QString::number(probe->seconds, 'f', 3),
+                           answer.projector.answeredAtMs > 0 ? QStringLiteral("reachable")
+                                                             : QLatin1String("not reachable, ")
+                                   + result.value(QStringLiteral("error")).toString());
+    answer.log << QLatin1String("  result: ")
+            + QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact));
     {
         std::lock_guard<std::mutex> lock(statsMutex);
         ++probesByResult[answer.loginRejected                    ? "login_rejected"
@@ -474,9 +639,13 @@ std::string Exporter::ownMetrics() const
     out << "vantrel_exporter_scrapes_waiting " << waiting << '\n';
     family(out, "vantrel_exporter_open_connections", "gauge", "HTTP connections open now.");
     out << "vantrel_exporter_open_connections " << server->openConnections() << '\n';
-    family(out, "vantrel_exporter_rejected_connections_total", "counter",
-           "HTTP connections closed at once because too many were open.");
-    out << "vantrel_exporter_rejected_connections_total " << server->rejectedConnections() << '\n';
+    family(out, "vantrel_exporter_dropped_connections_total", "counter",
+           "HTTP connections closed before their request came whole: out of time, or pushed "
+           "out by newer ones when too many waited.");
+    out << "vantrel_exporter_dropped_connections_total " << server->droppedConnections() << '\n';
+    family(out, "vantrel_build_info", "gauge", "The exporter's version, as a label; always 1.");
+    out << "vantrel_build_info{version=\"" << QCoreApplication::applicationVersion().toStdString()
+        << "\"} 1\n";
     processMetrics(out);
     return out.str();
 }

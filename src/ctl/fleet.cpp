@@ -114,6 +114,9 @@ int Fleet::run()
     // makes room for the next.
     const int runs = int(ready.size());
     Descriptors::makeRoomFor(runs);
+    const QString tooFew = Descriptors::tooFew();
+    if (!tooFew.isEmpty())
+        return Report(invocation.json).finish(ExitCode::Unavailable, tooFew);
     const int atOnce = Descriptors::concurrentRuns(runs);
     QEventLoop loop;
     int started = 0;

@@ -33,14 +33,35 @@ QString labelsOf(const Projector &projector, const QString &extra)
     return QLatin1Char('{') + labels + QLatin1Char('}');
 }
 
-// A whole number of hours as the projector gave it; empty for anything else.
+// A whole number of hours as the projector gave it, in seconds, the base
+// unit Prometheus wants; empty for anything else.
 QString hours(const QJsonValue &value)
 {
     if (value.isDouble())
-        return QString::number(qint64(value.toDouble()));
+        return QString::number(qint64(value.toDouble()) * 3600);
     bool ok = false;
     const qint64 number = value.toString().trimmed().toLongLong(&ok);
-    return ok && number >= 0 ? QString::number(number) : QString();
+    return ok && number >= 0 ? QString::number(number * 3600) : QString();
+}
+
+// Why a projector did not answer, in one word: what its run noted, or else
+// what its exit code says.
+QString failure(const Projector &projector)
+{
+    const QString problem = projector.query.value(QStringLiteral("problem")).toString();
+    if (!problem.isEmpty())
+        return problem;
+    switch (projector.query.value(QStringLiteral("exit")).toInt(-1)) {
+    case ExitCode::NoAnswer:
+        return QStringLiteral("no_answer");
+    case ExitCode::NoPermission:
+        return QStringLiteral("password_rejected");
+    case ExitCode::Config:
+    case ExitCode::Usage:
+        return QStringLiteral("config");
+    default:
+        return QStringLiteral("other");
+    }
 }
 
 QString lampState(const QString &lamp)
@@ -136,9 +157,21 @@ QString exposition(const QList<Projector> &projectors)
           } },
         { "vantrel_lamp_on", "Whether each lamp is lit (1) or not (0).",
           [](const Projector &, const QJsonObject &v) { return lampsLit(v); } },
-        { "vantrel_lamp_hours", "Hours each lamp has burned, as the projector counts them.",
+        { "vantrel_probe_failure",
+          "1 for why the projector did not answer, as reason: in_use (by another program), "
+          "refused, timed_out, no_answer, password_rejected, not_found, out_of_descriptors (the "
+          "exporter's own), scrape_timeout, ...",
+          [](const Projector &p, const QJsonObject &) {
+              return reachable(p)
+                  ? QList<Sample>()
+                  : QList<Sample> { { QStringLiteral("reason=\"%1\"").arg(escaped(failure(p))),
+                                      QStringLiteral("1") } };
+          } },
+        { "vantrel_lamp_usage_seconds",
+          "How long each lamp has burned, as the projector counts it (in whole hours).",
           [](const Projector &, const QJsonObject &v) { return lampHours(v); } },
-        { "vantrel_filter_hours", "Hours the air filter has been in use.",
+        { "vantrel_filter_usage_seconds",
+          "How long the air filter has been in use, as the projector counts it (in whole hours).",
           [](const Projector &, const QJsonObject &v) {
               return single(hours(v.value(QStringLiteral("filter-hours"))));
           } },

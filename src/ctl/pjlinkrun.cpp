@@ -226,6 +226,7 @@ void PJLinkRun::lost(PortStatus::Problem problem, const QString &detail)
     QString message = invocation.port + QLatin1String(": ") + PortStatus::reason(problem, detail);
     const bool login = problem == PortStatus::Problem::PasswordRejected
         || problem == PortStatus::Problem::PasswordMissing;
+    noteProblem(problem, detail);
     // A refused password is not offered again, by any front end: say how
     // the stop is cleared.
     const QString clear = QStringLiteral(". To try again: store the right password, give "

@@ -30,6 +30,7 @@ void SerialRun::start()
         QString(), invocation.model, invocation.port, QString(), QString() });
     connect(session.get(), &ProjectorSession::exchangeOpened, this, &SerialRun::onOpened);
     connect(session.get(), &ProjectorSession::exchangeFailed, this, [this](const QString &reason) {
+        noteProblem(session->linkProblem(), session->linkProblemDetail());
         end(report.finish(ExitCode::Unavailable, invocation.port + QLatin1String(": ") + reason));
     });
     connect(session.get(), &ProjectorSession::exchangeAnswered, this, &SerialRun::onAnswered);
@@ -392,6 +393,9 @@ void SerialRun::onAnswered(ProjectorSession::Answer answer, const QString &reply
 
 void SerialRun::lost()
 {
+    const PortStatus::Problem problem = session->linkProblem();
+    noteProblem(problem == PortStatus::Problem::None ? PortStatus::Problem::Lost : problem,
+                session->linkProblemDetail());
     finish(report.finish(ExitCode::Unavailable,
                          invocation.port + QLatin1String(": ") + session->lossReason()));
 }

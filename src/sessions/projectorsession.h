@@ -94,6 +94,8 @@ public:
     bool speedRefused() const;
     // Why the line went, once it was lost: "device lost", "connection lost".
     QString lossReason() const;
+    PortStatus::Problem linkProblem() const { return link.problem(); }
+    QString linkProblemDetail() const { return link.problemDetail(); }
     // Sends command; false (and no signal) while another is under way.
     bool ask(const QByteArray &command);
     // Sends text and gathers every reply that comes within the timeout.

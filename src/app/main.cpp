@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Vantrel"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTREL_APP_ID));
     Translations::load(QLocale::system());
     Vantrel window;
     window.show();

@@ -4,6 +4,7 @@
 #include "projectorlist.h"
 #include "storedsettings.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -128,6 +129,12 @@ void RoomsWindow::fitColumns()
         if (column != RoomsModel::State && ui.table->columnWidth(column) > MaxColumnWidth)
             ui.table->setColumnWidth(column, MaxColumnWidth);
     }
+}
+
+void RoomsWindow::closeEvent(QCloseEvent *event)
+{
+    rooms.stop();
+    QWidget::closeEvent(event);
 }
 
 void RoomsWindow::chooseGroup(int index)

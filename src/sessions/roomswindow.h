@@ -35,6 +35,11 @@ public:
     // false, with the reason shown, when the file cannot be written.
     bool exportTo(const QString &fileName);
 
+protected:
+    // Closing the view ends its polling and its notices; opening it again
+    // loads the list anew.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void fitColumns();
     void chooseGroup(int index);

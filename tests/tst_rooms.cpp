@@ -23,6 +23,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStyleFactory>
@@ -778,16 +779,36 @@ void TestRooms::columnsFitTheWindow()
                              "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0",
                              {},
                              {} }));
+    QVERIFY(projectors.add({ "aula", PJLink::ModelIndex, "127.0.0.1:9", {}, {} }));
     QVERIFY(projectors.write());
+    // The window's projector, whose health the test sets.
+    ProjectorState fromWindow;
+    fromWindow.reachable = true;
+    fromWindow.health = PJLink::parseHealth("000000");
+    RoomsHost host;
+    host.currentName = [] { return QStringLiteral("aula"); };
+    host.currentState = [&] { return fromWindow; };
     RoomsWindow view;
+    view.setHost(host);
     view.load();
     view.show();
+    QVERIFY(view.width() <= QGuiApplication::primaryScreen()->availableGeometry().width());
     auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
     QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
     QVERIFY(table->fontMetrics().horizontalAdvance(cell(view.model(), "hall", RoomsModel::Address))
             > RoomsWindow::MaxColumnWidth);
     QCOMPARE(table->columnWidth(RoomsModel::Address), RoomsWindow::MaxColumnWidth);
     QVERIFY(table->columnWidth(RoomsModel::Name) < RoomsWindow::MaxColumnWidth / 2);
+
+    // A longer health widens its column, long after the view opened.
+    QTRY_COMPARE(cell(view.model(), "aula", RoomsModel::Health), QStringLiteral("ok"));
+    fromWindow.health = PJLink::parseHealth("220000");
+    QTRY_COMPARE(cell(view.model(), "aula", RoomsModel::Health),
+                 QStringLiteral("fan: error, lamp: error"));
+    const int wide
+        = table->fontMetrics().horizontalAdvance(QStringLiteral("fan: error, lamp: error"));
+    QTRY_VERIFY(table->columnWidth(RoomsModel::Health) > wide);
+    QCOMPARE(table->columnWidth(RoomsModel::Address), RoomsWindow::MaxColumnWidth);
 }
 
 void TestRooms::oneNoticeWhenSilent_data()

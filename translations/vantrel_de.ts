@@ -69,6 +69,17 @@
         <source>Password rejected</source>
         <translation>Passwort abgelehnt</translation>
     </message>
+    <message>
+        <source>Answers again</source>
+        <translation>Antwortet wieder</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n Projektor braucht Aufmerksamkeit</numerusform>
+            <numerusform>%n Projektoren brauchen Aufmerksamkeit</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>PJLinkPage</name>
@@ -318,6 +329,22 @@
         <source>no greeting</source>
         <translation>keine Begrüßung</translation>
     </message>
+    <message>
+        <source>MD5 and SHA-256 logins refused</source>
+        <translation>MD5- und SHA-256-Anmeldung abgelehnt</translation>
+    </message>
+    <message>
+        <source>SHA-256 and MD5 logins refused</source>
+        <translation>SHA-256- und MD5-Anmeldung abgelehnt</translation>
+    </message>
+    <message>
+        <source>MD5 login refused</source>
+        <translation>MD5-Anmeldung abgelehnt</translation>
+    </message>
+    <message>
+        <source>SHA-256 login refused</source>
+        <translation>SHA-256-Anmeldung abgelehnt</translation>
+    </message>
 </context>
 <context>
     <name>ProjectorSession</name>
@@ -458,6 +485,13 @@
     <message>
         <source>Off</source>
         <translation>Aus</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n Projektor braucht Aufmerksamkeit</numerusform>
+            <numerusform>%n Projektoren brauchen Aufmerksamkeit</numerusform>
+        </translation>
     </message>
 </context>
 <context>

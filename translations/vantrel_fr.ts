@@ -69,6 +69,17 @@
         <source>Password rejected</source>
         <translation>Mot de passe refusé</translation>
     </message>
+    <message>
+        <source>Answers again</source>
+        <translation>Répond de nouveau</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n projecteur demande de l’attention</numerusform>
+            <numerusform>%n projecteurs demandent de l’attention</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>PJLinkPage</name>
@@ -318,6 +329,22 @@
         <source>no greeting</source>
         <translation>pas de message d’accueil</translation>
     </message>
+    <message>
+        <source>MD5 and SHA-256 logins refused</source>
+        <translation>connexions MD5 et SHA-256 refusées</translation>
+    </message>
+    <message>
+        <source>SHA-256 and MD5 logins refused</source>
+        <translation>connexions SHA-256 et MD5 refusées</translation>
+    </message>
+    <message>
+        <source>MD5 login refused</source>
+        <translation>connexion MD5 refusée</translation>
+    </message>
+    <message>
+        <source>SHA-256 login refused</source>
+        <translation>connexion SHA-256 refusée</translation>
+    </message>
 </context>
 <context>
     <name>ProjectorSession</name>
@@ -458,6 +485,13 @@
     <message>
         <source>Off</source>
         <translation>Arrêt</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n projecteur demande de l’attention</numerusform>
+            <numerusform>%n projecteurs demandent de l’attention</numerusform>
+        </translation>
     </message>
 </context>
 <context>

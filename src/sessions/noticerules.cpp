@@ -7,9 +7,9 @@
 
 namespace {
 
-QString tr(const char *text, int n = -1)
+QString tr(const char *text)
 {
-    return QCoreApplication::translate("NoticeRules", text, nullptr, n);
+    return QCoreApplication::translate("NoticeRules", text);
 }
 
 qint64 steadyMs()
@@ -153,6 +153,8 @@ QList<Notice> NoticeRules::takeSummary()
         trouble += projector.trouble ? 1 : 0;
     if (trouble == 0)
         return {};
-    return { Notice { QString(), tr("%n projector(s) need attention", trouble),
+    return { Notice { QString(),
+                      QCoreApplication::translate("NoticeRules", "%n projector(s) need attention",
+                                                  nullptr, trouble),
                       Notice::Fault::Summary, false, false } };
 }

@@ -6,6 +6,7 @@
 #include "ui_roomswindow.h"
 
 #include <QList>
+#include <QTimer>
 #include <QWidget>
 
 // Every stored projector at a glance. The window wires the form to the
@@ -15,11 +16,12 @@ class RoomsWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The table is complete well within this after opening.
-    static constexpr int FitColumnsAfterMs = 3000;
-    // No column but the state grows wider than this: a long port path is
-    // elided in its middle, and the health and last answer stay in sight.
+    // No column but the state and the health grows wider than this: a long
+    // port path is elided in its middle, and the health and last answer stay
+    // in sight. The health, a list of parts in trouble, may take twice this.
     static constexpr int MaxColumnWidth = 200;
+    // Columns grow to what they show this long after a change.
+    static constexpr int GrowColumnsAfterMs = 500;
 
     explicit RoomsWindow(QWidget *parent = nullptr);
 
@@ -42,6 +44,9 @@ protected:
 
 private:
     void fitColumns();
+    // Wider where the text grew; never narrower than the user made a column.
+    void growColumns();
+    int widestFor(int column) const;
     void chooseGroup(int index);
     void selectionChanged();
     void chooseInput(int index);
@@ -54,4 +59,5 @@ private:
     RoomsModel rooms;
     RoomsFilter rows;
     DesktopNotifier notifier;
+    QTimer columnsGrow;
 };

@@ -1,3 +1,4 @@
+#include "portstatus.h"
 #include "rig.h"
 #include "roomswindow.h"
 #include "settings.h"
@@ -194,6 +195,11 @@ QMap<QString, QString> roomsTexts()
     for (int column = 0; column < columns->columnCount(); ++column)
         texts.insert(QStringLiteral("table.header%1").arg(column),
                      columns->headerData(column, Qt::Horizontal).toString());
+    // A refused login's detail, in a row's state and tooltip.
+    texts.insert(QStringLiteral("state.loginsRefused"),
+                 PortStatus::reason(PortStatus::Problem::PasswordRejected,
+                                    QStringLiteral("MD5 and SHA-256 logins refused"))
+                     .section(QLatin1Char('('), 1));
     return texts;
 }
 
@@ -247,6 +253,13 @@ void TestTranslations::tsFilesAreFinished()
             else if (translation.endsWith(QLatin1Char('\n')) != message.source.endsWith('\n')
                      || translation.startsWith(QLatin1Char(' ')) != message.source.startsWith(' '))
                 problem = QStringLiteral("leading blank or line end differs");
+            else if (language == QLatin1String("fr")
+                     && QRegularExpression(QStringLiteral("[^\\x{a0}]:(\\s|$)"))
+                            .match(translation)
+                            .hasMatch())
+                // French puts a no-break space before a colon that ends a phrase.
+                problem = QStringLiteral("a colon without a no-break space before it: \"%1\"")
+                              .arg(translation);
         }
         if (!problem.isEmpty())
             problems << describe(message) + QLatin1String(": ") + problem;

@@ -253,6 +253,12 @@ void TestTranslations::tsFilesAreFinished()
             else if (translation.endsWith(QLatin1Char('\n')) != message.source.endsWith('\n')
                      || translation.startsWith(QLatin1Char(' ')) != message.source.startsWith(' '))
                 problem = QStringLiteral("leading blank or line end differs");
+            else if ((message.source.endsWith(QChar(0x2026))
+                      || message.source.endsWith(QLatin1String("...")))
+                     && !translation.endsWith(QChar(0x2026))
+                     && !translation.endsWith(QLatin1String("...")))
+                // An entry that opens a dialog says so in every language.
+                problem = QStringLiteral("no \"…\" at the end: \"%1\"").arg(translation);
             else if (language == QLatin1String("fr")
                      && QRegularExpression(QStringLiteral("[^\\x{a0}]:(\\s|$)"))
                             .match(translation)

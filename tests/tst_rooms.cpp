@@ -903,7 +903,8 @@ void TestRooms::noticeRules_data()
 
     // Each step: "R" reachable or "-" not, ERST digits or "-", lamp hours or
     // "-", "X" rejected or "-", the projector ("hall" if not given); or
-    // "wait S": S seconds without a reading. Held: 30 s; again: 15 min.
+    // "wait S": S seconds without a reading; a sixth word is why it cannot
+    // be reached. Held: 30 s; again: 15 min.
     const QString away = QStringLiteral("hall: No longer answers: No contact [critical]");
     const QString back = QStringLiteral("hall: Answers again [recovered]");
     QTest::newRow("silent for the third poll, once")
@@ -943,12 +944,11 @@ void TestRooms::noticeRules_data()
         << QStringList { "- - - -", "- - - X", "- - - X", "- - - X" } << 0 << 0
         << QStringList { "hall: Password rejected" };
     QTest::newRow("opening: what was so is one summary, later changes told")
-        << QStringList { "R 010000 - - hall", "- - - X door",      "R - 1900 - aula",
-                         "R 000000 - - east", "R 010000 - - hall", "- - - X door",
-                         "R - 1900 - aula",   "R 000000 - - east", "R 010000 - - east",
-                         "R 010000 - - east", "R 010000 - - east", "R 010000 - - east" }
+        << QStringList { "R 010000 - - hall",    "- - - X door",      "R - 1900 - aula",
+                         "- - - - gone refused", "R 000000 - - east", "R 010000 - - east",
+                         "R 010000 - - east",    "R 010000 - - east", "R 010000 - - east" }
         << 2000 << 40
-        << QStringList { "3 projector(s) need attention", "east: Health: lamp: warning" };
+        << QStringList { "4 projector(s) need attention", "east: Health: lamp: warning" };
     QTest::newRow("opening with nothing wrong: no summary")
         << QStringList { "R 000000", "R 000000", "R 000000", "R 000000", "R 000000", "R 000000" }
         << 0 << 40 << QStringList();
@@ -995,6 +995,7 @@ void TestRooms::noticeRules()
         if (!parts.value(2).isEmpty() && parts.value(2) != QLatin1String("-"))
             state.lamps = QList<PJLink::Lamp> { { parts.at(2).toInt(), true } };
         state.passwordRejected = parts.value(3) == QLatin1String("X");
+        state.problem = parts.value(5);
         take(rules.check(name, state, missed.value(name)));
         take(rules.takeSummary());
     }

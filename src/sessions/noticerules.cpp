@@ -139,7 +139,9 @@ QList<Notice> NoticeRules::check(const QString &projector, const ProjectorState 
     if (const auto told = step(was.password, true, state.passwordRejected, false); told && *told)
         tell(Notice::Fault::Password, tr("Password rejected"), false, false);
 
-    was.trouble = silent || health > 0 || past || state.passwordRejected;
+    // For the summary, one never reached counts as soon as it says why.
+    was.trouble = silent || (!state.reachable && !state.problem.isEmpty()) || health > 0 || past
+        || state.passwordRejected;
     return notices;
 }
 

@@ -26,10 +26,12 @@ struct Notice
 Q_DECLARE_METATYPE(Notice)
 
 // When a projector's state has got worse enough to tell the user, and when
-// it is well again. A change is told only once it has held for a while (a
-// reading that flips back at once tells nothing), the same fault of one
-// projector at most once in a while, and what was already so when the view
-// opened is one summary, not a notice per projector:
+// it is well again. A change of health, and a projector answering again, is
+// told only once it has held for a while (a reading that flips back at once
+// tells nothing); three missed polls are the hold of a silent one; a lamp's
+// hours only grow and a refusal is final, so they need none. The same fault
+// of one projector is told at most once in a while, and what was already so
+// when the view opened is one summary, not a notice per projector:
 // - stopped answering: after the third missed poll in a row, of a projector
 //   that answered before;
 // - its health went from ok to a warning or an error;

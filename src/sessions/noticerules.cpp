@@ -43,9 +43,11 @@ void NoticeRules::startOpening(qint64 ms)
     summaryDue = true;
 }
 
+// Until the summary is taken, so that it tells what was so when the view
+// opened and nothing that came after.
 bool NoticeRules::opening() const
 {
-    return openingUntil >= 0 && now() < openingUntil;
+    return summaryDue;
 }
 
 std::optional<bool> NoticeRules::step(Watch &watch, bool known, bool bad, bool needsHold)
@@ -147,7 +149,7 @@ QList<Notice> NoticeRules::check(const QString &projector, const ProjectorState 
 
 QList<Notice> NoticeRules::takeSummary()
 {
-    if (!summaryDue || opening())
+    if (!summaryDue || now() < openingUntil)
         return {};
     summaryDue = false;
     int trouble = 0;

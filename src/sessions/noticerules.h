@@ -59,8 +59,9 @@ public:
     void setLampLife(int hours, int percent = DefaultLampPercent);
     int lampLife() const { return lampHours; }
 
-    // From now for ms, faults are taken as they are, untold; after that,
-    // takeSummary() gives one notice for all projectors in trouble.
+    // From now for ms, and until the summary is taken, faults are taken as
+    // they are, untold; after that, takeSummary() gives one notice for all
+    // projectors in trouble.
     void startOpening(qint64 ms);
     bool opening() const;
 

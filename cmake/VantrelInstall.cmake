@@ -2,7 +2,6 @@
 # icons, the AppStream metadata and the manual pages, all from packaging/.
 include(GNUInstallDirs)
 
-set(VANTREL_APP_ID org.example.Vantrel)
 # The day the version in project() was released; the AppStream release names it.
 set(VANTREL_RELEASE_DATE 2026-12-07)
 set(_vantrel_packaging ${PROJECT_SOURCE_DIR}/packaging)

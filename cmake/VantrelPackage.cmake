@@ -44,21 +44,25 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Vantrel developers")
-set(CPACK_PACKAGE_CONTACT "The Vantrel developers <maintainers@vantrel.example.org>")
-set(CPACK_PACKAGE_HOMEPAGE_URL https://vantrel.example.org)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "remote control for video projectors on an RS-232 line")
+set(CPACK_PACKAGE_CONTACT "The Vantrel developers <vantrel@toskeld.com>")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://toskeld.com/vantrel)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "remote control for video projectors on serial lines and PJLink")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Vantrel drives Acer, Vivitek and InFocus video projectors over an RS-232
-serial line, for the people who run projectors in lecture halls and meeting
-rooms and the AV technicians who set them up. Each button or list choice
-sends the projector its command; in the background Vantrel polls the
-projector and shows its lamp state, whether it answers, the current
-settings of a Vivitek projector and a traffic log of the serial line. It
-opens the serial port again by itself when an adapter comes back.
-The companion command vantrelctl does the same from scripts and schedules:
-switch projectors on and off, read their lamp state and settings, and serve
-their state to Prometheus (vantrelctl exporter, with a systemd user unit and
-alert rules tested with promtool).")
+    "Vantrel drives video projectors: Acer, Vivitek and InFocus projectors on
+an RS-232 serial line, the same through a network serial server (raw TCP or
+RFC 2217), and the projectors of most makers on the LAN with PJLink. It is
+made for the people who run projectors in lecture halls and meeting rooms
+and the AV technicians who look after many of them. Each button or list
+choice sends the projector its command; in the background Vantrel polls the
+projector and shows its lamp state, whether it answers and why not, its
+settings, and a traffic log of the line.
+Projectors are stored under names of their own, in groups. The Rooms view
+shows every stored projector at a glance, switches a selection on or off,
+exports an inventory and tells the desktop when one needs attention.
+The companion command vantrelctl does the same from scripts and schedules,
+finds projectors on the network, and serves their state to Prometheus
+(vantrelctl exporter, with a systemd user unit and alert rules tested with
+promtool).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -26,6 +26,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStyleFactory>
@@ -141,19 +142,25 @@ class NotificationService : public QObject
 
 public:
     QStringList shown;
+    // "replaces ID, icon, urgency U, entry E" of each.
+    QStringList details;
 
 public slots:
     uint Notify(const QString &application, uint replaces, const QString &icon,
                 const QString &summary, const QString &body, const QStringList &actions,
                 const QVariantMap &hints, int timeout)
     {
-        Q_UNUSED(replaces)
-        Q_UNUSED(icon)
         Q_UNUSED(actions)
-        Q_UNUSED(hints)
         Q_UNUSED(timeout)
         shown.append(application + QLatin1String(": ") + summary + QLatin1String(": ") + body);
-        return uint(shown.size());
+        const QVariant urgency = hints.value(QStringLiteral("urgency"));
+        details.append(QStringLiteral("replaces %1, %2, urgency %3 (%4), entry %5")
+                           .arg(replaces)
+                           .arg(icon)
+                           .arg(urgency.toInt())
+                           .arg(QLatin1String(urgency.typeName()))
+                           .arg(hints.value(QStringLiteral("desktop-entry")).toString()));
+        return uint(100 + shown.size());
     }
 };
 
@@ -172,6 +179,7 @@ private slots:
     void windowsPJLinkProjectorAmongTheSelection_data();
     void windowsPJLinkProjectorAmongTheSelection();
     void inputListFollowsTheAnswer();
+    void sortsHoursAsNumbers_data();
     void sortsHoursAsNumbers();
     void columnsFitTheWindow();
     void oneNoticeWhenSilent_data();
@@ -353,6 +361,21 @@ void TestRooms::everyRowAndOffForTheSelection()
                          && command != "(PWR0)",
                      qPrintable(name));
         QCOMPARE(cell(view.model(), name, RoomsModel::State), expected.value(name));
+    }
+
+    // Closing the view ends its polling: every PJLink connection it opened
+    // is closed, and no timer is left to open another.
+    view.close();
+    QVERIFY(!view.model().isPolling());
+    for (const auto &[name, sim] : sims) {
+        const auto count = [&sim = sim](const char *what) {
+            int n = 0;
+            for (const QByteArray &line : sim->lines())
+                n += line.startsWith("-- connection ") && line.endsWith(what) ? 1 : 0;
+            return n;
+        };
+        if (count(" opened") > 0)
+            QTRY_COMPARE_WITH_TIMEOUT(count(" closed"), count(" opened"), 10000);
     }
 }
 
@@ -718,8 +741,18 @@ void TestRooms::inputListFollowsTheAnswer()
     QCOMPARE(input->itemData(4).toByteArray(), QByteArray("31"));
 }
 
+void TestRooms::sortsHoursAsNumbers_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("column");
+    QTest::newRow("lamp hours") << "--lamp-hours" << int(RoomsModel::LampHours);
+    QTest::newRow("filter hours") << "--filter-hours" << int(RoomsModel::FilterHours);
+}
+
 void TestRooms::sortsHoursAsNumbers()
 {
+    QFETCH(QString, option);
+    QFETCH(int, column);
     ProjectorList projectors;
     std::vector<std::unique_ptr<SimProcess>> sims;
     for (const auto &[name, hours] : { std::pair<const char *, const char *> { "a", "10000" },
@@ -727,18 +760,19 @@ void TestRooms::sortsHoursAsNumbers()
                                        { "c", "1250" },
                                        { "d", "95" } }) {
         sims.push_back(std::make_unique<SimProcess>());
-        QVERIFY(sims.back()->startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
-                                            { "--family", "pjlink", "--lamp-hours", hours }));
+        QVERIFY(sims.back()->startSimulator(
+            QStringLiteral(PROJECTOR_SIM_PATH),
+            { "--family", "pjlink", "--pjlink-class", "2", option, hours }));
         QVERIFY(projectors.add({ name, PJLink::ModelIndex, sims.back()->tcpAddress(), {}, {} }));
     }
-    // No lamp known: before every lamp.
+    // Nothing known: before every number.
     QVERIFY(projectors.add({ "e", PJLink::ModelIndex, "127.0.0.1:9", {}, {} }));
     QVERIFY(projectors.write());
 
     RoomsWindow view;
     view.load();
     for (const char *name : { "a", "b", "c", "d" })
-        QTRY_VERIFY_WITH_TIMEOUT(!cell(view.model(), name, RoomsModel::LampHours).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!cell(view.model(), name, column).isEmpty(), 10000);
     RoomsFilter &filter = view.filter();
     const auto order = [&] {
         QStringList names;
@@ -746,9 +780,9 @@ void TestRooms::sortsHoursAsNumbers()
             names << filter.index(row, RoomsModel::Name).data().toString();
         return names.join(' ');
     };
-    filter.sort(RoomsModel::LampHours, Qt::AscendingOrder);
+    filter.sort(column, Qt::AscendingOrder);
     QCOMPARE(order(), QStringLiteral("e d b c a"));
-    filter.sort(RoomsModel::LampHours, Qt::DescendingOrder);
+    filter.sort(column, Qt::DescendingOrder);
     QCOMPARE(order(), QStringLiteral("a c b d e"));
 }
 
@@ -762,16 +796,36 @@ void TestRooms::columnsFitTheWindow()
                              "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0",
                              {},
                              {} }));
+    QVERIFY(projectors.add({ "aula", PJLink::ModelIndex, "127.0.0.1:9", {}, {} }));
     QVERIFY(projectors.write());
+    // The window's projector, whose health the test sets.
+    ProjectorState fromWindow;
+    fromWindow.reachable = true;
+    fromWindow.health = PJLink::parseHealth("000000");
+    RoomsHost host;
+    host.currentName = [] { return QStringLiteral("aula"); };
+    host.currentState = [&] { return fromWindow; };
     RoomsWindow view;
+    view.setHost(host);
     view.load();
     view.show();
+    QVERIFY(view.width() <= QGuiApplication::primaryScreen()->availableGeometry().width());
     auto *table = view.findChild<QTableView *>(QStringLiteral("table"));
     QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
     QVERIFY(table->fontMetrics().horizontalAdvance(cell(view.model(), "hall", RoomsModel::Address))
             > RoomsWindow::MaxColumnWidth);
     QCOMPARE(table->columnWidth(RoomsModel::Address), RoomsWindow::MaxColumnWidth);
     QVERIFY(table->columnWidth(RoomsModel::Name) < RoomsWindow::MaxColumnWidth / 2);
+
+    // A longer health widens its column, long after the view opened.
+    QTRY_COMPARE(cell(view.model(), "aula", RoomsModel::Health), QStringLiteral("ok"));
+    fromWindow.health = PJLink::parseHealth("220000");
+    QTRY_COMPARE(cell(view.model(), "aula", RoomsModel::Health),
+                 QStringLiteral("fan: error, lamp: error"));
+    const int wide
+        = table->fontMetrics().horizontalAdvance(QStringLiteral("fan: error, lamp: error"));
+    QTRY_VERIFY(table->columnWidth(RoomsModel::Health) > wide);
+    QCOMPARE(table->columnWidth(RoomsModel::Address), RoomsWindow::MaxColumnWidth);
 }
 
 void TestRooms::oneNoticeWhenSilent_data()
@@ -817,6 +871,8 @@ void TestRooms::oneNoticeWhenSilent()
     QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::State), QStringLiteral("Lamp off"),
                               10000);
     QTRY_COMPARE(model.missedPollsAt(0), 0);
+    // What is so as the view opens is no change.
+    QTRY_VERIFY(!model.noticeRules().opening());
 
     if (window)
         fromWindow.reachable = false;
@@ -824,8 +880,10 @@ void TestRooms::oneNoticeWhenSilent()
         sim.reset();
     QTRY_VERIFY_WITH_TIMEOUT(model.missedPollsAt(0) >= 8, 20000);
     QCOMPARE(notices.size(), 1);
-    QCOMPARE(notices.first().at(0).toString(), QStringLiteral("hall"));
-    QCOMPARE(notices.first().at(1).toString(), told);
+    const Notice notice = notices.first().at(0).value<Notice>();
+    QCOMPARE(notice.projector, QStringLiteral("hall"));
+    QCOMPARE(notice.text, told);
+    QVERIFY(notice.critical);
 }
 
 void TestRooms::lampNoticeWhenLifeIsSet()
@@ -834,10 +892,12 @@ void TestRooms::lampNoticeWhenLifeIsSet()
     QVERIFY(sim.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
                                { "--family", "pjlink", "--lamp-hours", "1850" }));
     RoomsModel model;
+    model.setPollInterval(200);
     QSignalSpy notices(&model, &RoomsModel::notice);
     model.load({ { "hall", PJLink::ModelIndex, sim.tcpAddress(), {}, {} } });
     QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::LampHours), QStringLiteral("1850"),
                               10000);
+    QTRY_VERIFY(!model.noticeRules().opening());
     // Off by default; the lamp is off and its hours stay: no change of its
     // state brings the notice, setting the life does. The steps on the way
     // there tell nothing.
@@ -847,63 +907,114 @@ void TestRooms::lampNoticeWhenLifeIsSet()
     model.setLampLife(3000);
     model.setLampLife(2000);
     QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 1, 10000);
-    QCOMPARE(notices.first().at(1).toString(),
+    QCOMPARE(notices.first().at(0).value<Notice>().text,
              QStringLiteral("Lamp at 1850 hours, past 90 % of its 2000 hours"));
 }
 
 void TestRooms::noticeRules_data()
 {
-    QTest::addColumn<QStringList>("steps"); // reachable/power/health/lamp hours/rejected per poll
+    QTest::addColumn<QStringList>("steps"); // one reading each, 10 s apart
     QTest::addColumn<int>("lampLife");
+    QTest::addColumn<int>("openingSeconds"); // 0: no opening
     QTest::addColumn<QStringList>("notices");
 
-    // Each step: "R" reachable or "-" not, ERST digits or "", lamp hours or "", "X" rejected.
-    QTest::newRow("silent for more than two polls, once")
-        << QStringList { "R", "-", "-", "-", "-", "-" } << 0
-        << QStringList { "No longer answers: No contact" };
-    QTest::newRow("back and silent again: a second notice")
-        << QStringList { "R", "-", "-", "-", "R", "-", "-", "-" } << 0
-        << QStringList { "No longer answers: No contact", "No longer answers: No contact" };
+    // Each step: "R" reachable or "-" not, ERST digits or "-", lamp hours or
+    // "-", "X" rejected or "-", the projector ("hall" if not given); or
+    // "wait S": S seconds without a reading; a sixth word is why it cannot
+    // be reached. Held: 30 s; again: 15 min.
+    const QString away = QStringLiteral("hall: No longer answers: No contact [critical]");
+    const QString back = QStringLiteral("hall: Answers again [recovered]");
+    QTest::newRow("silent for the third poll, once")
+        << QStringList { "R", "-", "-", "-", "-", "-" } << 0 << 0 << QStringList { away };
+    QTest::newRow("two missed polls tell nothing")
+        << QStringList { "R", "-", "-", "R", "-", "-", "R" } << 0 << 0 << QStringList();
+    QTest::newRow("back for less than the hold: the one notice stands")
+        << QStringList { "R", "-", "-", "-", "R", "R", "-", "-", "-" } << 0 << 0
+        << QStringList { away };
+    QTest::newRow("back for the hold, gone again: once in 15 minutes") << QStringList {
+        "R", "-", "-", "-", "R", "R", "R", "R", "-", "-", "-", "-", "wait 900", "-"
+    } << 0 << 0 << QStringList { away, back, away };
     QTest::newRow("never answered: nothing got worse")
-        << QStringList { "-", "-", "-", "-" } << 0 << QStringList();
-    QTest::newRow("health ok to warning, once")
-        << QStringList { "R 000000", "R 010000", "R 010000", "R 010000" } << 0
-        << QStringList { "Health: lamp: warning" };
+        << QStringList { "-", "-", "-", "-" } << 0 << 0 << QStringList();
+    QTest::newRow("health ok to warning, once it held")
+        << QStringList { "R 000000", "R 010000", "R 010000", "R 010000", "R 010000", "R 010000" }
+        << 0 << 0 << QStringList { "hall: Health: lamp: warning" };
+    QTest::newRow("health flipping at every reading tells nothing")
+        << QStringList { "R 000000", "R 010000", "R 000000", "R 010000", "R 000000",
+                         "R 010000", "R 000000", "R 010000", "R 000000", "R 010000" }
+        << 0 << 0 << QStringList();
     QTest::newRow("warning from the start is no change")
-        << QStringList { "R 010000", "R 010000" } << 0 << QStringList();
-    QTest::newRow("ok to error and fan warning")
-        << QStringList { "R 000000", "R 102000" } << 0
-        << QStringList { "Health: fan: warning, temperature: error" };
+        << QStringList { "R 010000", "R 010000", "R 010000", "R 010000", "R 010000" } << 0 << 0
+        << QStringList();
+    QTest::newRow("an error is critical, its end takes its place")
+        << QStringList { "R 000000", "R 102000", "R 102000", "R 102000", "R 102000",
+                         "R 000000", "R 000000", "R 000000", "R 000000" }
+        << 0 << 0
+        << QStringList { "hall: Health: fan: warning, temperature: error [critical]",
+                         "hall: Health: ok [recovered]" };
     QTest::newRow("lamp past 90 % of 2000 hours, once")
-        << QStringList { "R - 1799", "R - 1800", "R - 1801" } << 2000
-        << QStringList { "Lamp at 1800 hours, past 90 % of its 2000 hours" };
+        << QStringList { "R - 1799", "R - 1800", "R - 1801" } << 2000 << 0
+        << QStringList { "hall: Lamp at 1800 hours, past 90 % of its 2000 hours" };
     QTest::newRow("lamp hours without a life given")
-        << QStringList { "R - 1799", "R - 5000" } << 0 << QStringList();
+        << QStringList { "R - 1799", "R - 5000" } << 0 << 0 << QStringList();
     QTest::newRow("password rejected, once")
-        << QStringList { "- - - X", "- - - X", "- - - X", "- - - X" } << 0
-        << QStringList { "Password rejected" };
+        << QStringList { "- - - -", "- - - X", "- - - X", "- - - X" } << 0 << 0
+        << QStringList { "hall: Password rejected" };
+    QTest::newRow("opening: what was so is one summary, later changes told")
+        << QStringList { "R 010000 - - hall",    "- - - X door",      "R - 1900 - aula",
+                         "- - - - gone refused", "R 000000 - - east", "R 010000 - - east",
+                         "R 010000 - - east",    "R 010000 - - east", "R 010000 - - east" }
+        << 2000 << 40
+        << QStringList { "4 projector(s) need attention", "east: Health: lamp: warning" };
+    QTest::newRow("opening with nothing wrong: no summary")
+        << QStringList { "R 000000", "R 000000", "R 000000", "R 000000", "R 000000", "R 000000" }
+        << 0 << 40 << QStringList();
 }
 
 void TestRooms::noticeRules()
 {
     QFETCH(QStringList, steps);
     QFETCH(int, lampLife);
+    QFETCH(int, openingSeconds);
     QFETCH(QStringList, notices);
+    qint64 clock = 1000000;
     NoticeRules rules;
+    rules.setClock([&clock] { return clock; });
     rules.setLampLife(lampLife);
+    if (openingSeconds > 0)
+        rules.startOpening(openingSeconds * 1000);
     QStringList told;
-    int missed = 0;
+    const auto take = [&told](const QList<Notice> &given) {
+        for (const Notice &notice : given) {
+            QString line
+                = notice.projector.isEmpty() ? notice.text : notice.projector + ": " + notice.text;
+            if (notice.critical)
+                line += QLatin1String(" [critical]");
+            if (notice.recovered)
+                line += QLatin1String(" [recovered]");
+            told += line;
+        }
+    };
+    QHash<QString, int> missed;
     for (const QString &step : steps) {
         const QStringList parts = step.split(' ');
+        if (parts.at(0) == QLatin1String("wait")) {
+            clock += parts.at(1).toLongLong() * 1000;
+            continue;
+        }
+        clock += 10000;
         ProjectorState state;
         state.reachable = parts.at(0) == QLatin1String("R");
-        missed = state.reachable ? 0 : missed + 1;
+        const QString name = parts.value(4, QStringLiteral("hall"));
+        missed[name] = state.reachable ? 0 : missed.value(name) + 1;
         if (parts.value(1).size() == 6)
             state.health = PJLink::parseHealth(parts.at(1).toLatin1());
         if (!parts.value(2).isEmpty() && parts.value(2) != QLatin1String("-"))
             state.lamps = QList<PJLink::Lamp> { { parts.at(2).toInt(), true } };
         state.passwordRejected = parts.value(3) == QLatin1String("X");
-        told += rules.check(QStringLiteral("hall"), state, missed);
+        state.problem = parts.value(5);
+        take(rules.check(name, state, missed.value(name)));
+        take(rules.takeSummary());
     }
     QCOMPARE(told, notices);
 }
@@ -928,6 +1039,7 @@ void TestRooms::oneNoticeWhenHealthTurnsToWarning()
     model.setPollInterval(200);
     model.load({ { "hall", PJLink::ModelIndex, address, {}, {} } });
     QTRY_COMPARE_WITH_TIMEOUT(cell(model, "hall", RoomsModel::Health), QStringLiteral("ok"), 10000);
+    QTRY_VERIFY(!model.noticeRules().opening());
     const QModelIndex health = model.index(0, RoomsModel::Health);
     QVERIFY(health.data(Qt::DecorationRole).isNull());
 
@@ -947,6 +1059,26 @@ void TestRooms::oneNoticeWhenHealthTurnsToWarning()
     QTRY_COMPARE(notifier.pending(), 0);
     QCOMPARE(service.shown.size(), 1);
     QCOMPARE(notifier.shown(), 1);
+    const QString entry = QStringLiteral(VANTREL_APP_ID);
+    QCOMPARE(service.details.first(),
+             QStringLiteral("replaces 0, %1, urgency 1 (uchar), entry %1").arg(entry));
+
+    // Well again: the notice takes the warning's place.
+    const QString port = address.section(':', 1);
+    troubled.stop();
+    SimProcess again;
+    QVERIFY(again.startSimulator(QStringLiteral(PROJECTOR_SIM_PATH),
+                                 { "--family", "pjlink", "--erst", "000000", "--port", port }));
+    QTRY_COMPARE_WITH_TIMEOUT(service.shown.size(), 2, 20000);
+    QCOMPARE(service.shown.last(), QStringLiteral("Vantrel: hall: Health: ok"));
+    QCOMPARE(service.details.last(),
+             QStringLiteral("replaces 101, %1, urgency 1 (uchar), entry %1").arg(entry));
+    // A projector that stopped answering is critical.
+    notifier.notify({ QStringLiteral("door"), QStringLiteral("No longer answers: No contact"),
+                      Notice::Fault::Unreachable, true, false });
+    QTRY_COMPARE(service.shown.size(), 3);
+    QCOMPARE(service.details.last(),
+             QStringLiteral("replaces 0, %1, urgency 2 (uchar), entry %1").arg(entry));
 }
 
 void TestRooms::silentWithoutNotificationService()
@@ -954,12 +1086,14 @@ void TestRooms::silentWithoutNotificationService()
     PrivateBus bus;
     QVERIFY(bus.start());
     DesktopNotifier notifier(bus.connect(QStringLiteral("nobody-listens")));
-    notifier.notify(QStringLiteral("hall"), QStringLiteral("Password rejected"));
+    notifier.notify({ QStringLiteral("hall"), QStringLiteral("Password rejected"),
+                      Notice::Fault::Password, false, false });
     QTRY_COMPARE(notifier.pending(), 0);
     QCOMPARE(notifier.shown(), 0);
     // No bus at all.
     DesktopNotifier unconnected(QDBusConnection(QStringLiteral("no-such-bus")));
-    unconnected.notify(QStringLiteral("hall"), QStringLiteral("Password rejected"));
+    unconnected.notify({ QStringLiteral("hall"), QStringLiteral("Password rejected"),
+                         Notice::Fault::Password, false, false });
     QCOMPARE(unconnected.pending(), 0);
 }
 
@@ -1029,7 +1163,7 @@ void TestRooms::intervalAndLampLifeKept()
         view.findChild<QSpinBox *>(QStringLiteral("pollSeconds"))->setValue(30);
         view.findChild<QSpinBox *>(QStringLiteral("lampLife"))->setValue(2000);
         QCOMPARE(view.model().pollInterval(), 30000);
-        QCOMPARE(view.model().noticeRules().lampLife(), 2000);
+        QCOMPARE(view.model().lampLife(), 2000);
         QCOMPARE(TestStore::contains("Rooms/PollSeconds"), !held);
         if (held)
             ::close(lock);
@@ -1037,7 +1171,7 @@ void TestRooms::intervalAndLampLifeKept()
     }
     RoomsWindow again;
     QCOMPARE(again.model().pollInterval(), 30000);
-    QCOMPARE(again.model().noticeRules().lampLife(), 2000);
+    QCOMPARE(again.model().lampLife(), 2000);
 }
 
 VANTREL_TEST_MAIN(TestRooms)

@@ -1,4 +1,5 @@
 #include "preferences.h"
+#include "portstatus.h"
 #include "rig.h"
 #include "roomswindow.h"
 #include "settings.h"
@@ -198,6 +199,11 @@ QMap<QString, QString> roomsTexts()
     for (int column = 0; column < columns->columnCount(); ++column)
         texts.insert(QStringLiteral("table.header%1").arg(column),
                      columns->headerData(column, Qt::Horizontal).toString());
+    // A refused login's detail, in a row's state and tooltip.
+    texts.insert(QStringLiteral("state.loginsRefused"),
+                 PortStatus::reason(PortStatus::Problem::PasswordRejected,
+                                    QStringLiteral("MD5 and SHA-256 logins refused"))
+                     .section(QLatin1Char('('), 1));
     return texts;
 }
 
@@ -251,6 +257,19 @@ void TestTranslations::tsFilesAreFinished()
             else if (translation.endsWith(QLatin1Char('\n')) != message.source.endsWith('\n')
                      || translation.startsWith(QLatin1Char(' ')) != message.source.startsWith(' '))
                 problem = QStringLiteral("leading blank or line end differs");
+            else if ((message.source.endsWith(QChar(0x2026))
+                      || message.source.endsWith(QLatin1String("...")))
+                     && !translation.endsWith(QChar(0x2026))
+                     && !translation.endsWith(QLatin1String("...")))
+                // An entry that opens a dialog says so in every language.
+                problem = QStringLiteral("no \"…\" at the end: \"%1\"").arg(translation);
+            else if (language == QLatin1String("fr")
+                     && QRegularExpression(QStringLiteral("[^\\x{a0}]:(\\s|$)"))
+                            .match(translation)
+                            .hasMatch())
+                // French puts a no-break space before a colon that ends a phrase.
+                problem = QStringLiteral("a colon without a no-break space before it: \"%1\"")
+                              .arg(translation);
         }
         if (!problem.isEmpty())
             problems << describe(message) + QLatin1String(": ") + problem;

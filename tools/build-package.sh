@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # dpkg-dev for dpkg-shlibdeps, git for the commit time.
-tools/install-deps.sh dpkg-dev file git
+tools/install-deps.sh --build dpkg-dev file git
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || true)

@@ -34,7 +34,7 @@ tools/install-deps.sh dpkg-dev desktop-file-utils appstream lintian xdotool libg
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-app_id=org.example.Vantrel
+app_id=com.toskeld.vantrel
 build=build-package
 
 shopt -s nullglob

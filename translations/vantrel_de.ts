@@ -88,6 +88,17 @@
         <source>Password rejected</source>
         <translation>Passwort abgelehnt</translation>
     </message>
+    <message>
+        <source>Answers again</source>
+        <translation>Antwortet wieder</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n Projektor braucht Aufmerksamkeit</numerusform>
+            <numerusform>%n Projektoren brauchen Aufmerksamkeit</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>PJLinkPage</name>
@@ -337,6 +348,22 @@
         <source>no greeting</source>
         <translation>keine Begrüßung</translation>
     </message>
+    <message>
+        <source>MD5 and SHA-256 logins refused</source>
+        <translation>MD5- und SHA-256-Anmeldung abgelehnt</translation>
+    </message>
+    <message>
+        <source>SHA-256 and MD5 logins refused</source>
+        <translation>SHA-256- und MD5-Anmeldung abgelehnt</translation>
+    </message>
+    <message>
+        <source>MD5 login refused</source>
+        <translation>MD5-Anmeldung abgelehnt</translation>
+    </message>
+    <message>
+        <source>SHA-256 login refused</source>
+        <translation>SHA-256-Anmeldung abgelehnt</translation>
+    </message>
 </context>
 <context>
     <name>ProjectorSession</name>
@@ -481,6 +508,13 @@
     <message>
         <source>Other info: %1</source>
         <translation>Weitere Angaben: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n Projektor braucht Aufmerksamkeit</numerusform>
+            <numerusform>%n Projektoren brauchen Aufmerksamkeit</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -886,12 +920,6 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
         <source>%1 was removed from the settings file; %2 takes its place.
 </source>
         <translation>%1 wurde aus der Einstellungsdatei entfernt; %2 tritt an seine Stelle.
-</translation>
-    </message>
-    <message>
-        <source>%1 was removed from the settings file.
-</source>
-        <translation>%1 wurde aus der Einstellungsdatei entfernt.
 </translation>
     </message>
     <message>

@@ -67,7 +67,7 @@
     </message>
     <message>
         <source>The language could not be saved in %1: %2</source>
-        <translation>La langue n’a pas pu être enregistrée dans %1 : %2</translation>
+        <translation>La langue n’a pas pu être enregistrée dans %1&#xa0;: %2</translation>
     </message>
 </context>
 <context>
@@ -87,6 +87,17 @@
     <message>
         <source>Password rejected</source>
         <translation>Mot de passe refusé</translation>
+    </message>
+    <message>
+        <source>Answers again</source>
+        <translation>Répond de nouveau</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n projecteur demande de l’attention</numerusform>
+            <numerusform>%n projecteurs demandent de l’attention</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -337,6 +348,22 @@
         <source>no greeting</source>
         <translation>pas de message d’accueil</translation>
     </message>
+    <message>
+        <source>MD5 and SHA-256 logins refused</source>
+        <translation>connexions MD5 et SHA-256 refusées</translation>
+    </message>
+    <message>
+        <source>SHA-256 and MD5 logins refused</source>
+        <translation>connexions SHA-256 et MD5 refusées</translation>
+    </message>
+    <message>
+        <source>MD5 login refused</source>
+        <translation>connexion MD5 refusée</translation>
+    </message>
+    <message>
+        <source>SHA-256 login refused</source>
+        <translation>connexion SHA-256 refusée</translation>
+    </message>
 </context>
 <context>
     <name>ProjectorSession</name>
@@ -481,6 +508,13 @@
     <message>
         <source>Other info: %1</source>
         <translation>Autres informations&#xa0;: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n projector(s) need attention</source>
+        <translation>
+            <numerusform>%n projecteur demande de l’attention</numerusform>
+            <numerusform>%n projecteurs demandent de l’attention</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -886,12 +920,6 @@ Switch it off at the projector or with its remote control.</source>
         <source>%1 was removed from the settings file; %2 takes its place.
 </source>
         <translation>%1 a été retiré du fichier de paramètres&#xa0;; %2 prend sa place.
-</translation>
-    </message>
-    <message>
-        <source>%1 was removed from the settings file.
-</source>
-        <translation>%1 a été retiré du fichier de paramètres.
 </translation>
     </message>
     <message>

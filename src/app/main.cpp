@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Vantrel"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTREL_APP_ID));
     // English as written unless the user chose a language in the program's own menu.
     Translations::loadChosen();
     Vantrel window;

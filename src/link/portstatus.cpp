@@ -13,6 +13,24 @@ QString tr(const char *text)
     return QCoreApplication::translate("PortStatus", text);
 }
 
+// Details the links give in English, said in the user's language where the
+// reason is shown.
+const char *const KnownDetails[] = {
+    QT_TRANSLATE_NOOP("PortStatus", "MD5 and SHA-256 logins refused"),
+    QT_TRANSLATE_NOOP("PortStatus", "SHA-256 and MD5 logins refused"),
+    QT_TRANSLATE_NOOP("PortStatus", "MD5 login refused"),
+    QT_TRANSLATE_NOOP("PortStatus", "SHA-256 login refused"),
+};
+
+QString detailText(const QString &detail)
+{
+    for (const char *known : KnownDetails) {
+        if (detail == QLatin1String(known))
+            return tr(known);
+    }
+    return detail;
+}
+
 } // namespace
 
 Problem problemOf(QSerialPort::SerialPortError error, const QString &portName)
@@ -75,7 +93,7 @@ QString reason(Problem problem, const QString &detail)
         return tr("line settings refused");
     case Problem::PasswordRejected:
         if (!detail.isEmpty())
-            return tr("password rejected (%1)").arg(detail);
+            return tr("password rejected (%1)").arg(detailText(detail));
         return tr("password rejected");
     case Problem::PasswordMissing:
         return tr("needs a password");

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QSet>
 #include <QStyle>
 
 namespace {
@@ -76,13 +77,34 @@ QIcon iconOf(Look look)
 RoomsModel::RoomsModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
+    qRegisterMetaType<Notice>();
     currentTimer.setInterval(1000);
     connect(&currentTimer, &QTimer::timeout, this, &RoomsModel::syncCurrent);
     currentPoll.setInterval(pollMs);
     connect(&currentPoll, &QTimer::timeout, this, &RoomsModel::pollCurrent);
     lampLifeSettled.setSingleShot(true);
     lampLifeSettled.setInterval(LampLifeSettleMs);
-    connect(&lampLifeSettled, &QTimer::timeout, this, &RoomsModel::checkAll);
+    connect(&lampLifeSettled, &QTimer::timeout, this, [this] {
+        rules.setLampLife(chosenLampLife);
+        // A life that many lamps are past is one notice, not one per lamp.
+        QList<Notice> notices;
+        QSet<QString> projectors;
+        for (std::size_t row = 0; row < rooms.size(); ++row) {
+            for (const Notice &notice : rules.check(rooms[row].projector.name, stateAt(int(row)),
+                                                    missedPollsAt(int(row)))) {
+                notices.append(notice);
+                projectors.insert(notice.projector);
+            }
+        }
+        if (projectors.size() > 1)
+            notices = { Notice {
+                QString(), tr("%n projector(s) need attention", nullptr, int(projectors.size())),
+                Notice::Fault::Summary, false, false } };
+        tell(notices);
+    });
+    recheck.setInterval(pollMs);
+    rules.setHold(qint64(HoldPolls) * pollMs);
+    connect(&recheck, &QTimer::timeout, this, &RoomsModel::checkAll);
 }
 
 RoomsModel::~RoomsModel() = default;
@@ -98,6 +120,12 @@ void RoomsModel::load(const QList<ProjectorList::Projector> &projectors)
 {
     beginResetModel();
     rooms.clear();
+    rules.startOpening(qint64(OpeningPolls) * pollMs);
+    recheck.start();
+    if (host.currentName) {
+        currentTimer.start();
+        currentPoll.start();
+    }
     current = host.currentName ? host.currentName() : QString();
     for (const ProjectorList::Projector &projector : projectors) {
         rooms.push_back(Room { projector, nullptr, ProjectorState(), 0 });
@@ -107,6 +135,17 @@ void RoomsModel::load(const QList<ProjectorList::Projector> &projectors)
     endResetModel();
     if (host.currentState)
         syncCurrent();
+}
+
+void RoomsModel::stop()
+{
+    recheck.stop();
+    currentTimer.stop();
+    currentPoll.stop();
+    lampLifeSettled.stop();
+    rules.setLampLife(chosenLampLife);
+    for (Room &room : rooms)
+        room.session.reset();
 }
 
 void RoomsModel::startSession(Room &room)
@@ -142,14 +181,21 @@ void RoomsModel::rowChanged(int row)
         return;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     const Room &room = rooms[std::size_t(row)];
-    for (const QString &text : rules.check(room.projector.name, stateAt(row), missedPollsAt(row)))
-        emit notice(room.projector.name, text);
+    tell(rules.check(room.projector.name, stateAt(row), missedPollsAt(row)));
+}
+
+void RoomsModel::tell(const QList<Notice> &notices)
+{
+    for (const Notice &told : notices)
+        emit notice(told);
 }
 
 void RoomsModel::setPollInterval(int ms)
 {
     pollMs = qMax(1, ms);
     currentPoll.setInterval(pollMs);
+    recheck.setInterval(pollMs);
+    rules.setHold(qint64(HoldPolls) * pollMs);
     for (Room &room : rooms) {
         if (room.session) {
             room.session->setPollInterval(pollMs);
@@ -160,17 +206,18 @@ void RoomsModel::setPollInterval(int ms)
 
 void RoomsModel::setLampLife(int hours)
 {
-    rules.setLampLife(hours);
-    lampLifeSettled.start();
+    chosenLampLife = hours;
+    if (rooms.empty())
+        rules.setLampLife(hours);
+    else
+        lampLifeSettled.start();
 }
 
 void RoomsModel::checkAll()
 {
-    for (std::size_t row = 0; row < rooms.size(); ++row) {
-        for (const QString &text :
-             rules.check(rooms[row].projector.name, stateAt(int(row)), missedPollsAt(int(row))))
-            emit notice(rooms[row].projector.name, text);
-    }
+    for (std::size_t row = 0; row < rooms.size(); ++row)
+        tell(rules.check(rooms[row].projector.name, stateAt(int(row)), missedPollsAt(int(row))));
+    tell(rules.takeSummary());
 }
 
 // The window may switch projectors by its own menu too: the one it took is

@@ -55,8 +55,16 @@ public:
     ~RoomsModel() override;
 
     void setHost(const RoomsHost &host);
-    // Rows for these projectors, each polled from now on.
+    // Rows for these projectors, each polled from now on. What they are
+    // like in the first polls is told as one summary at most.
     void load(const QList<ProjectorList::Projector> &projectors);
+    // Every session closed and every timer stopped, until load() again.
+    void stop();
+    bool isPolling() const { return recheck.isActive(); }
+    // How many polls after load() the first state of every row is in.
+    static constexpr int OpeningPolls = 4;
+    // How many polls a change must hold before it is told.
+    static constexpr int HoldPolls = 3;
     void setPollInterval(int ms);
     int pollInterval() const { return pollMs; }
     NoticeRules &noticeRules() { return rules; }
@@ -65,6 +73,7 @@ public:
     // no change of its state would bring the notice), not at each step of
     // the spin box on the way there.
     void setLampLife(int hours);
+    int lampLife() const { return chosenLampLife; }
     static constexpr int LampLifeSettleMs = 1500;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -85,8 +94,8 @@ public:
     void open(int row);
 
 signals:
-    // The state got worse: one notice for each change.
-    void notice(const QString &projector, const QString &text);
+    // The state got worse, or is well again, as the notice rules tell it.
+    void notice(const Notice &notice);
     void commandFinished(const QString &projector, const QString &text);
 
 private:
@@ -103,6 +112,7 @@ private:
     void pollCurrent();
     void rowChanged(int row);
     void checkAll();
+    void tell(const QList<Notice> &notices);
     int rowOf(const ProjectorSession *session) const;
 
     std::vector<Room> rooms;
@@ -112,5 +122,7 @@ private:
     QTimer currentTimer; // the window's state, read often: it costs nothing
     QTimer currentPoll; // its missed polls, counted at the poll interval
     QTimer lampLifeSettled;
+    int chosenLampLife = 0;
+    QTimer recheck; // a change told once it held, without another to bring it
     NoticeRules rules;
 };

@@ -5,11 +5,14 @@
 #include "storedsettings.h"
 #include "storewriter.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QProxyStyle>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSet>
 #include <QSettings>
 #include <QTimer>
@@ -77,6 +80,17 @@ RoomsWindow::RoomsWindow(QWidget *parent)
         if (ui.input->isEnabled() && ui.input->count() <= 1)
             selectionChanged();
     });
+    columnsGrow.setSingleShot(true);
+    columnsGrow.setInterval(GrowColumnsAfterMs);
+    connect(&columnsGrow, &QTimer::timeout, this, &RoomsWindow::growColumns);
+    // At most once in the interval, however many rows change.
+    connect(&rooms, &QAbstractItemModel::dataChanged, this, [this] {
+        if (!columnsGrow.isActive())
+            columnsGrow.start();
+    });
+    // Within a small screen, whatever the form's size.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        resize(size().boundedTo(screen->availableGeometry().size()));
     connect(ui.powerOn, &QPushButton::clicked, this, [this] { rooms.power(selectedRows(), true); });
     connect(ui.powerOff, &QPushButton::clicked, this,
             [this] { rooms.power(selectedRows(), false); });
@@ -117,18 +131,46 @@ void RoomsWindow::load()
         ui.groupFilter->addItem(group, group);
     rows.setGroup(QString());
     fitColumns();
-    // Once the first answers are in, the columns fit what they show; later
-    // changes leave the widths the user may have set alone.
-    QTimer::singleShot(FitColumnsAfterMs, this, &RoomsWindow::fitColumns);
+}
+
+int RoomsWindow::widestFor(int column) const
+{
+    if (column == RoomsModel::State)
+        return QWIDGETSIZE_MAX;
+    return column == RoomsModel::Health ? 2 * MaxColumnWidth : MaxColumnWidth;
 }
 
 void RoomsWindow::fitColumns()
 {
     ui.table->resizeColumnsToContents();
     for (int column = 0; column < RoomsModel::ColumnCount; ++column) {
-        if (column != RoomsModel::State && ui.table->columnWidth(column) > MaxColumnWidth)
-            ui.table->setColumnWidth(column, MaxColumnWidth);
+        if (ui.table->columnWidth(column) > widestFor(column))
+            ui.table->setColumnWidth(column, widestFor(column));
     }
+}
+
+// As answers come in, a state, a health or a time longer than its column
+// widens it, up to the column's limit.
+void RoomsWindow::growColumns()
+{
+    QHeaderView *header = ui.table->horizontalHeader();
+    // The table's measure of the rows in view, through the view's public face.
+    const QAbstractItemView *view = ui.table;
+    for (int column = 0; column < RoomsModel::ColumnCount; ++column) {
+        if (header->isSectionHidden(column))
+            continue;
+        const int wanted
+            = qMin(qMax(view->sizeHintForColumn(column), header->sectionSizeHint(column)),
+                   widestFor(column));
+        if (wanted > ui.table->columnWidth(column))
+            ui.table->setColumnWidth(column, wanted);
+    }
+}
+
+void RoomsWindow::closeEvent(QCloseEvent *event)
+{
+    rooms.stop();
+    QWidget::closeEvent(event);
 }
 
 void RoomsWindow::chooseGroup(int index)

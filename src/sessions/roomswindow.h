@@ -6,6 +6,7 @@
 #include "ui_roomswindow.h"
 
 #include <QList>
+#include <QTimer>
 #include <QWidget>
 
 class StoreWriter;
@@ -17,11 +18,12 @@ class RoomsWindow : public QWidget
     Q_OBJECT
 
 public:
-    // The table is complete well within this after opening.
-    static constexpr int FitColumnsAfterMs = 3000;
-    // No column but the state grows wider than this: a long port path is
-    // elided in its middle, and the health and last answer stay in sight.
+    // No column but the state and the health grows wider than this: a long
+    // port path is elided in its middle, and the health and last answer stay
+    // in sight. The health, a list of parts in trouble, may take twice this.
     static constexpr int MaxColumnWidth = 200;
+    // Columns grow to what they show this long after a change.
+    static constexpr int GrowColumnsAfterMs = 500;
 
     explicit RoomsWindow(QWidget *parent = nullptr);
 
@@ -37,8 +39,16 @@ public:
     // false, with the reason shown, when the file cannot be written.
     bool exportTo(const QString &fileName);
 
+protected:
+    // Closing the view ends its polling and its notices; opening it again
+    // loads the list anew.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void fitColumns();
+    // Wider where the text grew; never narrower than the user made a column.
+    void growColumns();
+    int widestFor(int column) const;
     void chooseGroup(int index);
     void selectionChanged();
     void chooseInput(int index);
@@ -52,4 +62,5 @@ private:
     RoomsFilter rows;
     DesktopNotifier notifier;
     StoreWriter *writer = nullptr; // made at the first value to remember
+    QTimer columnsGrow;
 };

@@ -41,7 +41,7 @@ bool writePng(const QString &path, const QImage &image)
 // installed as it is.
 bool writeAppIcons(const QDir &dir)
 {
-    const QString appId = QStringLiteral("org.example.Vantrel");
+    const QString appId = QStringLiteral(VANTREL_APP_ID);
     bool ok = true;
     for (int side : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
         const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(side);

@@ -134,7 +134,8 @@ Faults: --lower-case answers, --class-text answers CLSS "Class 1",
 the first answer to that command. As some projectors do: --long-input-list
 offers all 45 inputs of class 1 (an INST answer of 142 bytes, over the
 packet limit), --no-class2-inputs refuses %2INST, --class2-input-only refuses
-%1INPT ? on class 2, --no-filter answers FILT with ERR1. --pjlink-name TEXT is
+%1INPT ? on class 2, --no-filter answers FILT with ERR1 (--filter-hours sets
+its hours). --pjlink-name TEXT is
 the name NAME answers, markup and all. A class 1 answer to %1INPT ? never names
 a class 2 input such as 3A: it is ERR2 then.)help";
 
@@ -195,6 +196,10 @@ bool parsePjlink(const QCommandLineParser &parser, const ProjectorModel::Options
     options.classTwoListRefused = parser.isSet("no-class2-inputs");
     options.classTwoInputOnly = parser.isSet("class2-input-only");
     options.filter = !parser.isSet("no-filter");
+    qint64 filterHours = options.filterHours;
+    if (!parseNumber(parser, "filter-hours", 0, 99999, &filterHours))
+        return false;
+    options.filterHours = int(filterHours);
     if (parser.isSet("pjlink-name"))
         options.name = parser.value("pjlink-name").toUtf8();
     if (parser.isSet("erst")) {
@@ -272,6 +277,7 @@ bool parseArguments(const QCoreApplication &app, Parsed *parsed)
         { "no-class2-inputs", "PJLink: class 2, but refuse %2INST with ERR1." },
         { "class2-input-only", "PJLink: class 2, but refuse %1INPT ? with ERR1." },
         { "no-filter", "PJLink: no filter, FILT answers ERR1." },
+        { "filter-hours", "PJLink: the filter's hours (default 320).", "hours" },
         { "pjlink-name", "PJLink: the name NAME answers (UTF-8, as given).", "text" },
     });
     parser.process(app);

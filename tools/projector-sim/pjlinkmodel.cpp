@@ -302,7 +302,7 @@ QByteArray PjlinkModel::answer(char pjClass, const QByteArray &name, const QByte
     if (name == "IRES")
         return queryOnly(on ? "1920x1080" : "-");
     if (name == "FILT")
-        return m_options.filter ? queryOnly("320") : err1;
+        return m_options.filter ? queryOnly(QByteArray::number(m_options.filterHours)) : err1;
     if (name == "RLMP")
         return queryOnly("LMP-0101");
     if (name == "RFIL")

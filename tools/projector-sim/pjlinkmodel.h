@@ -53,6 +53,7 @@ public:
         bool classTwoListRefused = false; // class 2, but %2INST answered ERR1
         bool classTwoInputOnly = false; // class 2, but %1INPT ? answered ERR1
         bool filter = true; // false: FILT answered ERR1
+        int filterHours = 320;
     };
 
     static constexpr int maxPacket = 136;

@@ -934,7 +934,7 @@ Schalten Sie ihn am Projektor oder mit seiner Fernbedienung aus.</translation>
     </message>
     <message>
         <source>No projectors: add one in Projectors…</source>
-        <translation>Keine Projektoren: einen unter Projektoren… hinzufügen</translation>
+        <translation>Keine Projektoren: hinzufügen mit Projektoren…</translation>
     </message>
 </context>
 <context>

@@ -61,9 +61,10 @@ void Vantrel::OnTimer()
     if (ModelIndex == PJLink::ModelIndex) {
         pjlinkPage->tick(tick.poll);
     } else if (tick.poll) {
-        // Whatever is still owed: the matcher gives each reply to the oldest
-        // command waiting.
-        SendCommand(Power::pollCommand(ModelIndex));
+        // A Vivitek projector answers in order; asking again while it still
+        // owes an answer would let one lost reply shift every later match.
+        if (ModelIndex != Vivitek::ModelIndex || vvtMatcher.waiting(tickCount) == 0)
+            SendCommand(Power::pollCommand(ModelIndex));
     } else if (tick.requeryCheck) {
         if (vvtRequeryPending && ModelIndex == Vivitek::ModelIndex)
             QueryVvtSettings();

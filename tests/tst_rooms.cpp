@@ -191,6 +191,8 @@ private slots:
     void silentWithoutNotificationService();
     void inventoryCells_data();
     void inventoryCells();
+    void stateInWords_data();
+    void stateInWords();
     void intervalAndLampLifeKept_data();
     void intervalAndLampLifeKept();
 };
@@ -1136,6 +1138,31 @@ void TestRooms::inventoryCells()
     QFETCH(QString, value);
     QFETCH(QString, written);
     QCOMPARE(Inventory::cell(value), written);
+}
+
+// The state column in words, as PJLink numbers the power states.
+void TestRooms::stateInWords_data()
+{
+    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<int>("power");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("POWR=0") << true << 0 << "Lamp off";
+    QTest::newRow("POWR=1") << true << 1 << "Lamp on";
+    QTest::newRow("POWR=2") << true << 2 << "Cooling down";
+    QTest::newRow("POWR=3") << true << 3 << "Warming up";
+    QTest::newRow("not yet asked") << true << -1 << "Contact";
+    QTest::newRow("silent") << false << 1 << "No contact";
+}
+
+void TestRooms::stateInWords()
+{
+    QFETCH(bool, reachable);
+    QFETCH(int, power);
+    QFETCH(QString, words);
+    ProjectorState state;
+    state.reachable = reachable;
+    state.power = power;
+    QCOMPARE(state.stateText(), words);
 }
 
 void TestRooms::intervalAndLampLifeKept_data()

@@ -48,6 +48,12 @@ struct Scrape
         send(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
     }
     bool closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    // GET, and wait until the exporter closed the connection.
+    bool fetch(quint16 port, const QByteArray &path)
+    {
+        get(port, path);
+        return QTest::qWaitFor([this] { return closed(); }, HangMargin);
+    }
     int status() const { return received.split(' ').value(1).toInt(); }
     QByteArray header(const QByteArray &name) const
     {
@@ -226,8 +232,7 @@ private:
     static QStringList own(quint16 port)
     {
         Scrape scrape;
-        scrape.get(port, "/metrics");
-        if (!QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) || scrape.status() != 200)
+        if (!scrape.fetch(port, "/metrics") || scrape.status() != 200)
             return {};
         return parsed(scrape.body());
     }
@@ -275,8 +280,7 @@ void TestExporter::endpoints()
     const QString hallLabels = "family=pjlink,group=north,name=hall \"A\"";
     const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     Scrape one;
-    one.get(port, "/probe?target=hall%20%22A%22");
-    QVERIFY(QTest::qWaitFor([&] { return one.closed(); }, HangMargin));
+    QVERIFY(one.fetch(port, "/probe?target=hall%20%22A%22"));
     QCOMPARE(one.status(), 200);
     QCOMPARE(one.header("Content-Type"), QByteArray("text/plain; version=0.0.4; charset=utf-8"));
     QCOMPARE(one.header("X-Content-Type-Options"), QByteArray("nosniff"));
@@ -294,8 +298,7 @@ void TestExporter::endpoints()
     QCOMPARE(samples.filter("name=hall \"A\"").size(), samples.size());
 
     Scrape group;
-    group.get(port, "/probe?group=north");
-    QVERIFY(QTest::qWaitFor([&] { return group.closed(); }, HangMargin));
+    QVERIFY(group.fetch(port, "/probe?group=north"));
     QCOMPARE(group.status(), 200);
     QCOMPARE(lint(group.body()), QString());
     samples = parsed(group.body());
@@ -314,8 +317,7 @@ void TestExporter::endpoints()
     QCOMPARE(samples.filter("name=locked").size(), 0);
 
     Scrape rejected;
-    rejected.get(port, "/probe?target=locked");
-    QVERIFY(QTest::qWaitFor([&] { return rejected.closed(); }, HangMargin));
+    QVERIFY(rejected.fetch(port, "/probe?target=locked"));
     QCOMPARE(rejected.status(), 200);
     samples = parsed(rejected.body());
     QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
@@ -328,8 +330,7 @@ void TestExporter::endpoints()
 
     // Busy is not gone: the port another program holds says so.
     Scrape busy;
-    busy.get(port, "/probe?target=busy&debug=true");
-    QVERIFY(QTest::qWaitFor([&] { return busy.closed(); }, HangMargin));
+    QVERIFY(busy.fetch(port, "/probe?target=busy&debug=true"));
     QCOMPARE(busy.status(), 200);
     QCOMPARE(busy.header("Content-Type"), QByteArray("text/plain; charset=utf-8"));
     // The probe's log, then the metrics it gives.
@@ -340,8 +341,7 @@ void TestExporter::endpoints()
 
     // Six probes: the hall twice, then room-3, gone, locked and busy.
     Scrape ownScrape;
-    ownScrape.get(port, "/metrics");
-    QVERIFY(QTest::qWaitFor([&] { return ownScrape.closed(); }, HangMargin));
+    QVERIFY(ownScrape.fetch(port, "/metrics"));
     QCOMPARE(lint(ownScrape.body()), QString());
     const QStringList mine = parsed(ownScrape.body());
     QCOMPARE(valueOf(mine, "vantrel_build_info{version=" VANTREL_VERSION_TEXT "}"), 1.0);
@@ -370,8 +370,7 @@ void TestExporter::endpoints()
     const quint16 next = start(again, { "--listen", "127.0.0.1:0", "--timeout", "1" }, "aula");
     QVERIFY(next);
     Scrape still;
-    still.get(next, "/probe?target=locked");
-    QVERIFY(QTest::qWaitFor([&] { return still.closed(); }, HangMargin));
+    QVERIFY(still.fetch(next, "/probe?target=locked"));
     samples = parsed(still.body());
     QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
              1.0);
@@ -411,8 +410,8 @@ void TestExporter::onlyStoredProjectors()
     QVERIFY(port);
 
     Scrape scrape;
-    scrape.get(port, "/probe?" + QByteArray(query).replace("%1", listener.address().toLatin1()));
-    QVERIFY(QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin));
+    QVERIFY(scrape.fetch(
+        port, "/probe?" + QByteArray(query).replace("%1", listener.address().toLatin1())));
     QCOMPARE(scrape.status(), 404);
     // No probe started, so none can connect later either.
     const QStringList mine = own(port);
@@ -432,8 +431,7 @@ void TestExporter::followsTheStore()
     QVERIFY(port);
     const auto status = [port](const QByteArray &path) {
         Scrape scrape;
-        scrape.get(port, path);
-        return QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) ? scrape.status() : -1;
+        return scrape.fetch(port, path) ? scrape.status() : -1;
     };
     QCOMPARE(status("/probe?target=later"), 404);
     QCOMPARE(status("/probe?target=hall"), 200);

@@ -661,27 +661,22 @@ void TestSettings::editLockOpening_data()
     QTest::addColumn<QString>("left"); // what lies where the lock goes
     QTest::addColumn<QString>("problem"); // %l: the lock's file; empty: it is taken
 
-    QTest::newRow("nothing") << ""
-                             << "";
+    const auto row = [](const char *name, const char *left, const char *problem) {
+        QTest::newRow(name) << left << problem;
+    };
+    const char *const link = "the lock %l is a link; nothing is saved while it is there";
+    row("nothing", "", "");
     // Left behind by a program that ended: nobody holds it.
-    QTest::newRow("a stale lock file") << "file"
-                                       << "";
-    QTest::newRow("a stale read-only lock file") << "read-only"
-                                                 << "";
-    QTest::newRow("held by another program")
-        << "held"
-        << "settings are being changed by another program (lock %l)";
+    row("a stale lock file", "file", "");
+    row("a stale read-only lock file", "read-only", "");
+    row("held by another program", "held",
+        "settings are being changed by another program (lock %l)");
     // Planted: never followed, nothing made where they lead.
-    QTest::newRow("a dangling link") << "dangling link"
-                                     << "the lock %l is a link; nothing is saved while it is there";
-    QTest::newRow("a link to a file")
-        << "link"
-        << "the lock %l is a link; nothing is saved while it is there";
-    QTest::newRow("a FIFO") << "fifo"
-                            << "the lock %l is not a file of this user's; nothing is saved while "
-                               "it is there";
-    QTest::newRow("a directory") << "directory"
-                                 << "the lock %l cannot be opened: Is a directory";
+    row("a dangling link", "dangling link", link);
+    row("a link to a file", "link", link);
+    row("a FIFO", "fifo",
+        "the lock %l is not a file of this user's; nothing is saved while it is there");
+    row("a directory", "directory", "the lock %l cannot be opened: Is a directory");
 }
 
 // The edit lock is a regular file of the user's own, opened without

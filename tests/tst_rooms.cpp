@@ -11,15 +11,12 @@
 #include "roomswindow.h"
 #include "serialserver.h"
 #include "simprocess.h"
-#include "storedsettings.h"
 #include "testmain.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDir>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -34,11 +31,8 @@
 #include <QTest>
 #include <QTextDocument>
 
-#include <fcntl.h>
 #include <map>
 #include <memory>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -193,7 +187,6 @@ private slots:
     void inventoryCells();
     void stateInWords_data();
     void stateInWords();
-    void intervalAndLampLifeKept_data();
     void intervalAndLampLifeKept();
 };
 
@@ -1117,18 +1110,15 @@ void TestRooms::inventoryCells_data()
                            << "\"1250, 80\"";
     QTest::newRow("line break") << "a\r\nb"
                                 << "\"a\r\nb\"";
-    QTest::newRow("lone CR") << "a\rb"
-                             << "\"a\rb\"";
-    QTest::newRow("semicolon, a formula after it") << "part;=cmd|' /C calc'!A0"
-                                                   << "\"part;=cmd|' /C calc'!A0\"";
-    QTest::newRow("blanks before a formula") << "  =1+1"
-                                             << "\"'  =1+1\"";
-    QTest::newRow("TAB first") << "\t=1+1"
-                               << "\"'\t=1+1\"";
-    QTest::newRow("CR first") << "\r=1+1"
-                              << "\"'\r=1+1\"";
-    QTest::newRow("blank first") << " room"
-                                 << "\" room\"";
+    const auto row = [](const char *name, const char *value, const char *written) {
+        QTest::newRow(name) << value << written;
+    };
+    row("lone CR", "a\rb", "\"a\rb\"");
+    row("semicolon, a formula after it", "part;=cmd|' /C calc'!A0", "\"part;=cmd|' /C calc'!A0\"");
+    row("blanks before a formula", "  =1+1", "\"'  =1+1\"");
+    row("TAB first", "\t=1+1", "\"'\t=1+1\"");
+    row("CR first", "\r=1+1", "\"'\r=1+1\"");
+    row("blank first", " room", "\" room\"");
     QTest::newRow("empty") << ""
                            << "";
 }
@@ -1165,36 +1155,16 @@ void TestRooms::stateInWords()
     QCOMPARE(state.stateText(), words);
 }
 
-void TestRooms::intervalAndLampLifeKept_data()
-{
-    QTest::addColumn<bool>("held"); // another program holds the store's edit lock meanwhile
-    QTest::newRow("the lock free") << false;
-    QTest::newRow("the lock held: no wait, saved once let go") << true;
-}
-
 void TestRooms::intervalAndLampLifeKept()
 {
-    QFETCH(bool, held);
     TestStore::clear();
-    int lock = -1;
-    if (held) {
-        QVERIFY(QDir().mkpath(QFileInfo(TestStore::fileName()).absolutePath()));
-        lock = ::open(QFile::encodeName(StoredSettings::EditLock::fileName()).constData(),
-                      O_RDONLY | O_CREAT, 0600);
-        QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
-    }
     {
         RoomsWindow view;
         QCOMPARE(view.model().pollInterval(), 10000);
-        // Each step returns at once, whoever holds the lock.
         view.findChild<QSpinBox *>(QStringLiteral("pollSeconds"))->setValue(30);
         view.findChild<QSpinBox *>(QStringLiteral("lampLife"))->setValue(2000);
         QCOMPARE(view.model().pollInterval(), 30000);
         QCOMPARE(view.model().lampLife(), 2000);
-        QCOMPARE(TestStore::contains("Rooms/PollSeconds"), !held);
-        if (held)
-            ::close(lock);
-        QTRY_VERIFY(TestStore::contains("Rooms/LampLifeHours"));
     }
     RoomsWindow again;
     QCOMPARE(again.model().pollInterval(), 30000);

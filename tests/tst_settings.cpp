@@ -621,40 +621,37 @@ void TestSettings::damagedStore()
         QCOMPARE(finished.size(), 2);
         QCOMPARE(finished.at(1).at(0).toString(), refusal);
         QCOMPARE(values.unsaved().size(), 2); // kept for another try
-    } else if (writer == "settings dialog") {
-        // Said so, and the choice applies to this session only.
-        Settings dialog;
-        DialogDriver driver([&](QDialog *shown) {
-            BoxAnswerer box;
-            box.thenPress(QMessageBox::Ok);
-            shown->findChild<QPushButton *>("applySettings")->click();
-            QVERIFY(box.waitDone());
-            QCOMPARE(box.box().title, QString("Settings not saved"));
-            QCOMPARE(box.box().text,
-                     QString(refusal).replace(0, 1, refusal.at(0).toUpper())
-                         + ".\nThe choice applies to this session only.");
-        });
-        dialog.exec();
-        QVERIFY(driver.waitDone());
-        QVERIFY(dialog.IsApplied());
     } else {
-        // Said when it opens, and again at Ok, which keeps the edits on show.
-        ProjectorsDialog dialog;
-        QCOMPARE(dialog.StoreDamage(), problem);
-        QCOMPARE(dialog.findChild<QLabel *>("findStatus")->text(), problem);
+        // Said at Ok. The settings dialog's choice applies to this session
+        // only; the projectors dialog said so when it opened too, and keeps
+        // the edits on show.
+        const bool keys = writer == "settings dialog";
+        Settings settings;
+        ProjectorsDialog projectors;
+        QDialog &dialog = keys ? static_cast<QDialog &>(settings) : projectors;
+        if (!keys) {
+            QCOMPARE(projectors.StoreDamage(), problem);
+            QCOMPARE(projectors.findChild<QLabel *>("findStatus")->text(), problem);
+        }
         DialogDriver driver([&](QDialog *shown) {
             BoxAnswerer box;
             box.thenPress(QMessageBox::Ok);
             shown->findChild<QPushButton *>("applySettings")->click();
             QVERIFY(box.waitDone());
-            QCOMPARE(box.box().title, QString("Projectors not saved"));
-            QCOMPARE(box.box().text, "The projectors could not be saved: " + refusal + '.');
+            QCOMPARE(box.box().title,
+                     QString(keys ? "Settings not saved" : "Projectors not saved"));
+            QCOMPARE(box.box().text,
+                     keys ? QString(refusal).replace(0, 1, refusal.at(0).toUpper())
+                             + ".\nThe choice applies to this session only."
+                          : "The projectors could not be saved: " + refusal + '.');
+            if (keys)
+                return;
             QVERIFY(shown->isVisible());
             shown->findChild<QPushButton *>("cancelSettings")->click();
         });
         dialog.exec();
         QVERIFY(driver.waitDone());
-        QVERIFY(!dialog.IsApplied());
+        QCOMPARE(keys ? settings.IsApplied() : projectors.IsApplied(), keys);
     }
     QCOMPARE(storeBytes(), damaged);
 }
@@ -664,27 +661,22 @@ void TestSettings::editLockOpening_data()
     QTest::addColumn<QString>("left"); // what lies where the lock goes
     QTest::addColumn<QString>("problem"); // %l: the lock's file; empty: it is taken
 
-    QTest::newRow("nothing") << ""
-                             << "";
+    const auto row = [](const char *name, const char *left, const char *problem) {
+        QTest::newRow(name) << left << problem;
+    };
+    const char *const link = "the lock %l is a link; nothing is saved while it is there";
+    row("nothing", "", "");
     // Left behind by a program that ended: nobody holds it.
-    QTest::newRow("a stale lock file") << "file"
-                                       << "";
-    QTest::newRow("a stale read-only lock file") << "read-only"
-                                                 << "";
-    QTest::newRow("held by another program")
-        << "held"
-        << "settings are being changed by another program (lock %l)";
+    row("a stale lock file", "file", "");
+    row("a stale read-only lock file", "read-only", "");
+    row("held by another program", "held",
+        "settings are being changed by another program (lock %l)");
     // Planted: never followed, nothing made where they lead.
-    QTest::newRow("a dangling link") << "dangling link"
-                                     << "the lock %l is a link; nothing is saved while it is there";
-    QTest::newRow("a link to a file")
-        << "link"
-        << "the lock %l is a link; nothing is saved while it is there";
-    QTest::newRow("a FIFO") << "fifo"
-                            << "the lock %l is not a file of this user's; nothing is saved while "
-                               "it is there";
-    QTest::newRow("a directory") << "directory"
-                                 << "the lock %l cannot be opened: Is a directory";
+    row("a dangling link", "dangling link", link);
+    row("a link to a file", "link", link);
+    row("a FIFO", "fifo",
+        "the lock %l is not a file of this user's; nothing is saved while it is there");
+    row("a directory", "directory", "the lock %l cannot be opened: Is a directory");
 }
 
 // The edit lock is a regular file of the user's own, opened without

@@ -321,22 +321,13 @@ void TestTranslations::windowIsTranslated_data()
     QTest::addColumn<QString>("system"); // the desktop's locale
     QTest::addColumn<QString>("language"); // what the window shows
     QTest::addColumn<QString>("yes"); // Qt's own text for the Yes button
-    QTest::newRow("none chosen, German desktop") << ""
-                                                 << "de_DE"
-                                                 << "en"
-                                                 << "&Yes";
-    QTest::newRow("system, German desktop") << "system"
-                                            << "de_DE"
-                                            << "de"
-                                            << "&Ja";
-    QTest::newRow("de") << "de"
-                        << "en_GB"
-                        << "de"
-                        << "&Ja";
-    QTest::newRow("fr") << "fr"
-                        << "de_DE"
-                        << "fr"
-                        << "&Oui";
+    const auto row
+        = [](const char *name, const char *chosen, const char *system, const char *language,
+             const char *yes) { QTest::newRow(name) << chosen << system << language << yes; };
+    row("none chosen, German desktop", "", "de_DE", "en", "&Yes");
+    row("system, German desktop", "system", "de_DE", "de", "&Ja");
+    row("de", "de", "en_GB", "de", "&Ja");
+    row("fr", "fr", "de_DE", "fr", "&Oui");
 }
 
 // The language is the one chosen in the program's own menu, at the next

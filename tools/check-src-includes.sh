@@ -12,11 +12,22 @@
 # Debian's cpp-httplib behind an accept loop on the system's sockets, stops
 # on SIGTERM through a pipe, and reads the process metrics from /proc.
 #
-# And: vantrelctl raises its limit on open files for a big fleet, on Linux
-# only (setrlimit), in one file behind Q_OS_LINUX.
+# And: vantrelctl raises its limit on open files for a big fleet and counts
+# the ones it holds, on Linux only (setrlimit, /proc/self/fd), in one file
+# behind Q_OS_LINUX.
+#
+# And: two files are opened without following a link and without blocking
+# on a FIFO, which QFile cannot promise (open() with O_NOFOLLOW|O_NONBLOCK):
+# the edit lock, and the record of answers owed between vantrelctl runs.
+# Each behind Q_OS_UNIX.
 platform_allowed="src/link/serialline.cpp:sys/file.h src/ctl/boundedserver.h:httplib.h"
-platform_allowed+=" src/settings/storedsettings.cpp:sys/file.h src/settings/storedsettings.cpp:sys/stat.h"
-platform_allowed+=" src/ctl/descriptors.cpp:sys/resource.h"
+for header in fcntl.h sys/file.h sys/stat.h unistd.h; do
+    platform_allowed+=" src/settings/storedsettings.cpp:$header"
+done
+for header in fcntl.h sys/stat.h unistd.h; do
+    platform_allowed+=" src/sessions/projectorsession.cpp:$header"
+done
+platform_allowed+=" src/ctl/descriptors.cpp:sys/resource.h src/ctl/descriptors.cpp:dirent.h"
 for header in arpa/inet.h fcntl.h netdb.h netinet/in.h poll.h sys/socket.h unistd.h; do
     platform_allowed+=" src/ctl/boundedserver.cpp:$header"
 done

@@ -22,12 +22,12 @@
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextDocument>
 #include <QTranslator>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-#include <QTextDocument>
 
 namespace {
 

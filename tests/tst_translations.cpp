@@ -1,5 +1,5 @@
-#include "preferences.h"
 #include "portstatus.h"
+#include "preferences.h"
 #include "rig.h"
 #include "roomswindow.h"
 #include "settings.h"

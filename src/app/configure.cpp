@@ -8,8 +8,8 @@
 #include "projectortext.h"
 #include "settings.h"
 #include "storedsettings.h"
-#include "storewriter.h"
 #include "storewatcher.h"
+#include "storewriter.h"
 
 #include <QAction>
 #include <QActionGroup>

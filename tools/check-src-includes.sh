@@ -31,7 +31,7 @@ platform_allowed+=" src/ctl/descriptors.cpp:sys/resource.h src/ctl/descriptors.c
 for header in arpa/inet.h fcntl.h netdb.h netinet/in.h poll.h sys/socket.h unistd.h; do
     platform_allowed+=" src/ctl/boundedserver.cpp:$header"
 done
-for header in dirent.h fcntl.h sys/resource.h unistd.h; do
+for header in fcntl.h sys/resource.h unistd.h; do
     platform_allowed+=" src/ctl/exporter.cpp:$header"
 done
 set -euo pipefail

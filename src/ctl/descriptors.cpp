@@ -22,6 +22,13 @@ rlim_t softLimit()
     return limit.rlim_cur;
 }
 
+rlim_t needed(int runs, int extra)
+{
+    return rlim_t(std::max(0, runs)) * PerRun + rlim_t(std::max(0, extra)) + rlim_t(reserve());
+}
+
+} // namespace
+
 int openNow()
 {
     int count = 0;
@@ -31,19 +38,13 @@ int openNow()
         ::closedir(directory);
         --count; // the directory's own
     }
-    return std::max(3, count);
+    return std::max(0, count);
 }
-
-rlim_t needed(int runs, int extra)
-{
-    return rlim_t(std::max(0, runs)) * PerRun + rlim_t(std::max(0, extra)) + rlim_t(reserve());
-}
-
-} // namespace
 
 int reserve()
 {
-    return openNow() + Margin;
+    // The standard streams at least, should /proc not be there.
+    return std::max(3, openNow()) + Margin;
 }
 
 int available()
@@ -96,10 +97,15 @@ QString tooFew(int extra)
 bool exhausted()
 {
     const rlim_t limit = softLimit();
-    return limit != RLIM_INFINITY && rlim_t(openNow() + PerRun) >= limit;
+    return limit != RLIM_INFINITY && rlim_t(std::max(3, openNow()) + PerRun) >= limit;
 }
 
 #else
+
+int openNow()
+{
+    return 0;
+}
 
 int reserve()
 {

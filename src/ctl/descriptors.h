@@ -15,6 +15,9 @@ constexpr int PerRun = 3;
 // read now and then, and the odd file the libraries open.
 constexpr int Margin = 12;
 
+// Descriptors the process holds now; 0 where that cannot be known.
+int openNow();
+
 // Held for the program itself: what is open now, and the margin.
 int reserve();
 

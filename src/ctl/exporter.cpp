@@ -27,7 +27,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -118,13 +117,7 @@ void processMetrics(std::ostringstream &out)
         if (line.rfind("btime ", 0) == 0)
             bootTime = std::strtod(line.c_str() + 6, nullptr);
     }
-    int openFds = 0;
-    if (DIR *directory = ::opendir("/proc/self/fd")) {
-        while (const dirent *entry = ::readdir(directory))
-            openFds += entry->d_name[0] != '.';
-        ::closedir(directory);
-        --openFds; // the directory's own
-    }
+    const int openFds = Descriptors::openNow();
     rlimit limit {};
     ::getrlimit(RLIMIT_NOFILE, &limit);
 
